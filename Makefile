@@ -1,0 +1,34 @@
+# Top-level commands; see README.md.
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -G Ninja
+
+.PHONY: all deps build test build-asan test-asan run bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B build $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+test: build
+	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+
+build-asan: deps
+	cmake -S . -B build-asan $(CMAKE_FLAGS) -DCUEMARK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build build-asan -j $(JOBS)
+
+test-asan: build-asan
+	cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) --timeout 1200
+
+run: build
+	scripts/run-demo
+
+bench: build
+	scripts/run-bench
+
+clean:
+	rm -rf build build-asan

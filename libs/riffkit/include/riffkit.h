@@ -1,0 +1,48 @@
+/* libriffkit: reads and writes the information keys of WAV and MPEG audio files.
+ *
+ * One current file at a time: OpenWavFile, any number of Get/Set/Remove calls,
+ * CloseWavFile (the moment the changes are written). Texts are UTF-8 and
+ * NUL-terminated; keys are four ASCII letters. */
+#pragma once
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define RIFFKIT_API __attribute__((visibility("default")))
+
+/* 0 when the file is now open for tagging; non-zero when it is unusable.
+ * The two reserved arguments are passed as 0. */
+RIFFKIT_API int16_t OpenWavFile(const char* path, int32_t reserved1, int32_t reserved2);
+
+/* Closes the open file, committing any changes. Non-zero when changes were not stored. */
+RIFFKIT_API int16_t CloseWavFile(void);
+
+/* Fills buffer with the key's text, NUL-terminated and cut to size - 1 bytes on a
+ * character boundary; the empty text for an absent key. */
+RIFFKIT_API int16_t GetTagInfo(const char* key, char* buffer, int32_t size);
+
+/* As GetTagInfo, for a tag kept in a chunk of its own ("DISP", the title). */
+RIFFKIT_API int16_t GetChunkInfo(const char* chunkId, char* buffer, int32_t size);
+
+/* Sets the key to the first `length` bytes of text. */
+RIFFKIT_API int16_t SetTagInfo(const char* key, const char* text, uint16_t length);
+
+/* Sets a tag chunk ("DISP") to the first `length` bytes of text. */
+RIFFKIT_API int16_t SetChunkInfo(const char* chunkId, const char* text, uint16_t length);
+
+/* Deletes the key if present. */
+RIFFKIT_API int16_t RemoveTag(const char* key);
+
+/* Non-zero when the file last opened carries an ID3v2 tag (also after CloseWavFile). */
+RIFFKIT_API int16_t HasId3v2(void);
+
+/* Adds an ID3v2 tag carrying the ID3v1 values to an MPEG file that is not open.
+ * -1 when no tag could be added. */
+RIFFKIT_API int16_t AddId3v2(const char* path);
+
+#ifdef __cplusplus
+}
+#endif

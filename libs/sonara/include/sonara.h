@@ -1,0 +1,54 @@
+/* libsonara: measures audio files and plays them on an output device.
+ *
+ * Paths and texts are UTF-8 and NUL-terminated; times are milliseconds.
+ * A play handle serves one audition: SN_GetHandlePlay, SN_ForceCodec,
+ * SN_PlayStartXY, then SN_Status / SN_PlayGetTimeMs, then SN_PlayStop. */
+#pragma once
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define SONARA_API __attribute__((visibility("default")))
+
+#define SN_STATUS_DONE 525
+#define SN_STATUS_PLAYING 526
+
+/* Non-zero when the file is recognised; textA describes the coding, textB rate and channels. */
+SONARA_API int16_t SN_GetWaveFileFormat(const char* path, char* textA, int32_t sizeA, char* textB,
+                                        int32_t sizeB);
+/* Number of live play handles. */
+SONARA_API int16_t SN_GetNumPlayHandles(void);
+/* The text of the last failure, NUL-terminated and cut to the buffer. */
+SONARA_API int16_t SN_GetLastError(char* buffer, int32_t size);
+/* Number of device indexes: the playback devices plus one for the system default. */
+SONARA_API int16_t SN_GetNumOutputDevices(void);
+SONARA_API int16_t SN_GetOutputDeviceName(int16_t index, char* buffer, int32_t size);
+/* A new non-zero handle when the file can be decoded, else 0. */
+SONARA_API uint32_t SN_GetHandlePlay(int32_t reserved, int16_t device, const char* path);
+/* Sets the device buffer size in frames (count of buffers kept for later use). */
+SONARA_API int16_t SN_SetBuffers(int32_t count, int32_t frames);
+SONARA_API int16_t SN_FreeHandlePlay(uint32_t handle);
+SONARA_API int16_t SN_FreeHandlePlayAll(void);
+/* Playing length in ms; 0 when it cannot be measured. */
+SONARA_API uint32_t SN_PlayGetLengthMsFile(const char* path);
+SONARA_API uint32_t SN_PlayGetLengthMs(uint32_t handle);
+/* 0 when playback of [startMs, endMs) started; endMs 0 plays to the end of the file. */
+SONARA_API int16_t SN_PlayStartXY(uint32_t handle, uint32_t startMs, uint32_t endMs);
+SONARA_API int16_t SN_PlayPause(uint32_t handle);
+SONARA_API int16_t SN_PlayResume(uint32_t handle);
+SONARA_API int16_t SN_PlayStop(uint32_t handle);
+/* Position of the sample the device is playing now, in ms from the start of the file. */
+SONARA_API uint32_t SN_PlayGetTimeMs(uint32_t handle);
+/* The same position in samples (frames). */
+SONARA_API uint32_t SN_PlayGetTimeMsS(uint32_t handle);
+/* SN_STATUS_PLAYING while playing; SN_STATUS_DONE once played out, stopped, or unknown. */
+SONARA_API int16_t SN_Status(uint32_t handle);
+/* 1: decode through libsndfile wherever it can read the file; 0: default choice. */
+SONARA_API int16_t SN_ForceCodec(uint32_t handle, int16_t force);
+
+#ifdef __cplusplus
+}
+#endif
