@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace riffkit {
+
+// The tags of the one open file, held in memory between open and close.
+// Keys are four ASCII letters; values are UTF-8 text.
+class TTagStore {
+public:
+    virtual ~TTagStore() = default;
+
+    // INFO-style keys (GetTagInfo, SetTagInfo, RemoveTag); "" when absent.
+    virtual std::string GetTag(std::string_view key) const = 0;
+    virtual void SetTag(std::string_view key, std::string value) = 0;
+    virtual void RemoveTag(std::string_view key) = 0;
+
+    // Tags kept in a chunk of their own: "DISP", the title.
+    virtual std::string GetChunk(std::string_view chunkId) const = 0;
+    virtual void SetChunk(std::string_view chunkId, std::string value) = 0;
+
+    virtual bool HasId3v2() const = 0;
+
+    // Writes the pending changes; true when they were stored or nothing changed.
+    virtual bool Commit() = 0;
+};
+
+} // namespace riffkit
