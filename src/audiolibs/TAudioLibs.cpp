@@ -1,0 +1,128 @@
+#include "TAudioLibs.h"
+
+#include <dlfcn.h>
+
+// The operations in binding order; one list drives the names and the binding.
+#define CUEMARK_PLAYBACK_OPERATIONS(X)                                                             \
+    X(SN_GetWaveFileFormat)                                                                        \
+    X(SN_GetNumPlayHandles)                                                                        \
+    X(SN_GetLastError)                                                                             \
+    X(SN_GetNumOutputDevices)                                                                      \
+    X(SN_GetOutputDeviceName)                                                                      \
+    X(SN_GetHandlePlay)                                                                            \
+    X(SN_SetBuffers)                                                                               \
+    X(SN_FreeHandlePlay)                                                                           \
+    X(SN_FreeHandlePlayAll)                                                                        \
+    X(SN_PlayGetLengthMsFile)                                                                      \
+    X(SN_PlayGetLengthMs)                                                                          \
+    X(SN_PlayStartXY)                                                                              \
+    X(SN_PlayPause)                                                                                \
+    X(SN_PlayResume)                                                                               \
+    X(SN_PlayStop)                                                                                 \
+    X(SN_PlayGetTimeMs)                                                                            \
+    X(SN_PlayGetTimeMsS)                                                                           \
+    X(SN_Status)                                                                                   \
+    X(SN_ForceCodec)
+
+#define CUEMARK_TAGGING_OPERATIONS(X)                                                              \
+    X(OpenWavFile)                                                                                 \
+    X(CloseWavFile)                                                                                \
+    X(GetTagInfo)                                                                                  \
+    X(SetTagInfo)                                                                                  \
+    X(GetChunkInfo)                                                                                \
+    X(SetChunkInfo)                                                                                \
+    X(HasId3v2)                                                                                    \
+    X(AddId3v2)                                                                                    \
+    X(RemoveTag)
+
+#define CUEMARK_NAME(op) #op,
+const char* const TAudioLibsBinder::PlaybackOperations[19] = {
+    CUEMARK_PLAYBACK_OPERATIONS(CUEMARK_NAME)};
+const char* const TAudioLibsBinder::TaggingOperations[9] = {
+    CUEMARK_TAGGING_OPERATIONS(CUEMARK_NAME)};
+#undef CUEMARK_NAME
+
+namespace {
+
+TAudioLibs& Table() {
+    static TAudioLibs table;
+    return table;
+}
+
+// Looks one name up; on failure records "<name> not found".
+template <typename F>
+bool BindOne(void* handle, const char* name, F& slot, std::string& missing) {
+    void* address = dlsym(handle, name);
+    if (address == nullptr) {
+        missing = name;
+        return false;
+    }
+    slot = reinterpret_cast<F>(address);
+    return true;
+}
+
+std::string LoaderText() {
+    const char* text = dlerror();
+    return text != nullptr ? text : "unknown loader error";
+}
+
+} // namespace
+
+const TAudioLibs& AudioLibs() { return Table(); }
+
+void SetAudioLibs(const TAudioLibs& table) { Table() = table; }
+
+TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
+    TResult result;
+    TAudioLibs bound;
+    std::string missing;
+
+    dlerror();
+    PlaybackHandle = dlopen(PlaybackLibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (PlaybackHandle == nullptr) {
+        result.Outcome = TOutcome::PlaybackNotFound;
+        result.Message = "Cannot load playback DLL " + LoaderText();
+        result.ExitCode = 0;
+        return result;
+    }
+#define CUEMARK_BIND_PLAYBACK(op)                                                                  \
+    if (!BindOne(PlaybackHandle, #op, bound.op, missing))                                          \
+        goto operationMissing;
+    CUEMARK_PLAYBACK_OPERATIONS(CUEMARK_BIND_PLAYBACK)
+#undef CUEMARK_BIND_PLAYBACK
+
+    dlerror();
+    TaggingHandle = dlopen(TaggingLibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (TaggingHandle == nullptr) {
+        result.Outcome = TOutcome::TaggingNotFound;
+        result.Message = "Cannot load tagging DLL " + LoaderText();
+        result.ExitCode = 0;
+        return result;
+    }
+#define CUEMARK_BIND_TAGGING(op)                                                                   \
+    if (!BindOne(TaggingHandle, #op, bound.op, missing))                                           \
+        goto operationMissing;
+    CUEMARK_TAGGING_OPERATIONS(CUEMARK_BIND_TAGGING)
+#undef CUEMARK_BIND_TAGGING
+
+    SetAudioLibs(bound);
+    return result;
+
+operationMissing:
+    result.Outcome = TOutcome::OperationMissing;
+    result.Message = missing + " not found";
+    result.ExitCode = -1;
+    return result;
+}
+
+void TAudioLibsBinder::Release() {
+    SetAudioLibs(TAudioLibs{});
+    if (TaggingHandle != nullptr) {
+        dlclose(TaggingHandle);
+        TaggingHandle = nullptr;
+    }
+    if (PlaybackHandle != nullptr) {
+        dlclose(PlaybackHandle);
+        PlaybackHandle = nullptr;
+    }
+}

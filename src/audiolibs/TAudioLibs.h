@@ -1,0 +1,92 @@
+#pragma once
+
+#include "riffkit.h"
+#include "sonara.h"
+
+#include <string>
+
+// The one table of operations bound in the two service libraries. Every caller
+// goes through AudioLibs() (AudioLibs().OpenWavFile(...)), never through the
+// libraries' symbols directly; tests fill the table with a scripted fake.
+// Members are named and typed exactly like the exported operations.
+struct TAudioLibs {
+    // Playback library (libsonara.so), in binding order.
+    decltype(&::SN_GetWaveFileFormat) SN_GetWaveFileFormat = nullptr;
+    decltype(&::SN_GetNumPlayHandles) SN_GetNumPlayHandles = nullptr;
+    decltype(&::SN_GetLastError) SN_GetLastError = nullptr;
+    decltype(&::SN_GetNumOutputDevices) SN_GetNumOutputDevices = nullptr;
+    decltype(&::SN_GetOutputDeviceName) SN_GetOutputDeviceName = nullptr;
+    decltype(&::SN_GetHandlePlay) SN_GetHandlePlay = nullptr;
+    decltype(&::SN_SetBuffers) SN_SetBuffers = nullptr;
+    decltype(&::SN_FreeHandlePlay) SN_FreeHandlePlay = nullptr;
+    decltype(&::SN_FreeHandlePlayAll) SN_FreeHandlePlayAll = nullptr;
+    decltype(&::SN_PlayGetLengthMsFile) SN_PlayGetLengthMsFile = nullptr;
+    decltype(&::SN_PlayGetLengthMs) SN_PlayGetLengthMs = nullptr;
+    decltype(&::SN_PlayStartXY) SN_PlayStartXY = nullptr;
+    decltype(&::SN_PlayPause) SN_PlayPause = nullptr;
+    decltype(&::SN_PlayResume) SN_PlayResume = nullptr;
+    decltype(&::SN_PlayStop) SN_PlayStop = nullptr;
+    decltype(&::SN_PlayGetTimeMs) SN_PlayGetTimeMs = nullptr;
+    decltype(&::SN_PlayGetTimeMsS) SN_PlayGetTimeMsS = nullptr;
+    decltype(&::SN_Status) SN_Status = nullptr;
+    decltype(&::SN_ForceCodec) SN_ForceCodec = nullptr;
+
+    // Tagging library (libriffkit.so), in binding order.
+    decltype(&::OpenWavFile) OpenWavFile = nullptr;
+    decltype(&::CloseWavFile) CloseWavFile = nullptr;
+    decltype(&::GetTagInfo) GetTagInfo = nullptr;
+    decltype(&::SetTagInfo) SetTagInfo = nullptr;
+    decltype(&::GetChunkInfo) GetChunkInfo = nullptr;
+    decltype(&::SetChunkInfo) SetChunkInfo = nullptr;
+    decltype(&::HasId3v2) HasId3v2 = nullptr;
+    decltype(&::AddId3v2) AddId3v2 = nullptr;
+    decltype(&::RemoveTag) RemoveTag = nullptr;
+};
+
+// The table in use (all members null until bound or set).
+const TAudioLibs& AudioLibs();
+// Replace the table (tests install a fake; the binder installs the real one).
+void SetAudioLibs(const TAudioLibs& table);
+
+// Loads the two libraries by file name through the loader's search (the
+// executable's RUNPATH $ORIGIN; LD_LIBRARY_PATH is honoured) and binds every
+// operation by name, in the fixed order, into the table.
+class TAudioLibsBinder {
+public:
+    static constexpr const char* PlaybackLibraryName = "libsonara.so";
+    static constexpr const char* TaggingLibraryName = "libriffkit.so";
+
+    // What start-up does with the outcome.
+    enum class TOutcome {
+        Bound,            // both libraries loaded and every operation bound
+        PlaybackNotFound, // "Cannot load playback DLL " + loader text, exit code 0
+        TaggingNotFound,  // "Cannot load tagging DLL " + loader text, exit code 0
+        OperationMissing, // "<name> not found", exit code -1
+    };
+    struct TResult {
+        TOutcome Outcome = TOutcome::Bound;
+        std::string Message; // the error box text; empty when bound
+        int ExitCode = 0;    // the process exit code for a failure
+    };
+
+    TAudioLibsBinder() = default;
+    ~TAudioLibsBinder() = default; // libraries stay loaded unless Release() is called
+    TAudioLibsBinder(const TAudioLibsBinder&) = delete;
+    TAudioLibsBinder& operator=(const TAudioLibsBinder&) = delete;
+
+    // Load and bind: playback library, its operations, tagging library, its
+    // operations; stops at the first failure (later steps are not tried; a
+    // library already loaded stays loaded). On success the table is installed
+    // with SetAudioLibs.
+    TResult Load();
+    // Release the tagging library, then the playback library, and clear the table.
+    void Release();
+
+    // Operation names in binding order.
+    static const char* const PlaybackOperations[19];
+    static const char* const TaggingOperations[9];
+
+private:
+    void* PlaybackHandle = nullptr;
+    void* TaggingHandle = nullptr;
+};

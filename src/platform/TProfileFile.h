@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A settings file with the semantics of Windows private profile (INI) files:
+// "[section]" headers and "key=value" lines, sections and keys found without
+// regard to letter case, file order kept. Nothing is cached: every read looks at
+// the file on disk, and every write goes straight to disk through a temporary
+// file in the same folder that is renamed over the old one, so a killed process
+// leaves either the old or the new file. A missing file reads as empty and is
+// created by the first write.
+class TProfileFile {
+public:
+    explicit TProfileFile(const QString& fileName);
+
+    const QString& FileName() const { return Path; }
+
+    // The value of section/key, trimmed of surrounding blanks and of one pair of
+    // enclosing double quotes; `defaultValue` when the key is missing.
+    QString ReadString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
+    // Decimal integer value (optional sign); missing or non-numeric text gives
+    // `defaultValue`.
+    int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+
+    // Set a value, adding the section at the end of the file and the key at the
+    // end of its section when missing. False when the file could not be written.
+    bool WriteString(const QString& section, const QString& key, const QString& value);
+    bool WriteInteger(const QString& section, const QString& key, int value);
+
+    // Remove a section with all its keys (nothing happens when it is missing).
+    bool EraseSection(const QString& section);
+    // Remove one key.
+    bool DeleteKey(const QString& section, const QString& key);
+
+    // Keys of a section in file order (a key present twice is listed once).
+    QStringList ReadSectionKeys(const QString& section) const;
+    // Section names in file order.
+    QStringList ReadSections() const;
+    bool SectionExists(const QString& section) const;
+    bool KeyExists(const QString& section, const QString& key) const;
+
+private:
+    QString Path;
+};
