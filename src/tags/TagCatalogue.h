@@ -92,6 +92,9 @@ public:
     // The key's record; nullptr for a text that is not one of the 35 keys (exact case).
     static const TTagKeyInfo* FindKey(std::string_view key);
     static const TTagKeyInfo* FindKey(const QString& key);
+    static const TTagKeyInfo* FindKey(const char* key) {
+        return key != nullptr ? FindKey(std::string_view(key)) : nullptr;
+    }
 
     // Columns 1..34 in number order; Columns()[n - 1].Number == n.
     static std::span<const TColumnInfo> Columns();
