@@ -1,0 +1,72 @@
+#include "PlaceWindow.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+QPoint PlaceWindowPosition(const QSize& window, const QRect& reference, const QRect& monitor,
+                           TPlaceMode mode) {
+    const int w = window.width();
+    const int h = window.height();
+    const bool quarter = mode != pmWhole;
+    // Integer division truncates toward zero, as the placement rule asks.
+    const int areaW = quarter ? reference.width() / 2 : reference.width();
+    const int areaH = quarter ? reference.height() / 2 : reference.height();
+
+    int x = reference.left() + (areaW - w) / 2;
+    int y = reference.top() + (areaH - h) / 2;
+    if (mode == pmUpperRight || mode == pmLowerRight)
+        x += areaW;
+    if (mode == pmLowerLeft || mode == pmLowerRight)
+        y += areaH;
+
+    if (quarter) {
+        x = std::max(x, reference.left());
+        y = std::max(y, reference.top());
+    }
+    // Keep the corner on the control's screen. For the primary screen this is the
+    // desktop's origin; for a screen placed elsewhere it keeps the dialog from
+    // jumping to a neighbouring screen.
+    x = std::max(x, monitor.isValid() ? monitor.left() : 0);
+    y = std::max(y, monitor.isValid() ? monitor.top() : 0);
+    if (!monitor.isValid())
+        return {x, y};
+
+    const int monitorRight = monitor.left() + monitor.width();
+    const int monitorBottom = monitor.top() + monitor.height();
+    if (x + w > monitorRight)
+        x = monitorRight - w;
+    if (y + h > monitorBottom)
+        y = monitorBottom - h;
+    return {x, y};
+}
+
+namespace {
+
+QRect GlobalRect(const QWidget* widget) {
+    if (widget->isWindow())
+        return widget->frameGeometry();
+    return {widget->mapToGlobal(QPoint(0, 0)), widget->size()};
+}
+
+QRect MonitorOf(const QWidget* widget, const QRect& globalRect) {
+    QScreen* screen = QGuiApplication::screenAt(globalRect.center());
+    if (!screen)
+        screen = widget->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry() : QRect();
+}
+
+} // namespace
+
+void PlaceWindow(QWidget* window, const QWidget* reference, TPlaceMode mode) {
+    if (!window || !reference)
+        return;
+    const QRect r = GlobalRect(reference);
+    const QRect monitor = MonitorOf(reference, r);
+    // move() on a top-level widget positions its frame, like the frame size used here.
+    window->move(PlaceWindowPosition(window->frameGeometry().size(), r, monitor, mode));
+}

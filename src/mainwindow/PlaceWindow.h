@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+// Where PlaceWindow centres a dialog: over the whole reference control or over one
+// of its quarters.
+enum TPlaceMode : int {
+    pmWhole = 0,
+    pmUpperLeft = 1,
+    pmUpperRight = 2,
+    pmLowerLeft = 3,
+    pmLowerRight = 4,
+};
+
+// The top-left corner for a window of `window` size centred as `mode` says over
+// `reference` (the control's rectangle in global co-ordinates) and kept on
+// `monitor` (the full rectangle of the screen nearest to the control).
+QPoint PlaceWindowPosition(const QSize& window, const QRect& reference, const QRect& monitor,
+                           TPlaceMode mode);
+
+// Moves the top-level `window` over `reference` (or one of its quarters), kept on the
+// reference control's screen. Changes neither its size, its stacking nor the focus.
+void PlaceWindow(QWidget* window, const QWidget* reference, TPlaceMode mode);
