@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace riffkit {
+
+// The tags of a WAV file: the items of its first LIST/INFO list and its DISP title.
+// Items read from the file keep their stored bytes, so untouched values are written back
+// byte for byte whatever their encoding.
+struct TWavTags {
+    struct TItem {
+        std::string Key;
+        std::string Text;               // UTF-8
+        std::optional<std::string> Raw; // stored bytes, while unchanged
+    };
+
+    std::vector<TItem> Items;
+    bool HasInfo = false;  // the file has an INFO list (possibly empty)
+    bool HasTitle = false; // the file has a text DISP chunk
+    std::string Title;
+    std::optional<std::string> TitleRaw;
+
+    // The first item with the key; nullptr when absent.
+    const TItem* Find(std::string_view key) const;
+    std::string Get(std::string_view key) const;
+    // Changes the first item with the key (appending one when absent).
+    void Set(std::string_view key, std::string text);
+    // Removes every item with the key, so no later duplicate comes to light.
+    void Remove(std::string_view key);
+    void SetTitle(std::string text);
+
+    // Same texts for every key and the title; an absent value equals the empty text.
+    bool SameValues(const TWavTags& other) const;
+};
+
+} // namespace riffkit

@@ -1,0 +1,150 @@
+// The nine C operations: one current file, its format told from its content.
+#include "riffkit.h"
+
+#include "MpegTagStore.h"
+#include "TextCodec.h"
+#include "WavTagStore.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+using riffkit::TTagStore;
+using riffkit::TTextCodec;
+
+namespace {
+
+std::unique_ptr<TTagStore> Current;
+bool LastHadId3v2 = false;
+
+bool StartsAsWav(const char* path) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char head[12];
+    const bool ok = ::pread(fd, head, 12, 0) == 12 && std::memcmp(head + 8, "WAVE", 4) == 0 &&
+                    (std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RF64", 4) == 0 ||
+                     std::memcmp(head, "BW64", 4) == 0);
+    ::close(fd);
+    return ok;
+}
+
+// Four printable ASCII characters.
+bool ValidKey(const char* key) {
+    if (!key || ::strnlen(key, 5) != 4)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (static_cast<unsigned char>(key[i]) < 0x20 || static_cast<unsigned char>(key[i]) > 0x7E)
+            return false;
+    return true;
+}
+
+int16_t Fill(const std::string& text, char* buffer, int32_t size) {
+    if (!buffer || size <= 0)
+        return -1;
+    const std::size_t n = TTextCodec::CutLength(text, static_cast<std::size_t>(size) - 1);
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return 0;
+}
+
+std::string Taken(const char* text, uint16_t length) {
+    if (!text)
+        return std::string();
+    return TTextCodec::FromCaller(std::string_view(text, ::strnlen(text, length)));
+}
+
+} // namespace
+
+extern "C" {
+
+int16_t OpenWavFile(const char* path, int32_t, int32_t) {
+    if (Current)
+        CloseWavFile();
+    if (!path || !*path)
+        return 1;
+    try {
+        if (StartsAsWav(path))
+            Current = riffkit::TWavTagStore::Open(path);
+        else if (riffkit::LooksLikeMpeg(path))
+            Current = riffkit::OpenMpegTagStore(path);
+    } catch (...) {
+        Current.reset();
+    }
+    LastHadId3v2 = Current && Current->HasId3v2();
+    return Current ? 0 : 1;
+}
+
+int16_t CloseWavFile(void) {
+    if (!Current)
+        return 0;
+    bool ok = false;
+    try {
+        ok = Current->Commit();
+    } catch (...) {
+        ok = false;
+    }
+    Current.reset();
+    return ok ? 0 : 1;
+}
+
+int16_t GetTagInfo(const char* key, char* buffer, int32_t size) {
+    if (!Current || !ValidKey(key))
+        return Fill(std::string(), buffer, size), -1;
+    return Fill(Current->GetTag(std::string_view(key, 4)), buffer, size);
+}
+
+int16_t GetChunkInfo(const char* chunkId, char* buffer, int32_t size) {
+    if (!Current || !ValidKey(chunkId))
+        return Fill(std::string(), buffer, size), -1;
+    return Fill(Current->GetChunk(std::string_view(chunkId, 4)), buffer, size);
+}
+
+int16_t SetTagInfo(const char* key, const char* text, uint16_t length) {
+    if (!Current || !ValidKey(key) || (!text && length > 0))
+        return -1;
+    try {
+        Current->SetTag(std::string_view(key, 4), Taken(text, length));
+    } catch (...) {
+        return -1;
+    }
+    return 0;
+}
+
+int16_t SetChunkInfo(const char* chunkId, const char* text, uint16_t length) {
+    if (!Current || !ValidKey(chunkId) || (!text && length > 0))
+        return -1;
+    try {
+        Current->SetChunk(std::string_view(chunkId, 4), Taken(text, length));
+    } catch (...) {
+        return -1;
+    }
+    return 0;
+}
+
+int16_t RemoveTag(const char* key) {
+    if (!Current || !ValidKey(key))
+        return -1;
+    Current->RemoveTag(std::string_view(key, 4));
+    return 0;
+}
+
+int16_t HasId3v2(void) {
+    if (Current)
+        return Current->HasId3v2() ? 1 : 0;
+    return LastHadId3v2 ? 1 : 0;
+}
+
+int16_t AddId3v2(const char* path) {
+    if (!path || !*path)
+        return -1;
+    try {
+        return riffkit::AddId3v2Tag(path) ? 0 : -1;
+    } catch (...) {
+        return -1;
+    }
+}
+
+} // extern "C"
