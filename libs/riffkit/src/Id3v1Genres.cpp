@@ -35,6 +35,14 @@ constexpr const char* Names[] = {
     "Thrash Metal", "Anime", "JPop", "Synthpop"};
 static_assert(std::size(Names) == Count);
 
+struct TAlias {
+    const char* Name;
+    int Number;
+};
+constexpr TAlias Aliases[] = {{"Euro-Techno", 25},      {"Jazz+Funk", 29},     {"Folk-Rock", 81},
+                              {"Fast Fusion", 84},      {"Bebob", 85},         {"Avantgarde", 90},
+                              {"Psychedelic Rock", 93}, {"Rhythmic Soul", 118}, {"A capella", 123}};
+
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -62,8 +70,12 @@ int Number(std::string_view name)
         if (EqualNoCase(name, Names[static_cast<size_t>(i)]))
             return i;
     }
-    // Names typed or written by other tools: the table without our odd spellings, and
+    // Names typed or written by other tools: the published spellings, TagLib's list, and
     // the blank-less forms of "Gangsta " and "Musical ".
+    for (const auto& [alias, number] : Aliases) {
+        if (EqualNoCase(name, alias))
+            return number;
+    }
     const TagLib::StringList others = TagLib::ID3v1::genreList();
     for (unsigned i = 0; i < others.size() && i < static_cast<unsigned>(Count); ++i) {
         if (EqualNoCase(name, others[i].to8Bit(true)))

@@ -280,13 +280,44 @@ void ApplyToId3v2(TagLib::ID3v2::Tag& tag, const std::string& key,
     tag.removeFrames(frameId);
     if (key == "IYER")
         tag.removeFrames("TYER");
-    if (text.isEmpty())
-        return;
-    // A version 2.3 tag keeps only the first four characters of a recording time in its
-    // year frame; a year that is not four digits is written to that frame whole instead.
-    if (key == "IYER" && !(value->size() == 4 && IsDigits(*value)))
-        frameId = "TYER";
-    SetTextFrame(tag, frameId, text);
+    if (!text.isEmpty())
+        SetTextFrame(tag, frameId, text);
+}
+
+// True when TagLib turns the recording time into version 2.3 year, date and time frames
+// without loss: "yyyy", "yyyy-MM-dd" or "yyyy-MM-ddTHH:mm".
+bool IsPlainRecordingTime(const std::string& text)
+{
+    const std::string_view pattern = "dddd-dd-ddTdd:dd";
+    if (text.size() != 4 && text.size() != 10 && text.size() != 16)
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool ok = pattern[i] == 'd' ? (text[i] >= '0' && text[i] <= '9') : text[i] == pattern[i];
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Rendering as version 2.3 keeps only the first four characters of any other year text;
+// such a year goes to the year frame whole instead.
+void KeepYearWhole(TagLib::ID3v2::Tag& tag)
+{
+    const TagLib::ID3v2::FrameList frames = tag.frameListMap()["TDRC"];
+    for (TagLib::ID3v2::Frame* frame : frames) {
+        const TagLib::String text = frame->toString();
+        if (IsPlainRecordingTime(ToUtf8(text)))
+            continue;
+        tag.removeFrame(frame);
+        SetTextFrame(tag, "TYER", text);
+    }
+}
+
+std::string RenderVersion23(TagLib::ID3v2::Tag& tag)
+{
+    KeepYearWhole(tag);
+    const TagLib::ByteVector data = tag.render(TagLib::ID3v2::v3);
+    return std::string(data.data(), data.size());
 }
 
 void ApplyToId3v1(TagLib::ID3v1::Tag& tag, const std::string& key, const std::string& value)
@@ -306,11 +337,6 @@ void ApplyToId3v1(TagLib::ID3v1::Tag& tag, const std::string& key, const std::st
         const int number = Id3v1Genres::Number(value);
         tag.setGenreNumber(number < 0 ? 255 : static_cast<unsigned>(number));
     }
-}
-
-std::string ToBytes(const TagLib::ByteVector& data)
-{
-    return std::string(data.data(), data.size());
 }
 
 // Where TagLib found the ID3v2 tag: normally at the start, possibly after leading junk.
@@ -432,7 +458,7 @@ private:
             return false;
         for (const std::string& key : Changed)
             ApplyToId3v2(tag, key, ValueOf(key));
-        const std::string rendered = ToBytes(tag.render(TagLib::ID3v2::v3));
+        const std::string rendered = RenderVersion23(tag);
         open.reset();
 
         std::vector<TMpegPiece> pieces;
@@ -453,7 +479,8 @@ private:
         TagLib::ID3v1::Tag& tag = *open->File->ID3v1Tag(true);
         for (const std::string& key : Changed)
             ApplyToId3v1(tag, key, ValueOf(key).value_or(std::string()));
-        const std::string rendered = ToBytes(tag.render());
+        const TagLib::ByteVector data = tag.render();
+        const std::string rendered(data.data(), data.size());
         open.reset();
         if (hadTag && size < 128)
             return false;
@@ -506,7 +533,7 @@ bool AddId3v2Tag(const std::string& path)
             ApplyToId3v2(tag, key, value);
     }
     // Written even when empty, so that the file now carries an ID3v2 tag.
-    const std::string rendered = ToBytes(tag.render(TagLib::ID3v2::v3));
+    const std::string rendered = RenderVersion23(tag);
     open.reset();
     return RewriteMpegFile(path, {TMpegPiece::Data(rendered), TMpegPiece::Source(0, size)});
 }
