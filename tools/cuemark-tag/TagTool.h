@@ -1,0 +1,35 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// The commands of cuemark-tag: `show`, `set` and `export`. Files are reached only through
+// the tagging and playback libraries' C operations; keys, captions and columns come from
+// the tag catalogue, so the tool shows exactly what the program's editor and list do.
+class TTagTool {
+public:
+    static constexpr int ExitOk = 0;
+    static constexpr int ExitFailed = 1; // some file failed; one line per failure on Err
+    static constexpr int ExitUsage = 2;  // wrong usage; the usage text went to Err
+
+    TTagTool(std::ostream& out, std::ostream& err) : Out(out), Err(err) {}
+
+    // args are the command-line arguments after the program name.
+    int Run(const std::vector<std::string>& args);
+
+    static const char* UsageText();
+
+private:
+    int Show(const std::vector<std::string>& files);
+    int Set(const std::string& file, const std::vector<std::string>& assignments);
+    int Export(const std::vector<std::string>& paths);
+
+    int Usage(const std::string& message);
+    void Fail(const std::string& path, const std::string& reason);
+    int Result() const { return AnyFailed ? ExitFailed : ExitOk; }
+
+    std::ostream& Out;
+    std::ostream& Err;
+    bool AnyFailed = false;
+};
