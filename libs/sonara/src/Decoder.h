@@ -1,0 +1,27 @@
+#pragma once
+
+#include "AudioFileInfo.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// A source of interleaved 16-bit samples at the file's own rate and channel count.
+class TDecoder {
+public:
+    virtual ~TDecoder() = default;
+    virtual int SampleRate() const = 0;
+    virtual int Channels() const = 0;
+    // Sample frames of the whole audio when the decoder knows them exactly, else 0.
+    virtual uint64_t TotalFrames() const { return 0; }
+    // Positions the decoder at a sample frame counted from the start of the audio.
+    virtual bool Seek(uint64_t frame) = 0;
+    // Decodes up to frames sample frames; fewer only at the end of the audio or on damage.
+    virtual size_t Read(int16_t* out, size_t frames) = 0;
+
+    // The decoder for a probed file: libsndfile for the PCM family, or whenever forced;
+    // libmpg123 for MPEG files and MPEG-in-WAV. Null with the reason in error on failure.
+    static std::unique_ptr<TDecoder> Create(const std::string& path, const TAudioFileInfo& info,
+                                            bool forceSndfile, std::string& error);
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One MPEG audio frame header (layers I-III, MPEG-1, 2 and 2.5), decoded from its four bytes.
+struct TMpegFrameHeader {
+    int Version = 0; // 10 = MPEG-1, 20 = MPEG-2, 25 = MPEG-2.5
+    int Layer = 0;   // 1..3
+    int BitrateKbps = 0;
+    int SampleRate = 0;
+    int Channels = 0;
+    int ChannelMode = 0; // 3 = mono
+    bool Padding = false;
+    uint32_t Length = 0; // bytes, header included
+    int SamplesPerFrame = 0;
+
+    // False for anything but a valid header with a known bitrate (free format is refused).
+    bool Parse(const uint8_t* bytes);
+    // Same stream parameters (version, layer, rate): used to confirm a frame sync.
+    bool SameStream(const TMpegFrameHeader& other) const;
+    // Offset of a Xing/Info tag inside this frame (after the side information).
+    size_t XingOffset() const;
+};

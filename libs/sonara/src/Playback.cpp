@@ -1,0 +1,140 @@
+#include "Playback.h"
+
+#include <algorithm>
+#include <cstring>
+
+TPlayback::TPlayback(std::unique_ptr<TDecoder> decoder, uint64_t startFrame, uint64_t endFrame)
+    : Decoder(std::move(decoder)), StartFrame(startFrame), EndFrame(endFrame) {
+    Rate = Decoder->SampleRate();
+    Channels = Decoder->Channels();
+}
+
+TPlayback::~TPlayback() {
+    if (Device)
+        SDL_CloseAudioDevice(Device); // waits for a running callback
+}
+
+bool TPlayback::Start(const std::string& deviceName, int bufferFrames, std::string& error) {
+    if (!Decoder->Seek(StartFrame)) {
+        error = "Cannot seek to the start position in this file";
+        return false;
+    }
+    // Pre-decode the first buffer so the device has samples the moment it starts.
+    Pending.resize(static_cast<size_t>(bufferFrames) * Channels);
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(bufferFrames, EndFrame - StartFrame));
+    const size_t got = Decoder->Read(Pending.data(), want);
+    if (got == 0 && want > 0) {
+        error = "The audio of this file cannot be decoded at the start position";
+        return false;
+    }
+    Pending.resize(got * Channels);
+    Decoded = got;
+    Exhausted = got < want || Decoded >= EndFrame - StartFrame;
+
+    SDL_AudioSpec wanted{};
+    wanted.freq = Rate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = static_cast<Uint8>(std::clamp(Channels, 1, 8));
+    wanted.samples = static_cast<Uint16>(bufferFrames);
+    wanted.callback = &TPlayback::Callback;
+    wanted.userdata = this;
+    SDL_AudioSpec obtained{};
+    Device = SDL_OpenAudioDevice(deviceName.empty() ? nullptr : deviceName.c_str(), 0, &wanted,
+                                 &obtained, 0);
+    if (!Device && !deviceName.empty()) // the named device may have gone: use the default
+        Device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (!Device) {
+        error = std::string("No audio output device is available: ") + SDL_GetError();
+        return false;
+    }
+    DeviceBufferFrames = obtained.samples;
+    AnchorTime = std::chrono::steady_clock::now();
+    SDL_PauseAudioDevice(Device, 0);
+    return true;
+}
+
+void TPlayback::Pause() {
+    if (!Device)
+        return;
+    SDL_PauseAudioDevice(Device, 1);
+    std::lock_guard guard(Mutex);
+    const auto now = std::chrono::steady_clock::now();
+    AnchorFrames = static_cast<int64_t>(PositionLocked(now) - StartFrame);
+    AnchorTime = now;
+    Paused = true;
+}
+
+void TPlayback::Resume() {
+    if (!Device)
+        return;
+    {
+        std::lock_guard guard(Mutex);
+        AnchorTime = std::chrono::steady_clock::now();
+        Paused = false;
+    }
+    SDL_PauseAudioDevice(Device, 0);
+}
+
+void TPlayback::Callback(void* self, Uint8* stream, int length) {
+    auto* playback = static_cast<TPlayback*>(self);
+    const size_t frames = static_cast<size_t>(length) / (sizeof(int16_t) * playback->Channels);
+    std::memset(stream, 0, static_cast<size_t>(length));
+    playback->Fill(reinterpret_cast<int16_t*>(stream), frames);
+}
+
+void TPlayback::Fill(int16_t* out, size_t frames) {
+    std::lock_guard guard(Mutex);
+    const auto now = std::chrono::steady_clock::now();
+    // The previous buffer is what the device plays from now on.
+    const int64_t heardNow = std::max<int64_t>(0, static_cast<int64_t>(Handed) - DeviceBufferFrames);
+    if (!Paused) {
+        AnchorFrames = std::max(AnchorFrames, heardNow);
+        AnchorTime = now;
+    }
+    size_t n = 0;
+    const size_t channels = static_cast<size_t>(Channels);
+    if (PendingUsed < Pending.size()) {
+        const size_t take = std::min(frames, (Pending.size() - PendingUsed) / channels);
+        std::copy_n(Pending.begin() + static_cast<long>(PendingUsed), take * channels, out);
+        PendingUsed += take * channels;
+        n = take;
+    }
+    const uint64_t rangeFrames = EndFrame - StartFrame;
+    while (n < frames && !Exhausted) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(frames - n, rangeFrames - Decoded));
+        const size_t got = want ? Decoder->Read(out + n * channels, want) : 0;
+        n += got;
+        Decoded += got;
+        if (got < want || Decoded >= rangeFrames || want == 0)
+            Exhausted = true;
+    }
+    Handed += n;
+    if (n == 0 && Exhausted && PendingUsed >= Pending.size())
+        ++SilentCallbacks;
+}
+
+uint64_t TPlayback::PositionLocked(std::chrono::steady_clock::time_point now) {
+    int64_t heard = AnchorFrames;
+    if (!Paused) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - AnchorTime);
+        heard += elapsed.count() * Rate / 1000000;
+    }
+    heard = std::clamp<int64_t>(heard, 0, static_cast<int64_t>(Handed));
+    Reported = std::max(Reported, StartFrame + static_cast<uint64_t>(heard));
+    return Reported;
+}
+
+uint64_t TPlayback::PositionFrames() {
+    std::lock_guard guard(Mutex);
+    return PositionLocked(std::chrono::steady_clock::now());
+}
+
+bool TPlayback::Finished() {
+    std::lock_guard guard(Mutex);
+    if (!Exhausted || PendingUsed < Pending.size())
+        return false;
+    // Everything is handed over; done once it has been heard (or the device has asked for
+    // two buffers beyond the end, whichever the clock says first).
+    return SilentCallbacks >= 2 ||
+           PositionLocked(std::chrono::steady_clock::now()) >= StartFrame + Handed;
+}

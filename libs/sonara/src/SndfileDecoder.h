@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Decoder.h"
+
+#include <sndfile.h>
+
+// Decodes every format libsndfile reads (the PCM family, and MPEG when forced).
+class TSndfileDecoder final : public TDecoder {
+public:
+    static std::unique_ptr<TDecoder> Open(const std::string& path, std::string& error);
+    ~TSndfileDecoder() override;
+
+    int SampleRate() const override { return Info.samplerate; }
+    int Channels() const override { return Info.channels; }
+    uint64_t TotalFrames() const override {
+        return Info.frames > 0 ? static_cast<uint64_t>(Info.frames) : 0;
+    }
+    bool Seek(uint64_t frame) override;
+    size_t Read(int16_t* out, size_t frames) override;
+
+private:
+    TSndfileDecoder() = default;
+    SNDFILE* File = nullptr;
+    SF_INFO Info{};
+};
