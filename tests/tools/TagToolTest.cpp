@@ -1,0 +1,270 @@
+#include "AudioFixtures.h"
+#include "TagCatalogue.h"
+#include "TempDir.h"
+
+#include <QProcess>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TRunResult {
+    int ExitCode = -1;
+    std::string Out;
+    std::string Err;
+};
+
+TRunResult RunTool(const std::vector<std::string>& args) {
+    QStringList arguments;
+    for (const std::string& arg : args)
+        arguments << QString::fromStdString(arg);
+    QProcess process;
+    process.start(QStringLiteral(CUEMARK_TAG_BINARY), arguments);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// KEY -> escaped value of one file's `show` block, checking the block's shape on the way.
+std::map<std::string, std::string> ShowBlock(const std::vector<std::string>& lines,
+                                             size_t first) {
+    std::map<std::string, std::string> values;
+    const auto keys = TTagCatalogue::Keys();
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const std::string& line = lines.at(first + i);
+        const std::string prefix = std::string(keys[i].Key) + "=";
+        EXPECT_EQ(line.rfind(prefix, 0), 0u) << "line " << first + i << ": " << line;
+        values[keys[i].Key] = line.substr(prefix.size());
+    }
+    return values;
+}
+
+// Records of an RFC 4180 text; fails the test on a malformed quote or record end.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> record;
+    std::string field;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '"') {
+            for (++i;; ++i) {
+                if (i >= text.size()) {
+                    ADD_FAILURE() << "unterminated quoted field";
+                    return records;
+                }
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
+                        field += '"';
+                        ++i;
+                    } else {
+                        ++i;
+                        break;
+                    }
+                } else {
+                    field += text[i];
+                }
+            }
+        }
+        while (i < text.size() && text[i] != ',' && text[i] != '\r') {
+            EXPECT_NE(text[i], '"') << "quote inside an unquoted field";
+            EXPECT_NE(text[i], '\n') << "bare line feed outside quotes";
+            field += text[i++];
+        }
+        record.push_back(field);
+        field.clear();
+        if (i < text.size() && text[i] == ',') {
+            ++i;
+            continue;
+        }
+        EXPECT_EQ(text.compare(i, 2, "\r\n"), 0) << "record not ended by CR LF";
+        i += 2;
+        records.push_back(record);
+        record.clear();
+    }
+    return records;
+}
+
+class TagToolTest : public ::testing::Test {
+protected:
+    std::string MakeWav(const std::string& name, int rate = 44100, int channels = 2) {
+        const std::string path = Dir.File(name);
+        Fixtures::TToneSpec tone;
+        tone.SampleRate = rate;
+        tone.Channels = channels;
+        tone.Seconds = 0.5;
+        EXPECT_TRUE(Fixtures::WritePcmWav(path, tone, SF_FORMAT_PCM_16));
+        return path;
+    }
+
+    TTempDir Dir;
+};
+
+TEST_F(TagToolTest, SetThenShowRoundTripsValuesWithEscapes) {
+    const std::string wav = MakeWav("spot.wav");
+    const TRunResult set = RunTool({"set", wav, "DISP=Hello, \"World\"", "IART=Ann & Co",
+                                    "ICMT=line one\\nline two", "ITCH=a\\r\\nb",
+                                    "IURL=C:\\dir\\\\x", "IGNR=2003/12/16", "BSTM=08:30",
+                                    "ISRF=1500", "BFAD=-1", "IGRE=Gangsta "});
+    ASSERT_EQ(set.ExitCode, 0) << set.Err;
+    EXPECT_EQ(set.Err, "");
+
+    const TRunResult show = RunTool({"show", wav});
+    ASSERT_EQ(show.ExitCode, 0) << show.Err;
+    const auto lines = Lines(show.Out);
+    ASSERT_EQ(lines.size(), 36u);
+    EXPECT_EQ(lines[0], "== " + wav);
+    auto values = ShowBlock(lines, 1);
+    EXPECT_EQ(values["DISP"], "Hello, \"World\"");
+    EXPECT_EQ(values["IART"], "Ann & Co");
+    EXPECT_EQ(values["ICMT"], "line one\\nline two");
+    EXPECT_EQ(values["ITCH"], "a\\r\\nb");
+    // A lone backslash stands for itself; a doubled one for one backslash.
+    EXPECT_EQ(values["IURL"], "C:\\\\dir\\\\x");
+    EXPECT_EQ(values["IGNR"], "2003/12/16");
+    EXPECT_EQ(values["ISRF"], "1500");
+    EXPECT_EQ(values["BFAD"], "-1");
+    EXPECT_EQ(values["IGRE"], "Gangsta ");
+    EXPECT_EQ(values["IALB"], ""); // absent
+
+    // The shown form is accepted by set unchanged: writing it back changes nothing.
+    const TRunResult again = RunTool({"set", wav, "ICMT=" + values["ICMT"],
+                                      "ITCH=" + values["ITCH"], "IURL=" + values["IURL"]});
+    ASSERT_EQ(again.ExitCode, 0) << again.Err;
+    EXPECT_EQ(RunTool({"show", wav}).Out, show.Out);
+}
+
+TEST_F(TagToolTest, EmptyValueRemovesKeyAndEmptiesTitle) {
+    const std::string wav = MakeWav("song.wav");
+    ASSERT_EQ(RunTool({"set", wav, "DISP=Title", "IALB=Album", "IYER=1999"}).ExitCode, 0);
+    ASSERT_EQ(RunTool({"set", wav, "DISP=", "IALB="}).ExitCode, 0);
+    const auto values = ShowBlock(Lines(RunTool({"show", wav}).Out), 1);
+    EXPECT_EQ(values.at("DISP"), " "); // the title chunk keeps one blank, as the editor saves it
+    EXPECT_EQ(values.at("IALB"), "");
+    EXPECT_EQ(values.at("IYER"), "1999");
+}
+
+TEST_F(TagToolTest, RefusedSetWritesNothing) {
+    const std::string wav = MakeWav("keep.wav");
+    ASSERT_EQ(RunTool({"set", wav, "IART=Before"}).ExitCode, 0);
+    const auto before = Fixtures::ReadBytes(wav);
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"set", wav, "IART=After", "XXXX=1"},
+          std::vector<std::string>{"set", wav, "IART=After", "iart=1"},
+          std::vector<std::string>{"set", wav, "IART=After", "NOVALUE"},
+          std::vector<std::string>{"set", wav, "IART=After", "ICMT=" + std::string(70000, 'x')}}) {
+        const TRunResult result = RunTool(args);
+        EXPECT_EQ(result.ExitCode, 2) << args.back().substr(0, 20);
+        EXPECT_NE(result.Err.find("usage:"), std::string::npos);
+    }
+    const TRunResult unknown = RunTool({"set", wav, "XXXX=1"});
+    EXPECT_NE(unknown.Err.find("XXXX"), std::string::npos) << unknown.Err;
+    EXPECT_EQ(Fixtures::ReadBytes(wav), before);
+}
+
+TEST_F(TagToolTest, ExitCodesAndFailureLines) {
+    const std::string wav = MakeWav("good.wav");
+    const std::string text = Dir.File("notes.txt");
+    ASSERT_TRUE(Fixtures::WriteBytes(text, {'h', 'i', '\n'}));
+    const std::string missing = Dir.File("missing.wav");
+
+    // One failure line per failing file; the good file is still shown.
+    const TRunResult show = RunTool({"show", missing, wav, text});
+    EXPECT_EQ(show.ExitCode, 1);
+    const auto errors = Lines(show.Err);
+    ASSERT_EQ(errors.size(), 2u) << show.Err;
+    EXPECT_NE(errors[0].find(missing), std::string::npos);
+    EXPECT_NE(errors[1].find(text), std::string::npos);
+    EXPECT_EQ(Lines(show.Out).size(), 36u);
+    EXPECT_EQ(Lines(show.Out)[0], "== " + wav);
+
+    EXPECT_EQ(RunTool({"set", missing, "IART=x"}).ExitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, std::vector<std::string>{"show"},
+          std::vector<std::string>{"set", wav}, std::vector<std::string>{"export"},
+          std::vector<std::string>{"frobnicate", wav}}) {
+        const TRunResult result = RunTool(args);
+        EXPECT_EQ(result.ExitCode, 2);
+        EXPECT_NE(result.Err.find("usage: cuemark-tag show FILE..."), std::string::npos);
+        EXPECT_EQ(result.Out, "");
+    }
+    const TRunResult help = RunTool({"--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_NE(help.Out.find("usage:"), std::string::npos);
+}
+
+TEST_F(TagToolTest, ExportWritesColumnsOfFilesAndFolders) {
+    const std::filesystem::path folder = Dir.Path() / "folder";
+    std::filesystem::create_directories(folder / "sub");
+    const std::string b = MakeWav("folder/b.wav", 48000, 1);
+    const std::string a = MakeWav("folder/A.WAV");
+    MakeWav("folder/sub/nested.wav"); // not recursive
+    ASSERT_TRUE(Fixtures::WriteBytes((folder / "readme.txt").string(), {'x'}));
+    Fixtures::TToneSpec tone;
+    tone.Seconds = 0.5;
+    const std::string mp3 = (folder / "c.Mp3").string();
+    ASSERT_TRUE(Fixtures::WriteMp3(mp3, tone, false));
+    const std::string single = MakeWav("single.wav");
+
+    ASSERT_EQ(RunTool({"set", a, "DISP=Say \"hi\", then\\nleave", "IART=Artist",
+                       "IGNR=2004/01/31", "BSTM=08:30", "IKEY=2004/02/01", "HKST=0"})
+                  .ExitCode,
+              0);
+    ASSERT_EQ(RunTool({"set", b, "IKEY= ", "BETM=23:00"}).ExitCode, 0);
+
+    const TRunResult result = RunTool({"export", single, folder.string()});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    const auto records = ParseCsv(result.Out);
+    ASSERT_EQ(records.size(), 5u); // header, the file given, then A.WAV, b.wav, c.Mp3
+
+    std::vector<std::string> header{"File"};
+    for (const TColumnInfo& column : TTagCatalogue::Columns())
+        header.push_back(column.CaptionText);
+    EXPECT_EQ(records[0], header);
+    for (const auto& record : records)
+        EXPECT_EQ(record.size(), 35u);
+
+    EXPECT_EQ(records[1][0], single);
+    EXPECT_EQ(std::filesystem::path(records[2][0]).filename(), "A.WAV");
+    EXPECT_EQ(std::filesystem::path(records[3][0]).filename(), "b.wav");
+    EXPECT_EQ(std::filesystem::path(records[4][0]).filename(), "c.Mp3");
+
+    const auto& rowA = records[2];
+    EXPECT_EQ(rowA[3], "Artist");
+    EXPECT_EQ(rowA[4], "Say \"hi\", then\nleave");
+    EXPECT_EQ(rowA[8], "0");
+    EXPECT_EQ(rowA[10], "2004/01/31 08:30"); // date joined by one blank to its time
+    EXPECT_EQ(rowA[11], "2004/02/01");       // no end time: the date alone
+    EXPECT_EQ(records[3][11], "  23:00");    // a blank date keeps its blank
+    EXPECT_EQ(rowA[2], "00:00.5");
+    EXPECT_NE(rowA[1], "Unknown");
+    EXPECT_NE(rowA[1].find(" - "), std::string::npos);
+    EXPECT_NE(records[3][1], rowA[1]); // 48 kHz mono is described differently
+
+    // A path that does not exist fails with exit code 1 but the rest is exported.
+    const TRunResult partial = RunTool({"export", Dir.File("nothing"), single});
+    EXPECT_EQ(partial.ExitCode, 1);
+    EXPECT_NE(partial.Err.find("nothing"), std::string::npos);
+    EXPECT_EQ(ParseCsv(partial.Out).size(), 2u);
+}
+
+} // namespace
