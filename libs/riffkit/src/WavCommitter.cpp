@@ -56,9 +56,54 @@ TWavCommitter::FindHandle(const TRiffLayout& layout, const TWavTagReader::TResul
     return THandle{*lead, static_cast<std::uint32_t>(cover)};
 }
 
-bool TWavCommitter::NeedsConsolidation(const TRiffLayout& layout,
-                                       const TWavTagReader::TResult& current) {
-    return current.TagChunks.size() > 1 && !FindHandle(layout, current);
+std::optional<TWavCommitter::TPlacement>
+TWavCommitter::FindPlacement(const TRiffLayout& layout, const TWavTagReader::TResult& current,
+                             std::uint64_t size) {
+    // The leading JUNK of the old block and the tags it will swallow are not free.
+    std::size_t firstExcluded = 1, lastExcluded = 0;
+    if (auto handle = FindHandle(layout, current)) {
+        firstExcluded = handle->Index;
+        lastExcluded = *std::max_element(current.TagChunks.begin(), current.TagChunks.end());
+    }
+    const auto& chunks = layout.Chunks;
+    const auto usable = [&](std::size_t k) {
+        return chunks[k].IsFree() && !chunks[k].Truncated &&
+               !(k >= firstExcluded && k <= lastExcluded);
+    };
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        // Grow the run of free chunks from i until the block fits, exactly or with room
+        // for a JUNK header behind it.
+        for (std::size_t j = i; j < chunks.size() && usable(j); ++j) {
+            const std::uint64_t s = chunks[j].End() - chunks[i].PayloadOffset();
+            if (s > 0xFFFFFFFFu)
+                break;
+            if (s == size || (s >= size + 8 && (s & 1) == 0))
+                return TPlacement{false, i, j, s};
+        }
+    }
+    // At the end: not into audio that runs to the end, nor past trailing bytes we would
+    // have to overwrite (only NULs and a truncated JUNK chunk may be there).
+    if (layout.DataRunsToEnd)
+        return std::nullopt;
+    for (const auto& c : chunks)
+        if (c.Truncated && !(c.IsFree() && &c == &chunks.back()))
+            return std::nullopt;
+    return TPlacement{};
+}
+
+bool TWavCommitter::NeedsGathering(const TRiffLayout& layout,
+                                   const TWavTagReader::TResult& current,
+                                   const TPlacement& placement) {
+    const auto& tagChunks = current.TagChunks;
+    if (tagChunks.empty())
+        return false;
+    const std::size_t first = *std::min_element(tagChunks.begin(), tagChunks.end());
+    if (!placement.AtEnd && placement.First < first)
+        return false; // the new block comes first and shadows every old chunk at once
+    // Behind old tags: one write must retire them all, and until then they must shadow
+    // every kind of chunk the new block has.
+    const bool oneWrite = tagChunks.size() == 1 || FindHandle(layout, current);
+    return !oneWrite || !current.Tags.HasTitle || !current.Tags.HasInfo;
 }
 
 bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
@@ -68,11 +113,14 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
     auto current = TWavTagReader::Read(io, *layout);
     if (current.Tags.SameValues(target))
         return true;
-    if (!TWavTagBlock::Build(target, current.CodePage, true, true))
+    const auto body = TWavTagBlock::Build(target, current.CodePage, true, true);
+    if (!body)
         return false; // a text the file's code page cannot hold
+    auto placement = FindPlacement(*layout, current, body->size());
+    if (!placement)
+        return false;
 
-    if (NeedsConsolidation(*layout, current)) {
-        // Gather the old values into one block first; every state on the way shows them.
+    if (NeedsGathering(*layout, current, *placement)) {
         const TWavTags old = current.Tags;
         if (!Step(io, *layout, current, old, true))
             return false;
@@ -80,7 +128,10 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
         if (!layout || !layout->StructureOk)
             return false;
         current = TWavTagReader::Read(io, *layout);
-        if (!current.Tags.SameValues(old) || NeedsConsolidation(*layout, current))
+        if (!current.Tags.SameValues(old))
+            return false;
+        placement = FindPlacement(*layout, current, body->size());
+        if (!placement || NeedsGathering(*layout, current, *placement))
             return false;
     }
     if (!Step(io, *layout, current, target, false))
@@ -94,85 +145,60 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
 
 bool TWavCommitter::Step(TFileIo& io, const TRiffLayout& layout,
                          const TWavTagReader::TResult& current, const TWavTags& tags,
-                         bool oneByOne) {
-    // The new block carries every kind of chunk the old tags have, so that once live it
-    // shadows them all, wherever they are.
-    const auto body = TWavTagBlock::Build(tags, current.CodePage, current.Tags.HasTitle,
-                                          current.Tags.HasInfo);
+                         bool gathering) {
+    const auto body = TWavTagBlock::Build(tags, current.CodePage, true, true);
     if (!body)
         return false;
-    if (body->empty())
-        return Retire(io, layout, current, oneByOne);
-
-    std::size_t firstExcluded = 1, lastExcluded = 0; // empty range
-    if (auto handle = FindHandle(layout, current)) {
-        firstExcluded = handle->Index;
-        lastExcluded = *std::max_element(current.TagChunks.begin(), current.TagChunks.end());
-    }
-    bool placed = false;
-    if (!PlaceInFreeSpace(io, layout, *body, firstExcluded, lastExcluded, placed))
+    const auto placement = FindPlacement(layout, current, body->size());
+    if (!placement)
         return false;
-    if (!placed && !Append(io, layout, *body))
+    const bool written = placement->AtEnd ? Append(io, layout, *body)
+                                          : WriteInFreeSpace(io, layout, *placement, *body);
+    if (!written)
         return false;
+    // Chunks behind a block that comes first are shadowed: their order no longer matters.
+    const bool oneByOne = gathering || !NeedsGathering(layout, current, *placement);
     return Retire(io, layout, current, oneByOne);
 }
 
-bool TWavCommitter::PlaceInFreeSpace(TFileIo& io, const TRiffLayout& layout,
-                                     const std::string& body, std::size_t firstExcluded,
-                                     std::size_t lastExcluded, bool& placed) {
+bool TWavCommitter::WriteInFreeSpace(TFileIo& io, const TRiffLayout& layout,
+                                     const TPlacement& place, const std::string& body) {
+    const auto& first = layout.Chunks[place.First];
+    const std::uint64_t sizeField = first.Offset + 4;
     const std::uint64_t d = body.size();
-    const auto& chunks = layout.Chunks;
-    const auto excluded = [&](std::size_t k) { return k >= firstExcluded && k <= lastExcluded; };
-    for (std::size_t i = 0; i < chunks.size(); ++i) {
-        if (!chunks[i].IsFree() || chunks[i].Truncated || excluded(i))
-            continue;
-        // Grow the run of free chunks from i until the block fits.
-        for (std::size_t j = i; j < chunks.size(); ++j) {
-            if (!chunks[j].IsFree() || chunks[j].Truncated || excluded(j))
-                break;
-            const std::uint64_t s = chunks[j].End() - chunks[i].PayloadOffset();
-            if (s > 0xFFFFFFFFu)
-                break;
-            if (!(s == d || (s >= d + 8 && (s & 1) == 0)))
-                continue;
-            const std::uint64_t sizeField = chunks[i].Offset + 4;
-            // Merge the run into one free chunk: its contents become ours to overwrite.
-            if (j > i && !(Write32(io, sizeField, static_cast<std::uint32_t>(s)) && io.Sync()))
-                return false;
-            std::string payload = body;
-            if (s > d)
-                payload += JunkHeader(static_cast<std::uint32_t>(s - d - 8));
-            if (!(io.Write(chunks[i].PayloadOffset(), payload.data(), payload.size()) && io.Sync()))
-                return false;
-            // Live: the free chunk shrinks to nothing and the tags behind it appear.
-            if (!(Write32(io, sizeField, 0) && io.Sync()))
-                return false;
-            placed = true;
-            return true;
-        }
-    }
-    return true;
+    // Merge the run into one free chunk: its contents become ours to overwrite.
+    if (place.Last > place.First &&
+        !(Write32(io, sizeField, static_cast<std::uint32_t>(place.Space)) && io.Sync()))
+        return false;
+    std::string payload = body;
+    if (place.Space > d)
+        payload += JunkHeader(static_cast<std::uint32_t>(place.Space - d - 8));
+    if (!(io.Write(first.PayloadOffset(), payload.data(), payload.size()) && io.Sync()))
+        return false;
+    // Live: the free chunk shrinks to nothing and the tags behind it appear.
+    return Write32(io, sizeField, 0) && io.Sync();
 }
 
 bool TWavCommitter::Append(TFileIo& io, const TRiffLayout& layout, const std::string& body) {
-    if (layout.DataRunsToEnd)
-        return false; // past the end is audio
-    for (const auto& c : layout.Chunks)
-        if (c.Truncated)
-            return false;
     const std::uint64_t origSize = layout.FileSize;
-    const std::uint64_t walkEnd = layout.WalkEnd;
-    if (origSize > walkEnd) {
+    std::uint64_t at = layout.WalkEnd;
+    if (!layout.Chunks.empty()) {
+        const auto& last = layout.Chunks.back();
+        if (last.Truncated)
+            at = last.Offset; // a JUNK chunk an interrupted append left: ours to reuse
+        else if ((last.Size & 1) && !last.Padded)
+            at += 1;
+    }
+    if (origSize > layout.WalkEnd) {
         // Only NUL bytes may follow the last chunk; anything else is kept, so no append.
-        if (origSize - walkEnd > MaxTrailingBytes)
+        if (origSize - layout.WalkEnd > MaxTrailingBytes)
             return false;
-        std::string tail(static_cast<std::size_t>(origSize - walkEnd), '\0');
-        if (!io.Read(walkEnd, tail.data(), tail.size()))
+        std::string tail(static_cast<std::size_t>(origSize - layout.WalkEnd), '\0');
+        if (!io.Read(layout.WalkEnd, tail.data(), tail.size()))
             return false;
         if (tail.find_first_not_of('\0') != std::string::npos)
             return false;
     }
-    const std::uint64_t at = walkEnd + (walkEnd & 1);
     const std::uint64_t outer = body.size() + 8 + AppendSlack;
     const std::uint64_t newEnd = at + 8 + outer;
     const bool is64 = layout.Form != TRiffLayout::TForm::Riff;
@@ -185,31 +211,31 @@ bool TWavCommitter::Append(TFileIo& io, const TRiffLayout& layout, const std::st
     if (!io.Read(riffSizeAt, oldRiffSize, riffSizeLen))
         return false;
     bool riffSizeChanged = false;
+    const std::uint64_t regionAt = std::min(at, layout.WalkEnd);
     const auto rollBack = [&] {
         // Best effort: nothing of the block is live yet, so this only tidies up.
         if (riffSizeChanged)
             io.Write(riffSizeAt, oldRiffSize, riffSizeLen);
         if (newEnd > origSize)
             io.Truncate(origSize);
-        if (origSize > walkEnd) {
-            const std::string zeros(static_cast<std::size_t>(origSize - walkEnd), '\0');
-            io.Write(walkEnd, zeros.data(), zeros.size());
+        // What was NULs (or a cut-short JUNK) before the end becomes NULs again.
+        if (origSize > regionAt) {
+            const std::string zeros(static_cast<std::size_t>(origSize - regionAt), '\0');
+            io.Write(regionAt, zeros.data(), zeros.size());
         }
         io.Sync();
         return false;
     };
 
-    // 1. The block behind a header of zeros: the walk stops there, so nothing shows.
-    std::string region(static_cast<std::size_t>(at - walkEnd) + 8, '\0');
-    region += body;
-    region += JunkHeader(static_cast<std::uint32_t>(AppendSlack));
-    region.append(AppendSlack, '\0');
-    if (!(io.Write(walkEnd, region.data(), region.size()) && io.Sync()))
+    // 1. An empty JUNK chunk at the end (cut short by a crash, it is reused next time).
+    std::string region(static_cast<std::size_t>(at - std::min(at, layout.WalkEnd)), '\0');
+    region += JunkHeader(static_cast<std::uint32_t>(outer));
+    region.append(static_cast<std::size_t>(outer), '\0');
+    if (!(io.Write(regionAt, region.data(), region.size()) && io.Sync()))
         return rollBack();
-    // 2. A JUNK header over it: size first, while the ID is still zero.
-    if (!(Write32(io, at + 4, static_cast<std::uint32_t>(outer)) && io.Sync()))
-        return rollBack();
-    if (!(WriteJunkId(io, at) && io.Sync()))
+    // 2. The block inside it, still invisible.
+    std::string payload = body + JunkHeader(static_cast<std::uint32_t>(AppendSlack));
+    if (!(io.Write(at + 8, payload.data(), payload.size()) && io.Sync()))
         return rollBack();
     // 3. The RIFF size covers the new end.
     unsigned char riffSize[8];
@@ -222,7 +248,6 @@ bool TWavCommitter::Append(TFileIo& io, const TRiffLayout& layout, const std::st
         return rollBack();
     return true;
 }
-
 bool TWavCommitter::Retire(TFileIo& io, const TRiffLayout& layout,
                            const TWavTagReader::TResult& current, bool oneByOne) {
     const auto& tagChunks = current.TagChunks;

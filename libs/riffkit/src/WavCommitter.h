@@ -12,14 +12,15 @@ namespace riffkit {
 // Writes a WAV file's tags without moving the audio and without a state in which the file
 // shows anything but the old or the new tags.
 //
-// New tag chunks are written while invisible: inside a free (JUNK) chunk, or past the last
-// chunk behind a header whose ID is still zero. They are then made live by one 4-byte write
-// that sets the size of the free chunk in front of them to 0, so the block always reads
-// [JUNK 0][DISP][LIST INFO]. The old tag chunks are retired by one more 4-byte write: the
-// size of that leading JUNK grown over them, or a single chunk's ID turned into "JUNK".
-// Files whose old tags are scattered over several chunks are first rewritten with their old
-// values into one such block, which later commits retire in a single write. Every step is
-// synced before the next, and the file is parsed again at the end.
+// New tag chunks are written while invisible inside a free (JUNK) chunk, one found in the
+// file or one appended at its end. They are made live by one 4-byte write that sets the
+// size of that JUNK chunk to 0, so a block always reads [JUNK 0][DISP][LIST INFO], with both
+// tag chunks even when empty. The old tag chunks are retired by one more 4-byte write: the
+// leading JUNK's size grown over them, or a single chunk's ID turned into "JUNK". While
+// both are live, the first of each kind counts; where that could show a mix of old and new,
+// the old values are first gathered into such a block (every state on the way shows them),
+// which the real commit then retires in one write. Every step is synced before the next,
+// and the file is parsed again at the end.
 class TWavCommitter {
 public:
     // Free space left behind tags appended at the end, so longer tags fit next time.
@@ -30,18 +31,28 @@ public:
 
 private:
     struct THandle {
-        std::size_t Index = 0;    // the free chunk of size 0 in front of the tags
-        std::uint32_t Cover = 0;  // its size once it swallows them
+        std::size_t Index = 0;   // the free chunk of size 0 in front of the tags
+        std::uint32_t Cover = 0; // its size once it swallows them
+    };
+    // Where a block goes: a run of free chunks First..Last, or the end of the file.
+    struct TPlacement {
+        bool AtEnd = true;
+        std::size_t First = 0, Last = 0;
+        std::uint64_t Space = 0; // payload bytes of the merged run
     };
 
     static std::optional<THandle> FindHandle(const TRiffLayout& layout,
                                              const TWavTagReader::TResult& current);
-    static bool NeedsConsolidation(const TRiffLayout& layout,
-                                   const TWavTagReader::TResult& current);
+    static std::optional<TPlacement> FindPlacement(const TRiffLayout& layout,
+                                                   const TWavTagReader::TResult& current,
+                                                   std::uint64_t size);
+    // Whether writing at the placement could show a mix of old and new tags.
+    static bool NeedsGathering(const TRiffLayout& layout, const TWavTagReader::TResult& current,
+                               const TPlacement& placement);
     static bool Step(TFileIo& io, const TRiffLayout& layout, const TWavTagReader::TResult& current,
-                     const TWavTags& tags, bool oneByOne);
-    static bool PlaceInFreeSpace(TFileIo& io, const TRiffLayout& layout, const std::string& body,
-                                 std::size_t firstExcluded, std::size_t lastExcluded, bool& placed);
+                     const TWavTags& tags, bool gathering);
+    static bool WriteInFreeSpace(TFileIo& io, const TRiffLayout& layout, const TPlacement& place,
+                                 const std::string& body);
     static bool Append(TFileIo& io, const TRiffLayout& layout, const std::string& body);
     static bool Retire(TFileIo& io, const TRiffLayout& layout, const TWavTagReader::TResult& current,
                        bool oneByOne);

@@ -1,0 +1,245 @@
+// The commit: audio and foreign chunks untouched by every kind of save, space reused,
+// crash safety at every single write, and the advisory lock.
+#include "RiffBuilder.h"
+#include "TempDir.h"
+#include "WavCommitter.h"
+#include "WavTestFiles.h"
+#include "riffkit.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using B = TRiffBuilder;
+using riffkit::TWavTags;
+
+// Fails the N-th write (1-based); in Stop mode every later write and truncation fails too,
+// as if the process had died there.
+class TFailingIo : public riffkit::TFileIo {
+public:
+    enum class TMode { Once, Stop };
+    TFailingIo(riffkit::TFileIo& inner, int failAt, TMode mode)
+        : Inner(inner), FailAt(failAt), Mode(mode) {}
+
+    bool Read(std::uint64_t o, void* b, std::size_t n) override { return Inner.Read(o, b, n); }
+    bool Write(std::uint64_t o, const void* b, std::size_t n) override {
+        ++Writes;
+        if (Writes == FailAt || (Mode == TMode::Stop && Writes > FailAt))
+            return false;
+        return Inner.Write(o, b, n);
+    }
+    bool Sync() override { return Inner.Sync(); }
+    std::uint64_t Size() override { return Inner.Size(); }
+    bool Truncate(std::uint64_t s) override {
+        return Mode == TMode::Stop && Writes >= FailAt ? false : Inner.Truncate(s);
+    }
+    int Writes = 0;
+
+private:
+    riffkit::TFileIo& Inner;
+    int FailAt;
+    TMode Mode;
+};
+
+TWavTags Edited(const std::string& bytes, const std::string& title, const std::string& artist) {
+    TWavTags tags = WavTestFiles::Tags(bytes);
+    tags.SetTitle(title);
+    if (artist.empty())
+        tags.Remove("IART");
+    else
+        tags.Set("IART", artist);
+    return tags;
+}
+
+struct TScenario {
+    const char* Name;
+    std::string Bytes;
+    std::string Title;
+    std::string Artist;
+};
+
+const std::string Audio = B::Audio(6000, 7);
+
+std::vector<TScenario> Scenarios() {
+    const std::string longTitle(700, 'T');
+    return {
+        {"into JUNK after the tags",
+         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Chunk("JUNK", std::string(1024, '\0')).Chunk("data", Audio).Build(),
+         "New title", "New artist"},
+        {"appended at the end",
+         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", B::Info({{"IART", "Old"}, {"ICMT", "c"}}))
+             .Chunk("data", Audio).Chunk("cue ", std::string(28, 'c')).Build(),
+         longTitle, "New artist"},
+        {"scattered title and INFO are gathered first",
+         B().Chunk("fmt ", B::Fmt()).Chunk("DISP", B::Disp("Old title"))
+             .Chunk("bext", std::string(100, 'b')).Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Chunk("data", Audio).Chunk("LIST", B::Info({{"IART", "Stale"}})).Build(),
+         "New title", "New artist"},
+        {"key removed, in place before old tags after the audio",
+         B().Chunk("fmt ", B::Fmt()).Chunk("JUNK", std::string(200, 'j')).Chunk("data", Audio)
+             .Chunk("LIST", B::Info({{"IART", "Old"}, {"IALB", "Album"}})).Build(),
+         "Title", ""},
+        {"RIFF size wrong and odd unpadded chunk",
+         B().RiffSize(100).Chunk("fmt ", B::Fmt()).Chunk("odd ", "xyz", false)
+             .Chunk("DISP", B::Disp("Old")).Chunk("data", Audio).Raw(std::string(6, '\0')).Build(),
+         longTitle, "A"},
+    };
+}
+
+bool IsOneOf(const TWavTags& got, const TWavTags& a, const TWavTags& b) {
+    return got.SameValues(a) || got.SameValues(b);
+}
+
+} // namespace
+
+TEST(WavCommit, EverySaveKeepsAudioAndForeignChunks) {
+    for (const auto& s : Scenarios()) {
+        SCOPED_TRACE(s.Name);
+        riffkit::TMemoryFileIo io = WavTestFiles::Io(s.Bytes);
+        const TWavTags target = Edited(s.Bytes, s.Title, s.Artist);
+        ASSERT_TRUE(riffkit::TWavCommitter::Commit(io, target));
+        const std::string after(io.Data().begin(), io.Data().end());
+        EXPECT_EQ(WavTestFiles::DataPayload(after), Audio);
+        EXPECT_EQ(WavTestFiles::Untouchable(after), WavTestFiles::Untouchable(s.Bytes));
+        EXPECT_TRUE(WavTestFiles::Tags(after).SameValues(target));
+        // The audio never moves.
+        EXPECT_EQ(WavTestFiles::Layout(after)->Chunks[WavTestFiles::Layout(after)->DataIndex].Offset,
+                  WavTestFiles::Layout(s.Bytes)->Chunks[WavTestFiles::Layout(s.Bytes)->DataIndex].Offset);
+    }
+}
+
+TEST(WavCommit, RepeatedSavesReuseTheirSpace) {
+    std::string bytes = Scenarios()[1].Bytes;
+    riffkit::TMemoryFileIo io = WavTestFiles::Io(bytes);
+    std::size_t sizeAfterSecond = 0;
+    for (int i = 0; i < 12; ++i) {
+        const std::string now(io.Data().begin(), io.Data().end());
+        // Titles of varying length, as an editor would save them.
+        const TWavTags target = Edited(now, std::string(40 + (i % 3) * 30, char('a' + i)), "X");
+        ASSERT_TRUE(riffkit::TWavCommitter::Commit(io, target)) << i;
+        if (i == 1)
+            sizeAfterSecond = io.Data().size();
+    }
+    EXPECT_LE(io.Data().size(), sizeAfterSecond + 400); // bounded, not growing per save
+}
+
+TEST(WavCommit, FailingAnyWriteLeavesOldOrNewTagsAndTheAudio) {
+    for (auto mode : {TFailingIo::TMode::Stop, TFailingIo::TMode::Once}) {
+        for (const auto& s : Scenarios()) {
+            SCOPED_TRACE(s.Name);
+            const TWavTags oldTags = WavTestFiles::Tags(s.Bytes);
+            const TWavTags target = Edited(s.Bytes, s.Title, s.Artist);
+            for (int failAt = 1;; ++failAt) {
+                SCOPED_TRACE(failAt);
+                riffkit::TMemoryFileIo mem = WavTestFiles::Io(s.Bytes);
+                TFailingIo io(mem, failAt, mode);
+                const bool ok = riffkit::TWavCommitter::Commit(io, target);
+                const std::string after(mem.Data().begin(), mem.Data().end());
+                const auto layout = WavTestFiles::Layout(after);
+                ASSERT_TRUE(layout);
+                EXPECT_TRUE(layout->StructureOk);
+                EXPECT_EQ(WavTestFiles::DataPayload(after), Audio);
+                EXPECT_EQ(WavTestFiles::Untouchable(after), WavTestFiles::Untouchable(s.Bytes));
+                const TWavTags got = WavTestFiles::Tags(after);
+                EXPECT_TRUE(IsOneOf(got, oldTags, target));
+                if (ok) {
+                    EXPECT_TRUE(got.SameValues(target));
+                }
+                if (io.Writes < failAt) {
+                    EXPECT_TRUE(ok); // every write done: the commit went through
+                    break;
+                }
+                // A later commit on the damaged file still completes.
+                riffkit::TMemoryFileIo retry = WavTestFiles::Io(after);
+                ASSERT_TRUE(riffkit::TWavCommitter::Commit(retry, target));
+                const std::string fixed(retry.Data().begin(), retry.Data().end());
+                EXPECT_EQ(WavTestFiles::DataPayload(fixed), Audio);
+                EXPECT_TRUE(WavTestFiles::Tags(fixed).SameValues(target));
+            }
+        }
+    }
+}
+
+TEST(WavCommit, LockHeldByAnotherProcessFailsAndLeavesTheFile) {
+    TTempDir dir;
+    const std::string path = dir.File("locked.wav");
+    const std::string bytes = Scenarios()[0].Bytes;
+    std::ofstream(path, std::ios::binary) << bytes;
+
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        const char ok = (fd >= 0 && ::flock(fd, LOCK_EX) == 0) ? 'y' : 'n';
+        (void)!::write(ready[1], &ok, 1);
+        char c;
+        (void)!::read(release[0], &c, 1);
+        ::_exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+
+    ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);
+    SetChunkInfo("DISP", "New", 3);
+    EXPECT_NE(CloseWavFile(), 0);
+    EXPECT_EQ(WavTestFiles::Slurp(path), bytes);
+
+    (void)!::write(release[1], "x", 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        ::close(fd);
+
+    // With the lock gone the same save goes through.
+    ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);
+    SetChunkInfo("DISP", "New", 3);
+    EXPECT_EQ(CloseWavFile(), 0);
+    EXPECT_EQ(WavTestFiles::Tags(WavTestFiles::Slurp(path)).Title, "New");
+}
+
+TEST(WavCommit, UnwritableOrVanishedFileFailsUnchanged) {
+    TTempDir dir;
+    const std::string bytes = Scenarios()[0].Bytes;
+    const std::string path = dir.File("ro.wav");
+    std::ofstream(path, std::ios::binary) << bytes;
+    ::chmod(path.c_str(), 0444);
+    if (::access(path.c_str(), W_OK) != 0) { // not meaningful when running as root
+        ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);
+        SetChunkInfo("DISP", "New", 3);
+        EXPECT_NE(CloseWavFile(), 0);
+        EXPECT_EQ(WavTestFiles::Slurp(path), bytes);
+    }
+    const std::string gone = dir.File("gone.wav");
+    std::ofstream(gone, std::ios::binary) << bytes;
+    ASSERT_EQ(OpenWavFile(gone.c_str(), 0, 0), 0);
+    ::unlink(gone.c_str());
+    SetChunkInfo("DISP", "New", 3);
+    EXPECT_NE(CloseWavFile(), 0);
+}
+
+TEST(WavCommit, TextTheCodePageCannotHoldIsRefusedNotReplaced) {
+    const std::string bytes = B().Chunk("fmt ", B::Fmt()).Chunk("CSET", B::Le32(1252) + B::Le32(0))
+                                  .Chunk("LIST", B::Info({{"IART", "Caf\xE9"}}))
+                                  .Chunk("JUNK", std::string(300, '\0'))
+                                  .Chunk("data", Audio).Build();
+    EXPECT_EQ(WavTestFiles::Tags(bytes).Get("IART"), "Caf\xC3\xA9");
+    riffkit::TMemoryFileIo io = WavTestFiles::Io(bytes);
+    TWavTags tags = WavTestFiles::Tags(bytes);
+    tags.Set("IART", "\xE6\x97\xA5");
+    EXPECT_FALSE(riffkit::TWavCommitter::Commit(io, tags));
+    EXPECT_EQ(std::string(io.Data().begin(), io.Data().end()), bytes);
+    tags.Set("IART", "na\xC3\xAFve \xC3\x83\xC2\xA9"); // fits 1252; the CSET decides
+    EXPECT_TRUE(riffkit::TWavCommitter::Commit(io, tags));
+    const std::string after(io.Data().begin(), io.Data().end());
+    EXPECT_NE(after.find("na\xEFve \xC3\xA9"), std::string::npos);
+}
