@@ -80,7 +80,7 @@ TEST_P(SonaraDiskPcm, RangeReachesTheDeviceExactly) {
     const std::vector<int16_t> file = Fixtures::ReadSamples16(path);
     const size_t frames = file.size() / c.Channels;
     const size_t first = size_t(c.StartMs) * c.Rate / 1000;
-    const size_t last = c.EndMs ? size_t(c.EndMs) * c.Rate / 1000 : frames;
+    const size_t last = c.EndMs ? std::min(frames, size_t(c.EndMs) * c.Rate / 1000) : frames;
 
     const std::vector<int16_t> captured = PlayRange(path, c.StartMs, c.EndMs);
     ASSERT_GE(captured.size(), (last - first) * c.Channels);
@@ -131,7 +131,7 @@ int BestAlignment(const std::vector<int16_t>& reference, size_t refFirst,
 TEST_F(SonaraDisk, MpegRangesMatchTheDecodedFileWithinOneFrame) {
     Fixtures::TToneSpec tone;
     tone.Seconds = 3.0;
-    tone.FrequencyHz = 300.0;
+    tone.FrequencyHz = 97.3; // no short period: one best alignment
     const std::string mp3 = Dir.File("a.mp3"), mp2 = Dir.File("a.mp2"), wav = Dir.File("in.wav");
     ASSERT_TRUE(Fixtures::WriteMp3(mp3, tone, true));
     ASSERT_TRUE(Fixtures::WriteMp2(mp2, tone, 256));

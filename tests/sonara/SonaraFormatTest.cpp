@@ -116,9 +116,11 @@ TEST(SonaraLength, VbrWithoutHeaderIsScanned) {
     char a[128], b[128];
     ASSERT_NE(SN_GetWaveFileFormat(bare.c_str(), a, 128, b, 128), 0);
     EXPECT_STREQ(a, "MPEG-1 Layer III VBR");
-    // Without the gapless values every frame counts: the length is what a decoder produces.
-    const double decodedMs = Fixtures::ReadSamples16(bare).size() / 2 * 1000.0 / 44100;
-    EXPECT_NEAR(double(SN_PlayGetLengthMsFile(bare.c_str())), decodedMs, double(kFrame44));
+    // Without the gapless values every frame counts, encoder delay and padding included
+    // (about three frames); a guess from the first frame's bit rate would be seconds off.
+    const uint32_t length = SN_PlayGetLengthMsFile(bare.c_str());
+    EXPECT_GE(length, 4000u);
+    EXPECT_LE(length, 4000u + 4 * kFrame44);
 }
 
 TEST(SonaraLength, Id3TagsAroundMpegAreSkipped) {

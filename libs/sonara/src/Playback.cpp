@@ -133,8 +133,11 @@ bool TPlayback::Finished() {
     std::lock_guard guard(Mutex);
     if (!Exhausted || PendingUsed < Pending.size())
         return false;
-    // Everything is handed over; done once it has been heard (or the device has asked for
-    // two buffers beyond the end, whichever the clock says first).
+    // Everything is decoded. The first callback with nothing left proves the last samples
+    // have gone on to the device (closing earlier could drop them); done once the clock says
+    // they have been heard, or at the latest one buffer later.
+    if (SilentCallbacks == 0)
+        return false;
     return SilentCallbacks >= 2 ||
            PositionLocked(std::chrono::steady_clock::now()) >= StartFrame + Handed;
 }
