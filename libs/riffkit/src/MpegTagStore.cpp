@@ -5,6 +5,7 @@
 
 #include "Id3v1Genres.h"
 #include "MpegRewrite.h"
+#include "TextCodec.h"
 
 #include <taglib/commentsframe.h>
 #include <taglib/id3v1genres.h>
@@ -68,49 +69,12 @@ bool IsId3v1Key(std::string_view key)
     return std::find(std::begin(Id3v1Keys), std::end(Id3v1Keys), key) != std::end(Id3v1Keys);
 }
 
-bool IsValidUtf8(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        size_t extra = 0;
-        unsigned long code = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            code = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            code = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= text.size())
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if ((extra == 2 && code < 0x800) || (extra == 3 && (code < 0x10000 || code > 0x10FFFF)) ||
-            (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-// Texts cross the library's interface as UTF-8; bytes that are not UTF-8 are taken as
-// Latin-1 rather than dropped.
+// Texts cross the library's interface as UTF-8; bytes that are not UTF-8 are read as
+// Windows-1252 rather than dropped.
 TagLib::String FromUtf8(const std::string& text)
 {
-    return TagLib::String(text, IsValidUtf8(text) ? TagLib::String::UTF8 : TagLib::String::Latin1);
+    return TagLib::String(TTextCodec::IsValidUtf8(text) ? text : TTextCodec::Cp1252ToUtf8(text),
+                          TagLib::String::UTF8);
 }
 
 std::string ToUtf8(const TagLib::String& text)
