@@ -15,14 +15,14 @@ using C = TComboSource;
 // Field order: key, meaning, caption, page, kind, limit, column, form, empty rule,
 // chunk, capitals, multi-line, ID3v1 field, combo source.
 constexpr std::array<TTagKeyInfo, TTagCatalogue::KeyCount> KeyTable{{
-    {"DISP", "title or description", "Title / Description", P::Description, K::Edit, 64, 4,
-     F::Text, E::OneBlank, true, false, false, true, C::None},
-    {"IART", "artist or advertiser", "Artist / Advertiser", P::Description, K::Edit, 64, 3,
-     F::Text, E::Remove, false, false, false, true, C::None},
+    {"DISP", "title or description", "Title / Description", P::Description, K::Edit, 64, 4, F::Text,
+     E::OneBlank, true, false, false, true, C::None},
+    {"IART", "artist or advertiser", "Artist / Advertiser", P::Description, K::Edit, 64, 3, F::Text,
+     E::Remove, false, false, false, true, C::None},
     {"ISRC", "category", "Category", P::Description, K::Combo, 16, 5, F::Text, E::Remove, false,
      true, false, false, C::Categories},
-    {"BFAD", "no fade at the segue", "No fade at segue", P::Description, K::CheckBox, 0, 0,
-     F::Flag, E::AlwaysWrite, false, false, false, false, C::None},
+    {"BFAD", "no fade at the segue", "No fade at segue", P::Description, K::CheckBox, 0, 0, F::Flag,
+     E::AlwaysWrite, false, false, false, false, C::None},
     {"ISRF", "intro point", "&Intro", P::Description, K::Marker, 0, 6, F::MarkerFromStart,
      E::Remove, false, false, false, false, C::None},
     {"IMED", "segue point", "&Segue", P::Description, K::Marker, 0, 7, F::MarkerBeforeEnd,
@@ -31,10 +31,10 @@ constexpr std::array<TTagKeyInfo, TTagCatalogue::KeyCount> KeyTable{{
      E::Remove, false, false, false, false, C::None},
     {"HKEN", "hook end", "Hook &End", P::Description, K::Marker, 0, 9, F::MarkerFromStart,
      E::Remove, false, false, false, false, C::None},
-    {"IGNR", "start date", "Start Date && Time (24 hr.)", P::Times, K::DateField, 10, 10,
-     F::Date, E::OneBlank, false, false, false, false, C::None},
-    {"BSTM", "start time", "Start Date && Time (24 hr.)", P::Times, K::TimeField, 5, 10,
-     F::Time, E::Remove, false, false, false, false, C::None},
+    {"IGNR", "start date", "Start Date && Time (24 hr.)", P::Times, K::DateField, 10, 10, F::Date,
+     E::OneBlank, false, false, false, false, C::None},
+    {"BSTM", "start time", "Start Date && Time (24 hr.)", P::Times, K::TimeField, 5, 10, F::Time,
+     E::Remove, false, false, false, false, C::None},
     {"IKEY", "end date", "End Date && Time (24 hr.)", P::Times, K::DateField, 10, 11, F::Date,
      E::OneBlank, false, false, false, false, C::None},
     {"BETM", "end time", "End Date && Time (24 hr.)", P::Times, K::TimeField, 5, 11, F::Time,
@@ -49,18 +49,18 @@ constexpr std::array<TTagKeyInfo, TTagCatalogue::KeyCount> KeyTable{{
      true, C::None},
     {"IGRE", "genre", "Genre", P::Times, K::Combo, 0, 16, F::Text, E::Remove, false, false, false,
      true, C::Genres},
-    {"ITRK", "track number", "Track #", P::Times, K::Edit, 32, 17, F::Text, E::Remove, false,
-     false, false, false, C::None},
-    {"IENG", "producer", "Producer", P::Authoring, K::Edit, 0, 18, F::Text, E::Remove, false,
-     false, false, false, C::None},
+    {"ITRK", "track number", "Track #", P::Times, K::Edit, 32, 17, F::Text, E::Remove, false, false,
+     false, false, C::None},
+    {"IENG", "producer", "Producer", P::Authoring, K::Edit, 0, 18, F::Text, E::Remove, false, false,
+     false, false, C::None},
     {"ITCH", "talent", "Talent", P::Authoring, K::Memo, 512, 19, F::Text, E::Remove, false, false,
      true, false, C::None},
     {"ICOM", "composer", "Composer", P::Authoring, K::Edit, 64, 20, F::Text, E::Remove, false,
      false, false, false, C::None},
     {"IPUB", "publisher", "Publisher", P::Authoring, K::Edit, 64, 21, F::Text, E::Remove, false,
      false, false, false, C::None},
-    {"BCPR", "copyright or record company", "Copyright / Record Company", P::Authoring, K::Edit,
-     64, 22, F::Text, E::Remove, false, false, false, false, C::None},
+    {"BCPR", "copyright or record company", "Copyright / Record Company", P::Authoring, K::Edit, 64,
+     22, F::Text, E::Remove, false, false, false, false, C::None},
     {"ICMT", "comments", "Comments", P::Authoring, K::Memo, 512, 23, F::Text, E::Remove, false,
      false, true, false, C::None},
     {"INAM", "out-cue (closing words)", "OutCue", P::Commercial, K::Edit, 64, 24, F::Text,
@@ -69,22 +69,22 @@ constexpr std::array<TTagKeyInfo, TTagCatalogue::KeyCount> KeyTable{{
      false, false, C::None},
     {"ISFT", "account executive", "Account Executive / Sales Person", P::Commercial, K::Edit, 64,
      26, F::Text, E::Remove, false, false, false, false, C::None},
-    {"ISBJ", "commercial copy", "Copy", P::Commercial, K::Memo, 1024, 27, F::Text, E::Remove,
-     false, false, true, false, C::None},
-    {"IURL", "web address", "URL", P::Commercial, K::Edit, 64, 28, F::Text, E::Remove, false,
-     false, false, false, C::None},
+    {"ISBJ", "commercial copy", "Copy", P::Commercial, K::Memo, 1024, 27, F::Text, E::Remove, false,
+     false, true, false, C::None},
+    {"IURL", "web address", "URL", P::Commercial, K::Edit, 64, 28, F::Text, E::Remove, false, false,
+     false, false, C::None},
     {"BKEY", "musical key", "Key", P::Music, K::Combo, 0, 29, F::Text, E::Remove, false, false,
      false, false, C::Fixed},
     {"BEND", "how the music ends", "End", P::Music, K::Combo, 0, 30, F::Text, E::Remove, false,
      false, false, false, C::Fixed},
-    {"BERG", "energy", "Energy", P::Music, K::Edit, 0, 31, F::Text, E::Remove, false, false,
-     false, false, C::None},
+    {"BERG", "energy", "Energy", P::Music, K::Edit, 0, 31, F::Text, E::Remove, false, false, false,
+     false, C::None},
     {"BTXR", "texture", "Texture", P::Music, K::Combo, 0, 32, F::Text, E::Remove, false, false,
      false, false, C::Fixed},
     {"BTPO", "tempo", "Tempo", P::Music, K::Combo, 0, 33, F::Text, E::Remove, false, false, false,
      false, C::Fixed},
-    {"IBPM", "beats per minute", "Beats per minute", P::Music, K::Edit, 32, 34, F::Text,
-     E::Remove, false, false, false, false, C::None},
+    {"IBPM", "beats per minute", "Beats per minute", P::Music, K::Edit, 32, 34, F::Text, E::Remove,
+     false, false, false, false, C::None},
 }};
 
 constexpr std::array<TColumnInfo, TTagCatalogue::ColumnCount> ColumnTable{{
@@ -124,19 +124,22 @@ constexpr std::array<TColumnInfo, TTagCatalogue::ColumnCount> ColumnTable{{
     {34, "Beats per minute", "IBPM", nullptr},
 }};
 
-constexpr std::array<const char*, 12> KeyEntries{"C", "D-Flat", "D", "E-Flat", "E", "F",
-                                                 "F-Sharp", "G", "A-Flat", "A", "B-Flat", "B"};
+constexpr std::array<const char*, 12> KeyEntries{"C", "D-Flat", "D", "E-Flat", "E", "F", "F-Sharp",
+                                                 "G", "A-Flat", "A", "B-Flat", "B"};
 constexpr std::array<const char*, 4> EndEntries{"Cold", "Fade", "Long Fade", "Natural"};
-constexpr std::array<const char*, 4> TextureEntries{"Unfamiliar", "Active", "Core",
-                                                    "Mainstream"};
+constexpr std::array<const char*, 4> TextureEntries{"Unfamiliar", "Active", "Core", "Mainstream"};
 constexpr std::array<const char*, 6> TempoEntries{"Slow",        "Medium Slow", "Medium",
                                                   "Medium Fast", "Fast",        "Ska"};
 
-bool IsKey(const TTagKeyInfo& info, std::string_view key) { return key == info.Key; }
+bool IsKey(const TTagKeyInfo& info, std::string_view key) {
+    return key == info.Key;
+}
 
 } // namespace
 
-std::span<const TTagKeyInfo> TTagCatalogue::Keys() { return KeyTable; }
+std::span<const TTagKeyInfo> TTagCatalogue::Keys() {
+    return KeyTable;
+}
 
 const TTagKeyInfo* TTagCatalogue::FindKey(std::string_view key) {
     for (const TTagKeyInfo& info : KeyTable) {
@@ -153,7 +156,9 @@ const TTagKeyInfo* TTagCatalogue::FindKey(const QString& key) {
     return FindKey(std::string_view(latin.constData(), static_cast<size_t>(latin.size())));
 }
 
-std::span<const TColumnInfo> TTagCatalogue::Columns() { return ColumnTable; }
+std::span<const TColumnInfo> TTagCatalogue::Columns() {
+    return ColumnTable;
+}
 
 const TColumnInfo* TTagCatalogue::FindColumn(int number) {
     if (number < 1 || number > ColumnCount)

@@ -51,14 +51,14 @@ struct TTagKeyInfo {
     const char* FieldCaption; // the editor field's caption as stored ("&&" shows one "&")
     TTagPage Page;
     TFieldKind Kind;
-    int Limit;               // most characters the user can type; 0 = no limit
-    int Column;              // list column number 3..34; 0 = not shown in the list
+    int Limit;  // most characters the user can type; 0 = no limit
+    int Column; // list column number 3..34; 0 = not shown in the list
     TValueForm Form;
     TEmptyRule EmptyRule;
-    bool IsChunk;            // "DISP": read with GetChunkInfo, written with SetChunkInfo
-    bool Capitals;           // the field turns typed text into capitals ("ISRC")
-    bool MultiLine;          // the value may hold line breaks
-    bool Id3v1Field;         // stays editable on an MPEG file without ID3v2
+    bool IsChunk;    // "DISP": read with GetChunkInfo, written with SetChunkInfo
+    bool Capitals;   // the field turns typed text into capitals ("ISRC")
+    bool MultiLine;  // the value may hold line breaks
+    bool Id3v1Field; // stays editable on an MPEG file without ID3v2
     TComboSource Combo;
 
     QString KeyText() const { return QString::fromLatin1(Key); }
@@ -120,8 +120,7 @@ public:
 
     // A marker key's stored text read as a point: the decimal value when the text is all
     // digits (and fits), else nothing. A stored "HKEN" of "0" counts as unset as well.
-    static std::optional<uint32_t> MarkerFromStored(const TTagKeyInfo& key,
-                                                    const QString& stored);
+    static std::optional<uint32_t> MarkerFromStored(const TTagKeyInfo& key, const QString& stored);
     // The text to store for a marker point, or nothing when the key is to be removed:
     // "ISRF" and "IMED" when the point is 0 or less, "HKST" and "HKEN" when it is unset
     // (negative). pointMs is signed so that "unset" (-1) can be passed.

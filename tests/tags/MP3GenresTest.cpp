@@ -27,8 +27,8 @@ TEST(MP3GenresTest, SortedListHoldsAllNamesWithTheirSpellings) {
     }
     EXPECT_EQ(names.size(), 148);
     for (const char* name : {"Juzz+Funk", "Gangsta ", "Musical ", "Euro-tecno", "Folk/Rock",
-                             "Fast-Fusion", "Bedob", "Avantagarde", "Psychadelic Rock",
-                             "Big band", "Rhytmic Soul", "Acapella", "Blues", "Synthpop"})
+                             "Fast-Fusion", "Bedob", "Avantagarde", "Psychadelic Rock", "Big band",
+                             "Rhytmic Soul", "Acapella", "Blues", "Synthpop"})
         EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
 }
 
@@ -38,9 +38,9 @@ TEST(MP3GenresTest, TableKeepsGenreNumberOrder) {
     struct {
         int Number;
         const char* Name;
-    } cases[] = {{0, "Blues"},       {25, "Euro-tecno"}, {29, "Juzz+Funk"},  {59, "Gangsta "},
-                 {77, "Musical "},   {79, "Hard Rock"},  {80, "Folk"},       {85, "Bedob"},
-                 {96, "Big band"},   {118, "Rhytmic Soul"}, {123, "Acapella"}, {147, "Synthpop"}};
+    } cases[] = {{0, "Blues"},     {25, "Euro-tecno"},    {29, "Juzz+Funk"}, {59, "Gangsta "},
+                 {77, "Musical "}, {79, "Hard Rock"},     {80, "Folk"},      {85, "Bedob"},
+                 {96, "Big band"}, {118, "Rhytmic Soul"}, {123, "Acapella"}, {147, "Synthpop"}};
     for (const auto& c : cases)
         EXPECT_STREQ(table[static_cast<size_t>(c.Number)], c.Name) << c.Number;
 

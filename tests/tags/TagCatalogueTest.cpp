@@ -133,8 +133,7 @@ TEST(TagCatalogueTest, PagesAndMusicComboEntries) {
     EXPECT_STREQ(TTagCatalogue::ComboEntries("BTPO")[5], "Ska");
     EXPECT_TRUE(TTagCatalogue::ComboEntries("IGRE").empty());
     for (const TTagKeyInfo& info : TTagCatalogue::Keys())
-        EXPECT_EQ(info.Combo == TComboSource::Fixed,
-                  !TTagCatalogue::ComboEntries(info.Key).empty())
+        EXPECT_EQ(info.Combo == TComboSource::Fixed, !TTagCatalogue::ComboEntries(info.Key).empty())
             << info.Key;
 }
 
@@ -170,9 +169,9 @@ TEST(StoredFormRulesTest, MarkersReadOnlyFromDigits) {
     for (const auto& c : cases)
         EXPECT_EQ(TTagCatalogue::MarkerFromStored(c.Key, QString::fromLatin1(c.Stored)), c.Point)
             << c.Key.Key << " " << c.Stored;
-    EXPECT_EQ(TTagCatalogue::MarkerFromStored(*TTagCatalogue::FindKey("IART"),
-                                              QStringLiteral("12")),
-              std::nullopt);
+    EXPECT_EQ(
+        TTagCatalogue::MarkerFromStored(*TTagCatalogue::FindKey("IART"), QStringLiteral("12")),
+        std::nullopt);
 }
 
 TEST(StoredFormRulesTest, MarkersWrittenOrRemoved) {
@@ -181,10 +180,14 @@ TEST(StoredFormRulesTest, MarkersWrittenOrRemoved) {
         int64_t Point;
         std::optional<QString> Stored;
     } cases[] = {
-        {"ISRF", 1500, QStringLiteral("1500")}, {"ISRF", 0, std::nullopt},
-        {"ISRF", -1, std::nullopt},             {"IMED", 0, std::nullopt},
-        {"IMED", 800, QStringLiteral("800")},   {"HKST", 0, QStringLiteral("0")},
-        {"HKST", -1, std::nullopt},             {"HKEN", -1, std::nullopt},
+        {"ISRF", 1500, QStringLiteral("1500")},
+        {"ISRF", 0, std::nullopt},
+        {"ISRF", -1, std::nullopt},
+        {"IMED", 0, std::nullopt},
+        {"IMED", 800, QStringLiteral("800")},
+        {"HKST", 0, QStringLiteral("0")},
+        {"HKST", -1, std::nullopt},
+        {"HKEN", -1, std::nullopt},
         {"HKEN", 4000, QStringLiteral("4000")},
     };
     for (const auto& c : cases)

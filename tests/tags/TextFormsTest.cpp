@@ -30,10 +30,10 @@ TEST(TextToMsTest, ReadsBothFormsByPosition) {
     const TSpanCase cases[] = {
         {3723400, "01:02:03.4"},
         {123400, "02:03.4"},
-        {125000, " 2:05.0"},   // a blank reads as 0
-        {0, "  :  . "},        // an empty masked field
-        {5400000, "90:00.0"},  // minutes above 59 add up
-        {99000, "00:99.0"},    // and so do seconds
+        {125000, " 2:05.0"},  // a blank reads as 0
+        {0, "  :  . "},       // an empty masked field
+        {5400000, "90:00.0"}, // minutes above 59 add up
+        {99000, "00:99.0"},   // and so do seconds
         {59900, "00:59.9"},
         {62300, "01:02.3 trailing"}, // read by position; the rest is not looked at
     };
@@ -42,8 +42,8 @@ TEST(TextToMsTest, ReadsBothFormsByPosition) {
 }
 
 TEST(TextToMsTest, UnreadableTextGivesZero) {
-    for (const char* text : {"", "ab:cd.e", "01:02", "0102.3", "01-02.3", "01:02:03",
-                             "01:02:034", "1:02.3", "+1:02.3", "01:02:0x.4"})
+    for (const char* text : {"", "ab:cd.e", "01:02", "0102.3", "01-02.3", "01:02:03", "01:02:034",
+                             "1:02.3", "+1:02.3", "01:02:0x.4"})
         EXPECT_EQ(TextToMs(QString::fromLatin1(text)), 0u) << text;
 }
 
@@ -84,9 +84,9 @@ TEST(TextToDateTimeTest, DatesWithTimesAndTimesAlone) {
         {"12/31/2003 23:00", QDate(2003, 12, 31), QTime(23, 0)},
         {"2004/01/31 08:30", QDate(2004, 1, 31), QTime(8, 30)},
         {"1/5/2004 8:05:09", QDate(2004, 1, 5), QTime(8, 5, 9)},
-        {"  2/29/2004", QDate(2004, 2, 29), QTime(0, 0)},     // leap year, leading blanks
-        {" 1/ 5/2004", QDate(2004, 1, 5), QTime(0, 0)},       // blanks before each number
-        {"08:30", QDate(), QTime(8, 30)},                     // a time on no particular date
+        {"  2/29/2004", QDate(2004, 2, 29), QTime(0, 0)}, // leap year, leading blanks
+        {" 1/ 5/2004", QDate(2004, 1, 5), QTime(0, 0)},   // blanks before each number
+        {"08:30", QDate(), QTime(8, 30)},                 // a time on no particular date
         {"23:59", QDate(), QTime(23, 59)},
         {"00:00", QDate(), QTime(0, 0)},
         {"07:15 ", QDate(), QTime(7, 15)},
@@ -101,11 +101,30 @@ TEST(TextToDateTimeTest, DatesWithTimesAndTimesAlone) {
 }
 
 TEST(TextToDateTimeTest, RefusesWhatIsNoDateOrTime) {
-    for (const char* text :
-         {"", "   ", "  /  /    ", "  :  ", "2/29/2003", "2003/02/29", "13/01/2004",
-          "0/10/2004", "4/31/2004", "24:00", "12:60", "12:30:60", "12/16/2003 24:00",
-          "12/16/200308:30", "12/16", "12/16/2003 x", "abc", "12:3x", "12/16/2003/1",
-          "1/1/0", "1/1/10000", "99999999999/1/1", "-1/5/2004", "12 /16/2003"})
+    for (const char* text : {"",
+                             "   ",
+                             "  /  /    ",
+                             "  :  ",
+                             "2/29/2003",
+                             "2003/02/29",
+                             "13/01/2004",
+                             "0/10/2004",
+                             "4/31/2004",
+                             "24:00",
+                             "12:60",
+                             "12:30:60",
+                             "12/16/2003 24:00",
+                             "12/16/200308:30",
+                             "12/16",
+                             "12/16/2003 x",
+                             "abc",
+                             "12:3x",
+                             "12/16/2003/1",
+                             "1/1/0",
+                             "1/1/10000",
+                             "99999999999/1/1",
+                             "-1/5/2004",
+                             "12 /16/2003"})
         EXPECT_FALSE(Read(text).has_value()) << text;
 }
 

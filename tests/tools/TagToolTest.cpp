@@ -43,8 +43,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // KEY -> escaped value of one file's `show` block, checking the block's shape on the way.
-std::map<std::string, std::string> ShowBlock(const std::vector<std::string>& lines,
-                                             size_t first) {
+std::map<std::string, std::string> ShowBlock(const std::vector<std::string>& lines, size_t first) {
     std::map<std::string, std::string> values;
     const auto keys = TTagCatalogue::Keys();
     for (size_t i = 0; i < keys.size(); ++i) {
@@ -118,10 +117,10 @@ protected:
 
 TEST_F(TagToolTest, SetThenShowRoundTripsValuesWithEscapes) {
     const std::string wav = MakeWav("spot.wav");
-    const TRunResult set = RunTool({"set", wav, "DISP=Hello, \"World\"", "IART=Ann & Co",
-                                    "ICMT=line one\\nline two", "ITCH=a\\r\\nb",
-                                    "IURL=C:\\dir\\\\x", "IGNR=2003/12/16", "BSTM=08:30",
-                                    "ISRF=1500", "BFAD=-1", "IGRE=Gangsta "});
+    const TRunResult set =
+        RunTool({"set", wav, "DISP=Hello, \"World\"", "IART=Ann & Co", "ICMT=line one\\nline two",
+                 "ITCH=a\\r\\nb", "IURL=C:\\dir\\\\x", "IGNR=2003/12/16", "BSTM=08:30", "ISRF=1500",
+                 "BFAD=-1", "IGRE=Gangsta "});
     ASSERT_EQ(set.ExitCode, 0) << set.Err;
     EXPECT_EQ(set.Err, "");
 
@@ -144,8 +143,8 @@ TEST_F(TagToolTest, SetThenShowRoundTripsValuesWithEscapes) {
     EXPECT_EQ(values["IALB"], ""); // absent
 
     // The shown form is accepted by set unchanged: writing it back changes nothing.
-    const TRunResult again = RunTool({"set", wav, "ICMT=" + values["ICMT"],
-                                      "ITCH=" + values["ITCH"], "IURL=" + values["IURL"]});
+    const TRunResult again = RunTool(
+        {"set", wav, "ICMT=" + values["ICMT"], "ITCH=" + values["ITCH"], "IURL=" + values["IURL"]});
     ASSERT_EQ(again.ExitCode, 0) << again.Err;
     EXPECT_EQ(RunTool({"show", wav}).Out, show.Out);
 }
@@ -225,8 +224,8 @@ TEST_F(TagToolTest, ExportWritesColumnsOfFilesAndFolders) {
     ASSERT_TRUE(Fixtures::WriteMp3(mp3, tone, false));
     const std::string single = MakeWav("single.wav");
 
-    ASSERT_EQ(RunTool({"set", a, "DISP=Say \"hi\", then\\nleave", "IART=Artist",
-                       "IGNR=2004/01/31", "BSTM=08:30", "IKEY=2004/02/01", "HKST=0"})
+    ASSERT_EQ(RunTool({"set", a, "DISP=Say \"hi\", then\\nleave", "IART=Artist", "IGNR=2004/01/31",
+                       "BSTM=08:30", "IKEY=2004/02/01", "HKST=0"})
                   .ExitCode,
               0);
     ASSERT_EQ(RunTool({"set", b, "IKEY= ", "BETM=23:00"}).ExitCode, 0);

@@ -11,7 +11,9 @@
 
 namespace {
 
-double NoteHz(int midiNote) { return 440.0 * std::pow(2.0, (midiNote - 69) / 12.0); }
+double NoteHz(int midiNote) {
+    return 440.0 * std::pow(2.0, (midiNote - 69) / 12.0);
+}
 
 std::string WriteThroughSndfile(const std::string& path, const TDemoAudio::TMelody& melody,
                                 int format) {
@@ -67,7 +69,8 @@ std::vector<float> TDemoAudio::Render(const TMelody& melody) {
         for (size_t i = 0; i < frames; ++i) {
             const double t = i / rate;
             const double fade = std::min({1.0, t / 0.2, (frames - i) / (0.3 * rate)});
-            const auto value = static_cast<float>(0.15 * fade * std::sin(2.0 * std::numbers::pi * hz * t));
+            const auto value =
+                static_cast<float>(0.15 * fade * std::sin(2.0 * std::numbers::pi * hz * t));
             for (size_t c = 0; c < channels; ++c)
                 samples[i * channels + c] += value;
         }

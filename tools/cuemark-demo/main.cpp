@@ -35,7 +35,9 @@ std::string Date(int year, int month, int day) {
     return StoredDateText(QDate(year, month, day)).toStdString();
 }
 
-std::string Time(int hour, int minute) { return StoredTimeText(QTime(hour, minute)).toStdString(); }
+std::string Time(int hour, int minute) {
+    return StoredTimeText(QTime(hour, minute)).toStdString();
+}
 
 std::vector<TDemoFile> DemoFiles() {
     const std::string noFade = TTagCatalogue::FlagStoredText(true).toStdString();
