@@ -24,11 +24,10 @@ struct TKeyValue {
 // Windows-1252 as Windows tools do, while TagLib reads INFO texts as UTF-8.
 const std::vector<TKeyValue> InfoValues = {
     {"IART", "Artist"}, {"INAM", "and that's the news"}, {"ICMT", "A comment"},
-    {"ICOP", "Agency"},             {"IGNR", "2003/12/16"},         {"ISRC", "NEWS"},
-    {"IALB", "Album"},              {"ISFT", "Sales person"},       {"BSTM", "06:30"}};
+    {"ICOP", "Agency"}, {"IGNR", "2003/12/16"},          {"ISRC", "NEWS"},
+    {"IALB", "Album"},  {"ISFT", "Sales person"},        {"BSTM", "06:30"}};
 
-std::string InfoViaC(const char* key)
-{
+std::string InfoViaC(const char* key) {
     char buffer[1024] = {};
     GetTagInfo(key, buffer, sizeof buffer);
     return buffer;
@@ -36,8 +35,7 @@ std::string InfoViaC(const char* key)
 
 class InteropTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Wav = Dir.File("tone.wav");
         ASSERT_TRUE(Fixtures::WritePcmWav(Wav, {44100, 2, 0.2, 440.0}, SF_FORMAT_PCM_16));
     }
@@ -47,8 +45,7 @@ protected:
     std::string Wav;
 };
 
-TEST_F(InteropTest, TagLibReadsInfoWeWrite)
-{
+TEST_F(InteropTest, TagLibReadsInfoWeWrite) {
     ASSERT_EQ(OpenWavFile(Wav.c_str(), 0, 0), 0);
     for (const auto& [key, value] : InfoValues)
         SetTagInfo(key, value.data(), static_cast<uint16_t>(value.size()));
@@ -64,14 +61,13 @@ TEST_F(InteropTest, TagLibReadsInfoWeWrite)
     EXPECT_EQ(file.InfoTag()->title().to8Bit(true), InfoValues[1].Value);
 }
 
-TEST_F(InteropTest, WeReadInfoTagLibWrote)
-{
+TEST_F(InteropTest, WeReadInfoTagLibWrote) {
     {
         TagLib::RIFF::WAV::File file(Wav.c_str(), false);
         for (const auto& [key, value] : InfoValues)
             file.InfoTag()->setFieldText(key, TagLib::String(value, TagLib::String::UTF8));
-        file.InfoTag()->setFieldText("IENG", TagLib::String("Caf\xC3\xA9 \xE2\x9C\x93",
-                                                            TagLib::String::UTF8));
+        file.InfoTag()->setFieldText(
+            "IENG", TagLib::String("Caf\xC3\xA9 \xE2\x9C\x93", TagLib::String::UTF8));
         ASSERT_TRUE(file.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripNone));
     }
     ASSERT_EQ(OpenWavFile(Wav.c_str(), 0, 0), 0);

@@ -14,8 +14,7 @@
 
 namespace {
 
-std::string ViaC(const char* key)
-{
+std::string ViaC(const char* key) {
     char buffer[1024] = {};
     if (std::string(key) == "DISP")
         GetChunkInfo(key, buffer, sizeof buffer);
@@ -24,8 +23,7 @@ std::string ViaC(const char* key)
     return buffer;
 }
 
-void SetViaC(const char* key, const std::string& value)
-{
+void SetViaC(const char* key, const std::string& value) {
     if (std::string(key) == "DISP")
         SetChunkInfo(key, value.data(), static_cast<uint16_t>(value.size()));
     else
@@ -38,8 +36,7 @@ protected:
     TTempDir Dir;
 };
 
-TEST_F(MpegCInterfaceTest, AddId3v2ThenHasId3v2)
-{
+TEST_F(MpegCInterfaceTest, AddId3v2ThenHasId3v2) {
     // MPEG content under an extension that says nothing about it.
     const std::string path = Dir.File("spot.tmc");
     ASSERT_TRUE(Fixtures::WriteMp2(path, {44100, 2, 0.3, 440.0}));
@@ -69,8 +66,7 @@ TEST_F(MpegCInterfaceTest, AddId3v2ThenHasId3v2)
     EXPECT_EQ(outCue->fieldList().back().to8Bit(true), "out-cue words");
 }
 
-TEST_F(MpegCInterfaceTest, UnknownContentDoesNotOpen)
-{
+TEST_F(MpegCInterfaceTest, UnknownContentDoesNotOpen) {
     const std::string path = Dir.File("notes.mp3");
     ASSERT_TRUE(Fixtures::WriteBytes(path, std::vector<uint8_t>(4000, 'x')));
     EXPECT_NE(OpenWavFile(path.c_str(), 0, 0), 0);

@@ -1,7 +1,7 @@
 // The MPEG half of the tagging library: content detection, the ID3v2 and ID3v1 mappings,
 // adding an ID3v2 tag, and the crash-safe commit.
-#include "Id3v1Genres.h"
 #include "MpegTagStore.h"
+#include "Id3v1Genres.h"
 
 #include "AudioFixtures.h"
 #include "TempDir.h"
@@ -29,17 +29,15 @@ namespace fs = std::filesystem;
 namespace {
 
 // The 35 keys of the catalogue.
-const char* const AllKeys[] = {"DISP", "IART", "ISRC", "BFAD", "ISRF", "IMED", "HKST",
-                               "HKEN", "IGNR", "BSTM", "IKEY", "BETM", "BSTW", "BETW",
-                               "IALB", "IYER", "IGRE", "ITRK", "IENG", "ITCH", "ICOM",
-                               "IPUB", "BCPR", "ICMT", "INAM", "ICOP", "ISFT", "ISBJ",
-                               "IURL", "BKEY", "BEND", "BERG", "BTXR", "BTPO", "IBPM"};
+const char* const AllKeys[] = {
+    "DISP", "IART", "ISRC", "BFAD", "ISRF", "IMED", "HKST", "HKEN", "IGNR", "BSTM", "IKEY", "BETM",
+    "BSTW", "BETW", "IALB", "IYER", "IGRE", "ITRK", "IENG", "ITCH", "ICOM", "IPUB", "BCPR", "ICMT",
+    "INAM", "ICOP", "ISFT", "ISBJ", "IURL", "BKEY", "BEND", "BERG", "BTXR", "BTPO", "IBPM"};
 
 using TBytes = std::vector<uint8_t>;
 
 // Silent MPEG-1 Layer III frames, 128 kbit/s at 44.1 kHz: 417 bytes each.
-TBytes Frames(int count)
-{
+TBytes Frames(int count) {
     TBytes frame(417, 0);
     frame[0] = 0xFF;
     frame[1] = 0xFB;
@@ -52,8 +50,7 @@ TBytes Frames(int count)
 }
 
 TBytes Id3v1(const std::string& title, const std::string& artist, const std::string& album,
-             const std::string& year, const std::string& comment, uint8_t track, uint8_t genre)
-{
+             const std::string& year, const std::string& comment, uint8_t track, uint8_t genre) {
     TBytes tag(128, 0);
     std::memcpy(tag.data(), "TAG", 3);
     const auto put = [&tag](size_t at, const std::string& text, size_t width) {
@@ -69,8 +66,7 @@ TBytes Id3v1(const std::string& title, const std::string& artist, const std::str
     return tag;
 }
 
-TBytes Concat(std::initializer_list<TBytes> parts)
-{
+TBytes Concat(std::initializer_list<TBytes> parts) {
     TBytes out;
     for (const TBytes& part : parts)
         out.insert(out.end(), part.begin(), part.end());
@@ -78,8 +74,7 @@ TBytes Concat(std::initializer_list<TBytes> parts)
 }
 
 // The file's bytes without a leading ID3v2 tag.
-TBytes AfterId3v2(const TBytes& bytes)
-{
+TBytes AfterId3v2(const TBytes& bytes) {
     if (bytes.size() < 10 || std::memcmp(bytes.data(), "ID3", 3) != 0)
         return bytes;
     const size_t size = 10 + ((bytes[6] & 0x7F) << 21 | (bytes[7] & 0x7F) << 14 |
@@ -87,15 +82,13 @@ TBytes AfterId3v2(const TBytes& bytes)
     return TBytes(bytes.begin() + static_cast<long>(size), bytes.end());
 }
 
-std::unique_ptr<TTagStore> Open(const std::string& path)
-{
+std::unique_ptr<TTagStore> Open(const std::string& path) {
     auto store = OpenMpegTagStore(path);
     EXPECT_TRUE(store) << path;
     return store;
 }
 
-ino_t Inode(const std::string& path)
-{
+ino_t Inode(const std::string& path) {
     struct stat info {};
     ::stat(path.c_str(), &info);
     return info.st_ino;
@@ -103,8 +96,7 @@ ino_t Inode(const std::string& path)
 
 class MpegTagStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Mp3 = Dir.File("tone.mp3");
         ASSERT_TRUE(Fixtures::WriteMp3(Mp3, {44100, 2, 0.5, 440.0}, false));
     }
@@ -113,8 +105,7 @@ protected:
     std::string Mp3;
 };
 
-TEST(MpegSnifferTest, DecidesByContent)
-{
+TEST(MpegSnifferTest, DecidesByContent) {
     TTempDir dir;
     const TBytes text(2000, 'a');
     TBytes junkThenFrames = Concat({TBytes(3000, 0x20), Frames(3)});
@@ -124,8 +115,8 @@ TEST(MpegSnifferTest, DecidesByContent)
     strayByte[101] = 0xFB;
     strayByte[102] = 0x90;
     strayByte[103] = 0x44;
-    TBytes riffMpeg = Concat({TBytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'},
-                              Frames(4)});
+    TBytes riffMpeg =
+        Concat({TBytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, Frames(4)});
     TBytes id3v2 = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};
     const struct {
         const char* Name;
@@ -158,8 +149,7 @@ TEST(MpegSnifferTest, DecidesByContent)
     EXPECT_TRUE(LooksLikeMpeg(mp3));
 }
 
-TEST(Id3v1GenresTest, NamesAndNumbers)
-{
+TEST(Id3v1GenresTest, NamesAndNumbers) {
     EXPECT_EQ(Id3v1Genres::Name(0), "Blues");
     EXPECT_EQ(Id3v1Genres::Name(29), "Juzz+Funk");
     EXPECT_EQ(Id3v1Genres::Name(59), "Gangsta ");
@@ -172,8 +162,8 @@ TEST(Id3v1GenresTest, NamesAndNumbers)
     const struct {
         const char* Name;
         int Number;
-    } cases[] = {{"Juzz+Funk", 29}, {"juzz+funk", 29}, {"Jazz+Funk", 29}, {"Gangsta ", 59},
-                 {"Gangsta", 59},   {"Musical", 77},   {"Big band", 96},  {"Psychadelic Rock", 93},
+    } cases[] = {{"Juzz+Funk", 29}, {"juzz+funk", 29},  {"Jazz+Funk", 29}, {"Gangsta ", 59},
+                 {"Gangsta", 59},   {"Musical", 77},    {"Big band", 96},  {"Psychadelic Rock", 93},
                  {"Rock", 17},      {"Hand typed", -1}, {"", -1}};
     for (const auto& c : cases)
         EXPECT_EQ(Id3v1Genres::Number(c.Name), c.Number) << c.Name;
@@ -181,8 +171,7 @@ TEST(Id3v1GenresTest, NamesAndNumbers)
         EXPECT_EQ(Id3v1Genres::Number(Id3v1Genres::Name(i)), i) << i;
 }
 
-TEST_F(MpegTagStoreTest, Id3v2RoundTripOfEveryKey)
-{
+TEST_F(MpegTagStoreTest, Id3v2RoundTripOfEveryKey) {
     ASSERT_TRUE(AddId3v2Tag(Mp3));
     const TBytes audio = AfterId3v2(Fixtures::ReadBytes(Mp3));
 
@@ -238,8 +227,7 @@ TEST_F(MpegTagStoreTest, Id3v2RoundTripOfEveryKey)
     EXPECT_EQ(TagLib::ID3v2::UserTextIdentificationFrame::find(tag, "DISP"), nullptr);
 }
 
-TEST_F(MpegTagStoreTest, Id3v2RemovesAndKeepsOddValuesWhole)
-{
+TEST_F(MpegTagStoreTest, Id3v2RemovesAndKeepsOddValuesWhole) {
     ASSERT_TRUE(AddId3v2Tag(Mp3));
     {
         auto store = Open(Mp3);
@@ -266,12 +254,11 @@ TEST_F(MpegTagStoreTest, Id3v2RemovesAndKeepsOddValuesWhole)
     EXPECT_TRUE(store->HasId3v2());
 }
 
-TEST_F(MpegTagStoreTest, Id3v1OnlyFileHasFiveFields)
-{
+TEST_F(MpegTagStoreTest, Id3v1OnlyFileHasFiveFields) {
     const TBytes audio = Frames(20);
-    ASSERT_TRUE(Fixtures::WriteBytes(
-        Mp3, Concat({audio, Id3v1("Old title", "Old artist", "Old album", "1987", "Old comment",
-                                   4, 29)})));
+    ASSERT_TRUE(
+        Fixtures::WriteBytes(Mp3, Concat({audio, Id3v1("Old title", "Old artist", "Old album",
+                                                       "1987", "Old comment", 4, 29)})));
     {
         auto store = Open(Mp3);
         EXPECT_FALSE(store->HasId3v2());
@@ -309,8 +296,7 @@ TEST_F(MpegTagStoreTest, Id3v1OnlyFileHasFiveFields)
     EXPECT_EQ(store->GetTag("INAM"), "");
 }
 
-TEST_F(MpegTagStoreTest, FileWithoutTagsGetsAnId3v1Tag)
-{
+TEST_F(MpegTagStoreTest, FileWithoutTagsGetsAnId3v1Tag) {
     const TBytes audio = Frames(10);
     ASSERT_TRUE(Fixtures::WriteBytes(Mp3, audio));
     {
@@ -329,8 +315,7 @@ TEST_F(MpegTagStoreTest, FileWithoutTagsGetsAnId3v1Tag)
     EXPECT_EQ(store->GetTag("IGRE"), "");
 }
 
-TEST_F(MpegTagStoreTest, AddId3v2CarriesId3v1Values)
-{
+TEST_F(MpegTagStoreTest, AddId3v2CarriesId3v1Values) {
     const TBytes v1 = Id3v1("Title", "Artist", "Album", "1999", "Comment", 7, 93);
     const TBytes original = Concat({Frames(12), v1});
     ASSERT_TRUE(Fixtures::WriteBytes(Mp3, original));
@@ -353,8 +338,7 @@ TEST_F(MpegTagStoreTest, AddId3v2CarriesId3v1Values)
     EXPECT_EQ(Inode(Mp3), inode);
 }
 
-TEST_F(MpegTagStoreTest, AddId3v2ToUntaggedFileAndRefusals)
-{
+TEST_F(MpegTagStoreTest, AddId3v2ToUntaggedFileAndRefusals) {
     ASSERT_TRUE(AddId3v2Tag(Mp3));
     auto store = Open(Mp3);
     EXPECT_TRUE(store->HasId3v2());
@@ -368,14 +352,13 @@ TEST_F(MpegTagStoreTest, AddId3v2ToUntaggedFileAndRefusals)
     EXPECT_FALSE(AddId3v2Tag(Dir.File("missing.mp3")));
 }
 
-TEST_F(MpegTagStoreTest, UnchangedValuesWriteNothingAndKeepVersion24)
-{
+TEST_F(MpegTagStoreTest, UnchangedValuesWriteNothingAndKeepVersion24) {
     {
         TagLib::MPEG::File file(Mp3.c_str(), false);
         file.ID3v2Tag(true)->setTitle("Title");
         file.ID3v2Tag()->setArtist("Artist");
-        ASSERT_TRUE(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
-                              TagLib::ID3v2::v4));
+        ASSERT_TRUE(
+            file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4));
     }
     const TBytes before = Fixtures::ReadBytes(Mp3);
     const ino_t inode = Inode(Mp3);
@@ -400,8 +383,7 @@ TEST_F(MpegTagStoreTest, UnchangedValuesWriteNothingAndKeepVersion24)
     EXPECT_EQ(Open(Mp3)->GetChunk("DISP"), "Title");
 }
 
-TEST_F(MpegTagStoreTest, CommitKeepsModeAndLinks)
-{
+TEST_F(MpegTagStoreTest, CommitKeepsModeAndLinks) {
     ASSERT_TRUE(AddId3v2Tag(Mp3));
     ASSERT_EQ(::chmod(Mp3.c_str(), 0640), 0);
     const std::string link = Dir.File("link.mp3");
@@ -421,15 +403,14 @@ TEST_F(MpegTagStoreTest, CommitKeepsModeAndLinks)
 
 // Writes fail part-way (file size limit); the original stays as it was and no temporary
 // file is left behind.
-TEST_F(MpegTagStoreTest, FailedWriteLeavesOriginal)
-{
+TEST_F(MpegTagStoreTest, FailedWriteLeavesOriginal) {
     ASSERT_TRUE(AddId3v2Tag(Mp3));
     const TBytes before = Fixtures::ReadBytes(Mp3);
     auto store = Open(Mp3);
     store->SetTag("ICMT", std::string(5000, 'x'));
     store->SetChunk("DISP", "New");
 
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = old;
@@ -447,8 +428,7 @@ TEST_F(MpegTagStoreTest, FailedWriteLeavesOriginal)
     EXPECT_EQ(Open(Mp3)->GetChunk("DISP"), "New");
 }
 
-TEST_F(MpegTagStoreTest, DamagedFilesDoNotOpenOrCrash)
-{
+TEST_F(MpegTagStoreTest, DamagedFilesDoNotOpenOrCrash) {
     ASSERT_TRUE(AddId3v2Tag(Mp3));
     const TBytes tagged = Fixtures::ReadBytes(Mp3);
     // A tag header claiming far more than the file holds, and a file cut inside the tag.

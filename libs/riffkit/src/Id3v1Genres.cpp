@@ -2,8 +2,8 @@
 
 #include <taglib/id3v1genres.h>
 
-#include <iterator>
 #include <cctype>
+#include <iterator>
 
 namespace riffkit::Id3v1Genres {
 
@@ -18,10 +18,10 @@ constexpr const char* Names[] = {
     "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise", "Alternative Rock", "Bass", "Soul",
     "Punk", "Space", "Meditative", "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic",
     "Darkwave", "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream",
-    "Southern Rock", "Comedy", "Cult", "Gangsta ", "Top 40", "Christian Rap", "Pop/Funk",
-    "Jungle", "Native American", "Cabaret", "New Wave", "Psychedelic", "Rave", "Showtunes",
-    "Trailer", "Lo-Fi", "Tribal", "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical ",
-    "Rock & Roll", "Hard Rock",
+    "Southern Rock", "Comedy", "Cult", "Gangsta ", "Top 40", "Christian Rap", "Pop/Funk", "Jungle",
+    "Native American", "Cabaret", "New Wave", "Psychedelic", "Rave", "Showtunes", "Trailer",
+    "Lo-Fi", "Tribal", "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical ", "Rock & Roll",
+    "Hard Rock",
     // Winamp extension, 80-147.
     "Folk", "Folk/Rock", "National Folk", "Swing", "Fast-Fusion", "Bedob", "Latin", "Revival",
     "Celtic", "Bluegrass", "Avantagarde", "Gothic Rock", "Progressive Rock", "Psychadelic Rock",
@@ -39,12 +39,11 @@ struct TAlias {
     const char* Name;
     int Number;
 };
-constexpr TAlias Aliases[] = {{"Euro-Techno", 25},      {"Jazz+Funk", 29},     {"Folk-Rock", 81},
-                              {"Fast Fusion", 84},      {"Bebob", 85},         {"Avantgarde", 90},
+constexpr TAlias Aliases[] = {{"Euro-Techno", 25},      {"Jazz+Funk", 29},      {"Folk-Rock", 81},
+                              {"Fast Fusion", 84},      {"Bebob", 85},          {"Avantgarde", 90},
                               {"Psychedelic Rock", 93}, {"Rhythmic Soul", 118}, {"A capella", 123}};
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
+bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -57,15 +56,13 @@ bool EqualNoCase(std::string_view a, std::string_view b)
 
 } // namespace
 
-std::string Name(int number)
-{
+std::string Name(int number) {
     if (number < 0 || number >= Count)
         return {};
     return Names[static_cast<size_t>(number)];
 }
 
-int Number(std::string_view name)
-{
+int Number(std::string_view name) {
     for (int i = 0; i < Count; ++i) {
         if (EqualNoCase(name, Names[static_cast<size_t>(i)]))
             return i;

@@ -12,8 +12,7 @@ namespace riffkit {
 
 namespace {
 
-bool WriteAll(int fd, const char* data, size_t size)
-{
+bool WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR)
@@ -27,8 +26,7 @@ bool WriteAll(int fd, const char* data, size_t size)
 }
 
 // Copies a range of the source; the kernel copies (or shares extents) where it can.
-bool CopyRange(int sourceFd, int targetFd, uint64_t offset, uint64_t length)
-{
+bool CopyRange(int sourceFd, int targetFd, uint64_t offset, uint64_t length) {
     auto position = static_cast<off_t>(offset);
     bool kernelCopy = true;
     std::string buffer;
@@ -60,8 +58,7 @@ bool CopyRange(int sourceFd, int targetFd, uint64_t offset, uint64_t length)
     return true;
 }
 
-void SyncFolder(const std::string& folder)
-{
+void SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
@@ -71,8 +68,7 @@ void SyncFolder(const std::string& folder)
 
 } // namespace
 
-bool RewriteMpegFile(const std::string& path, const std::vector<TMpegPiece>& pieces)
-{
+bool RewriteMpegFile(const std::string& path, const std::vector<TMpegPiece>& pieces) {
     // Follow links so that the link stays and its target gets the new content.
     char resolved[PATH_MAX];
     if (!::realpath(path.c_str(), resolved))
@@ -91,9 +87,9 @@ bool RewriteMpegFile(const std::string& path, const std::vector<TMpegPiece>& pie
         return false;
     }
     for (const TMpegPiece& piece : pieces) {
-        if (piece.FromSource && (piece.SourceOffset > static_cast<uint64_t>(info.st_size) ||
-                                 piece.SourceLength > static_cast<uint64_t>(info.st_size) -
-                                                          piece.SourceOffset)) {
+        if (piece.FromSource &&
+            (piece.SourceOffset > static_cast<uint64_t>(info.st_size) ||
+             piece.SourceLength > static_cast<uint64_t>(info.st_size) - piece.SourceOffset)) {
             ::close(sourceFd);
             return false;
         }
@@ -108,9 +104,8 @@ bool RewriteMpegFile(const std::string& path, const std::vector<TMpegPiece>& pie
 
     bool ok = true;
     for (const TMpegPiece& piece : pieces) {
-        ok = piece.FromSource
-                 ? CopyRange(sourceFd, tempFd, piece.SourceOffset, piece.SourceLength)
-                 : WriteAll(tempFd, piece.Bytes.data(), piece.Bytes.size());
+        ok = piece.FromSource ? CopyRange(sourceFd, tempFd, piece.SourceOffset, piece.SourceLength)
+                              : WriteAll(tempFd, piece.Bytes.data(), piece.Bytes.size());
         if (!ok)
             break;
     }

@@ -14,7 +14,9 @@ struct TMpegPiece {
     bool FromSource = false;
 
     static TMpegPiece Data(std::string bytes) { return {std::move(bytes), 0, 0, false}; }
-    static TMpegPiece Source(uint64_t offset, uint64_t length) { return {{}, offset, length, true}; }
+    static TMpegPiece Source(uint64_t offset, uint64_t length) {
+        return {{}, offset, length, true};
+    }
 };
 
 // Replaces the file at `path` (symbolic links followed) by the pieces, crash-safely: they

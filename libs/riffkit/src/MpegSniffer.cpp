@@ -21,8 +21,7 @@ struct TFrameHeader {
     size_t Length = 0;
 };
 
-bool ParseFrameHeader(const uint8_t* p, TFrameHeader& header)
-{
+bool ParseFrameHeader(const uint8_t* p, TFrameHeader& header) {
     if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
         return false;
     const int versionBits = (p[1] >> 3) & 3;
@@ -48,7 +47,8 @@ bool ParseFrameHeader(const uint8_t* p, TFrameHeader& header)
     header.Layer = 4 - layerBits;
     const int divisor = header.Version == 1 ? 1 : header.Version == 2 ? 2 : 4;
     header.SampleRate = rates[rateIndex] / divisor;
-    const long bitrate = bitrates[header.Version == 1 ? 0 : 1][header.Layer - 1][bitrateIndex] * 1000L;
+    const long bitrate =
+        bitrates[header.Version == 1 ? 0 : 1][header.Layer - 1][bitrateIndex] * 1000L;
     if (header.Layer == 1) {
         header.Length = static_cast<size_t>((12 * bitrate / header.SampleRate + padding) * 4);
     } else {
@@ -60,8 +60,7 @@ bool ParseFrameHeader(const uint8_t* p, TFrameHeader& header)
 
 // A frame header at `offset` that is followed by a matching one or by the end of the
 // audio: one stray 0xFFE sync in other data does not make a file MPEG.
-bool FrameChainAt(const std::vector<uint8_t>& head, size_t offset, uint64_t audioEnd)
-{
+bool FrameChainAt(const std::vector<uint8_t>& head, size_t offset, uint64_t audioEnd) {
     TFrameHeader first;
     if (!ParseFrameHeader(&head[offset], first))
         return false;
@@ -75,16 +74,14 @@ bool FrameChainAt(const std::vector<uint8_t>& head, size_t offset, uint64_t audi
            second.Layer == first.Layer && second.SampleRate == first.SampleRate;
 }
 
-bool IsId3v2Header(const std::vector<uint8_t>& head)
-{
+bool IsId3v2Header(const std::vector<uint8_t>& head) {
     return head.size() >= 10 && std::memcmp(head.data(), "ID3", 3) == 0 && head[3] >= 2 &&
            head[3] <= 4 && head[4] != 0xFF && (head[6] | head[7] | head[8] | head[9]) < 0x80;
 }
 
 } // namespace
 
-bool LooksLikeMpeg(const std::string& path)
-{
+bool LooksLikeMpeg(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
@@ -98,9 +95,9 @@ bool LooksLikeMpeg(const std::string& path)
         return false;
 
     // RIFF containers (WAV, also with MPEG payload) belong to the RIFF engine.
-    if (head.size() >= 4 && (std::memcmp(head.data(), "RIFF", 4) == 0 ||
-                             std::memcmp(head.data(), "RIFX", 4) == 0 ||
-                             std::memcmp(head.data(), "RF64", 4) == 0))
+    if (head.size() >= 4 &&
+        (std::memcmp(head.data(), "RIFF", 4) == 0 || std::memcmp(head.data(), "RIFX", 4) == 0 ||
+         std::memcmp(head.data(), "RF64", 4) == 0))
         return false;
     if (IsId3v2Header(head))
         return true;

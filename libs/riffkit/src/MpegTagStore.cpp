@@ -35,10 +35,9 @@ struct TFrameKey {
 
 // Keys with a frame of their own; "ICMT" is the comment frame, every other key a TXXX
 // frame whose description is the key.
-constexpr TFrameKey FrameKeys[] = {{"DISP", "TIT2"}, {"IART", "TPE1"}, {"IALB", "TALB"},
-                                   {"IYER", "TDRC"}, {"IGRE", "TCON"}, {"ITRK", "TRCK"},
-                                   {"ICOM", "TCOM"}, {"IPUB", "TPUB"}, {"BCPR", "TCOP"},
-                                   {"IBPM", "TBPM"}};
+constexpr TFrameKey FrameKeys[] = {
+    {"DISP", "TIT2"}, {"IART", "TPE1"}, {"IALB", "TALB"}, {"IYER", "TDRC"}, {"IGRE", "TCON"},
+    {"ITRK", "TRCK"}, {"ICOM", "TCOM"}, {"IPUB", "TPUB"}, {"BCPR", "TCOP"}, {"IBPM", "TBPM"}};
 constexpr const char* CommentKey = "ICMT";
 constexpr const char* Id3v1Keys[] = {"DISP", "IART", "IALB", "IYER", "IGRE"};
 
@@ -48,15 +47,13 @@ public:
     void printMessage(const TagLib::String&) override {}
 };
 
-void SilenceTagLib()
-{
+void SilenceTagLib() {
     static TQuietListener listener;
     static const bool installed = (TagLib::setDebugListener(&listener), true);
     (void)installed;
 }
 
-const char* FrameIdOf(std::string_view key)
-{
+const char* FrameIdOf(std::string_view key) {
     for (const TFrameKey& entry : FrameKeys) {
         if (key == entry.Key)
             return entry.FrameId;
@@ -64,31 +61,26 @@ const char* FrameIdOf(std::string_view key)
     return nullptr;
 }
 
-bool IsId3v1Key(std::string_view key)
-{
+bool IsId3v1Key(std::string_view key) {
     return std::find(std::begin(Id3v1Keys), std::end(Id3v1Keys), key) != std::end(Id3v1Keys);
 }
 
 // Texts cross the library's interface as UTF-8; bytes that are not UTF-8 are read as
 // Windows-1252 rather than dropped.
-TagLib::String FromUtf8(const std::string& text)
-{
+TagLib::String FromUtf8(const std::string& text) {
     return TagLib::String(TTextCodec::IsValidUtf8(text) ? text : TTextCodec::Cp1252ToUtf8(text),
                           TagLib::String::UTF8);
 }
 
-std::string ToUtf8(const TagLib::String& text)
-{
+std::string ToUtf8(const TagLib::String& text) {
     return text.to8Bit(true);
 }
 
-TagLib::String::Type EncodingFor(const TagLib::String& text)
-{
+TagLib::String::Type EncodingFor(const TagLib::String& text) {
     return text.isLatin1() ? TagLib::String::Latin1 : TagLib::String::UTF16;
 }
 
-std::string JoinValues(const TagLib::StringList& values)
-{
+std::string JoinValues(const TagLib::StringList& values) {
     std::string joined;
     for (const TagLib::String& value : values) {
         const std::string text = ToUtf8(value);
@@ -101,16 +93,13 @@ std::string JoinValues(const TagLib::StringList& values)
     return joined;
 }
 
-bool IsDigits(std::string_view text)
-{
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return c >= '0' && c <= '9';
-    });
+bool IsDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Genre frames may hold ID3v1 numbers ("(17)" in v2.3, read by TagLib as "17").
-std::string GenreText(const TagLib::StringList& values)
-{
+std::string GenreText(const TagLib::StringList& values) {
     TagLib::StringList names;
     for (const TagLib::String& value : values) {
         const std::string text = ToUtf8(value);
@@ -127,8 +116,7 @@ std::string GenreText(const TagLib::StringList& values)
     return JoinValues(names);
 }
 
-TagLib::ID3v2::CommentsFrame* FindComment(TagLib::ID3v2::Tag& tag)
-{
+TagLib::ID3v2::CommentsFrame* FindComment(TagLib::ID3v2::Tag& tag) {
     TagLib::ID3v2::CommentsFrame* any = nullptr;
     for (TagLib::ID3v2::Frame* frame : tag.frameListMap()["COMM"]) {
         auto* comment = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(frame);
@@ -144,8 +132,7 @@ TagLib::ID3v2::CommentsFrame* FindComment(TagLib::ID3v2::Tag& tag)
 
 using TValues = std::map<std::string, std::string, std::less<>>;
 
-void ReadId3v2(TagLib::ID3v2::Tag& tag, TValues& values)
-{
+void ReadId3v2(TagLib::ID3v2::Tag& tag, TValues& values) {
     const TagLib::ID3v2::FrameListMap& frames = tag.frameListMap();
     for (const TFrameKey& entry : FrameKeys) {
         const auto found = frames.find(entry.FrameId);
@@ -183,8 +170,7 @@ void ReadId3v2(TagLib::ID3v2::Tag& tag, TValues& values)
     }
 }
 
-void ReadId3v1(const TagLib::ID3v1::Tag& tag, TValues& values)
-{
+void ReadId3v1(const TagLib::ID3v1::Tag& tag, TValues& values) {
     const auto put = [&values](const char* key, const std::string& text) {
         if (!text.empty())
             values[key] = text;
@@ -196,21 +182,18 @@ void ReadId3v1(const TagLib::ID3v1::Tag& tag, TValues& values)
     put("IGRE", Id3v1Genres::Name(static_cast<int>(tag.genreNumber())));
 }
 
-void RemoveUserFrames(TagLib::ID3v2::Tag& tag, const TagLib::String& description)
-{
+void RemoveUserFrames(TagLib::ID3v2::Tag& tag, const TagLib::String& description) {
     while (auto* frame = TagLib::ID3v2::UserTextIdentificationFrame::find(&tag, description))
         tag.removeFrame(frame);
 }
 
-void SetTextFrame(TagLib::ID3v2::Tag& tag, const char* frameId, const TagLib::String& value)
-{
+void SetTextFrame(TagLib::ID3v2::Tag& tag, const char* frameId, const TagLib::String& value) {
     auto* frame = new TagLib::ID3v2::TextIdentificationFrame(frameId, EncodingFor(value));
     frame->setText(value);
     tag.addFrame(frame);
 }
 
-void SetComment(TagLib::ID3v2::Tag& tag, const TagLib::String& value)
-{
+void SetComment(TagLib::ID3v2::Tag& tag, const TagLib::String& value) {
     while (auto* comment = FindComment(tag))
         tag.removeFrame(comment);
     if (value.isEmpty())
@@ -223,8 +206,7 @@ void SetComment(TagLib::ID3v2::Tag& tag, const TagLib::String& value)
 
 // One key into an ID3v2 tag; an absent value removes the key's frames.
 void ApplyToId3v2(TagLib::ID3v2::Tag& tag, const std::string& key,
-                  const std::optional<std::string>& value)
-{
+                  const std::optional<std::string>& value) {
     const TagLib::String text = value ? FromUtf8(*value) : TagLib::String();
     if (key == CommentKey) {
         SetComment(tag, text);
@@ -250,13 +232,13 @@ void ApplyToId3v2(TagLib::ID3v2::Tag& tag, const std::string& key,
 
 // True when TagLib turns the recording time into version 2.3 year, date and time frames
 // without loss: "yyyy", "yyyy-MM-dd" or "yyyy-MM-ddTHH:mm".
-bool IsPlainRecordingTime(const std::string& text)
-{
+bool IsPlainRecordingTime(const std::string& text) {
     const std::string_view pattern = "dddd-dd-ddTdd:dd";
     if (text.size() != 4 && text.size() != 10 && text.size() != 16)
         return false;
     for (size_t i = 0; i < text.size(); ++i) {
-        const bool ok = pattern[i] == 'd' ? (text[i] >= '0' && text[i] <= '9') : text[i] == pattern[i];
+        const bool ok =
+            pattern[i] == 'd' ? (text[i] >= '0' && text[i] <= '9') : text[i] == pattern[i];
         if (!ok)
             return false;
     }
@@ -265,8 +247,7 @@ bool IsPlainRecordingTime(const std::string& text)
 
 // Rendering as version 2.3 keeps only the first four characters of any other year text;
 // such a year goes to the year frame whole instead.
-void KeepYearWhole(TagLib::ID3v2::Tag& tag)
-{
+void KeepYearWhole(TagLib::ID3v2::Tag& tag) {
     const TagLib::ID3v2::FrameList frames = tag.frameListMap()["TDRC"];
     for (TagLib::ID3v2::Frame* frame : frames) {
         const TagLib::String text = frame->toString();
@@ -277,15 +258,13 @@ void KeepYearWhole(TagLib::ID3v2::Tag& tag)
     }
 }
 
-std::string RenderVersion23(TagLib::ID3v2::Tag& tag)
-{
+std::string RenderVersion23(TagLib::ID3v2::Tag& tag) {
     KeepYearWhole(tag);
     const TagLib::ByteVector data = tag.render(TagLib::ID3v2::v3);
     return std::string(data.data(), data.size());
 }
 
-void ApplyToId3v1(TagLib::ID3v1::Tag& tag, const std::string& key, const std::string& value)
-{
+void ApplyToId3v1(TagLib::ID3v1::Tag& tag, const std::string& key, const std::string& value) {
     const TagLib::String text = FromUtf8(value);
     if (key == "DISP") {
         tag.setTitle(text);
@@ -304,8 +283,7 @@ void ApplyToId3v1(TagLib::ID3v1::Tag& tag, const std::string& key, const std::st
 }
 
 // Where TagLib found the ID3v2 tag: normally at the start, possibly after leading junk.
-std::optional<uint64_t> FindId3v2(const std::string& path, unsigned completeSize)
-{
+std::optional<uint64_t> FindId3v2(const std::string& path, unsigned completeSize) {
     std::ifstream in(path, std::ios::binary);
     std::string head(65536, '\0');
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
@@ -321,8 +299,7 @@ std::optional<uint64_t> FindId3v2(const std::string& path, unsigned completeSize
     return std::nullopt;
 }
 
-uint64_t FileSize(TagLib::MPEG::File& file)
-{
+uint64_t FileSize(TagLib::MPEG::File& file) {
     const long size = file.length();
     return size > 0 ? static_cast<uint64_t>(size) : 0;
 }
@@ -333,8 +310,7 @@ struct TOpenFile {
 };
 
 // Opens read-only and without reading audio properties: only tags are looked at.
-std::optional<TOpenFile> OpenRead(const std::string& path)
-{
+std::optional<TOpenFile> OpenRead(const std::string& path) {
     SilenceTagLib();
     TOpenFile open;
     open.Stream = std::make_unique<TagLib::FileStream>(path.c_str(), true);
@@ -350,18 +326,14 @@ std::optional<TOpenFile> OpenRead(const std::string& path)
 class TMpegTagStore : public TTagStore {
 public:
     TMpegTagStore(std::string path, bool hasId3v2, TValues values)
-        : Path(std::move(path)), Id3v2(hasId3v2), Values(std::move(values))
-    {
-    }
+        : Path(std::move(path)), Id3v2(hasId3v2), Values(std::move(values)) {}
 
-    std::string GetTag(std::string_view key) const override
-    {
+    std::string GetTag(std::string_view key) const override {
         const auto found = Values.find(key);
         return found == Values.end() ? std::string() : found->second;
     }
 
-    void SetTag(std::string_view key, std::string value) override
-    {
+    void SetTag(std::string_view key, std::string value) override {
         if (!Id3v2 && !IsId3v1Key(key))
             return;
         if (value.empty()) {
@@ -375,8 +347,7 @@ public:
         Changed.emplace(key);
     }
 
-    void RemoveTag(std::string_view key) override
-    {
+    void RemoveTag(std::string_view key) override {
         const auto found = Values.find(key);
         if (found == Values.end())
             return;
@@ -385,15 +356,13 @@ public:
     }
 
     std::string GetChunk(std::string_view chunkId) const override { return GetTag(chunkId); }
-    void SetChunk(std::string_view chunkId, std::string value) override
-    {
+    void SetChunk(std::string_view chunkId, std::string value) override {
         SetTag(chunkId, std::move(value));
     }
 
     bool HasId3v2() const override { return Id3v2; }
 
-    bool Commit() override
-    {
+    bool Commit() override {
         if (Changed.empty())
             return true;
         if (!(Id3v2 ? CommitId3v2() : CommitId3v1()))
@@ -403,14 +372,12 @@ public:
     }
 
 private:
-    std::optional<std::string> ValueOf(const std::string& key) const
-    {
+    std::optional<std::string> ValueOf(const std::string& key) const {
         const auto found = Values.find(key);
         return found == Values.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
 
-    bool CommitId3v2()
-    {
+    bool CommitId3v2() {
         auto open = OpenRead(Path);
         if (!open || !open->File->hasID3v2Tag())
             return false;
@@ -433,8 +400,7 @@ private:
         return RewriteMpegFile(Path, pieces);
     }
 
-    bool CommitId3v1()
-    {
+    bool CommitId3v1() {
         auto open = OpenRead(Path);
         if (!open || open->File->hasID3v2Tag())
             return false;
@@ -448,8 +414,8 @@ private:
         open.reset();
         if (hadTag && size < 128)
             return false;
-        return RewriteMpegFile(Path, {TMpegPiece::Source(0, hadTag ? size - 128 : size),
-                                      TMpegPiece::Data(rendered)});
+        return RewriteMpegFile(
+            Path, {TMpegPiece::Source(0, hadTag ? size - 128 : size), TMpegPiece::Data(rendered)});
     }
 
     std::string Path;
@@ -460,8 +426,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<TTagStore> OpenMpegTagStore(const std::string& path)
-{
+std::unique_ptr<TTagStore> OpenMpegTagStore(const std::string& path) {
     auto open = OpenRead(path);
     if (!open)
         return nullptr;
@@ -474,8 +439,7 @@ std::unique_ptr<TTagStore> OpenMpegTagStore(const std::string& path)
     return std::make_unique<TMpegTagStore>(path, hasId3v2, std::move(values));
 }
 
-bool AddId3v2Tag(const std::string& path)
-{
+bool AddId3v2Tag(const std::string& path) {
     if (!LooksLikeMpeg(path))
         return false;
     auto open = OpenRead(path);
@@ -486,7 +450,8 @@ bool AddId3v2Tag(const std::string& path)
     const uint64_t size = FileSize(*open->File);
 
     TagLib::ID3v2::Tag tag;
-    if (const TagLib::ID3v1::Tag* old = open->File->hasID3v1Tag() ? open->File->ID3v1Tag() : nullptr) {
+    if (const TagLib::ID3v1::Tag* old =
+            open->File->hasID3v1Tag() ? open->File->ID3v1Tag() : nullptr) {
         TValues values;
         ReadId3v1(*old, values);
         if (!old->comment().isEmpty())
