@@ -1,0 +1,350 @@
+#include "TAuditionPanel.h"
+
+#include "TReadout.h"
+#include "TTrackBar.h"
+#include "TUpDown.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+// The window's marks for its enabling rules: an ID3v1 field stays enabled for an MPEG file
+// without ID3v2; a never-disabled control (arrows, time displays) is left alone.
+const char* const Id3v1Mark = "cuemarkId3v1Field";
+const char* const NeverDisabledMark = "cuemarkNeverDisabled";
+constexpr int MarkerEditLength = 32;
+
+void SetBase(QLineEdit* edit, const QColor& colour)
+{
+    if (edit->palette().color(QPalette::Base) == colour)
+        return;
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, colour);
+    edit->setPalette(palette);
+    edit->repaint(); // a highlight shows while the thumb passes, not a frame later
+}
+
+void SetText(QLineEdit* edit, const QString& text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+void SetText(QLabel* label, const QString& text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+} // namespace
+
+TAuditionPanel::TAuditionPanel(QWidget* container, const TAuditionHost& host)
+    : QObject(container), Controller(host), Editor(host, Controller)
+{
+    BuildControls(container);
+    BuildActions(container->window());
+    Connect();
+    Editor.ShowCurrentMode();
+    Refresh();
+}
+
+void TAuditionPanel::BuildControls(QWidget* c)
+{
+    const auto transportButton = [c](const char* name, QStyle::StandardPixmap icon,
+                                      const char* hint) {
+        auto* button = new QPushButton(c);
+        button->setObjectName(QLatin1String(name));
+        button->setIcon(c->style()->standardIcon(icon));
+        button->setToolTip(QLatin1String(hint));
+        button->setFixedWidth(30);
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setProperty(Id3v1Mark, true);
+        return button;
+    };
+    btnPlay = transportButton("btnPlay", QStyle::SP_MediaPlay, "Play");
+    btnStop = transportButton("btnStop", QStyle::SP_MediaStop, "Stop");
+    btnPause = transportButton("btnPause", QStyle::SP_MediaPause, "Pause");
+
+    TrackBar = new TTrackBar(c);
+    TrackBar->setObjectName(QStringLiteral("TrackBar"));
+    TrackBar->setProperty(Id3v1Mark, true);
+
+    const auto caption = [c](const QString& text) {
+        auto* label = new QLabel(text, c);
+        label->setAlignment(Qt::AlignCenter);
+        return label;
+    };
+    const auto readout = [c](const char* name) {
+        auto* display = new TReadout(c);
+        display->setObjectName(QLatin1String(name));
+        display->setProperty(NeverDisabledMark, true);
+        return display;
+    };
+    lblFromStart = caption(QStringLiteral("From start"));
+    lblLength = caption(QStringLiteral("Length"));
+    lblFromEnd = caption(QStringLiteral("From end"));
+    txtFromStart = readout("txtFromStart");
+    txtLength = readout("txtLength");
+    txtFromEnd = readout("txtFromEnd");
+
+    const auto markerEdit = [c](const char* name) {
+        auto* edit = new QLineEdit(c);
+        edit->setObjectName(QLatin1String(name));
+        edit->setReadOnly(true);
+        edit->setMaxLength(MarkerEditLength);
+        edit->setAlignment(Qt::AlignCenter);
+        edit->setProperty(Id3v1Mark, true);
+        return edit;
+    };
+    const auto arrows = [c](const char* name) {
+        auto* upDown = new TUpDown(c);
+        upDown->setObjectName(QLatin1String(name));
+        upDown->setProperty(NeverDisabledMark, true);
+        return upDown;
+    };
+    const auto setButton = [c](const char* name, const QString& text) {
+        auto* button = new QPushButton(text, c);
+        button->setObjectName(QLatin1String(name));
+        button->setToolTip(text);
+        button->setFocusPolicy(Qt::TabFocus);
+        return button;
+    };
+    edtStart = markerEdit("edtStart");
+    edtEnd = markerEdit("edtEnd");
+    lblStart = new QLabel(c);
+    lblEnd = new QLabel(c);
+    lblStart->setBuddy(edtStart);
+    lblEnd->setBuddy(edtEnd);
+    udStart = arrows("udStart");
+    udEnd = arrows("udEnd");
+    btnSetStart = setButton("btnSetStart", QStringLiteral("Set Start"));
+    btnSetEnd = setButton("btnSetEnd", QStringLiteral("Set End"));
+
+    const auto modeLabel = [c](const char* name, const QString& text, const QColor& colour,
+                               const QString& hint) {
+        auto* label = new QLabel(text, c);
+        label->setObjectName(QLatin1String(name));
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, colour);
+        label->setPalette(palette);
+        label->setContentsMargins(4, 1, 4, 1);
+        label->setToolTip(hint);
+        label->setCursor(Qt::PointingHandCursor);
+        return label;
+    };
+    rbtnTones = new QRadioButton(c);
+    rbtnHook = new QRadioButton(c);
+    rbtnTones->setObjectName(QStringLiteral("rbtnTones"));
+    rbtnHook->setObjectName(QStringLiteral("rbtnHook"));
+    rbtnTones->setToolTip(QStringLiteral("Tones (Ctrl+Alt+T)"));
+    rbtnHook->setToolTip(QStringLiteral("Hook (Ctrl+Alt+H)"));
+    lblTones = modeLabel("lblTones", QStringLiteral("Tones"), TMarkerEditor::TonesColour,
+                         rbtnTones->toolTip());
+    lblHook = modeLabel("lblHook", QStringLiteral("Hook"), TMarkerEditor::HookColour,
+                        rbtnHook->toolTip());
+    lblHookLen = new QLabel(QStringLiteral("Hook Length"), c);
+    txtHookLen = readout("txtHookLen");
+
+    // Layout: transport and track bar; read-outs; marker edits; mode switch.
+    auto* layout = new QVBoxLayout(c);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(3);
+
+    auto* transport = new QHBoxLayout;
+    transport->addWidget(btnPlay);
+    transport->addWidget(btnStop);
+    transport->addWidget(btnPause);
+    transport->addWidget(TrackBar, 1);
+    layout->addLayout(transport);
+
+    auto* readouts = new QGridLayout;
+    readouts->setVerticalSpacing(0);
+    readouts->addWidget(lblFromStart, 0, 0);
+    readouts->addWidget(lblLength, 0, 1);
+    readouts->addWidget(lblFromEnd, 0, 2);
+    readouts->addWidget(txtFromStart, 1, 0);
+    readouts->addWidget(txtLength, 1, 1);
+    readouts->addWidget(txtFromEnd, 1, 2);
+    layout->addLayout(readouts);
+
+    auto* markers = new QGridLayout;
+    markers->setVerticalSpacing(0);
+    markers->setHorizontalSpacing(2);
+    markers->addWidget(lblStart, 0, 0, 1, 3);
+    markers->addWidget(lblEnd, 0, 4, 1, 3);
+    markers->addWidget(edtStart, 1, 0);
+    markers->addWidget(udStart, 1, 1);
+    markers->addWidget(btnSetStart, 1, 2);
+    markers->addWidget(edtEnd, 1, 4);
+    markers->addWidget(udEnd, 1, 5);
+    markers->addWidget(btnSetEnd, 1, 6);
+    markers->setColumnMinimumWidth(3, 8);
+    markers->setColumnStretch(0, 1);
+    markers->setColumnStretch(4, 1);
+    layout->addLayout(markers);
+
+    auto* modes = new QHBoxLayout;
+    modes->setSpacing(2);
+    modes->addWidget(rbtnTones);
+    modes->addWidget(lblTones);
+    modes->addSpacing(8);
+    modes->addWidget(rbtnHook);
+    modes->addWidget(lblHook);
+    modes->addStretch();
+    modes->addWidget(lblHookLen);
+    modes->addWidget(txtHookLen);
+    txtHookLen->setMinimumWidth(64);
+    layout->addLayout(modes);
+    layout->addStretch();
+
+    lblTones->installEventFilter(this);
+    lblHook->installEventFilter(this);
+}
+
+void TAuditionPanel::BuildActions(QWidget* scope)
+{
+    const auto action = [this, scope](const char* name, const QKeySequence& key,
+                                      const QString& hint) {
+        auto* a = new QAction(hint, this);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        a->setToolTip(hint);
+        scope->addAction(a);
+        return a;
+    };
+    ActionPlay = action("ActionPlay", QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("Play"));
+    ActionStop = action("ActionStop", QKeySequence(Qt::CTRL | Qt::Key_T), QStringLiteral("Stop"));
+    ActionPause =
+        action("ActionPause", QKeySequence(Qt::CTRL | Qt::Key_U), QStringLiteral("Pause"));
+    ActionSetStart = action("ActionSetStart", QKeySequence(Qt::CTRL | Qt::Key_S),
+                            QStringLiteral("Set Start"));
+    ActionSetEnd =
+        action("ActionSetEnd", QKeySequence(Qt::CTRL | Qt::Key_E), QStringLiteral("Set End"));
+    ActionTones = action("ActionTones", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T),
+                         QStringLiteral("Tones (Ctrl+Alt+T)"));
+    ActionHook = action("ActionHook", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H),
+                        QStringLiteral("Hook (Ctrl+Alt+H)"));
+}
+
+void TAuditionPanel::Connect()
+{
+    // An action runs what its control runs, and only while that control is enabled.
+    const auto bind = [this](QAction* action, QAbstractButton* button, auto handler) {
+        connect(action, &QAction::triggered, this, [button, handler] {
+            if (button->isEnabled())
+                handler();
+        });
+        connect(button, &QAbstractButton::clicked, this, handler);
+    };
+    bind(ActionPlay, btnPlay, [this] { Controller.btnPlay_OnClick(); });
+    bind(ActionStop, btnStop, [this] { Controller.btnStop_OnClick(); });
+    bind(ActionPause, btnPause, [this] { Controller.btnPause_OnClick(); });
+    bind(ActionSetStart, btnSetStart, [this] { Editor.btnSetStart_OnClick(ShiftDown()); });
+    bind(ActionSetEnd, btnSetEnd, [this] { Editor.btnSetEnd_OnClick(ShiftDown()); });
+    bind(ActionTones, rbtnTones, [this] { Editor.rbtnTones_OnClick(); });
+    bind(ActionHook, rbtnHook, [this] { Editor.rbtnHook_OnClick(); });
+
+    connect(udStart, &TUpDown::Changing, this, [this](TUpDown::TDirection direction) {
+        if (edtStart->isEnabled())
+            Editor.udStart_OnChangingEx(direction == TUpDown::TDirection::Up);
+    });
+    connect(udEnd, &TUpDown::Changing, this, [this](TUpDown::TDirection direction) {
+        if (edtEnd->isEnabled())
+            Editor.udEnd_OnChangingEx(direction == TUpDown::TDirection::Up);
+    });
+
+    connect(TrackBar, &QSlider::valueChanged, this,
+            [this](int value) { Controller.SetPosition(value); });
+    connect(TrackBar, &TTrackBar::MouseDown, this, [this] { Controller.TrackBar_OnMouseDown(); });
+    connect(TrackBar, &TTrackBar::MouseUp, this, [this] { Controller.TrackBar_OnMouseUp(); });
+
+    connect(&Controller, &TAuditionController::Changed, this, &TAuditionPanel::Refresh);
+    connect(&Editor, &TMarkerEditor::Changed, this, &TAuditionPanel::Refresh);
+}
+
+void TAuditionPanel::Refresh()
+{
+    if (Controller.PlayEnabled() != ShownPlayEnabled) {
+        ShownPlayEnabled = Controller.PlayEnabled();
+        btnPlay->setEnabled(ShownPlayEnabled);
+        ActionPlay->setEnabled(ShownPlayEnabled);
+    }
+    if (Controller.PauseEnabled() != ShownPauseEnabled) {
+        ShownPauseEnabled = Controller.PauseEnabled();
+        btnPause->setEnabled(ShownPauseEnabled);
+        ActionPause->setEnabled(ShownPauseEnabled);
+    }
+
+    const TTrackBarState& track = Controller.Track();
+    {
+        const QSignalBlocker blocker(TrackBar);
+        if (TrackBar->maximum() != track.Maximum)
+            TrackBar->setRange(0, track.Maximum);
+        TrackBar->setTickInterval(track.TickFrequency);
+        TrackBar->setSingleStep(track.LineSize);
+        TrackBar->setPageStep(track.PageSize);
+        if (TrackBar->value() != track.Position)
+            TrackBar->setValue(track.Position);
+        TrackBar->SetSelection(track.SelStart, track.SelEnd);
+    }
+
+    SetText(txtFromStart, Controller.FromStartText);
+    SetText(txtLength, Controller.LengthText);
+    SetText(txtFromEnd, Controller.FromEndText);
+    for (TReadout* display : {txtFromStart, txtLength, txtFromEnd})
+        display->SetColour(Editor.ModeColour);
+
+    SetText(lblStart, Editor.StartCaption);
+    SetText(lblEnd, Editor.EndCaption);
+    SetText(edtStart, Editor.StartText);
+    SetText(edtEnd, Editor.EndText);
+    SetBase(edtStart, Editor.StartColour);
+    SetBase(edtEnd, Editor.EndColour);
+    SetText(txtHookLen, Editor.HookLengthText);
+    txtHookLen->SetColour(TMarkerEditor::HookColour);
+    lblHookLen->setVisible(Editor.HookLengthVisible);
+    txtHookLen->setVisible(Editor.HookLengthVisible);
+
+    rbtnTones->setChecked(Editor.ToneMode());
+    rbtnHook->setChecked(!Editor.ToneMode());
+}
+
+bool TAuditionPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+        (watched == lblTones || watched == lblHook))
+        lblTonesHook_OnClick(static_cast<QLabel*>(watched));
+    return QObject::eventFilter(watched, event);
+}
+
+void TAuditionPanel::lblTonesHook_OnClick(QLabel* label)
+{
+    if (!label->isEnabled())
+        return;
+    // Selecting the radio button runs its handler, as a click on it would.
+    QRadioButton* button = label == lblTones ? rbtnTones : rbtnHook;
+    button->click();
+}
+
+bool TAuditionPanel::ShiftDown()
+{
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+}
