@@ -169,7 +169,8 @@ TMP3Genres::TMP3Genres() {
 
     std::vector<int> order(GenreTable.size());
     std::iota(order.begin(), order.end(), 0);
-    // Names equal for the collator keep a fixed order: by code point, then by number.
+    // Names the collator finds equal keep a fixed order: by code point ignoring case, then
+    // by genre number.
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         const QString nameA = QString::fromLatin1(GenreTable[static_cast<size_t>(a)]);
         const QString nameB = QString::fromLatin1(GenreTable[static_cast<size_t>(b)]);
