@@ -1,0 +1,67 @@
+// Fuzz target of the MPEG open path: detection, reading every key, and (chosen by the
+// first byte) a commit or the adding of an ID3v2 tag on the fuzzer's bytes.
+#include "MpegTagStore.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+const char* const Keys[] = {"DISP", "IART", "ISRC", "BFAD", "ISRF", "IMED", "HKST", "HKEN", "IGNR",
+                            "BSTM", "IKEY", "BETM", "BSTW", "BETW", "IALB", "IYER", "IGRE", "ITRK",
+                            "IENG", "ITCH", "ICOM", "IPUB", "BCPR", "ICMT", "INAM", "ICOP", "ISFT",
+                            "ISBJ", "IURL", "BKEY", "BEND", "BERG", "BTXR", "BTPO", "IBPM"};
+
+const std::string& InputPath() {
+    static const std::string path = [] {
+        std::string pattern = "/tmp/fuzz-mpeg-XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0)
+            std::abort();
+        ::close(fd);
+        std::atexit([] { ::unlink(InputPath().c_str()); });
+        return pattern;
+    }();
+    return path;
+}
+
+bool WriteInput(const uint8_t* data, size_t size) {
+    FILE* file = std::fopen(InputPath().c_str(), "wb");
+    if (!file)
+        return false;
+    const bool ok = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && ok;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (!WriteInput(data, size))
+        return 0;
+    const std::string& path = InputPath();
+    if (!riffkit::LooksLikeMpeg(path))
+        return 0;
+    const uint8_t mode = size > 0 ? data[0] : 0;
+    if (mode % 4 == 3) {
+        riffkit::AddId3v2Tag(path);
+        return 0;
+    }
+    auto store = riffkit::OpenMpegTagStore(path);
+    if (!store)
+        return 0;
+    size_t total = store->GetChunk("DISP").size() + (store->HasId3v2() ? 1 : 0);
+    for (const char* key : Keys)
+        total += store->GetTag(key).size();
+    if (mode % 4 == 1) {
+        store->SetChunk("DISP", "Title \xC3\xA4");
+        store->SetTag("IYER", "Summer");
+        store->SetTag("IGRE", "Rock");
+        store->SetTag("INAM", "out-cue");
+        store->RemoveTag("ICMT");
+        store->Commit();
+    }
+    return total == SIZE_MAX ? 1 : 0;
+}
