@@ -15,17 +15,18 @@ const char* const Keys[] = {"DISP", "IART", "ISRC", "BFAD", "ISRF", "IMED", "HKS
                             "IENG", "ITCH", "ICOM", "IPUB", "BCPR", "ICMT", "INAM", "ICOP", "ISFT",
                             "ISBJ", "IURL", "BKEY", "BEND", "BERG", "BTXR", "BTPO", "IBPM"};
 
+// One input file for the whole run, removed at exit; never destroyed before that.
 const std::string& InputPath() {
-    static const std::string path = [] {
-        std::string pattern = "/tmp/fuzz-mpeg-XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
+    static const std::string* path = [] {
+        auto* made = new std::string("/tmp/fuzz-mpeg-XXXXXX");
+        const int fd = ::mkstemp(made->data());
         if (fd < 0)
             std::abort();
         ::close(fd);
         std::atexit([] { ::unlink(InputPath().c_str()); });
-        return pattern;
+        return made;
     }();
-    return path;
+    return *path;
 }
 
 bool WriteInput(const uint8_t* data, size_t size) {
