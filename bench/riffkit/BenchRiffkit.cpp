@@ -1,0 +1,168 @@
+// Prints two ratios:
+//  (a) reading all 35 keys of 2,000 generated WAV files through the C operations, against
+//      TagLib reading the same INFO keys of the same files (goal: 1 or less);
+//  (b) saving a changed, longer title in a 300 MB WAV against the same in a 1 MB WAV
+//      (goal: below 2, since a save costs in proportion to the tags, not the audio).
+#include "RiffBuilder.h"
+#include "riffkit.h"
+
+#include <benchmark/benchmark.h>
+#include <taglib/infotag.h>
+#include <taglib/wavfile.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <fcntl.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const InfoKeys[] = {"IART", "ISRC", "BFAD", "ISRF", "IMED", "HKST", "HKEN",
+                                "IGNR", "BSTM", "IKEY", "BETM", "BSTW", "BETW", "IALB",
+                                "IYER", "IGRE", "ITRK", "IENG", "ITCH", "ICOM", "IPUB",
+                                "BCPR", "ICMT", "INAM", "ICOP", "ISFT", "ISBJ", "IURL",
+                                "BKEY", "BEND", "BERG", "BTXR", "BTPO", "IBPM"};
+constexpr int FileCount = 2000;
+
+fs::path Root;
+std::vector<std::string> Files;
+std::string Big, Small;
+
+void SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+void MakeAudioFile(const std::string& path, std::uint64_t audioBytes) {
+    TRiffBuilder head;
+    head.RiffSize(static_cast<std::uint32_t>(audioBytes + 4 + 24 + 8 + 8 + 8))
+        .Chunk("fmt ", TRiffBuilder::Fmt())
+        .Chunk("JUNK", std::string(8, '\0'));
+    std::string bytes = head.Build() + "data" + TRiffBuilder::Le32(static_cast<std::uint32_t>(audioBytes));
+    std::ofstream f(path, std::ios::binary);
+    f << bytes;
+    const std::string block = TRiffBuilder::Audio(1 << 20, 3);
+    for (std::uint64_t left = audioBytes; left > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+        f.write(block.data(), static_cast<std::streamsize>(n));
+        left -= n;
+    }
+    f.close();
+    SyncFile(path); // so the timed saves do not flush the generation
+}
+
+void Setup() {
+    Root = fs::temp_directory_path() / ("bench_riffkit_" + std::to_string(::getpid()));
+    fs::create_directories(Root);
+    std::vector<std::pair<std::string, std::string>> items;
+    for (const char* key : InfoKeys)
+        items.emplace_back(key, std::string("value of ") + key + " with some text");
+    for (int i = 0; i < FileCount; ++i) {
+        const std::string path = (Root / ("f" + std::to_string(i) + ".wav")).string();
+        TRiffBuilder()
+            .Chunk("fmt ", TRiffBuilder::Fmt())
+            .Chunk("DISP", TRiffBuilder::Disp("Title " + std::to_string(i)))
+            .Chunk("LIST", TRiffBuilder::Info(items))
+            .Chunk("data", TRiffBuilder::Audio(16384, static_cast<std::uint32_t>(i)))
+            .WriteTo(path);
+        Files.push_back(path);
+    }
+    Big = (Root / "big.wav").string();
+    Small = (Root / "small.wav").string();
+    MakeAudioFile(Big, 300ull << 20);
+    MakeAudioFile(Small, 1ull << 20);
+}
+
+void ReadOurs(benchmark::State& state) {
+    char buf[256];
+    for (auto _ : state) {
+        for (const auto& path : Files) {
+            if (OpenWavFile(path.c_str(), 0, 0) != 0)
+                state.SkipWithError("open failed");
+            for (const char* key : InfoKeys)
+                GetTagInfo(key, buf, sizeof buf);
+            GetChunkInfo("DISP", buf, sizeof buf);
+            benchmark::DoNotOptimize(buf);
+            CloseWavFile();
+        }
+    }
+}
+
+void ReadTagLib(benchmark::State& state) {
+    for (auto _ : state) {
+        for (const auto& path : Files) {
+            TagLib::RIFF::WAV::File file(path.c_str(), false);
+            auto* info = file.InfoTag();
+            for (const char* key : InfoKeys) {
+                auto text = info->fieldText(key);
+                benchmark::DoNotOptimize(text);
+            }
+        }
+    }
+}
+
+void Save(benchmark::State& state, const std::string& path) {
+    int n = 0;
+    for (auto _ : state) {
+        // A different, longer title each time: the save really writes.
+        const std::string title = "A changed and longer title " + std::string(10 + (n % 7) * 13, 'x') +
+                                  std::to_string(n);
+        ++n;
+        OpenWavFile(path.c_str(), 0, 0);
+        SetChunkInfo("DISP", title.data(), static_cast<uint16_t>(title.size()));
+        if (CloseWavFile() != 0)
+            state.SkipWithError("save failed");
+    }
+}
+
+// Keeps the mean time per iteration of each benchmark for the ratios.
+class TRatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& run : runs)
+            if (run.iterations > 0)
+                Seconds[run.benchmark_name()] = run.real_accumulated_time / run.iterations;
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> Seconds;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Setup();
+    benchmark::RegisterBenchmark("read/ours", ReadOurs)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+    benchmark::RegisterBenchmark("read/taglib", ReadTagLib)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+    benchmark::RegisterBenchmark("save/300MB", [](benchmark::State& s) { Save(s, Big); })
+        ->Unit(benchmark::kMillisecond)->Iterations(40);
+    benchmark::RegisterBenchmark("save/1MB", [](benchmark::State& s) { Save(s, Small); })
+        ->Unit(benchmark::kMillisecond)->Iterations(40);
+    benchmark::Initialize(&argc, argv);
+    TRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    const auto time = [&](const std::string& name) {
+        for (const auto& [key, seconds] : reporter.Seconds)
+            if (key.rfind(name, 0) == 0)
+                return seconds;
+        return 0.0;
+    };
+    if (time("read/ours") > 0 && time("read/taglib") > 0)
+        std::printf("ratio (a) read 35 keys of %d files, ours / TagLib: %.3f (goal <= 1)\n",
+                    FileCount, time("read/ours") / time("read/taglib"));
+    if (time("save/300MB") > 0 && time("save/1MB") > 0)
+        std::printf("ratio (b) save longer title, 300 MB / 1 MB: %.3f (goal < 2)\n",
+                    time("save/300MB") / time("save/1MB"));
+    std::error_code ec;
+    fs::remove_all(Root, ec);
+    return 0;
+}
