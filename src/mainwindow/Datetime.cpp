@@ -97,11 +97,9 @@ void TFrmDateTime::btntDate_OnClick() {
     const QDate held = FieldDate(edtDate->Text());
     calendar.SetDate(held.isValid() ? held : QDate::currentDate());
     if (calendar.exec() == mrSet) {
-        // Month and day right-aligned in their two places, as the mask shows them.
-        edtDate->setText(QString("%1/%2/%3")
-                             .arg(calendar.Month(), 2)
-                             .arg(calendar.Day(), 2)
-                             .arg(calendar.Year()));
+        // Plain numbers; the mask shows a one-digit month or day followed by a blank.
+        edtDate->setText(
+            QString("%1/%2/%3").arg(calendar.Month()).arg(calendar.Day()).arg(calendar.Year()));
     } else {
         edtDate->clear();
     }
