@@ -1,0 +1,86 @@
+#include "TAudioLibs.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// Every member of the table, in declaration order.
+std::vector<const void*> Members(const TAudioLibs& t) {
+    return {reinterpret_cast<const void*>(t.SN_GetWaveFileFormat),
+            reinterpret_cast<const void*>(t.SN_GetNumPlayHandles),
+            reinterpret_cast<const void*>(t.SN_GetLastError),
+            reinterpret_cast<const void*>(t.SN_GetNumOutputDevices),
+            reinterpret_cast<const void*>(t.SN_GetOutputDeviceName),
+            reinterpret_cast<const void*>(t.SN_GetHandlePlay),
+            reinterpret_cast<const void*>(t.SN_SetBuffers),
+            reinterpret_cast<const void*>(t.SN_FreeHandlePlay),
+            reinterpret_cast<const void*>(t.SN_FreeHandlePlayAll),
+            reinterpret_cast<const void*>(t.SN_PlayGetLengthMsFile),
+            reinterpret_cast<const void*>(t.SN_PlayGetLengthMs),
+            reinterpret_cast<const void*>(t.SN_PlayStartXY),
+            reinterpret_cast<const void*>(t.SN_PlayPause),
+            reinterpret_cast<const void*>(t.SN_PlayResume),
+            reinterpret_cast<const void*>(t.SN_PlayStop),
+            reinterpret_cast<const void*>(t.SN_PlayGetTimeMs),
+            reinterpret_cast<const void*>(t.SN_PlayGetTimeMsS),
+            reinterpret_cast<const void*>(t.SN_Status),
+            reinterpret_cast<const void*>(t.SN_ForceCodec),
+            reinterpret_cast<const void*>(t.OpenWavFile),
+            reinterpret_cast<const void*>(t.CloseWavFile),
+            reinterpret_cast<const void*>(t.GetTagInfo),
+            reinterpret_cast<const void*>(t.SetTagInfo),
+            reinterpret_cast<const void*>(t.GetChunkInfo),
+            reinterpret_cast<const void*>(t.SetChunkInfo),
+            reinterpret_cast<const void*>(t.HasId3v2),
+            reinterpret_cast<const void*>(t.AddId3v2),
+            reinterpret_cast<const void*>(t.RemoveTag)};
+}
+
+} // namespace
+
+// Runs with the complete stub libraries first on LD_LIBRARY_PATH.
+TEST(StubLibraries, LoadsPlaybackFirstBindsEverythingAndReleasesTaggingFirst) {
+    TTempDir dir;
+    const std::string marker = dir.File("marker.txt");
+    setenv("CUEMARK_STUB_MARKER", marker.c_str(), 1);
+
+    TAudioLibsBinder binder;
+    const TAudioLibsBinder::TResult result = binder.Load();
+    ASSERT_EQ(result.Outcome, TAudioLibsBinder::TOutcome::Bound) << result.Message;
+    EXPECT_TRUE(result.Message.empty());
+    for (const void* member : Members(AudioLibs()))
+        EXPECT_NE(member, nullptr);
+    EXPECT_EQ(ReadLines(marker), (std::vector<std::string>{"load sonara", "load riffkit"}));
+
+    binder.Release();
+    EXPECT_EQ(ReadLines(marker), (std::vector<std::string>{"load sonara", "load riffkit",
+                                                           "unload riffkit", "unload sonara"}));
+    for (const void* member : Members(AudioLibs()))
+        EXPECT_EQ(member, nullptr);
+    unsetenv("CUEMARK_STUB_MARKER");
+}
+
+// Runs without LD_LIBRARY_PATH: the libraries built beside the executable.
+TEST(RealLibraries, ExportEveryBoundOperation) {
+    TAudioLibsBinder binder;
+    const TAudioLibsBinder::TResult result = binder.Load();
+    ASSERT_EQ(result.Outcome, TAudioLibsBinder::TOutcome::Bound) << result.Message;
+    for (const void* member : Members(AudioLibs()))
+        EXPECT_NE(member, nullptr);
+    EXPECT_EQ(AudioLibs().SN_Status(0), SN_STATUS_DONE);
+    binder.Release();
+}

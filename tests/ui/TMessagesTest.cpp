@@ -1,0 +1,45 @@
+#include "TMessages.h"
+#include "TScriptedMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+TEST(QtMessages, UnattendedBoxesWriteOneLineAndTakeTheirDefaultAnswer) {
+    setenv("CUEMARK_NONINTERACTIVE", "1", 1);
+    TQtMessages messages;
+    testing::internal::CaptureStderr();
+    messages.Error("SN_PlayStop not found");
+    messages.Information("Removed read-only attribute");
+    const auto yesNo = messages.Question("The information for a.wav changed.\nSave it?",
+                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    const auto okCancel = messages.Confirm("Delete?", QMessageBox::Ok | QMessageBox::Cancel,
+                                           QMessageBox::Ok);
+    const auto okOnly = messages.Question("Go on?", QMessageBox::Ok, QMessageBox::Ok);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "cuemark: error: SN_PlayStop not found\n"
+              "cuemark: info: Removed read-only attribute\n"
+              "cuemark: question: The information for a.wav changed. Save it?\n"
+              "cuemark: question: Delete?\n"
+              "cuemark: question: Go on?\n");
+    EXPECT_EQ(yesNo, QMessageBox::No);
+    EXPECT_EQ(okCancel, QMessageBox::Cancel);
+    EXPECT_EQ(okOnly, QMessageBox::Ok);
+    unsetenv("CUEMARK_NONINTERACTIVE");
+}
+
+TEST(ScriptedMessages, RecordsBoxesAnswersFromItsQueueAndRestoresTheSeam) {
+    TMessages* standard = &Messages();
+    {
+        TScriptedMessages scripted;
+        EXPECT_EQ(&Messages(), &scripted);
+        scripted.QueueAnswer(QMessageBox::Yes);
+        Messages().Error("Invalid Audio File");
+        EXPECT_EQ(Messages().Question("Save?"), QMessageBox::Yes);
+        EXPECT_EQ(Messages().Question("Again?"), QMessageBox::No); // queue empty
+        EXPECT_EQ(scripted.Texts(), (QStringList{"Invalid Audio File", "Save?", "Again?"}));
+        EXPECT_EQ(scripted.Texts(TScriptedMessages::TKind::Question),
+                  (QStringList{"Save?", "Again?"}));
+    }
+    EXPECT_EQ(&Messages(), standard);
+}
