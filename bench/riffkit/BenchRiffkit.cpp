@@ -11,23 +11,22 @@
 #include <taglib/wavfile.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <unistd.h>
-#include <fcntl.h>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const char* const InfoKeys[] = {"IART", "ISRC", "BFAD", "ISRF", "IMED", "HKST", "HKEN",
-                                "IGNR", "BSTM", "IKEY", "BETM", "BSTW", "BETW", "IALB",
-                                "IYER", "IGRE", "ITRK", "IENG", "ITCH", "ICOM", "IPUB",
-                                "BCPR", "ICMT", "INAM", "ICOP", "ISFT", "ISBJ", "IURL",
-                                "BKEY", "BEND", "BERG", "BTXR", "BTPO", "IBPM"};
+const char* const InfoKeys[] = {
+    "IART", "ISRC", "BFAD", "ISRF", "IMED", "HKST", "HKEN", "IGNR", "BSTM", "IKEY", "BETM", "BSTW",
+    "BETW", "IALB", "IYER", "IGRE", "ITRK", "IENG", "ITCH", "ICOM", "IPUB", "BCPR", "ICMT", "INAM",
+    "ICOP", "ISFT", "ISBJ", "IURL", "BKEY", "BEND", "BERG", "BTXR", "BTPO", "IBPM"};
 constexpr int FileCount = 2000;
 
 fs::path Root;
@@ -47,7 +46,8 @@ void MakeAudioFile(const std::string& path, std::uint64_t audioBytes) {
     head.RiffSize(static_cast<std::uint32_t>(audioBytes + 4 + 24 + 8 + 8 + 8))
         .Chunk("fmt ", TRiffBuilder::Fmt())
         .Chunk("JUNK", std::string(8, '\0'));
-    std::string bytes = head.Build() + "data" + TRiffBuilder::Le32(static_cast<std::uint32_t>(audioBytes));
+    std::string bytes =
+        head.Build() + "data" + TRiffBuilder::Le32(static_cast<std::uint32_t>(audioBytes));
     std::ofstream f(path, std::ios::binary);
     f << bytes;
     const std::string block = TRiffBuilder::Audio(1 << 20, 3);
@@ -114,8 +114,8 @@ void Save(benchmark::State& state, const std::string& path) {
     int n = 0;
     for (auto _ : state) {
         // A different, longer title each time: the save really writes.
-        const std::string title = "A changed and longer title " + std::string(10 + (n % 7) * 13, 'x') +
-                                  std::to_string(n);
+        const std::string title =
+            "A changed and longer title " + std::string(10 + (n % 7) * 13, 'x') + std::to_string(n);
         ++n;
         OpenWavFile(path.c_str(), 0, 0);
         SetChunkInfo("DISP", title.data(), static_cast<uint16_t>(title.size()));
@@ -140,12 +140,18 @@ public:
 
 int main(int argc, char** argv) {
     Setup();
-    benchmark::RegisterBenchmark("read/ours", ReadOurs)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-    benchmark::RegisterBenchmark("read/taglib", ReadTagLib)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+    benchmark::RegisterBenchmark("read/ours", ReadOurs)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(1.0);
+    benchmark::RegisterBenchmark("read/taglib", ReadTagLib)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(1.0);
     benchmark::RegisterBenchmark("save/300MB", [](benchmark::State& s) { Save(s, Big); })
-        ->Unit(benchmark::kMillisecond)->Iterations(40);
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(40);
     benchmark::RegisterBenchmark("save/1MB", [](benchmark::State& s) { Save(s, Small); })
-        ->Unit(benchmark::kMillisecond)->Iterations(40);
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(40);
     benchmark::Initialize(&argc, argv);
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto& c = layout->Chunks[layout->DataIndex];
         audioAt = c.PayloadOffset();
         audio.assign(reinterpret_cast<const char*>(data) + std::min<std::uint64_t>(audioAt, size),
-                     static_cast<std::size_t>(std::min<std::uint64_t>(c.Size, size - std::min<std::uint64_t>(audioAt, size))));
+                     static_cast<std::size_t>(std::min<std::uint64_t>(
+                         c.Size, size - std::min<std::uint64_t>(audioAt, size))));
     }
     tags.SetTitle(tags.Title + " \xE2\x80\x93 new");
     tags.Set("IART", "Caf\xC3\xA9");
@@ -32,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!after || !TWavTagReader::Read(io, *after).Tags.SameValues(tags))
             std::abort();
         const auto& bytes = io.Data();
-        if (!audio.empty() &&
-            std::string(bytes.begin() + static_cast<std::ptrdiff_t>(audioAt),
-                        bytes.begin() + static_cast<std::ptrdiff_t>(audioAt + audio.size())) != audio)
+        if (!audio.empty() && std::string(bytes.begin() + static_cast<std::ptrdiff_t>(audioAt),
+                                          bytes.begin() + static_cast<std::ptrdiff_t>(
+                                                              audioAt + audio.size())) != audio)
             std::abort();
     }
     return 0;

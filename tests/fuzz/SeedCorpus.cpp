@@ -14,17 +14,30 @@ int main(int argc, char** argv) {
     const std::string info = B::Info({{"IART", "Artist"}, {"ICMT", "line\r\nline"}});
     const std::pair<const char*, std::string> seeds[] = {
         {"plain.wav", B().Chunk("fmt ", B::Fmt()).Chunk("data", audio).Build()},
-        {"tagged.wav", B().Chunk("fmt ", B::Fmt()).Chunk("DISP", B::Disp("Title"))
-                           .Chunk("LIST", info).Chunk("JUNK", std::string(64, '\0'))
-                           .Chunk("data", audio).Build()},
-        {"after.wav", B().Chunk("fmt ", B::Fmt()).Chunk("data", audio).Chunk("LIST", info)
-                          .Chunk("CSET", B::Le32(65001) + B::Le32(0)).Build()},
-        {"odd.wav", B().Chunk("fmt ", B::Fmt()).Chunk("odd ", "abc", false).Chunk("data", audio)
-                        .Raw("garbage").Build()},
-        {"stream.wav", B().Chunk("fmt ", B::Fmt()).ChunkWithSize("data", 0xFFFFFFFF, audio).Build()},
-        {"rf64.wav", B("RF64").RiffSize(0xFFFFFFFF)
+        {"tagged.wav", B().Chunk("fmt ", B::Fmt())
+                           .Chunk("DISP", B::Disp("Title"))
+                           .Chunk("LIST", info)
+                           .Chunk("JUNK", std::string(64, '\0'))
+                           .Chunk("data", audio)
+                           .Build()},
+        {"after.wav", B().Chunk("fmt ", B::Fmt())
+                          .Chunk("data", audio)
+                          .Chunk("LIST", info)
+                          .Chunk("CSET", B::Le32(65001) + B::Le32(0))
+                          .Build()},
+        {"odd.wav", B().Chunk("fmt ", B::Fmt())
+                        .Chunk("odd ", "abc", false)
+                        .Chunk("data", audio)
+                        .Raw("garbage")
+                        .Build()},
+        {"stream.wav",
+         B().Chunk("fmt ", B::Fmt()).ChunkWithSize("data", 0xFFFFFFFF, audio).Build()},
+        {"rf64.wav", B("RF64")
+                         .RiffSize(0xFFFFFFFF)
                          .Chunk("ds64", B::Le64(200) + B::Le64(64) + B::Le64(16) + B::Le32(0))
-                         .Chunk("fmt ", B::Fmt()).ChunkWithSize("data", 0xFFFFFFFF, audio).Build()},
+                         .Chunk("fmt ", B::Fmt())
+                         .ChunkWithSize("data", 0xFFFFFFFF, audio)
+                         .Build()},
         {"id3.mp3", std::string("ID3\x03\x00\x00\x00\x00\x00\x0A", 10) + std::string(10, '\0') +
                         std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\x55')},
         {"frames.mp2", std::string("\xFF\xFD\xA4\x00", 4) + std::string(600, '\x11')},

@@ -12,10 +12,10 @@ TEST(TextCodec, DecodesStoredTextByContentOrCodePage) {
     } cases[] = {
         {"plain", 0, "plain"},
         {"caf\xE9 \x80 \x93x\x94", 0, "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D"},
-        {"caf\xC3\xA9", 0, "caf\xC3\xA9"},                    // valid UTF-8: kept
-        {"caf\xC3\xA9", 1252, "caf\xC3\x83\xC2\xA9"},         // CSET says 1252: decides
-        {"\xE9", 65001, "\xC3\xA9"},                           // not UTF-8 after all
-        {"\xE9\x80", 28591, "\xC3\xA9\xC2\x80"},               // Latin-1 has no euro sign
+        {"caf\xC3\xA9", 0, "caf\xC3\xA9"},            // valid UTF-8: kept
+        {"caf\xC3\xA9", 1252, "caf\xC3\x83\xC2\xA9"}, // CSET says 1252: decides
+        {"\xE9", 65001, "\xC3\xA9"},                  // not UTF-8 after all
+        {"\xE9\x80", 28591, "\xC3\xA9\xC2\x80"},      // Latin-1 has no euro sign
         {"\x81\x8D\x8F\x90\x9D", 0, "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
     };
     for (const auto& c : cases)
@@ -25,10 +25,10 @@ TEST(TextCodec, DecodesStoredTextByContentOrCodePage) {
 TEST(TextCodec, EncodesSoThatDecodingGivesTheTextBack) {
     const std::string texts[] = {
         "ASCII only",
-        "Beyonc\xC3\xA9 \xE2\x82\xAC \xE2\x80\x93",    // fits Windows-1252
-        "\xE6\x97\xA5\xE6\x9C\xAC caf\xC3\xA9",         // needs UTF-8
-        "\xC3\x83\xC2\xA9",                             // "Ã©": its 1252 bytes look like UTF-8
-        "\xC2\x81 control",                             // an unused 1252 byte
+        "Beyonc\xC3\xA9 \xE2\x82\xAC \xE2\x80\x93", // fits Windows-1252
+        "\xE6\x97\xA5\xE6\x9C\xAC caf\xC3\xA9",     // needs UTF-8
+        "\xC3\x83\xC2\xA9",                         // "Ã©": its 1252 bytes look like UTF-8
+        "\xC2\x81 control",                         // an unused 1252 byte
         "line one\r\nline two",
         "",
     };

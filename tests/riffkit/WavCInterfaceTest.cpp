@@ -11,11 +11,10 @@
 
 namespace {
 
-const char* const InfoKeys[] = {"IART", "ISRC", "BFAD", "ISRF", "IMED", "HKST", "HKEN",
-                                "IGNR", "BSTM", "IKEY", "BETM", "BSTW", "BETW", "IALB",
-                                "IYER", "IGRE", "ITRK", "IENG", "ITCH", "ICOM", "IPUB",
-                                "BCPR", "ICMT", "INAM", "ICOP", "ISFT", "ISBJ", "IURL",
-                                "BKEY", "BEND", "BERG", "BTXR", "BTPO", "IBPM"};
+const char* const InfoKeys[] = {
+    "IART", "ISRC", "BFAD", "ISRF", "IMED", "HKST", "HKEN", "IGNR", "BSTM", "IKEY", "BETM", "BSTW",
+    "BETW", "IALB", "IYER", "IGRE", "ITRK", "IENG", "ITCH", "ICOM", "IPUB", "BCPR", "ICMT", "INAM",
+    "ICOP", "ISFT", "ISBJ", "IURL", "BKEY", "BEND", "BERG", "BTXR", "BTPO", "IBPM"};
 
 std::string Tag(const char* key, int32_t size = 1024) {
     std::vector<char> buf(static_cast<std::size_t>(std::max(size, 1)), 'x');
@@ -54,9 +53,14 @@ TEST_F(WavCInterface, AllKeysRoundTripWithLineBreaksAndBothEncodings) {
     std::vector<std::string> values;
     for (std::size_t i = 0; i < std::size(InfoKeys); ++i) {
         switch (i % 3) {
-        case 0: values.push_back("line " + std::to_string(i) + "\r\nnext line"); break;
-        case 1: values.push_back("Caf\xC3\xA9 \xE2\x82\xAC" + std::to_string(i)); break; // 1252
-        default: values.push_back("\xE6\x97\xA5\xE6\x9C\xAC " + std::to_string(i)); // UTF-8
+        case 0:
+            values.push_back("line " + std::to_string(i) + "\r\nnext line");
+            break;
+        case 1:
+            values.push_back("Caf\xC3\xA9 \xE2\x82\xAC" + std::to_string(i));
+            break; // 1252
+        default:
+            values.push_back("\xE6\x97\xA5\xE6\x9C\xAC " + std::to_string(i)); // UTF-8
         }
     }
     const std::string title = "Na\xC3\xAFve title \xE2\x80\x93 \xE2\x84\x96"; // № needs UTF-8
@@ -76,7 +80,9 @@ TEST_F(WavCInterface, AllKeysRoundTripWithLineBreaksAndBothEncodings) {
     const std::string saved = WavTestFiles::Slurp(path);
     EXPECT_EQ(WavTestFiles::Untouchable(saved), WavTestFiles::Untouchable(original));
     // Text that fits is stored as Windows-1252, as broadcast tools expect.
-    EXPECT_NE(saved.find("Caf\xE9 \x80" "1"), std::string::npos);
+    EXPECT_NE(saved.find("Caf\xE9 \x80"
+                         "1"),
+              std::string::npos);
 }
 
 TEST_F(WavCInterface, ReadsForeignTagsAndKeepsWhatItDoesNotKnow) {
@@ -113,7 +119,7 @@ TEST_F(WavCInterface, GetCutsOnCharacterBoundariesAndSetTakesLengthBytes) {
     EXPECT_EQ(Tag("ICMT", 5), "abc"); // 4 bytes would split é
     EXPECT_EQ(Tag("ICMT", 6), "abc\xC3\xA9");
     EXPECT_EQ(Tag("ICMT", 1), "");
-    EXPECT_EQ(Tag("INAM"), ""); // absent
+    EXPECT_EQ(Tag("INAM"), "");      // absent
     SetTagInfo("INAM", "x\xE9y", 3); // not UTF-8: taken as Windows-1252, not replaced
     EXPECT_EQ(Tag("INAM"), "x\xC3\xA9y");
     RemoveTag("ICMT");

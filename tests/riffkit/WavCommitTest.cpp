@@ -69,25 +69,43 @@ std::vector<TScenario> Scenarios() {
     const std::string longTitle(700, 'T');
     return {
         {"into JUNK after the tags",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", B::Info({{"IART", "Old"}}))
-             .Chunk("JUNK", std::string(1024, '\0')).Chunk("data", Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Chunk("JUNK", std::string(1024, '\0'))
+             .Chunk("data", Audio)
+             .Build(),
          "New title", "New artist"},
         {"appended at the end",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", B::Info({{"IART", "Old"}, {"ICMT", "c"}}))
-             .Chunk("data", Audio).Chunk("cue ", std::string(28, 'c')).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", B::Info({{"IART", "Old"}, {"ICMT", "c"}}))
+             .Chunk("data", Audio)
+             .Chunk("cue ", std::string(28, 'c'))
+             .Build(),
          longTitle, "New artist"},
         {"scattered title and INFO are gathered first",
-         B().Chunk("fmt ", B::Fmt()).Chunk("DISP", B::Disp("Old title"))
-             .Chunk("bext", std::string(100, 'b')).Chunk("LIST", B::Info({{"IART", "Old"}}))
-             .Chunk("data", Audio).Chunk("LIST", B::Info({{"IART", "Stale"}})).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("DISP", B::Disp("Old title"))
+             .Chunk("bext", std::string(100, 'b'))
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Chunk("data", Audio)
+             .Chunk("LIST", B::Info({{"IART", "Stale"}}))
+             .Build(),
          "New title", "New artist"},
         {"key removed, in place before old tags after the audio",
-         B().Chunk("fmt ", B::Fmt()).Chunk("JUNK", std::string(200, 'j')).Chunk("data", Audio)
-             .Chunk("LIST", B::Info({{"IART", "Old"}, {"IALB", "Album"}})).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("JUNK", std::string(200, 'j'))
+             .Chunk("data", Audio)
+             .Chunk("LIST", B::Info({{"IART", "Old"}, {"IALB", "Album"}}))
+             .Build(),
          "Title", ""},
         {"RIFF size wrong and odd unpadded chunk",
-         B().RiffSize(100).Chunk("fmt ", B::Fmt()).Chunk("odd ", "xyz", false)
-             .Chunk("DISP", B::Disp("Old")).Chunk("data", Audio).Raw(std::string(6, '\0')).Build(),
+         B().RiffSize(100)
+             .Chunk("fmt ", B::Fmt())
+             .Chunk("odd ", "xyz", false)
+             .Chunk("DISP", B::Disp("Old"))
+             .Chunk("data", Audio)
+             .Raw(std::string(6, '\0'))
+             .Build(),
          longTitle, "A"},
     };
 }
@@ -109,8 +127,9 @@ TEST(WavCommit, EverySaveKeepsAudioAndForeignChunks) {
         EXPECT_EQ(WavTestFiles::Untouchable(after), WavTestFiles::Untouchable(s.Bytes));
         EXPECT_TRUE(WavTestFiles::Tags(after).SameValues(target));
         // The audio never moves.
-        EXPECT_EQ(WavTestFiles::Layout(after)->Chunks[WavTestFiles::Layout(after)->DataIndex].Offset,
-                  WavTestFiles::Layout(s.Bytes)->Chunks[WavTestFiles::Layout(s.Bytes)->DataIndex].Offset);
+        EXPECT_EQ(
+            WavTestFiles::Layout(after)->Chunks[WavTestFiles::Layout(after)->DataIndex].Offset,
+            WavTestFiles::Layout(s.Bytes)->Chunks[WavTestFiles::Layout(s.Bytes)->DataIndex].Offset);
     }
 }
 
@@ -227,10 +246,12 @@ TEST(WavCommit, UnwritableOrVanishedFileFailsUnchanged) {
 }
 
 TEST(WavCommit, TextTheCodePageCannotHoldIsRefusedNotReplaced) {
-    const std::string bytes = B().Chunk("fmt ", B::Fmt()).Chunk("CSET", B::Le32(1252) + B::Le32(0))
+    const std::string bytes = B().Chunk("fmt ", B::Fmt())
+                                  .Chunk("CSET", B::Le32(1252) + B::Le32(0))
                                   .Chunk("LIST", B::Info({{"IART", "Caf\xE9"}}))
                                   .Chunk("JUNK", std::string(300, '\0'))
-                                  .Chunk("data", Audio).Build();
+                                  .Chunk("data", Audio)
+                                  .Build();
     EXPECT_EQ(WavTestFiles::Tags(bytes).Get("IART"), "Caf\xC3\xA9");
     riffkit::TMemoryFileIo io = WavTestFiles::Io(bytes);
     TWavTags tags = WavTestFiles::Tags(bytes);

@@ -37,22 +37,40 @@ struct TCase {
 std::vector<TCase> Cases() {
     return {
         {"odd chunk with pad",
-         B().Chunk("fmt ", B::Fmt()).Chunk("odd ", "abc").Chunk("LIST", Info).Chunk("data", Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("odd ", "abc")
+             .Chunk("LIST", Info)
+             .Chunk("data", Audio)
+             .Build(),
          "Artist", "", true},
         {"odd chunk without pad",
-         B().Chunk("fmt ", B::Fmt()).Chunk("odd ", "abc", false).Chunk("LIST", Info).Chunk("data", Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("odd ", "abc", false)
+             .Chunk("LIST", Info)
+             .Chunk("data", Audio)
+             .Build(),
          "Artist", "", true},
         {"odd title chunk without pad",
-         B().Chunk("fmt ", B::Fmt()).Chunk("DISP", B::Disp("Odd!"), false).Chunk("data", Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("DISP", B::Disp("Odd!"), false)
+             .Chunk("data", Audio)
+             .Build(),
          "", "Odd!", true},
         {"RIFF size too small",
          B().RiffSize(20).Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).Chunk("data", Audio).Build(),
          "Artist", "", true},
         {"RIFF size too large",
-         B().RiffSize(0x7FFFFFF0).Chunk("fmt ", B::Fmt()).Chunk("data", Audio).Chunk("LIST", Info).Build(),
+         B().RiffSize(0x7FFFFFF0)
+             .Chunk("fmt ", B::Fmt())
+             .Chunk("data", Audio)
+             .Chunk("LIST", Info)
+             .Build(),
          "Artist", "", true},
         {"truncated data chunk",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).ChunkWithSize("data", 90000, Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", Info)
+             .ChunkWithSize("data", 90000, Audio)
+             .Build(),
          "Artist", "", false},
         {"truncated INFO list after the audio",
          B().Chunk("fmt ", B::Fmt()).Chunk("data", Audio).ChunkWithSize("LIST", 400, Info).Build(),
@@ -61,32 +79,63 @@ std::vector<TCase> Cases() {
          B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).ChunkWithSize("data", 0, Audio).Build(),
          "Artist", "", false},
         {"data size 0xFFFFFFFF",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).ChunkWithSize("data", 0xFFFFFFFF, Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", Info)
+             .ChunkWithSize("data", 0xFFFFFFFF, Audio)
+             .Build(),
          "Artist", "", false},
         {"two INFO lists, the first counts",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).Chunk("data", Audio)
-             .Chunk("LIST", B::Info({{"IART", "Second"}})).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", Info)
+             .Chunk("data", Audio)
+             .Chunk("LIST", B::Info({{"IART", "Second"}}))
+             .Build(),
          "Artist", "", true},
         {"NUL padding inside values",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", B::Info({{"IART", std::string("Pad\0\0\0\0", 7)}}))
-             .Chunk("DISP", B::Disp(std::string("T\0\0\0", 4))).Chunk("data", Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", B::Info({{"IART", std::string("Pad\0\0\0\0", 7)}}))
+             .Chunk("DISP", B::Disp(std::string("T\0\0\0", 4)))
+             .Chunk("data", Audio)
+             .Build(),
          "Pad", "T", true},
         {"trailing garbage",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).Chunk("data", Audio).Raw("\x01\x02garbage!!").Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", Info)
+             .Chunk("data", Audio)
+             .Raw("\x01\x02garbage!!")
+             .Build(),
          "Artist", "", false},
         {"trailing NUL bytes",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).Chunk("data", Audio).Raw(std::string(13, '\0')).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", Info)
+             .Chunk("data", Audio)
+             .Raw(std::string(13, '\0'))
+             .Build(),
          "Artist", "", true},
         {"garbage in front of the audio",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).Raw("\x01\x02\x03\x04\x05\x06\x07\x08").Chunk("data", Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", Info)
+             .Raw("\x01\x02\x03\x04\x05\x06\x07\x08")
+             .Chunk("data", Audio)
+             .Build(),
          "Artist", "", false},
         {"chunk size running past the end before the audio",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).ChunkWithSize("bext", 0x10000000, "x").Chunk("data", Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", Info)
+             .ChunkWithSize("bext", 0x10000000, "x")
+             .Chunk("data", Audio)
+             .Build(),
          "Artist", "", false},
         {"INFO item running past its list",
-         B().Chunk("fmt ", B::Fmt()).Chunk("LIST", "INFO" "IART" + B::Le32(5000) + "abc").Chunk("data", Audio).Build(),
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", "INFO"
+                            "IART" +
+                                B::Le32(5000) + "abc")
+             .Chunk("data", Audio)
+             .Build(),
          "abc", "", true},
-        {"no data chunk", B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).Build(), "Artist", "", true},
+        {"no data chunk", B().Chunk("fmt ", B::Fmt()).Chunk("LIST", Info).Build(), "Artist", "",
+         true},
         {"header only", B().Build(), "", "", true},
     };
 }
@@ -126,7 +175,8 @@ TEST(WavMalformed, Rf64IsReadAndItsSizesKeptRight) {
     const std::string audio = B::Audio(5000);
     // ds64: RIFF size, data size, sample count, table length.
     const auto build = [&](std::uint64_t riffSize) {
-        return B("RF64").RiffSize(0xFFFFFFFF)
+        return B("RF64")
+            .RiffSize(0xFFFFFFFF)
             .Chunk("ds64", B::Le64(riffSize) + B::Le64(audio.size()) + B::Le64(1250) + B::Le32(0))
             .Chunk("fmt ", B::Fmt())
             .Chunk("LIST", Info)

@@ -8,7 +8,9 @@
 
 namespace riffkit {
 
-TPosixFileIo::~TPosixFileIo() { Close(); }
+TPosixFileIo::~TPosixFileIo() {
+    Close();
+}
 
 bool TPosixFileIo::Open(const std::string& path, bool writable) {
     Close();
@@ -68,7 +70,9 @@ bool TPosixFileIo::Write(std::uint64_t offset, const void* buffer, std::size_t s
 
 // fdatasync flushes the data and the size needed to read it back; the modification time
 // can wait, which keeps a save's cost independent of the file's size.
-bool TPosixFileIo::Sync() { return ::fdatasync(Fd) == 0; }
+bool TPosixFileIo::Sync() {
+    return ::fdatasync(Fd) == 0;
+}
 
 std::uint64_t TPosixFileIo::Size() {
     struct stat st {};

@@ -98,9 +98,8 @@ std::optional<TRiffLayout> TRiffChunkWalker::Walk(TFileIo& io) {
         if (chunk.Is("data")) {
             if (is64 && haveDs64 && sizeField == 0xFFFFFFFFu) {
                 chunk.Size = ds64DataSize;
-            } else if (sizeField == 0xFFFFFFFFu ||
-                       (sizeField == 0 && payload < fileSize &&
-                        !PlausibleHeaderAt(io, payload, fileSize))) {
+            } else if (sizeField == 0xFFFFFFFFu || (sizeField == 0 && payload < fileSize &&
+                                                    !PlausibleHeaderAt(io, payload, fileSize))) {
                 // A writer that never finished: the audio runs to the end of the file.
                 chunk.Size = fileSize - payload;
                 layout.DataRunsToEnd = true;

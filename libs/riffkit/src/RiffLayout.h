@@ -13,11 +13,11 @@ struct TRiffLayout {
 
     struct TChunk {
         std::array<char, 4> Id{};
-        std::uint64_t Offset = 0; // of the 8-byte header
-        std::uint64_t Size = 0;   // payload size (from ds64 where the header says 0xFFFFFFFF)
+        std::uint64_t Offset = 0;       // of the 8-byte header
+        std::uint64_t Size = 0;         // payload size (from ds64 where the header says 0xFFFFFFFF)
         std::array<char, 4> ListType{}; // for LIST chunks
-        bool Padded = false;    // an odd size is followed by its pad byte
-        bool Truncated = false; // the payload runs past the end of the file
+        bool Padded = false;            // an odd size is followed by its pad byte
+        bool Truncated = false;         // the payload runs past the end of the file
 
         std::uint64_t PayloadOffset() const { return Offset + 8; }
         // Where the next chunk starts.

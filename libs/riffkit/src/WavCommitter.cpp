@@ -18,7 +18,9 @@ bool Write32(TFileIo& io, std::uint64_t offset, std::uint32_t value) {
     return io.Write(offset, b, 4);
 }
 
-bool WriteJunkId(TFileIo& io, std::uint64_t offset) { return io.Write(offset, "JUNK", 4); }
+bool WriteJunkId(TFileIo& io, std::uint64_t offset) {
+    return io.Write(offset, "JUNK", 4);
+}
 
 std::string JunkHeader(std::uint32_t size) {
     std::string h = "JUNK";
@@ -91,8 +93,7 @@ TWavCommitter::FindPlacement(const TRiffLayout& layout, const TWavTagReader::TRe
     return TPlacement{};
 }
 
-bool TWavCommitter::NeedsGathering(const TRiffLayout& layout,
-                                   const TWavTagReader::TResult& current,
+bool TWavCommitter::NeedsGathering(const TRiffLayout& layout, const TWavTagReader::TResult& current,
                                    const TPlacement& placement) {
     const auto& tagChunks = current.TagChunks;
     if (tagChunks.empty())

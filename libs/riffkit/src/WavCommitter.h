@@ -54,8 +54,8 @@ private:
     static bool WriteInFreeSpace(TFileIo& io, const TRiffLayout& layout, const TPlacement& place,
                                  const std::string& body);
     static bool Append(TFileIo& io, const TRiffLayout& layout, const std::string& body);
-    static bool Retire(TFileIo& io, const TRiffLayout& layout, const TWavTagReader::TResult& current,
-                       bool oneByOne);
+    static bool Retire(TFileIo& io, const TRiffLayout& layout,
+                       const TWavTagReader::TResult& current, bool oneByOne);
 };
 
 } // namespace riffkit

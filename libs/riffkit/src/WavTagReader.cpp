@@ -31,7 +31,8 @@ void ParseInfo(std::string_view payload, int codePage, TWavTags& tags) {
         const auto* sz = reinterpret_cast<const unsigned char*>(payload.data() + pos + 4);
         const std::uint64_t size = TByteOrder::Get32(sz);
         pos += 8;
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, payload.size() - pos));
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, payload.size() - pos));
         std::string raw = CutAtNul(payload.substr(pos, n));
         std::string text = TTextCodec::Decode(raw, codePage);
         tags.Items.push_back({key, std::move(text), std::move(raw)});

@@ -18,13 +18,17 @@ std::unique_ptr<TWavTagStore> TWavTagStore::Open(const std::string& path) {
     return std::unique_ptr<TWavTagStore>(new TWavTagStore(path, std::move(result.Tags)));
 }
 
-std::string TWavTagStore::GetTag(std::string_view key) const { return Current.Get(key); }
+std::string TWavTagStore::GetTag(std::string_view key) const {
+    return Current.Get(key);
+}
 
 void TWavTagStore::SetTag(std::string_view key, std::string value) {
     Current.Set(key, std::move(value));
 }
 
-void TWavTagStore::RemoveTag(std::string_view key) { Current.Remove(key); }
+void TWavTagStore::RemoveTag(std::string_view key) {
+    Current.Remove(key);
+}
 
 std::string TWavTagStore::GetChunk(std::string_view chunkId) const {
     return chunkId == "DISP" ? Current.Title : std::string();
