@@ -2,8 +2,7 @@
 
 namespace {
 
-QString Characters(const QByteArray& bytes, qsizetype from, qsizetype count)
-{
+QString Characters(const QByteArray& bytes, qsizetype from, qsizetype count) {
     QString text;
     for (qsizetype i = from; i < from + count; ++i) {
         const auto byte = static_cast<unsigned char>(bytes.at(i));
@@ -14,8 +13,7 @@ QString Characters(const QByteArray& bytes, qsizetype from, qsizetype count)
 
 } // namespace
 
-QString FormatHexDump(const QByteArray& bytes)
-{
+QString FormatHexDump(const QByteArray& bytes) {
     QString text;
     const qsizetype count = bytes.size();
     for (qsizetype lineStart = 0; lineStart < count; lineStart += 16) {

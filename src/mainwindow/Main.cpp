@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -38,8 +39,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cxxabi.h>
 #include <cstdlib>
+#include <cxxabi.h>
 #include <exception>
 #include <typeinfo>
 
@@ -60,8 +61,7 @@ const char* const Id3v1Mark = "cuemarkId3v1Field";
 const char* const DisplayOnlyMark = "cuemarkDisplayOnly";
 const char* const NeverDisabledMark = "cuemarkNeverDisabled";
 
-QString TypeName(const std::type_info& type)
-{
+QString TypeName(const std::type_info& type) {
     int status = 0;
     char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
     QString name = QString::fromLatin1(status == 0 && demangled ? demangled : type.name());
@@ -69,27 +69,23 @@ QString TypeName(const std::type_info& type)
     return name;
 }
 
-QString ErrorText(const char* prefix, const std::exception& error)
-{
+QString ErrorText(const char* prefix, const std::exception& error) {
     return QString::fromLatin1(prefix) + TypeName(typeid(error)) + QLatin1Char('-') +
            QString::fromLocal8Bit(error.what());
 }
 
-bool IsEditKind(const QWidget* w)
-{
+bool IsEditKind(const QWidget* w) {
     return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w) ||
            qobject_cast<const QComboBox*>(w);
 }
 
-bool IsSwitchKind(const QWidget* w)
-{
+bool IsSwitchKind(const QWidget* w) {
     return qobject_cast<const QLabel*>(w) || qobject_cast<const QCheckBox*>(w) ||
            qobject_cast<const QToolButton*>(w) || qobject_cast<const QSlider*>(w) ||
            qobject_cast<const QRadioButton*>(w) || qobject_cast<const QAbstractButton*>(w);
 }
 
-void SetColour(QWidget* w, const QColor& colour)
-{
+void SetColour(QWidget* w, const QColor& colour) {
     QPalette palette = w->palette();
     palette.setColor(QPalette::Base, colour);
     w->setPalette(palette);
@@ -97,14 +93,12 @@ void SetColour(QWidget* w, const QColor& colour)
 
 // A one-line field may show a stored value longer than its typing limit; the limit then
 // grows to the value so that the value is kept whole.
-void SetLimitedText(QLineEdit* edit, const QString& text, int limit)
-{
+void SetLimitedText(QLineEdit* edit, const QString& text, int limit) {
     edit->setMaxLength(limit > 0 ? std::max<int>(limit, int(text.size())) : 32767);
     edit->setText(text);
 }
 
-QString StoredText(const TTagKeyInfo& info)
-{
+QString StoredText(const TTagKeyInfo& info) {
     QByteArray buffer(TagBufferSize, '\0');
     const QByteArray key = QByteArray(info.Key);
     if (info.IsChunk)
@@ -115,8 +109,24 @@ QString StoredText(const TTagKeyInfo& info)
     return QString::fromUtf8(buffer.constData());
 }
 
-bool IsMpegExtension(const QString& path)
-{
+// The path shortened to fit `width` pixels by replacing leading folders with an ellipsis;
+// the file name itself always stays whole.
+QString ShortenPath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    const QStringList parts = path.split(QLatin1Char('/'));
+    const QString ellipsis = QString(QChar(0x2026));
+    QString tail = parts.last();
+    for (qsizetype i = parts.size() - 2; i >= 0; --i) {
+        const QString longer = parts.at(i) + QLatin1Char('/') + tail;
+        if (metrics.horizontalAdvance(ellipsis + QLatin1Char('/') + longer) > width)
+            break;
+        tail = longer;
+    }
+    return ellipsis + QLatin1Char('/') + tail;
+}
+
+bool IsMpegExtension(const QString& path) {
     const QString ext = QFileInfo(path).suffix().left(3).toUpper();
     return ext.size() == 3 && ext.startsWith(QLatin1String("MP")) &&
            (ext[2] == QLatin1Char('3') || ext[2] == QLatin1Char('2') || ext[2] == QLatin1Char('G'));
@@ -124,8 +134,7 @@ bool IsMpegExtension(const QString& path)
 
 } // namespace
 
-TFrmMain::TFrmMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent)
-{
+TFrmMain::TFrmMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
     // 1. Dates are converted by the fixed text forms ("M/d/yyyy" shown, "yyyy/mm/dd"
     //    stored), whatever the user's locale. 2. The shared state starts at its
     //    member initialisers.
@@ -137,9 +146,8 @@ TFrmMain::TFrmMain(const QStringList& arguments, QWidget* parent) : QMainWindow(
 
     // 4. Categories: stop at the first empty entry.
     for (int i = 0; i < MaxCategories; ++i) {
-        const QString category =
-            Settings->ReadString(QStringLiteral("Categories"), QStringLiteral("Category%1").arg(i),
-                                 QString());
+        const QString category = Settings->ReadString(
+            QStringLiteral("Categories"), QStringLiteral("Category%1").arg(i), QString());
         if (category.isEmpty())
             break;
         cboCategory->addItem(category);
@@ -193,8 +201,8 @@ TFrmMain::TFrmMain(const QStringList& arguments, QWidget* parent) : QMainWindow(
         pnlBrowser->hide();
         setWindowFlag(Qt::WindowMaximizeButtonHint, false);
         const qreal scale = (screen() ? screen()->logicalDotsPerInchX() : 96.0) / 96.0;
-        setFixedSize(int(MinimumWidth * scale), std::max(DesignedClientSize.height(),
-                                                         MinimumHeight));
+        setFixedSize(int(MinimumWidth * scale),
+                     std::max(DesignedClientSize.height(), MinimumHeight));
         LoadCurrentFile();
     }
 
@@ -205,8 +213,10 @@ TFrmMain::TFrmMain(const QStringList& arguments, QWidget* parent) : QMainWindow(
     // 17. Browser mode: the saved size; the folder browser itself comes later.
     if (BrowserMode) {
         QSize size = DesignedClientSize;
-        const int height = Settings->ReadInteger(QStringLiteral("Main"), QStringLiteral("Height"), -1);
-        const int width = Settings->ReadInteger(QStringLiteral("Main"), QStringLiteral("Width"), -1);
+        const int height =
+            Settings->ReadInteger(QStringLiteral("Main"), QStringLiteral("Height"), -1);
+        const int width =
+            Settings->ReadInteger(QStringLiteral("Main"), QStringLiteral("Width"), -1);
         if (height != -1)
             size.setHeight(height);
         if (width != -1)
@@ -215,16 +225,14 @@ TFrmMain::TFrmMain(const QStringList& arguments, QWidget* parent) : QMainWindow(
     }
 }
 
-TFrmMain::~TFrmMain()
-{
+TFrmMain::~TFrmMain() {
     WriteSettings();
 }
 
 // ----------------------------------------------------------------------------------------
 // Layout
 
-void TFrmMain::BuildLayout()
-{
+void TFrmMain::BuildLayout() {
     setMinimumSize(MinimumWidth, MinimumHeight);
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -295,14 +303,15 @@ void TFrmMain::BuildLayout()
     connect(btnCancel, &QPushButton::clicked, this, &TFrmMain::btnCancel_OnClick);
     connect(btnAddId3v2, &QPushButton::clicked, this, &TFrmMain::btnAddId3v2_OnClick);
     for (QToolButton* button : {btnStartDate, btnEndDate})
-        connect(button, &QToolButton::clicked, this, [this, button] { btnSetDate_OnClick(button); });
+        connect(button, &QToolButton::clicked, this,
+                [this, button] { btnSetDate_OnClick(button); });
     for (QToolButton* button : {btnStartTime, btnEndTime, btnStartWindow, btnEndWindow})
-        connect(button, &QToolButton::clicked, this, [this, button] { btnSetTime_OnClick(button); });
+        connect(button, &QToolButton::clicked, this,
+                [this, button] { btnSetTime_OnClick(button); });
     ConnectChangeTracking();
 }
 
-QWidget* TFrmMain::CreateField(const QString& key, QWidget* parent)
-{
+QWidget* TFrmMain::CreateField(const QString& key, QWidget* parent) {
     const TTagKeyInfo* info = TTagCatalogue::FindKey(key);
     QWidget* field = nullptr;
     switch (info->Kind) {
@@ -352,8 +361,7 @@ QWidget* TFrmMain::CreateField(const QString& key, QWidget* parent)
     return field;
 }
 
-QLabel* NewLabel(const QString& caption, QWidget* buddy, QWidget* parent, bool id3v1)
-{
+QLabel* NewLabel(const QString& caption, QWidget* buddy, QWidget* parent, bool id3v1) {
     auto* label = new QLabel(caption, parent);
     label->setBuddy(buddy);
     if (id3v1)
@@ -361,8 +369,7 @@ QLabel* NewLabel(const QString& caption, QWidget* buddy, QWidget* parent, bool i
     return label;
 }
 
-void TFrmMain::BuildDescriptionPage()
-{
+void TFrmMain::BuildDescriptionPage() {
     auto* grid = new QGridLayout(tabDescription);
     grid->setContentsMargins(6, 6, 6, 6);
     grid->setVerticalSpacing(2);
@@ -381,6 +388,7 @@ void TFrmMain::BuildDescriptionPage()
     txtLocation = new QLineEdit(tabDescription);
     txtFormat = new QLineEdit(tabDescription);
     txtLocation->setObjectName(QStringLiteral("txtLocation"));
+    txtLocation->installEventFilter(this);
     txtFormat->setObjectName(QStringLiteral("txtFormat"));
     for (QLineEdit* display : {txtLocation, txtFormat}) {
         display->setReadOnly(true);
@@ -406,8 +414,7 @@ void TFrmMain::BuildDescriptionPage()
     edtArtist = qobject_cast<QLineEdit*>(Fields.value(QStringLiteral("IART")));
 }
 
-void TFrmMain::BuildTimesPage()
-{
+void TFrmMain::BuildTimesPage() {
     auto* grid = new QGridLayout(tabTimes);
     grid->setContentsMargins(6, 6, 6, 6);
     grid->setVerticalSpacing(2);
@@ -480,8 +487,7 @@ void TFrmMain::BuildTimesPage()
     cboGenre = qobject_cast<QComboBox*>(Fields.value(QStringLiteral("IGRE")));
 }
 
-void TFrmMain::BuildSimplePage(QWidget* pageWidget, int page)
-{
+void TFrmMain::BuildSimplePage(QWidget* pageWidget, int page) {
     auto* layout = new QVBoxLayout(pageWidget);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(2);
@@ -500,8 +506,7 @@ void TFrmMain::BuildSimplePage(QWidget* pageWidget, int page)
         layout->addStretch();
 }
 
-void TFrmMain::ConnectChangeTracking()
-{
+void TFrmMain::ConnectChangeTracking() {
     // Only the user's own edits (and the dialogs' writes, SetFieldFromDialog) count as
     // changes: the signals used here are not raised for text the program sets.
     for (auto it = Fields.cbegin(); it != Fields.cend(); ++it) {
@@ -534,16 +539,14 @@ void TFrmMain::ConnectChangeTracking()
 // ----------------------------------------------------------------------------------------
 // Settings
 
-void TFrmMain::ShowPage(int index)
-{
+void TFrmMain::ShowPage(int index) {
     // The never-shown Image page and values outside the pages show the first page.
     if (index < 0 || index > piAbout || index == piImage)
         index = piDescription;
     PageControl->setCurrentIndex(index);
 }
 
-void TFrmMain::WriteSettings()
-{
+void TFrmMain::WriteSettings() {
     if (!Settings)
         return;
     const QString main = QStringLiteral("Main");
@@ -569,8 +572,7 @@ void TFrmMain::WriteSettings()
 // ----------------------------------------------------------------------------------------
 // Window behaviour
 
-void TFrmMain::closeEvent(QCloseEvent* event)
-{
+void TFrmMain::closeEvent(QCloseEvent* event) {
     // The close box never asks; unsaved changes are dropped.
     if (AudioLibs().SN_FreeHandlePlayAll != nullptr)
         AudioLibs().SN_FreeHandlePlayAll();
@@ -578,14 +580,12 @@ void TFrmMain::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TFrmMain::btnCancel_OnClick()
-{
+void TFrmMain::btnCancel_OnClick() {
     PromptSaveChanges();
     close();
 }
 
-void TFrmMain::keyPressEvent(QKeyEvent* event)
-{
+void TFrmMain::keyPressEvent(QKeyEvent* event) {
     // Single-file mode: "Save" is the default button and "Cancel" the cancel button.
     const auto mods = event->modifiers() & ~Qt::KeypadModifier;
     if (!BrowserMode && mods == Qt::NoModifier) {
@@ -602,8 +602,7 @@ void TFrmMain::keyPressEvent(QKeyEvent* event)
     QMainWindow::keyPressEvent(event);
 }
 
-void TFrmMain::keyReleaseEvent(QKeyEvent* event)
-{
+void TFrmMain::keyReleaseEvent(QKeyEvent* event) {
     const auto mods = event->modifiers();
     if (event->key() == Qt::Key_D && (mods & Qt::ControlModifier) && (mods & Qt::AltModifier)) {
         ShowHeaderDump();
@@ -613,16 +612,18 @@ void TFrmMain::keyReleaseEvent(QKeyEvent* event)
     QMainWindow::keyReleaseEvent(event);
 }
 
-bool TFrmMain::eventFilter(QObject* watched, QEvent* event)
-{
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // The shortened location follows the field's width.
+    if (watched == txtLocation && event->type() == QEvent::Resize &&
+        !txtLocation->toolTip().isEmpty())
+        SetLocation(txtLocation->toolTip());
     if (event->type() == QEvent::KeyPress &&
         (watched == cboCategory->lineEdit() || watched == cboGenre->lineEdit()))
         LastComboKey = static_cast<QKeyEvent*>(event)->key();
     return QMainWindow::eventFilter(watched, event);
 }
 
-QString TFrmMain::HeaderDumpText() const
-{
+QString TFrmMain::HeaderDumpText() const {
     if (CurrentFile.isEmpty())
         return QString();
     QFile file(CurrentFile);
@@ -631,8 +632,7 @@ QString TFrmMain::HeaderDumpText() const
     return FormatHexDump(file.read(256));
 }
 
-void TFrmMain::ShowHeaderDump()
-{
+void TFrmMain::ShowHeaderDump() {
     const QString text = HeaderDumpText();
     if (text.isEmpty())
         return;
@@ -644,13 +644,11 @@ void TFrmMain::ShowHeaderDump()
 // ----------------------------------------------------------------------------------------
 // Editor
 
-QList<QWidget*> TFrmMain::EditorContainers() const
-{
+QList<QWidget*> TFrmMain::EditorContainers() const {
     return {tabDescription, pnlTransport, tabTimes, tabAuthoring, tabCommercial, tabMusic};
 }
 
-void TFrmMain::EnablePageControls(QWidget* container, bool enable)
-{
+void TFrmMain::EnablePageControls(QWidget* container, bool enable) {
     const auto children = container->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* w : children) {
         const bool displayOnly = w->property(DisplayOnlyMark).toBool();
@@ -669,16 +667,15 @@ void TFrmMain::EnablePageControls(QWidget* container, bool enable)
         if (IsEditKind(w)) {
             w->setEnabled(enable);
             if (!displayOnly)
-                SetColour(w, enable ? QApplication::palette().color(QPalette::Base)
-                                    : DisabledColour);
+                SetColour(w,
+                          enable ? QApplication::palette().color(QPalette::Base) : DisabledColour);
         } else if (IsSwitchKind(w)) {
             w->setEnabled(enable);
         }
     }
 }
 
-void TFrmMain::EnableFullTagControls(QWidget* container, bool enable)
-{
+void TFrmMain::EnableFullTagControls(QWidget* container, bool enable) {
     const auto children = container->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* w : children) {
         if (w->property(Id3v1Mark).toBool() || w->property(DisplayOnlyMark).toBool() ||
@@ -693,25 +690,21 @@ void TFrmMain::EnableFullTagControls(QWidget* container, bool enable)
     }
 }
 
-void TFrmMain::StopAudition()
-{
+void TFrmMain::StopAudition() {
     if (PlayHandle != 0 && AudioLibs().SN_PlayStop != nullptr)
         AudioLibs().SN_PlayStop(PlayHandle);
     PlayHandle = 0;
 }
 
-void TFrmMain::ShowMarkers()
-{
+void TFrmMain::ShowMarkers() {
     // The marker panel on the transport shows Markers in the ToneMode display.
 }
 
-void TFrmMain::SetSaveEnabled(bool enabled)
-{
+void TFrmMain::SetSaveEnabled(bool enabled) {
     btnOk->setEnabled(enabled);
 }
 
-void TFrmMain::ClearEditor()
-{
+void TFrmMain::ClearEditor() {
     StopAudition();
     CurrentFile.clear();
     if (cboCategory->count() > 0)
@@ -729,8 +722,7 @@ void TFrmMain::ClearEditor()
     Modified = false;
 }
 
-QString TFrmMain::FieldText(const QString& key) const
-{
+QString TFrmMain::FieldText(const QString& key) const {
     QWidget* field = Fields.value(key);
     if (auto* masked = qobject_cast<TMaskedEdit*>(field))
         return masked->Text();
@@ -743,8 +735,7 @@ QString TFrmMain::FieldText(const QString& key) const
     return QString();
 }
 
-void TFrmMain::SetFieldText(const QString& key, const QString& text)
-{
+void TFrmMain::SetFieldText(const QString& key, const QString& text) {
     QWidget* field = Fields.value(key);
     const TTagKeyInfo* info = TTagCatalogue::FindKey(key);
     if (field == nullptr || info == nullptr)
@@ -769,8 +760,7 @@ void TFrmMain::SetFieldText(const QString& key, const QString& text)
     }
 }
 
-void TFrmMain::SelectCategory(const QString& text)
-{
+void TFrmMain::SelectCategory(const QString& text) {
     int index = cboCategory->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index < 0) {
         cboCategory->addItem(text);
@@ -781,8 +771,7 @@ void TFrmMain::SelectCategory(const QString& text)
     cboCategory->setEditText(text);
 }
 
-TEditorValues TFrmMain::EditorValues() const
-{
+TEditorValues TFrmMain::EditorValues() const {
     TEditorValues values;
     for (auto it = Fields.cbegin(); it != Fields.cend(); ++it)
         if (it.value() != chkNoFade)
@@ -792,16 +781,14 @@ TEditorValues TFrmMain::EditorValues() const
     return values;
 }
 
-void TFrmMain::SetLocation(const QString& path)
-{
+void TFrmMain::SetLocation(const QString& path) {
     const int width = std::max(0, txtLocation->width() - 20);
-    txtLocation->setText(txtLocation->fontMetrics().elidedText(path, Qt::ElideMiddle, width));
+    txtLocation->setText(ShortenPath(path, txtLocation->fontMetrics(), width));
     txtLocation->setCursorPosition(0);
     txtLocation->setToolTip(path);
 }
 
-QString TFrmMain::FormatDescription(bool isMpeg)
-{
+QString TFrmMain::FormatDescription(bool isMpeg) {
     const QByteArray path = CurrentFile.toUtf8();
     QByteArray a(128, '\0');
     QByteArray b(128, '\0');
@@ -816,8 +803,7 @@ QString TFrmMain::FormatDescription(bool isMpeg)
            QStringLiteral(" - ") + QString::fromUtf8(b.constData());
 }
 
-void TFrmMain::LoadCurrentFile()
-{
+void TFrmMain::LoadCurrentFile() {
     StopAudition();
 
     // A read-only file is made writable so that it can be saved.
@@ -877,8 +863,7 @@ void TFrmMain::LoadCurrentFile()
     Loading = false;
 }
 
-void TFrmMain::btnAddId3v2_OnClick()
-{
+void TFrmMain::btnAddId3v2_OnClick() {
     const QByteArray path = CurrentFile.toUtf8();
     if (AudioLibs().AddId3v2(path.constData()) == -1) {
         Messages().Error(QStringLiteral("Cannot add ID3v2 tag. The file may be in use."), this);
@@ -887,16 +872,14 @@ void TFrmMain::btnAddId3v2_OnClick()
     LoadCurrentFile();
 }
 
-void TFrmMain::edt_OnChange()
-{
+void TFrmMain::edt_OnChange() {
     if (Loading)
         return;
     SetSaveEnabled(true);
     Modified = true;
 }
 
-void TFrmMain::cbo_OnChange(QComboBox* combo)
-{
+void TFrmMain::cbo_OnChange(QComboBox* combo) {
     if (Loading)
         return;
     SetSaveEnabled(true);
@@ -921,8 +904,7 @@ void TFrmMain::cbo_OnChange(QComboBox* combo)
     }
 }
 
-void TFrmMain::cboCategory_OnChange()
-{
+void TFrmMain::cboCategory_OnChange() {
     QLineEdit* edit = cboCategory->lineEdit();
     const QString upper = edit->text().toUpper();
     if (upper != edit->text()) {
@@ -936,8 +918,7 @@ void TFrmMain::cboCategory_OnChange()
 // ----------------------------------------------------------------------------------------
 // Saving
 
-void TFrmMain::btnOk_OnClick()
-{
+void TFrmMain::btnOk_OnClick() {
     const QString cannotOpen =
         QStringLiteral("Cannot open file to save tags. Ensure the file is not open\n"
                        "in another application.");
@@ -989,12 +970,10 @@ void TFrmMain::btnOk_OnClick()
     }
 }
 
-void TFrmMain::PromptSaveChanges()
-{
+void TFrmMain::PromptSaveChanges() {
     if (!Modified || CurrentFile.isEmpty())
         return;
-    const QPoint topLeft =
-        mapToGlobal(QPoint(0, 0)) + QPoint(width() / 2 - 150, height() / 2 - 75);
+    const QPoint topLeft = mapToGlobal(QPoint(0, 0)) + QPoint(width() / 2 - 150, height() / 2 - 75);
     const auto answer = Messages().Confirm(
         QStringLiteral("The information for ") + QFileInfo(CurrentFile).fileName() +
             QStringLiteral(" changed.\nSave it?"),
@@ -1006,16 +985,14 @@ void TFrmMain::PromptSaveChanges()
     btnOk->setFocus();
 }
 
-void TFrmMain::SetFieldFromDialog(TMaskedEdit* field, const QString& text)
-{
+void TFrmMain::SetFieldFromDialog(TMaskedEdit* field, const QString& text) {
     const QString before = field->Text();
     field->SetText(text);
     if (field->Text() != before)
         edt_OnChange();
 }
 
-void TFrmMain::btnSetDate_OnClick(QObject* sender)
-{
+void TFrmMain::btnSetDate_OnClick(QObject* sender) {
     TMaskedEdit* field = nullptr;
     QString caption;
     if (sender == btnStartDate) {
@@ -1049,8 +1026,7 @@ void TFrmMain::btnSetDate_OnClick(QObject* sender)
     field->setFocus();
 }
 
-void TFrmMain::btnSetTime_OnClick(QObject* sender)
-{
+void TFrmMain::btnSetTime_OnClick(QObject* sender) {
     TMaskedEdit* field = nullptr;
     if (sender == btnStartTime)
         field = edtStartTime;

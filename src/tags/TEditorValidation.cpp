@@ -5,15 +5,13 @@
 
 namespace {
 
-bool IsValid(const QString& text)
-{
+bool IsValid(const QString& text) {
     return TextToDateTime(text).has_value();
 }
 
 // The moment of a date field joined with its time field when that time is valid; the
 // date alone means midnight. Read in month/day/year order only, as the fields show it.
-std::optional<TTimestamp> Moment(const QString& date, const QString& time)
-{
+std::optional<TTimestamp> Moment(const QString& date, const QString& time) {
     if (IsValid(time))
         return TextToDateTime(date + QLatin1Char(' ') + time, TDateOrder::MonthDayYear);
     return TextToDateTime(date, TDateOrder::MonthDayYear);
@@ -21,8 +19,8 @@ std::optional<TTimestamp> Moment(const QString& date, const QString& time)
 
 } // namespace
 
-std::optional<TEditorValidation::TFailure> TEditorValidation::Validate(const TEditorValues& values)
-{
+std::optional<TEditorValidation::TFailure>
+TEditorValidation::Validate(const TEditorValues& values) {
     const QString startDate = values.Field(QStringLiteral("IGNR"));
     const QString endDate = values.Field(QStringLiteral("IKEY"));
     const QString startTime = values.Field(QStringLiteral("BSTM"));

@@ -5,27 +5,23 @@
 
 namespace {
 
-const TTagKeyInfo& Info(const char* key)
-{
+const TTagKeyInfo& Info(const char* key) {
     return *TTagCatalogue::FindKey(std::string_view(key));
 }
 
 // The keys written with the plain text rule after the markers, in write order.
-constexpr const char* TrailingTextKeys[] = {"IALB", "IYER", "IGRE", "IBPM", "ITRK", "ICMT",
-                                            "IENG", "ITCH", "ICOM", "IPUB", "BCPR", "INAM",
-                                            "ICOP", "ISFT", "ISBJ", "IURL", "BKEY", "BEND",
-                                            "BERG", "BTXR", "BTPO"};
+constexpr const char* TrailingTextKeys[] = {"IALB", "IYER", "IGRE", "IBPM", "ITRK", "ICMT", "IENG",
+                                            "ITCH", "ICOM", "IPUB", "BCPR", "INAM", "ICOP", "ISFT",
+                                            "ISBJ", "IURL", "BKEY", "BEND", "BERG", "BTXR", "BTPO"};
 
 } // namespace
 
-bool TEditorValues::IsEmptyField(const QString& text)
-{
+bool TEditorValues::IsEmptyField(const QString& text) {
     return text.isEmpty() || text.at(0) == QLatin1Char(' ');
 }
 
-TEditorValues TEditorValues::FromStored(
-    const std::function<QString(const TTagKeyInfo&)>& storedText)
-{
+TEditorValues
+TEditorValues::FromStored(const std::function<QString(const TTagKeyInfo&)>& storedText) {
     TEditorValues values;
     for (const TTagKeyInfo& info : TTagCatalogue::Keys()) {
         switch (info.Form) {
@@ -55,8 +51,7 @@ TEditorValues TEditorValues::FromStored(
     return values;
 }
 
-QList<TTagWrite> TEditorValues::Writes() const
-{
+QList<TTagWrite> TEditorValues::Writes() const {
     QList<TTagWrite> writes;
     const auto setOrRemove = [&writes](const QString& key, const std::optional<QString>& text) {
         if (text)
@@ -76,9 +71,9 @@ QList<TTagWrite> TEditorValues::Writes() const
 
     for (const char* key : {"IGNR", "IKEY"}) {
         const auto stamp = TextToDateTime(Field(QLatin1String(key)));
-        writes.append({TTagWrite::TOp::SetTag, QLatin1String(key),
-                       stamp && stamp->HasDate() ? StoredDateText(stamp->Date)
-                                                 : TTagCatalogue::OneBlank()});
+        writes.append(
+            {TTagWrite::TOp::SetTag, QLatin1String(key),
+             stamp && stamp->HasDate() ? StoredDateText(stamp->Date) : TTagCatalogue::OneBlank()});
     }
     for (const char* key : {"BSTM", "BETM", "BSTW", "BETW"}) {
         const QString text = Field(QLatin1String(key));

@@ -4,16 +4,14 @@
 
 #include <limits>
 
-void TMarkerModel::Reset()
-{
+void TMarkerModel::Reset() {
     IntroMs = 0;
     SegueMs = 0;
     HookStartMs = Unset;
     HookEndMs = Unset;
 }
 
-void TMarkerModel::ReadStored(const std::function<QString(const TTagKeyInfo&)>& storedText)
-{
+void TMarkerModel::ReadStored(const std::function<QString(const TTagKeyInfo&)>& storedText) {
     Reset();
     const auto read = [&](const char* key, int32_t& point) {
         const TTagKeyInfo* info = TTagCatalogue::FindKey(std::string_view(key));

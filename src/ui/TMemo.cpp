@@ -4,29 +4,25 @@
 #include <QMimeData>
 #include <QTextCursor>
 
-TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent)
-{
+TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
 }
 
-QString TMemo::Text() const
-{
+QString TMemo::Text() const {
     QString text = toPlainText();
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;
 }
 
-void TMemo::SetText(const QString& text)
-{
+void TMemo::SetText(const QString& text) {
     QString plain = text;
     plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     setPlainText(plain);
 }
 
-int TMemo::Room() const
-{
+int TMemo::Room() const {
     if (Limit <= 0)
         return -1;
     QString selected = textCursor().selectedText();
@@ -35,12 +31,11 @@ int TMemo::Room() const
     return std::max(0, Limit - int(Text().size()) + selectedLength);
 }
 
-void TMemo::keyPressEvent(QKeyEvent* event)
-{
+void TMemo::keyPressEvent(QKeyEvent* event) {
     const bool newLine = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const bool printable = !event->text().isEmpty() && event->text().at(0).isPrint();
-    const bool typing = (newLine || printable) &&
-                        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    const bool typing =
+        (newLine || printable) && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     if (typing) {
         const int room = Room();
         if (room >= 0 && room < (newLine ? 2 : int(event->text().size()))) {
@@ -51,8 +46,7 @@ void TMemo::keyPressEvent(QKeyEvent* event)
     QPlainTextEdit::keyPressEvent(event);
 }
 
-void TMemo::insertFromMimeData(const QMimeData* source)
-{
+void TMemo::insertFromMimeData(const QMimeData* source) {
     const int room = Room();
     if (room < 0 || !source->hasText()) {
         QPlainTextEdit::insertFromMimeData(source);

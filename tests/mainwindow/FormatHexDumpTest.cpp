@@ -4,8 +4,7 @@
 
 #include <QStringList>
 
-TEST(FormatHexDump, FullLineHasOffsetPairsDashAndCharacters)
-{
+TEST(FormatHexDump, FullLineHasOffsetPairsDashAndCharacters) {
     QByteArray bytes("RIFF");
     bytes.append(char(0x24)).append(char(0x08)).append(char(0)).append(char(0));
     bytes.append("WAVEfmt ");
@@ -15,10 +14,10 @@ TEST(FormatHexDump, FullLineHasOffsetPairsDashAndCharacters)
               "0010: 7F 7F 7F 7F 7F 7F 7F 7F-7F 7F 7F 7F 7F 7F 7F 7F ................\r\n");
 }
 
-TEST(FormatHexDump, ShortLastLineIsPaddedSoCharactersLineUp)
-{
+TEST(FormatHexDump, ShortLastLineIsPaddedSoCharactersLineUp) {
     QByteArray bytes(16, 'A');
-    bytes.append("\xff" "BC");
+    bytes.append("\xff"
+                 "BC");
     const QString text = FormatHexDump(bytes);
     const QStringList lines = text.split("\r\n");
     ASSERT_EQ(lines.size(), 3); // two lines and the empty rest after the last CR LF
@@ -27,8 +26,7 @@ TEST(FormatHexDump, ShortLastLineIsPaddedSoCharactersLineUp)
     EXPECT_EQ(FormatHexDump(QByteArray()), "");
 }
 
-TEST(FormatHexDump, OffsetsCountInUpperCaseHex)
-{
+TEST(FormatHexDump, OffsetsCountInUpperCaseHex) {
     const QStringList lines = FormatHexDump(QByteArray(256, ' ')).split("\r\n");
     ASSERT_EQ(lines.size(), 17);
     EXPECT_TRUE(lines[10].startsWith("00A0: 20 "));

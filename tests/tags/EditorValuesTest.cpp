@@ -10,15 +10,13 @@ namespace {
 
 using TOp = TTagWrite::TOp;
 
-TEditorValues Read(const QHash<QString, QString>& stored)
-{
+TEditorValues Read(const QHash<QString, QString>& stored) {
     return TEditorValues::FromStored(
         [&](const TTagKeyInfo& info) { return stored.value(info.KeyText()); });
 }
 
 // An editor whose date and time fields are all empty, as the masks show them.
-TEditorValues EmptyTimes()
-{
+TEditorValues EmptyTimes() {
     TEditorValues values;
     for (const char* key : {"IGNR", "IKEY"})
         values.SetField(QLatin1String(key), QStringLiteral("  /  /    "));
@@ -27,8 +25,7 @@ TEditorValues EmptyTimes()
     return values;
 }
 
-QList<TTagWrite> WritesOf(const TEditorValues& values, const QStringList& keys)
-{
+QList<TTagWrite> WritesOf(const TEditorValues& values, const QStringList& keys) {
     QList<TTagWrite> picked;
     for (const TTagWrite& write : values.Writes())
         if (keys.contains(write.Key))
@@ -38,8 +35,7 @@ QList<TTagWrite> WritesOf(const TEditorValues& values, const QStringList& keys)
 
 } // namespace
 
-TEST(EditorValuesRead, ShowsDatesTimesFlagAndMarkersByTheReadingRules)
-{
+TEST(EditorValuesRead, ShowsDatesTimesFlagAndMarkersByTheReadingRules) {
     const TEditorValues values = Read({{"DISP", "Title"},
                                        {"IGNR", "2003/12/16"},
                                        {"IKEY", "2003/13/01"},
@@ -66,8 +62,7 @@ TEST(EditorValuesRead, ShowsDatesTimesFlagAndMarkersByTheReadingRules)
     EXPECT_EQ(values.Markers.HookEndMs, TMarkerModel::Unset);
 }
 
-TEST(EditorValuesRead, FlagAndMarkerEdgeCases)
-{
+TEST(EditorValuesRead, FlagAndMarkerEdgeCases) {
     EXPECT_FALSE(Read({{"BFAD", "0"}}).NoFade);
     EXPECT_FALSE(Read({}).NoFade);
     EXPECT_TRUE(Read({{"BFAD", "yes"}}).NoFade);
@@ -81,8 +76,7 @@ TEST(EditorValuesRead, FlagAndMarkerEdgeCases)
     EXPECT_EQ(Read({{"IMED", "3000000000"}}).Markers.SegueMs, 0);
 }
 
-TEST(EditorValuesWrite, WritesEveryKeyOnceInTheSaveOrder)
-{
+TEST(EditorValuesWrite, WritesEveryKeyOnceInTheSaveOrder) {
     TEditorValues values = EmptyTimes();
     values.SetField("DISP", "Song");
     QStringList order;
@@ -97,8 +91,7 @@ TEST(EditorValuesWrite, WritesEveryKeyOnceInTheSaveOrder)
     EXPECT_EQ(values.Writes().first(), (TTagWrite{TOp::SetChunk, "DISP", "Song"}));
 }
 
-TEST(EditorValuesWrite, EmptyFieldsFollowTheStoredFormRules)
-{
+TEST(EditorValuesWrite, EmptyFieldsFollowTheStoredFormRules) {
     TEditorValues values = EmptyTimes();
     // A partly typed date whose first character is a blank is written as one blank.
     values.SetField("IKEY", " 2/  /    ");
@@ -112,8 +105,7 @@ TEST(EditorValuesWrite, EmptyFieldsFollowTheStoredFormRules)
                                 {TOp::Remove, "IALB", ""}}));
 }
 
-TEST(EditorValuesWrite, FilledFieldsAndMarkers)
-{
+TEST(EditorValuesWrite, FilledFieldsAndMarkers) {
     TEditorValues values = EmptyTimes();
     values.SetField("IGNR", "12/16/2003");
     values.SetField("BSTM", "23:05");
@@ -141,14 +133,15 @@ struct TValidationCase {
     QString Message;
 };
 
-TEST(EditorValidation, ChecksInOrderWithMessageAndFocus)
-{
+TEST(EditorValidation, ChecksInOrderWithMessageAndFocus) {
     const QList<TValidationCase> cases = {
         {{}, 0, "", ""},
         {{{"IGNR", "12/31/2003"}}, 0, "", ""},
         {{{"IKEY", "12/31/2003"}}, 0, "", ""},
         {{{"IGNR", "12/31/2003"}, {"BSTM", "23:00"}, {"IKEY", "12/31/2003"}, {"BETM", "23:00"}},
-         0, "", ""},
+         0,
+         "",
+         ""},
         {{{"IGNR", " 2/  /    "}}, 0, "", ""},
         {{{"BSTW", "22:00"}, {"BETW", "23:59"}}, 0, "", ""},
         {{{"IGNR", "13/01/2003"}}, 1, "IGNR", "Invalid Start Date"},
@@ -161,15 +154,29 @@ TEST(EditorValidation, ChecksInOrderWithMessageAndFocus)
         {{{"BSTM", "10:00"}}, 7, "IGNR", "Both a *Start Date* and a Start Time must be entered"},
         {{{"BETM", "10:00"}}, 8, "IKEY", "Both an *End Date* and an End Time must be entered"},
         {{{"IGNR", "12/31/2003"}, {"BSTM", "23:00"}, {"IKEY", "12/31/2003"}, {"BETM", "22:00"}},
-         9, "IGNR", "Start Date/Time is greater than End Date/Time"},
+         9,
+         "IGNR",
+         "Start Date/Time is greater than End Date/Time"},
         // Without an end time the end moment is midnight.
         {{{"IGNR", "12/31/2003"}, {"BSTM", "23:00"}, {"IKEY", "12/31/2003"}},
-         9, "IGNR", "Start Date/Time is greater than End Date/Time"},
+         9,
+         "IGNR",
+         "Start Date/Time is greater than End Date/Time"},
         {{{"IGNR", "01/01/2004"}, {"IKEY", "12/31/2003"}},
-         9, "IGNR", "Start Date/Time is greater than End Date/Time"},
-        {{{"BETW", "02:00"}}, 10, "BSTW", "Both an Start Time and an End Time Window must be entered"},
-        {{{"BSTW", "02:00"}}, 10, "BETW", "Both an Start Time and an End Time Window must be entered"},
-        {{{"BSTW", "22:00"}, {"BETW", "02:00"}}, 11, "BSTW",
+         9,
+         "IGNR",
+         "Start Date/Time is greater than End Date/Time"},
+        {{{"BETW", "02:00"}},
+         10,
+         "BSTW",
+         "Both an Start Time and an End Time Window must be entered"},
+        {{{"BSTW", "02:00"}},
+         10,
+         "BETW",
+         "Both an Start Time and an End Time Window must be entered"},
+        {{{"BSTW", "22:00"}, {"BETW", "02:00"}},
+         11,
+         "BSTW",
          "Start Time Window is greater than End Time Window"},
         // The earlier check wins when several fail.
         {{{"IGNR", "99/99/9999"}, {"BSTW", "22:00"}}, 1, "IGNR", "Invalid Start Date"},
@@ -179,11 +186,11 @@ TEST(EditorValidation, ChecksInOrderWithMessageAndFocus)
         for (auto it = c.Fields.cbegin(); it != c.Fields.cend(); ++it)
             values.SetField(it.key(), it.value());
         const auto failure = TEditorValidation::Validate(values);
-        const QString context = QStringList(c.Fields.keys()).join(',') + " step " +
-                                QString::number(c.Step);
+        const QString context =
+            QStringList(c.Fields.keys()).join(',') + " step " + QString::number(c.Step);
         if (c.Step == 0) {
-            EXPECT_FALSE(failure.has_value()) << context.toStdString() << " -> "
-                                              << failure->Message.toStdString();
+            EXPECT_FALSE(failure.has_value())
+                << context.toStdString() << " -> " << failure->Message.toStdString();
             continue;
         }
         ASSERT_TRUE(failure.has_value()) << context.toStdString();

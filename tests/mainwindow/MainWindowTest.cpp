@@ -1,0 +1,674 @@
+// The real main window driven offscreen: the scripted library table where the test needs
+// to set up or inspect the library's side exactly, the real tagging library for round trips.
+#include "AudioFixtures.h"
+#include "Calendar.h"
+#include "Header.h"
+#include "Main.h"
+#include "TAudioLibs.h"
+#include "TMaskedEdit.h"
+#include "TMemo.h"
+#include "TScriptedAudioLibs.h"
+#include "TScriptedMessages.h"
+#include "TempDir.h"
+#include "Time.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <sndfile.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using TKind = TScriptedMessages::TKind;
+
+// Runs `action` on the next modal dialog once it is shown.
+void OnNextModal(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start();
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            qputenv(name, QByteArray::fromStdString(Dir.File(name)));
+        qputenv("CUEMARK_SETTINGS_DIR", QByteArray::fromStdString(Dir.File("settings")));
+        Libs.LengthMs = 185000;
+    }
+
+    QString SettingsText() const {
+        QFile file(QString::fromStdString(Dir.File("settings")) + "/Cuemark.ini");
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    // A file known to the scripted tagging library.
+    QString AddFile(const std::string& name, std::map<std::string, std::string> tags,
+                    bool hasId3v2 = true) {
+        const std::string path = Dir.File(name);
+        TScriptedAudioLibs::TFile& file = Libs.Files[path];
+        for (auto& [key, value] : tags) {
+            if (key == "DISP")
+                file.Chunks[key] = value;
+            else
+                file.Tags[key] = value;
+        }
+        file.HasId3v2 = hasId3v2;
+        return QString::fromStdString(path);
+    }
+
+    std::unique_ptr<TFrmMain> Open(const QString& file) {
+        auto window =
+            std::make_unique<TFrmMain>(file.isEmpty() ? QStringList() : QStringList{file});
+        window->show();
+        return window;
+    }
+
+    std::map<std::string, std::string> StoredTags(const QString& path) {
+        return Libs.Files[path.toStdString()].Tags;
+    }
+
+    TTempDir Dir;
+    TScriptedMessages Messages;
+    TScriptedAudioLibs Libs;
+};
+
+const std::map<std::string, std::string> FullTags = {{"DISP", "Morning Drive"},
+                                                     {"IART", "The Band"},
+                                                     {"ISRC", "NEWS"},
+                                                     {"BFAD", "-1"},
+                                                     {"ISRF", "1500"},
+                                                     {"IMED", "2000"},
+                                                     {"HKST", "0"},
+                                                     {"HKEN", "0"},
+                                                     {"IGNR", "2003/12/16"},
+                                                     {"BSTM", "06:30"},
+                                                     {"IKEY", "2004/13/01"},
+                                                     {"BETM", "7:5x"},
+                                                     {"BSTW", "05:00"},
+                                                     {"BETW", "10:00"},
+                                                     {"IALB", "Album"},
+                                                     {"IYER", "1999"},
+                                                     {"IGRE", "Gangsta "},
+                                                     {"ITRK", "7"},
+                                                     {"IENG", "Producer"},
+                                                     {"ITCH", "Line 1\r\nLine 2"},
+                                                     {"ICOM", "Composer"},
+                                                     {"IPUB", "Publisher"},
+                                                     {"BCPR", "Label"},
+                                                     {"ICMT", "Note"},
+                                                     {"INAM", "and that's it"},
+                                                     {"ICOP", "Agency"},
+                                                     {"ISFT", "Sales"},
+                                                     {"ISBJ", "Copy text"},
+                                                     {"IURL", "http://x"},
+                                                     {"BKEY", "E-Flat"},
+                                                     {"BEND", "Cold"},
+                                                     {"BERG", "5"},
+                                                     {"BTXR", "Own texture"},
+                                                     {"BTPO", "Fast"},
+                                                     {"IBPM", "120"}};
+
+} // namespace
+
+TEST_F(MainWindowTest, LoadingFillsEveryFieldByTheCatalogueWithoutMarkingChanges) {
+    const QString path = AddFile("spot.wav", FullTags);
+    auto w = Open(path);
+
+    EXPECT_EQ(w->CurrentFile, path);
+    EXPECT_FALSE(w->BrowserMode);
+    EXPECT_EQ(w->FieldText("DISP"), "Morning Drive");
+    EXPECT_EQ(w->FieldText("IART"), "The Band");
+    EXPECT_EQ(w->cboCategory->currentText(), "NEWS");
+    EXPECT_EQ(w->cboCategory->itemText(w->cboCategory->count() - 1), "NEWS");
+    EXPECT_TRUE(w->chkNoFade->isChecked());
+    EXPECT_EQ(w->edtStartDate->Text(), "12/16/2003");
+    EXPECT_EQ(w->edtEndDate->Text(), "  /  /    ");
+    EXPECT_EQ(w->edtStartTime->Text(), "06:30");
+    EXPECT_EQ(w->edtEndTime->Text(), "  :  ");
+    EXPECT_EQ(w->FieldText("ITCH"), "Line 1\r\nLine 2");
+    EXPECT_EQ(w->cboGenre->currentText(), "Gangsta ");
+    EXPECT_EQ(w->FieldText("BKEY"), "E-Flat");
+    EXPECT_EQ(w->FieldText("BTXR"), "Own texture");
+    for (const char* key : {"IALB", "IYER", "ITRK", "IENG", "ICOM", "IPUB", "BCPR", "ICMT", "INAM",
+                            "ICOP", "ISFT", "ISBJ", "IURL", "BEND", "BERG", "BTPO", "IBPM"})
+        EXPECT_EQ(w->FieldText(key), QString::fromStdString(FullTags.at(key))) << key;
+    EXPECT_EQ(w->Markers.IntroMs, 1500);
+    EXPECT_EQ(w->Markers.SegueMs, 2000);
+    EXPECT_EQ(w->Markers.HookStartMs, 0);
+    EXPECT_EQ(w->Markers.HookEndMs, -1);
+    EXPECT_EQ(w->Markers.LengthMs, 185000u);
+    EXPECT_EQ(w->txtFormat->text(), "WAV File / PCM 16 bit - 44100 Hz Stereo");
+    EXPECT_EQ(w->txtLocation->toolTip(), path);
+    EXPECT_TRUE(w->txtLocation->text().endsWith("/spot.wav"));
+    EXPECT_LE(w->txtLocation->fontMetrics().horizontalAdvance(w->txtLocation->text()),
+              w->txtLocation->width() - 20);
+    EXPECT_EQ(w->windowTitle(), "QAV Cuemark - spot.wav");
+    EXPECT_FALSE(w->Modified);
+    EXPECT_FALSE(w->btnOk->isEnabled());
+    EXPECT_FALSE(w->btnAddId3v2->isVisible());
+    EXPECT_TRUE(Messages.Records().isEmpty());
+    EXPECT_EQ(Libs.CallCount("CloseWavFile"), 1);
+    EXPECT_TRUE(Libs.OpenPath().empty());
+}
+
+TEST_F(MainWindowTest, LayoutAndModes) {
+    auto single = Open(AddFile("a.wav", {}));
+    EXPECT_EQ(single->PageControl->width(), 320);
+    EXPECT_EQ(single->btnCancel->text(), "Cancel");
+    EXPECT_FALSE(single->pnlBrowser->isVisible());
+    EXPECT_EQ(single->PageControl->count(), 7);
+    EXPECT_FALSE(single->PageControl->isTabVisible(TFrmMain::piImage));
+    const QStringList tabs = {"&Description / Tones",
+                              "&Times / Album",
+                              "&Authoring",
+                              "&Commercial",
+                              "Image",
+                              "Music",
+                              "A&bout"};
+    for (int i = 0; i < tabs.size(); ++i)
+        EXPECT_EQ(single->PageControl->tabText(i), tabs[i]);
+    single.reset();
+
+    auto browser = Open(QString());
+    EXPECT_TRUE(browser->BrowserMode);
+    EXPECT_EQ(browser->btnCancel->text(), "Done");
+    EXPECT_FALSE(browser->btnOk->isEnabled());
+    EXPECT_FALSE(browser->edtTitle->isEnabled());
+    EXPECT_EQ(browser->cboCategory->currentText(), "AUDIO");
+    EXPECT_EQ(browser->pos(), QPoint(219, 211));
+    EXPECT_EQ(browser->PageControl->currentIndex(), TFrmMain::piDescription);
+}
+
+TEST_F(MainWindowTest, TypingMarksModifiedAndEnablesSave) {
+    auto w = Open(AddFile("a.wav", {{"DISP", "T"}}));
+    QTest::keyClicks(w->edtTitle, "x");
+    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->btnOk->isEnabled());
+
+    // A second load does not clear Modified, nor does it set it.
+    w->Modified = false;
+    w->LoadCurrentFile();
+    EXPECT_FALSE(w->Modified);
+    auto* talent = qobject_cast<TMemo*>(w->FieldWidget("ITCH"));
+    QTest::keyClicks(talent, "y");
+    EXPECT_TRUE(w->Modified);
+}
+
+TEST_F(MainWindowTest, SaveWritesTheFieldsClosesSingleFileModeAndShowsStatus) {
+    const QString path = AddFile("spot.wav", FullTags);
+    auto w = Open(path);
+    w->SetFieldText("DISP", "");
+    w->SetFieldText("IALB", "");
+    w->SetFieldText("IKEY", "");
+    w->SetFieldText("ITCH", "One\r\nTwo");
+    w->chkNoFade->setChecked(false);
+    w->Markers.IntroMs = 0;
+    w->Markers.HookEndMs = 9000;
+    w->btnOk_OnClick();
+
+    const auto file = Libs.Files[path.toStdString()];
+    EXPECT_EQ(file.Chunks.at("DISP"), " ");
+    const auto tags = file.Tags;
+    EXPECT_EQ(tags.at("IGNR"), "2003/12/16");
+    EXPECT_EQ(tags.at("IKEY"), " ");
+    EXPECT_EQ(tags.at("BFAD"), "0");
+    EXPECT_EQ(tags.at("BSTM"), "06:30");
+    EXPECT_EQ(tags.count("BETM"), 0u);
+    EXPECT_EQ(tags.count("IALB"), 0u);
+    EXPECT_EQ(tags.count("ISRF"), 0u);
+    EXPECT_EQ(tags.at("IMED"), "2000");
+    EXPECT_EQ(tags.at("HKST"), "0");
+    EXPECT_EQ(tags.at("HKEN"), "9000");
+    EXPECT_EQ(tags.at("ITCH"), "One\r\nTwo");
+    EXPECT_EQ(tags.at("IGRE"), "Gangsta ");
+    EXPECT_EQ(tags.at("ISRC"), "NEWS");
+    EXPECT_EQ(w->statusBar()->currentMessage(), "Saved: spot.wav");
+    EXPECT_FALSE(w->Modified);
+    EXPECT_FALSE(w->isVisible()); // single-file mode closes after a save
+    EXPECT_TRUE(Messages.Records().isEmpty());
+}
+
+TEST_F(MainWindowTest, SaveFailuresKeepModified) {
+    const QString path = AddFile("a.wav", {{"DISP", "Old"}});
+    auto w = Open(path);
+    QTest::keyClicks(w->edtTitle, "er");
+    const QString message =
+        "Cannot open file to save tags. Ensure the file is not open\nin another application.";
+
+    Libs.CloseResult = 1; // the close reports that nothing was stored
+    w->btnOk_OnClick();
+    EXPECT_EQ(Messages.Texts(TKind::Error), QStringList{message});
+    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->statusBar()->currentMessage(), "");
+
+    Libs.CloseResult = 0;
+    Libs.Files.erase(path.toStdString()); // the file can no longer be opened
+    w->btnOk_OnClick();
+    EXPECT_EQ(Messages.Texts(TKind::Error), (QStringList{message, message}));
+    EXPECT_TRUE(w->Modified);
+}
+
+TEST_F(MainWindowTest, ValidationStopsTheSaveOnTheTimesPageWithTheFieldFocused) {
+    struct TRow {
+        QList<QPair<QString, QString>> Fields;
+        QString Message;
+        QString Focus;
+    };
+    const QList<TRow> rows = {
+        {{{"IGNR", "13/01/2003"}}, "Invalid Start Date", "IGNR"},
+        {{{"IKEY", "02/30/2003"}}, "Invalid End Date", "IKEY"},
+        {{{"BSTM", "24:00"}}, "Invalid Start Time", "BSTM"},
+        {{{"BETM", "10:61"}}, "Invalid End Time", "BETM"},
+        {{{"BSTW", "1 :  "}}, "Invalid Start Time Window", "BSTW"},
+        {{{"BETW", "30:00"}}, "Invalid End Time Window", "BETW"},
+        {{{"BSTM", "10:00"}}, "Both a *Start Date* and a Start Time must be entered", "IGNR"},
+        {{{"BETM", "10:00"}}, "Both an *End Date* and an End Time must be entered", "IKEY"},
+        {{{"IGNR", "12/31/2003"}, {"BSTM", "23:00"}, {"IKEY", "12/31/2003"}, {"BETM", "22:00"}},
+         "Start Date/Time is greater than End Date/Time",
+         "IGNR"},
+        {{{"BETW", "02:00"}}, "Both an Start Time and an End Time Window must be entered", "BSTW"},
+        {{{"BSTW", "22:00"}, {"BETW", "02:00"}},
+         "Start Time Window is greater than End Time Window",
+         "BSTW"},
+    };
+    const QString path = AddFile("a.wav", {{"IALB", "kept"}});
+    auto w = Open(path);
+    for (const TRow& row : rows) {
+        w->LoadCurrentFile();
+        w->PageControl->setCurrentIndex(TFrmMain::piDescription);
+        for (const auto& [key, text] : row.Fields)
+            w->SetFieldText(key, text);
+        w->SetFieldText("IALB", "changed");
+        Messages.Clear();
+        w->btnOk_OnClick();
+        EXPECT_EQ(Messages.Texts(TKind::Error), QStringList{row.Message});
+        EXPECT_EQ(w->PageControl->currentWidget(), w->tabTimes) << row.Message.toStdString();
+        EXPECT_EQ(w->focusWidget(), w->FieldWidget(row.Focus)) << row.Message.toStdString();
+        EXPECT_EQ(StoredTags(path).at("IALB"), "kept") << row.Message.toStdString();
+        EXPECT_TRUE(Libs.OpenPath().empty());
+        EXPECT_TRUE(w->isVisible());
+    }
+}
+
+TEST_F(MainWindowTest, CancelAsksAboutUnsavedChangesAndTheCloseBoxDoesNot) {
+    const QString path = AddFile("song.wav", {{"DISP", "Old"}});
+    {
+        auto w = Open(path);
+        w->btnCancel->click(); // nothing changed: no question
+        EXPECT_TRUE(Messages.Records().isEmpty());
+        EXPECT_FALSE(w->isVisible());
+    }
+    {
+        auto w = Open(path);
+        QTest::keyClicks(w->edtTitle, " New");
+        Messages.QueueAnswer(QMessageBox::No);
+        w->btnCancel->click();
+        ASSERT_EQ(Messages.Records().size(), 1);
+        const auto& question = Messages.Records().first();
+        EXPECT_EQ(question.Kind, TKind::Question);
+        EXPECT_EQ(question.Text, "The information for song.wav changed.\nSave it?");
+        EXPECT_EQ(question.Buttons, QMessageBox::Yes | QMessageBox::No);
+        ASSERT_TRUE(question.TopLeft.has_value());
+        EXPECT_EQ(*question.TopLeft,
+                  w->mapToGlobal(QPoint(w->width() / 2 - 150, w->height() / 2 - 75)));
+        EXPECT_FALSE(w->isVisible());
+        EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old");
+    }
+    {
+        Messages.Clear();
+        auto w = Open(path);
+        QTest::keyClicks(w->edtTitle, " New");
+        Messages.QueueAnswer(QMessageBox::Yes);
+        w->btnCancel->click();
+        EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old New");
+        EXPECT_FALSE(w->isVisible());
+    }
+    {
+        Messages.Clear();
+        auto w = Open(path);
+        QTest::keyClicks(w->edtTitle, "!");
+        w->PlayHandle = 7;
+        const int freed = Libs.CallCount("SN_FreeHandlePlayAll");
+        w->close(); // the close box
+        EXPECT_TRUE(Messages.Records().isEmpty());
+        EXPECT_EQ(Libs.CallCount("SN_FreeHandlePlayAll"), freed + 1);
+        EXPECT_EQ(w->PlayHandle, 0u);
+        EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old New");
+    }
+}
+
+TEST_F(MainWindowTest, ReadOnlyFileIsMadeWritableWithOneInformationBox) {
+    const QString path = AddFile("ro.wav", {{"DISP", "T"}});
+    QFile(path).open(QIODevice::WriteOnly);
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    auto w = Open(path);
+    EXPECT_EQ(Messages.Texts(TKind::Information), QStringList{"Removed read-only attribute"});
+    EXPECT_TRUE(QFile::permissions(path) & QFileDevice::WriteOwner);
+    EXPECT_EQ(w->FieldText("DISP"), "T");
+
+    Messages.Clear();
+    w->LoadCurrentFile(); // now writable: no box
+    EXPECT_TRUE(Messages.Records().isEmpty());
+}
+
+TEST_F(MainWindowTest, UnreadableFileShowsInvalidAudioFile) {
+    auto w = Open(QString::fromStdString(Dir.File("missing.wav")));
+    EXPECT_EQ(Messages.Texts(TKind::Error), QStringList{"Invalid Audio File"});
+    EXPECT_FALSE(w->edtTitle->isEnabled());
+    EXPECT_EQ(w->windowTitle(), "QAV Cuemark");
+}
+
+TEST_F(MainWindowTest, MpegWithoutId3v2KeepsOnlyTheId3v1FieldsUntilATagIsAdded) {
+    const QString path = AddFile("song.mp3", {{"DISP", "T"}, {"IGRE", "Rock"}}, false);
+    Libs.FormatA = "MPEG 1 Layer 3";
+    Libs.FormatB = "128 kbps";
+    auto w = Open(path);
+    EXPECT_EQ(w->txtFormat->text(), "MP3 File / MPEG 1 Layer 3 - 128 kbps");
+    EXPECT_TRUE(w->btnAddId3v2->isVisible());
+    for (const char* key : {"DISP", "IART", "IALB", "IYER", "IGRE"}) {
+        EXPECT_TRUE(w->FieldWidget(key)->isEnabled()) << key;
+        EXPECT_TRUE(w->FieldLabel(key)->isEnabled()) << key;
+    }
+    for (const char* key : {"ISRC", "BFAD", "IGNR", "BSTM", "IKEY", "BETW", "ITRK", "IENG", "ITCH",
+                            "ICMT", "INAM", "ISBJ", "IURL", "BKEY", "BERG", "IBPM"})
+        EXPECT_FALSE(w->FieldWidget(key)->isEnabled()) << key;
+    EXPECT_FALSE(w->FieldLabel("ISRC")->isEnabled());
+    EXPECT_FALSE(w->btnStartDate->isEnabled());
+    EXPECT_FALSE(w->btnEndWindow->isEnabled());
+    EXPECT_EQ(w->FieldWidget("ITRK")->palette().color(QPalette::Base), QColor(0xE0, 0xE0, 0xE0));
+
+    Libs.AddId3v2Result = -1;
+    w->btnAddId3v2->click();
+    EXPECT_EQ(Messages.Texts(TKind::Error),
+              QStringList{"Cannot add ID3v2 tag. The file may be in use."});
+    EXPECT_TRUE(w->btnAddId3v2->isVisible());
+
+    Libs.AddId3v2Result = 0;
+    w->btnAddId3v2->click();
+    EXPECT_FALSE(w->btnAddId3v2->isVisible());
+    for (const char* key : {"ISRC", "IGNR", "ITRK", "IENG", "ISBJ", "BKEY"})
+        EXPECT_TRUE(w->FieldWidget(key)->isEnabled()) << key;
+    EXPECT_TRUE(w->btnStartDate->isEnabled());
+    EXPECT_EQ(w->txtFormat->text(), "MP3 w/ ID3v2  File / MPEG 1 Layer 3 - 128 kbps");
+}
+
+TEST_F(MainWindowTest, Mp1IsNeverRestrictedAndMpgIsMpeg) {
+    auto mp1 = Open(AddFile("a.mp1", {}, false));
+    EXPECT_FALSE(mp1->btnAddId3v2->isVisible());
+    EXPECT_TRUE(mp1->FieldWidget("ISRC")->isEnabled());
+    mp1.reset();
+    auto mpg = Open(AddFile("a.mpg", {}, false));
+    EXPECT_TRUE(mpg->btnAddId3v2->isVisible());
+    EXPECT_FALSE(mpg->FieldWidget("ISRC")->isEnabled());
+}
+
+TEST_F(MainWindowTest, CategoryListFollowsLoadedFilesAndPersistsAcrossARestart) {
+    const QString first = AddFile("a.wav", {{"ISRC", "JINGLE"}});
+    const QString second = AddFile("b.wav", {});
+    {
+        auto w = Open(QString());
+        w->CurrentFile = first;
+        w->LoadCurrentFile();
+        EXPECT_EQ(w->cboCategory->currentText(), "JINGLE");
+        w->CurrentFile = second;
+        w->LoadCurrentFile();
+        EXPECT_EQ(w->cboCategory->currentText(), ""); // the empty entry, appended once
+        w->CurrentFile = second;
+        w->LoadCurrentFile();
+        EXPECT_EQ(w->cboCategory->count(), 3);
+        EXPECT_EQ(w->cboCategory->currentIndex(), 2);
+
+        // Typed text becomes capitals; the text in the box at close joins the list.
+        w->cboCategory->lineEdit()->clear();
+        QTest::keyClicks(w->cboCategory->lineEdit(), "news");
+        EXPECT_EQ(w->cboCategory->currentText(), "NEWS");
+        EXPECT_TRUE(w->Modified);
+    }
+    const QString ini = SettingsText();
+    EXPECT_TRUE(ini.contains("[Categories]\nCategory0=AUDIO\nCategory1=JINGLE\nCategory2=\n"
+                             "Category3=NEWS\n"))
+        << ini.toStdString();
+    EXPECT_TRUE(ini.contains("Tones=1"));
+    EXPECT_TRUE(ini.contains("UseCodec=0"));
+    EXPECT_TRUE(ini.contains("Height="));
+
+    // Reading stops at the first empty entry.
+    auto w = Open(QString());
+    QStringList entries;
+    for (int i = 0; i < w->cboCategory->count(); ++i)
+        entries << w->cboCategory->itemText(i);
+    EXPECT_EQ(entries, (QStringList{"AUDIO", "JINGLE"}));
+}
+
+TEST_F(MainWindowTest, SettingsAreRestoredAndSingleFileModeLeavesBrowserKeysAlone) {
+    QDir().mkpath(QString::fromStdString(Dir.File("settings")));
+    QFile file(QString::fromStdString(Dir.File("settings")) + "/Cuemark.ini");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    QByteArray text = "[Main]\nActivePage=5\nTones=0\nLeft=40\nTop=50\nUseCodec=1\n"
+                      "Height=600\nWidth=900\nFolder=/srv/audio\n[Categories]\n";
+    for (int i = 0; i < 130; ++i)
+        text += "Category" + QByteArray::number(i) + "=C" + QByteArray::number(i) + "\n";
+    file.write(text);
+    file.close();
+
+    {
+        auto w = Open(AddFile("a.wav", {{"ISRC", "C5"}}));
+        EXPECT_EQ(w->PageControl->currentIndex(), TFrmMain::piMusic);
+        EXPECT_FALSE(w->ToneMode);
+        EXPECT_EQ(w->pos(), QPoint(40, 50));
+        EXPECT_TRUE(w->chkUseCodec->isChecked());
+        EXPECT_EQ(w->cboCategory->count(), 128);
+        w->PageControl->setCurrentIndex(TFrmMain::piAuthoring);
+        w->chkUseCodec->setChecked(false);
+    }
+    const QString ini = SettingsText();
+    EXPECT_TRUE(ini.contains("ActivePage=2"));
+    EXPECT_TRUE(ini.contains("Tones=0"));
+    EXPECT_TRUE(ini.contains("UseCodec=0"));
+    EXPECT_TRUE(ini.contains("Height=600\nWidth=900\nFolder=/srv/audio"));
+    EXPECT_TRUE(ini.contains("Category127=C127"));
+    EXPECT_FALSE(ini.contains("Category128"));
+}
+
+TEST_F(MainWindowTest, GenreCompletionAndTheBackspaceRule) {
+    auto w = Open(AddFile("a.wav", {}));
+    EXPECT_EQ(w->cboGenre->count(), 148);
+    EXPECT_EQ(w->cboGenre->itemText(0), "Acapella");
+    QLineEdit* edit = w->cboGenre->lineEdit();
+    edit->clear();
+    QTest::keyClicks(edit, "ro");
+    EXPECT_EQ(edit->text(), "Rock");
+    EXPECT_EQ(edit->selectedText(), "ck");
+    EXPECT_TRUE(w->Modified);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit->text(), "Ro");
+    EXPECT_EQ(edit->selectedText(), "");
+    QTest::keyClicks(edit, "ck &");
+    EXPECT_EQ(edit->text(), "Rock & Roll");
+}
+
+TEST_F(MainWindowTest, HeaderDumpOfAShortFile) {
+    const QString path = AddFile("short.wav", {});
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("RIFF\x01\x02WAVE");
+    file.close();
+    auto w = Open(path);
+    const QString expected =
+        "0000: 52 49 46 46 01 02 57 41-56 45 " + QString(6 * 3, ' ') + "RIFF..WAVE\r\n";
+    EXPECT_EQ(w->HeaderDumpText(), expected);
+
+    QString shown;
+    OnNextModal([&shown](QWidget* modal) {
+        auto* header = qobject_cast<TFrmHeader*>(modal);
+        ASSERT_NE(header, nullptr);
+        shown = header->mmoHeader->toPlainText();
+        header->btnDone->click();
+    });
+    QTest::keyRelease(w.get(), Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(shown.startsWith("0000: 52 49 46 46 01 02 57 41-56 45 ")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("RIFF..WAVE"));
+}
+
+TEST_F(MainWindowTest, CalendarButtonsFillClearAndRefuseAnEndBeforeTheStart) {
+    const QString path = AddFile("a.wav", {{"IGNR", "2003/12/16"}});
+    auto w = Open(path);
+
+    OnNextModal([](QWidget* modal) {
+        auto* calendar = qobject_cast<TFrmCalendar*>(modal);
+        ASSERT_NE(calendar, nullptr);
+        EXPECT_EQ(calendar->windowTitle(), "End Date & Time");
+        calendar->SetDate(QDate(2003, 12, 1));
+        calendar->btnSet->click();
+    });
+    w->btnEndDate->click();
+    EXPECT_EQ(Messages.Texts(TKind::Error), QStringList{"Start Date is greater than End Date"});
+    EXPECT_EQ(w->edtEndDate->Text(), "  /  /    ");
+
+    OnNextModal([](QWidget* modal) {
+        auto* calendar = qobject_cast<TFrmCalendar*>(modal);
+        EXPECT_EQ(calendar->Date(), QDate(2003, 12, 16)); // preset from the field
+        calendar->SetDate(QDate(2004, 1, 5));
+        calendar->btnSet->click();
+    });
+    w->btnStartDate->click();
+    EXPECT_EQ(w->edtStartDate->Text(), "01/05/2004");
+    EXPECT_TRUE(w->Modified);
+    EXPECT_EQ(w->focusWidget(), w->edtStartDate);
+
+    OnNextModal([](QWidget* modal) { qobject_cast<TFrmCalendar*>(modal)->btnClear->click(); });
+    w->btnStartDate->click();
+    EXPECT_EQ(w->edtStartDate->Text(), "  /  /    ");
+}
+
+TEST_F(MainWindowTest, ClockButtonsFillAndClear) {
+    auto w = Open(AddFile("a.wav", {{"BSTW", "05:45"}}));
+    OnNextModal([](QWidget* modal) {
+        auto* picker = qobject_cast<TFrmTime*>(modal);
+        ASSERT_NE(picker, nullptr);
+        EXPECT_EQ(picker->Time(), QTime(5, 45));
+        picker->SetTime(QTime(14, 30));
+        picker->btnSet->click();
+    });
+    w->btnStartWindow->click();
+    EXPECT_EQ(w->edtStartWindow->Text(), "14:30");
+    EXPECT_EQ(w->focusWidget(), w->edtStartWindow);
+
+    OnNextModal([](QWidget* modal) { modal->close(); });
+    w->btnStartWindow->click();
+    EXPECT_EQ(w->edtStartWindow->Text(), "  :  ");
+}
+
+// --- the real tagging library ---------------------------------------------------------
+
+class MainWindowRealLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            qputenv(name, QByteArray::fromStdString(Dir.File(name)));
+        qputenv("CUEMARK_SETTINGS_DIR", QByteArray::fromStdString(Dir.File("settings")));
+        qputenv("SDL_AUDIODRIVER", "dummy");
+        const auto result = Binder.Load();
+        ASSERT_EQ(result.Outcome, TAudioLibsBinder::TOutcome::Bound) << result.Message;
+    }
+    void TearDown() override { Binder.Release(); }
+
+    std::map<std::string, std::string> ReadAll(const std::string& path) {
+        std::map<std::string, std::string> keys;
+        EXPECT_EQ(AudioLibs().OpenWavFile(path.c_str(), 0, 0), 0);
+        char buffer[1024];
+        for (const char* key : {"DISP", "IART", "ISRC", "BFAD", "ISRF", "IMED", "HKST",
+                                "HKEN", "IGNR", "IKEY", "BSTM", "BETM", "BSTW", "BETW",
+                                "IALB", "IYER", "IGRE", "ITRK", "ITCH", "ICMT", "BKEY"}) {
+            if (std::string(key) == "DISP")
+                AudioLibs().GetChunkInfo(key, buffer, sizeof buffer);
+            else
+                AudioLibs().GetTagInfo(key, buffer, sizeof buffer);
+            if (buffer[0] != '\0')
+                keys[key] = buffer;
+        }
+        AudioLibs().CloseWavFile();
+        return keys;
+    }
+
+    TTempDir Dir;
+    TScriptedMessages Messages;
+    TAudioLibsBinder Binder;
+};
+
+TEST_F(MainWindowRealLibraryTest, EditSaveReloadWritesExactlyTheExpectedKeys) {
+    const std::string path = Dir.File("take.wav");
+    ASSERT_TRUE(Fixtures::WritePcmWav(path, {44100, 2, 1.0, 440.0}, SF_FORMAT_PCM_16));
+    ASSERT_EQ(AudioLibs().OpenWavFile(path.c_str(), 0, 0), 0);
+    for (const auto& [key, value] : std::map<std::string, std::string>{
+             {"IALB", "Old album"}, {"ISRF", "1.5"}, {"HKEN", "0"}, {"BETM", "bad"}, {"ICMT", "c"}})
+        AudioLibs().SetTagInfo(key.c_str(), value.c_str(), uint16_t(value.size()));
+    ASSERT_EQ(AudioLibs().CloseWavFile(), 0);
+
+    {
+        TFrmMain w({QString::fromStdString(path)});
+        w.show();
+        EXPECT_EQ(w.FieldText("IALB"), "Old album");
+        EXPECT_EQ(w.Markers.IntroMs, 0);
+        EXPECT_EQ(w.Markers.HookEndMs, -1);
+        EXPECT_TRUE(w.txtFormat->text().startsWith("WAV File / "))
+            << w.txtFormat->text().toStdString();
+        QTest::keyClicks(w.edtArtist, "Ärtist");
+        w.SetFieldText("IALB", "");
+        w.SetFieldText("IGNR", "12/16/2003");
+        w.SetFieldText("BSTM", "06:30");
+        w.SetFieldText("ITCH", "a\r\nb");
+        w.cboGenre->setEditText("Hand typed genre");
+        w.chkNoFade->setChecked(true);
+        w.btnOk_OnClick();
+        EXPECT_TRUE(Messages.Records().isEmpty()) << Messages.Texts().join('|').toStdString();
+        EXPECT_FALSE(w.isVisible());
+    }
+    const auto keys = ReadAll(path);
+    const std::map<std::string, std::string> expected = {
+        {"DISP", " "},     {"IART", "Ärtist"}, {"IGNR", "2003/12/16"},       {"IKEY", " "},
+        {"BSTM", "06:30"}, {"BFAD", "-1"},     {"IGRE", "Hand typed genre"}, {"ITCH", "a\r\nb"},
+        {"ICMT", "c"}};
+    EXPECT_EQ(keys, expected);
+
+    // Untick and save again from a fresh window: BFAD becomes "0".
+    {
+        TFrmMain w({QString::fromStdString(path)});
+        EXPECT_EQ(w.FieldText("DISP"), " ");
+        w.chkNoFade->setChecked(false);
+        w.btnOk_OnClick();
+    }
+    EXPECT_EQ(ReadAll(path).at("BFAD"), "0");
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
