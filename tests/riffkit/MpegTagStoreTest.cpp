@@ -304,15 +304,32 @@ TEST_F(MpegTagStoreTest, FileWithoutTagsGetsAnId3v1Tag) {
         EXPECT_FALSE(store->HasId3v2());
         EXPECT_EQ(store->GetChunk("DISP"), "");
         store->SetChunk("DISP", " ");
-        store->SetTag("IGRE", "Not a genre");
         ASSERT_TRUE(store->Commit());
     }
     const TBytes bytes = Fixtures::ReadBytes(Mp3);
     ASSERT_EQ(bytes.size(), audio.size() + 128);
-    EXPECT_EQ(bytes.back(), 255); // no genre
-    auto store = Open(Mp3);
-    EXPECT_EQ(store->GetChunk("DISP"), "");
-    EXPECT_EQ(store->GetTag("IGRE"), "");
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin()));
+    EXPECT_EQ(Open(Mp3)->GetChunk("DISP"), "");
+}
+
+TEST_F(MpegTagStoreTest, Id3v1GenreByteFromName) {
+    ASSERT_TRUE(Fixtures::WriteBytes(Mp3, Frames(10)));
+    const struct {
+        const char* Written;
+        uint8_t Byte;
+        const char* Read;
+    } cases[] = {{"jazz+funk", 29, "Juzz+Funk"},
+                 {"Dubstep", 189, "Dubstep"}, // later Winamp numbers
+                 {"Not a genre", 255, ""}};
+    for (const auto& c : cases) {
+        {
+            auto store = Open(Mp3);
+            store->SetTag("IGRE", c.Written);
+            ASSERT_TRUE(store->Commit());
+        }
+        EXPECT_EQ(Fixtures::ReadBytes(Mp3).back(), c.Byte) << c.Written;
+        EXPECT_EQ(Open(Mp3)->GetTag("IGRE"), c.Read) << c.Written;
+    }
 }
 
 TEST_F(MpegTagStoreTest, AddId3v2CarriesId3v1Values) {

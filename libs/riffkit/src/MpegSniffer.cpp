@@ -1,6 +1,7 @@
 // Content-based detection of MPEG audio files: the extension never decides.
 #include "MpegTagStore.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>

@@ -98,6 +98,20 @@ bool IsDigits(std::string_view text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Genre numbers past our table (later Winamp additions) take TagLib's names.
+std::string GenreName(int number) {
+    const std::string ours = Id3v1Genres::Name(number);
+    return ours.empty() ? ToUtf8(TagLib::ID3v1::genre(number)) : ours;
+}
+
+// 255, "no genre", for a name that has no number.
+unsigned GenreNumber(const std::string& name) {
+    const int ours = Id3v1Genres::Number(name);
+    if (ours >= 0)
+        return static_cast<unsigned>(ours);
+    return static_cast<unsigned>(TagLib::ID3v1::genreIndex(FromUtf8(name)));
+}
+
 // Genre frames may hold ID3v1 numbers ("(17)" in v2.3, read by TagLib as "17").
 std::string GenreText(const TagLib::StringList& values) {
     TagLib::StringList names;
@@ -105,8 +119,7 @@ std::string GenreText(const TagLib::StringList& values) {
         const std::string text = ToUtf8(value);
         TagLib::String name = value;
         if (IsDigits(text) && text.size() <= 3) {
-            const std::string ours = Id3v1Genres::Name(std::stoi(text));
-            name = ours.empty() ? TagLib::ID3v1::genre(std::stoi(text)) : FromUtf8(ours);
+            name = FromUtf8(GenreName(std::stoi(text)));
             if (name.isEmpty())
                 name = value;
         }
@@ -179,7 +192,7 @@ void ReadId3v1(const TagLib::ID3v1::Tag& tag, TValues& values) {
     put("IART", ToUtf8(tag.artist()));
     put("IALB", ToUtf8(tag.album()));
     put("IYER", tag.year() ? std::to_string(tag.year()) : std::string());
-    put("IGRE", Id3v1Genres::Name(static_cast<int>(tag.genreNumber())));
+    put("IGRE", GenreName(static_cast<int>(tag.genreNumber())));
 }
 
 void RemoveUserFrames(TagLib::ID3v2::Tag& tag, const TagLib::String& description) {
@@ -277,8 +290,7 @@ void ApplyToId3v1(TagLib::ID3v1::Tag& tag, const std::string& key, const std::st
         const bool digits = IsDigits(value) && value.size() <= 4;
         tag.setYear(digits ? static_cast<unsigned>(std::stoul(value)) : 0);
     } else if (key == "IGRE") {
-        const int number = Id3v1Genres::Number(value);
-        tag.setGenreNumber(number < 0 ? 255 : static_cast<unsigned>(number));
+        tag.setGenreNumber(GenreNumber(value));
     }
 }
 
