@@ -106,6 +106,9 @@ void TAuditionPanel::BuildControls(QWidget* c)
         edit->setMaxLength(MarkerEditLength);
         edit->setAlignment(Qt::AlignCenter);
         edit->setProperty(Id3v1Mark, true);
+        // Room for the longest usual text, one with hours.
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.0")) +
+                              14);
         return edit;
     };
     const auto arrows = [c](const char* name) {
@@ -114,10 +117,11 @@ void TAuditionPanel::BuildControls(QWidget* c)
         upDown->setProperty(NeverDisabledMark, true);
         return upDown;
     };
-    const auto setButton = [c](const char* name, const QString& text) {
-        auto* button = new QPushButton(text, c);
+    const auto setButton = [c](const char* name, const QString& hint) {
+        auto* button = new QPushButton(QStringLiteral("Set"), c);
         button->setObjectName(QLatin1String(name));
-        button->setToolTip(text);
+        button->setToolTip(hint);
+        button->setMinimumWidth(36);
         button->setFocusPolicy(Qt::TabFocus);
         return button;
     };

@@ -70,7 +70,8 @@ void TTrackBar::paintEvent(QPaintEvent*)
         const int x2 = offset + QStyle::sliderPositionFromValue(minimum(), maximum(), high, span);
         const int height = std::max(4, groove.height() / 2);
         const QRect band(x1, groove.center().y() - height / 2, std::max(1, x2 - x1), height);
-        painter.fillRect(band, palette().color(QPalette::Highlight));
+        // Darker than the highlight some styles fill the groove with up to the thumb.
+        painter.fillRect(band, palette().color(QPalette::Highlight).darker(150));
     }
 
     option.subControls = QStyle::SC_SliderHandle;
