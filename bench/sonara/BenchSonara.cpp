@@ -1,0 +1,163 @@
+// Measuring format and length for every row of a folder list must stay close to the cost of
+// the bare libraries merely opening and measuring the same files; and SN_PlayStartXY must get
+// samples to the device well within 50 ms. Prints the ratios after the benchmark table.
+#include "AudioFixtures.h"
+#include "TempDir.h"
+#include "sonara.h"
+
+#include <benchmark/benchmark.h>
+#include <mpg123.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kFileCount = 2000;
+
+// A folder of 2,000 files: copies of a few generated ones (PCM, MP3 CBR and VBR, MP2,
+// MPEG-in-WAV), each under its own name so every one is opened afresh.
+struct TBenchFolder {
+    TTempDir Dir;
+    std::vector<std::string> Files;
+
+    TBenchFolder() {
+        Fixtures::TToneSpec tone;
+        tone.Seconds = 20.0;
+        const std::string seeds[] = {Dir.File("seed16.wav"), Dir.File("seed24.wav"),
+                                     Dir.File("seedcbr.mp3"), Dir.File("seedvbr.mp3"),
+                                     Dir.File("seed.mp2"), Dir.File("seedmp2.wav")};
+        Fixtures::WritePcmWav(seeds[0], tone, SF_FORMAT_PCM_16);
+        Fixtures::WritePcmWav(seeds[1], tone, SF_FORMAT_PCM_24);
+        Fixtures::WriteMp3(seeds[2], tone, false, 192);
+        Fixtures::WriteMp3(seeds[3], tone, true);
+        Fixtures::WriteMp2(seeds[4], tone, 256);
+        Fixtures::WrapMpegInWav(seeds[4], seeds[5]);
+        std::vector<std::vector<uint8_t>> contents;
+        for (const auto& seed : seeds)
+            contents.push_back(Fixtures::ReadBytes(seed));
+        for (int i = 0; i < kFileCount; ++i) {
+            const size_t k = static_cast<size_t>(i) % contents.size();
+            const std::string ext = seeds[k].substr(seeds[k].rfind('.'));
+            Files.push_back(Dir.File("file" + std::to_string(i) + ext));
+            Fixtures::WriteBytes(Files.back(), contents[k]);
+        }
+    }
+};
+
+TBenchFolder& Folder() {
+    static TBenchFolder folder;
+    return folder;
+}
+
+void SonaraPass() {
+    char a[128], b[128];
+    for (const std::string& file : Folder().Files) {
+        benchmark::DoNotOptimize(SN_GetWaveFileFormat(file.c_str(), a, 128, b, 128));
+        benchmark::DoNotOptimize(SN_PlayGetLengthMsFile(file.c_str()));
+    }
+}
+
+// The bare libraries opening and measuring the same files: libsndfile for what it reads,
+// else libmpg123's own length (an estimate for files without a Xing header).
+void BarePass() {
+    static mpg123_handle* mh = [] {
+        mpg123_init();
+        mpg123_handle* h = mpg123_new(nullptr, nullptr);
+        mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+        return h;
+    }();
+    for (const std::string& file : Folder().Files) {
+        SF_INFO info{};
+        if (file.ends_with(".wav")) {
+            if (SNDFILE* sf = sf_open(file.c_str(), SFM_READ, &info)) {
+                benchmark::DoNotOptimize(info.frames * 1000 / info.samplerate);
+                sf_close(sf);
+                continue;
+            }
+        }
+        if (mpg123_open(mh, file.c_str()) == MPG123_OK) {
+            long rate = 0;
+            int channels = 0, encoding = 0;
+            mpg123_getformat(mh, &rate, &channels, &encoding);
+            benchmark::DoNotOptimize(mpg123_length(mh));
+            mpg123_close(mh);
+        }
+    }
+}
+
+void BM_SonaraFormatAndLength(benchmark::State& state) {
+    for (auto _ : state)
+        SonaraPass();
+    state.SetItemsProcessed(state.iterations() * kFileCount);
+}
+BENCHMARK(BM_SonaraFormatAndLength)->Unit(benchmark::kMillisecond);
+
+void BM_BareOpenAndMeasure(benchmark::State& state) {
+    for (auto _ : state)
+        BarePass();
+    state.SetItemsProcessed(state.iterations() * kFileCount);
+}
+BENCHMARK(BM_BareOpenAndMeasure)->Unit(benchmark::kMillisecond);
+
+// Time of SN_PlayStartXY (seek, first buffer decoded, device opened and started).
+void BM_StartLatency(benchmark::State& state) {
+    const std::string& file = Folder().Files[static_cast<size_t>(state.range(0))];
+    for (auto _ : state) {
+        const uint32_t handle = SN_GetHandlePlay(0, 0, file.c_str());
+        const auto begin = std::chrono::steady_clock::now();
+        if (SN_PlayStartXY(handle, 5000, 0) != 0)
+            state.SkipWithError("playback did not start");
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - begin).count());
+        SN_PlayStop(handle);
+    }
+}
+BENCHMARK(BM_StartLatency)->Arg(0)->Arg(3)->Arg(4)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+double BestOf(int runs, const std::function<void()>& pass) {
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        const auto begin = std::chrono::steady_clock::now();
+        pass();
+        best = std::min(best, std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now() - begin).count());
+    }
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    benchmark::Initialize(&argc, argv);
+    Folder(); // generate the files before anything is timed
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    const double sonara = BestOf(3, SonaraPass);
+    const double bare = BestOf(3, BarePass);
+    std::printf("format + length over %d files: %.1f ms (%.1f us per file); bare libraries %.1f ms; "
+                "ratio %.2f\n",
+                kFileCount, sonara, sonara * 1000 / kFileCount, bare, sonara / bare);
+    double worst = 0;
+    for (int i = 0; i < 20; ++i) {
+        const std::string& file = Folder().Files[static_cast<size_t>(i % 6)];
+        const uint32_t handle = SN_GetHandlePlay(0, 0, file.c_str());
+        const auto begin = std::chrono::steady_clock::now();
+        SN_PlayStartXY(handle, 5000, 0);
+        worst = std::max(worst, std::chrono::duration<double, std::milli>(
+                                    std::chrono::steady_clock::now() - begin).count());
+        SN_PlayStop(handle);
+    }
+    std::printf("SN_PlayStartXY on the dummy driver: worst of 20 starts %.2f ms; ratio to the "
+                "50 ms budget %.2f\n",
+                worst, worst / 50.0);
+    return 0;
+}
