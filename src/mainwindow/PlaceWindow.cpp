@@ -67,6 +67,8 @@ void PlaceWindow(QWidget* window, const QWidget* reference, TPlaceMode mode) {
         return;
     const QRect r = GlobalRect(reference);
     const QRect monitor = MonitorOf(reference, r);
-    // move() on a top-level widget positions its frame, like the frame size used here.
-    window->move(PlaceWindowPosition(window->frameGeometry().size(), r, monitor, mode));
+    // move() on a top-level widget positions its frame, so the frame's size is used;
+    // a window not yet shown has no frame yet, and its own size stands for it.
+    const QSize size = window->isVisible() ? window->frameGeometry().size() : window->size();
+    window->move(PlaceWindowPosition(size, r, monitor, mode));
 }
