@@ -421,11 +421,16 @@ void TFrmMain::BuildTimesPage() {
     const auto clockButton = [this](const QString& name, const QString& text) {
         auto* button = new QToolButton(tabTimes);
         button->setObjectName(name);
-        button->setText(text);
+        button->setText(QStringLiteral("..."));
+        button->setToolTip(text);
+        button->setFixedWidth(26);
         return button;
     };
     const auto masked = [this](const char* key) {
-        return static_cast<TMaskedEdit*>(CreateField(QLatin1String(key), tabTimes));
+        auto* field = static_cast<TMaskedEdit*>(CreateField(QLatin1String(key), tabTimes));
+        const QString sample = field->EmptyText().replace(QLatin1Char(' '), QLatin1Char('0'));
+        field->setFixedWidth(field->fontMetrics().horizontalAdvance(sample) + 16);
+        return field;
     };
     edtStartDate = masked("IGNR");
     edtStartTime = masked("BSTM");
@@ -433,12 +438,12 @@ void TFrmMain::BuildTimesPage() {
     edtEndTime = masked("BETM");
     edtStartWindow = masked("BSTW");
     edtEndWindow = masked("BETW");
-    btnStartDate = clockButton(QStringLiteral("btnStartDate"), QStringLiteral("\U0001F4C5"));
-    btnEndDate = clockButton(QStringLiteral("btnEndDate"), QStringLiteral("\U0001F4C5"));
-    btnStartTime = clockButton(QStringLiteral("btnStartTime"), QStringLiteral("\U0001F552"));
-    btnEndTime = clockButton(QStringLiteral("btnEndTime"), QStringLiteral("\U0001F552"));
-    btnStartWindow = clockButton(QStringLiteral("btnStartWindow"), QStringLiteral("\U0001F552"));
-    btnEndWindow = clockButton(QStringLiteral("btnEndWindow"), QStringLiteral("\U0001F552"));
+    btnStartDate = clockButton(QStringLiteral("btnStartDate"), QStringLiteral("Pick a date"));
+    btnEndDate = clockButton(QStringLiteral("btnEndDate"), QStringLiteral("Pick a date"));
+    btnStartTime = clockButton(QStringLiteral("btnStartTime"), QStringLiteral("Pick a time"));
+    btnEndTime = clockButton(QStringLiteral("btnEndTime"), QStringLiteral("Pick a time"));
+    btnStartWindow = clockButton(QStringLiteral("btnStartWindow"), QStringLiteral("Pick a time"));
+    btnEndWindow = clockButton(QStringLiteral("btnEndWindow"), QStringLiteral("Pick a time"));
 
     int row = 0;
     const auto dateRow = [&](const char* dateKey, const char* timeKey, TMaskedEdit* date,
@@ -480,9 +485,7 @@ void TFrmMain::BuildTimesPage() {
         grid->addWidget(label, row++, 0, 1, 5);
         grid->addWidget(field, row++, 0, 1, 5);
     }
-    grid->setColumnStretch(0, 1);
-    grid->setColumnStretch(2, 1);
-    grid->setColumnStretch(4, 2);
+    grid->setColumnStretch(4, 1);
     grid->setRowStretch(row, 1);
     cboGenre = qobject_cast<QComboBox*>(Fields.value(QStringLiteral("IGRE")));
 }
