@@ -41,6 +41,8 @@ void TAuditionController::ShowError(const QString& text)
 void TAuditionController::btnPlay_OnClick()
 {
     const TAudioLibs& libs = AudioLibs();
+    if (libs.SN_GetHandlePlay == nullptr)
+        return; // no playback library bound: nothing can play
     if (Host.PlayHandle != 0)
         libs.SN_PlayStop(Host.PlayHandle);
     const QByteArray path = Host.CurrentFile ? Host.CurrentFile().toUtf8() : QByteArray();
