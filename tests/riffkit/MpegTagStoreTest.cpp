@@ -162,9 +162,11 @@ TEST(Id3v1GenresTest, NamesAndNumbers) {
     const struct {
         const char* Name;
         int Number;
-    } cases[] = {{"Juzz+Funk", 29}, {"juzz+funk", 29},  {"Jazz+Funk", 29}, {"Gangsta ", 59},
-                 {"Gangsta", 59},   {"Musical", 77},    {"Big band", 96},  {"Psychadelic Rock", 93},
-                 {"Rock", 17},      {"Hand typed", -1}, {"", -1}};
+    } cases[] = {
+        {"Juzz+Funk", 29}, {"juzz+funk", 29},        {"Jazz+Funk", 29},  {"Gangsta ", 59},
+        {"Gangsta", 59},   {"Musical", 77},          {"Big band", 96},   {"Psychadelic Rock", 93},
+        {"Rock", 17},      {"Alternative Rock", 40}, {"Worldbeat", 133}, {"Hand typed", -1},
+        {"", -1}};
     for (const auto& c : cases)
         EXPECT_EQ(Id3v1Genres::Number(c.Name), c.Number) << c.Name;
     for (int i = 0; i < Id3v1Genres::Count; ++i)
