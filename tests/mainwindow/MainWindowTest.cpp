@@ -252,6 +252,28 @@ TEST_F(MainWindowTest, SaveWritesTheFieldsClosesSingleFileModeAndShowsStatus) {
     EXPECT_TRUE(Messages.Records().isEmpty());
 }
 
+TEST_F(MainWindowTest, EnterSavesAndEscCancelsOnlyInSingleFileMode) {
+    const QString path = AddFile("a.wav", {{"DISP", "Old"}});
+    auto w = Open(path);
+    QTest::keyClicks(w->edtTitle, "!");
+    QTest::keyClick(w->edtTitle, Qt::Key_Return);
+    EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old!");
+    EXPECT_FALSE(w->isVisible());
+
+    w = Open(path);
+    QTest::keyClick(w->edtTitle, Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
+
+    w = Open(QString());
+    w->CurrentFile = path;
+    w->LoadCurrentFile();
+    QTest::keyClicks(w->edtTitle, "?");
+    QTest::keyClick(w->edtTitle, Qt::Key_Return);
+    QTest::keyClick(w->edtTitle, Qt::Key_Escape);
+    EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old!");
+    EXPECT_TRUE(w->isVisible());
+}
+
 TEST_F(MainWindowTest, SaveFailuresKeepModified) {
     const QString path = AddFile("a.wav", {{"DISP", "Old"}});
     auto w = Open(path);
