@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QStringList>
 
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -34,16 +35,21 @@ bool IsRegisterSwitch(const QString& argument) {
 }
 
 int Run(int& argc, char** argv, std::unique_ptr<QApplication>& app) {
-    // Arguments as the process received them (the framework later strips its own
-    // options from argv).
+    // Arguments 1 onwards as the process received them (the framework later strips
+    // its own options from argv, but a file name must reach the window unchanged).
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
+    for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
 
     TShellIntegration::Register(TSettingsLocation::ExecutablePath());
 
-    if (arguments.size() > 1 && IsRegisterSwitch(arguments[1]))
+    if (!arguments.isEmpty() && IsRegisterSwitch(arguments.first()))
         return -1;
+
+    // The playback library's audio back end would otherwise catch SIGINT and
+    // SIGTERM for an event queue nobody reads, and the program could not be ended
+    // by a signal. A value set by the user is kept.
+    setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
 
     TAudioLibsBinder binder;
     const TAudioLibsBinder::TResult bound = binder.Load();

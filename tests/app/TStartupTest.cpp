@@ -205,6 +205,43 @@ TEST(Startup, RegisterAsSecondArgumentIsNotTheSwitch) {
     }
 }
 
+// With the real libraries the window comes up (it reports the missing file it was
+// given) and the program still ends on SIGTERM.
+TEST(Startup, RealLibrariesBringUpTheWindowAndTheProgramEndsOnSigterm) {
+    TProgram program;
+    for (const QString name : {"libsonara.so", "libriffkit.so"})
+        ASSERT_TRUE(QFile::link(QFileInfo(CUEMARK_BINARY).absolutePath() + "/" + name,
+                                program.Folder + "/" + name));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("LD_LIBRARY_PATH");
+    env.remove("SDL_NO_SIGNAL_HANDLERS");
+    env.insert("HOME", program.Home);
+    env.insert("XDG_CONFIG_HOME", program.ConfigHome());
+    env.insert("XDG_DATA_HOME", program.DataHome());
+    env.insert("CUEMARK_SETTINGS_DIR", program.Home + "/settings");
+    env.insert("CUEMARK_NONINTERACTIVE", "1");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program.Executable(), {program.Home + "/missing.wav"});
+    ASSERT_TRUE(process.waitForStarted(30000));
+    QString err;
+    for (int i = 0; i < 600 && !err.contains("cuemark: error: Invalid Audio File"); ++i) {
+        process.waitForReadyRead(100);
+        err += QString::fromUtf8(process.readAllStandardError());
+        ASSERT_EQ(process.state(), QProcess::Running) << err.toStdString();
+    }
+    EXPECT_TRUE(err.contains("cuemark: error: Invalid Audio File")) << err.toStdString();
+    process.terminate();
+    const bool ended = process.waitForFinished(15000);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished();
+    }
+    EXPECT_TRUE(ended);
+}
+
 TEST(ShellIntegration, EntriesNameTheRunningProgramAndFollowItWhenMoved) {
     TProgram first;
     // The user's own associations and defaults must survive.
