@@ -27,20 +27,29 @@ protected:
 
     // Plays [startMs, endMs) of path to its end and returns the captured samples.
     std::vector<int16_t> PlayRange(const std::string& path, uint32_t startMs, uint32_t endMs,
-                                   int16_t force = 0) {
+                                   int channels, int16_t force = 0) {
         const uint32_t handle = SN_GetHandlePlay(0, 0, path.c_str());
         EXPECT_NE(handle, 0u) << LastError();
         SN_ForceCodec(handle, force);
         EXPECT_EQ(SN_PlayStartXY(handle, startMs, endMs), 0) << LastError();
         EXPECT_TRUE(WaitForStatus(handle, SN_STATUS_DONE));
         EXPECT_EQ(SN_PlayStop(handle), 0);
-        return ReadCapture();
+        return ReadCapture(channels);
     }
 
-    std::vector<int16_t> ReadCapture() const {
+    // The captured samples, less whole device buffers of silence that SDL writes while the
+    // device is still paused (a tone never has 1024 zero frames in a row).
+    std::vector<int16_t> ReadCapture(int channels = 2) const {
         const std::vector<uint8_t> bytes = Fixtures::ReadBytes(Capture);
         std::vector<int16_t> samples(bytes.size() / 2);
         std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        const size_t block = 1024 * static_cast<size_t>(channels);
+        size_t skip = 0;
+        while (skip + block <= samples.size() &&
+               std::all_of(samples.begin() + skip, samples.begin() + skip + block,
+                           [](int16_t v) { return v == 0; }))
+            skip += block;
+        samples.erase(samples.begin(), samples.begin() + skip);
         return samples;
     }
 
@@ -82,7 +91,7 @@ TEST_P(SonaraDiskPcm, RangeReachesTheDeviceExactly) {
     const size_t first = size_t(c.StartMs) * c.Rate / 1000;
     const size_t last = c.EndMs ? std::min(frames, size_t(c.EndMs) * c.Rate / 1000) : frames;
 
-    const std::vector<int16_t> captured = PlayRange(path, c.StartMs, c.EndMs);
+    const std::vector<int16_t> captured = PlayRange(path, c.StartMs, c.EndMs, c.Channels);
     ASSERT_GE(captured.size(), (last - first) * c.Channels);
     const std::vector<int16_t> expected(file.begin() + first * c.Channels,
                                         file.begin() + last * c.Channels);
@@ -144,7 +153,7 @@ TEST_F(SonaraDisk, MpegRangesMatchTheDecodedFileWithinOneFrame) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Path + (c.Force ? " forced" : ""));
         const std::vector<int16_t> reference = Fixtures::ReadSamples16(c.Reference);
-        const std::vector<int16_t> captured = WithoutTrailingSilence(PlayRange(c.Path, 1000, 2000, c.Force), 2);
+        const std::vector<int16_t> captured = WithoutTrailingSilence(PlayRange(c.Path, 1000, 2000, 2, c.Force), 2);
         const size_t wantFrames = 44100;
         EXPECT_NEAR(double(captured.size() / 2), double(wantFrames), 1152.0);
         double rms = 0;

@@ -261,6 +261,7 @@ std::vector<int16_t> ReadSamples16(const std::string& path) {
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (!file)
         return {};
+    sf_command(file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE); // floats: scale, not truncate
     std::vector<int16_t> samples;
     std::vector<int16_t> block(4096 * static_cast<size_t>(info.channels));
     for (;;) {

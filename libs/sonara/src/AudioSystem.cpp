@@ -24,6 +24,14 @@ bool TAudioSystem::Ensure(std::string& error) {
     return true;
 }
 
+void TAudioSystem::Shutdown() {
+    std::lock_guard guard(InitLock());
+    if (!Started)
+        return;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    Started = false;
+}
+
 int TAudioSystem::DeviceCount() {
     std::string error;
     if (!Ensure(error))

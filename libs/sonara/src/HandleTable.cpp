@@ -1,8 +1,10 @@
 #include "HandleTable.h"
 
 THandleTable& THandleTable::Instance() {
-    static THandleTable table;
-    return table;
+    // Never destroyed: the library's unload hook empties it, whatever the order of static
+    // destructors at process exit.
+    static THandleTable* table = new THandleTable;
+    return *table;
 }
 
 uint32_t THandleTable::Add(std::shared_ptr<THandle> handle) {

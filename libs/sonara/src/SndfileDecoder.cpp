@@ -14,6 +14,8 @@ std::unique_ptr<TDecoder> TSndfileDecoder::Open(const std::string& path, std::st
         error = "libsndfile cannot decode this file: no audio stream";
         return nullptr;
     }
+    // Float and double samples are read as 16-bit: scale them, or they truncate to silence.
+    sf_command(decoder->File, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
     return decoder;
 }
 

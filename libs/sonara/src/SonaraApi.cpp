@@ -34,6 +34,13 @@ std::shared_ptr<THandle> FindOrFail(uint32_t handle) {
     return found;
 }
 
+// When the program unloads the library, no device, decoder or SDL driver thread may outlive
+// it (SDL's hot-plug thread would run code that is about to be unmapped).
+__attribute__((destructor)) void UnloadLibrary() {
+    THandleTable::Instance().RemoveAll();
+    TAudioSystem::Shutdown();
+}
+
 } // namespace
 
 extern "C" {
