@@ -30,9 +30,9 @@ struct TBenchFolder {
     TBenchFolder() {
         Fixtures::TToneSpec tone;
         tone.Seconds = 20.0;
-        const std::string seeds[] = {Dir.File("seed16.wav"), Dir.File("seed24.wav"),
+        const std::string seeds[] = {Dir.File("seed16.wav"),  Dir.File("seed24.wav"),
                                      Dir.File("seedcbr.mp3"), Dir.File("seedvbr.mp3"),
-                                     Dir.File("seed.mp2"), Dir.File("seedmp2.wav")};
+                                     Dir.File("seed.mp2"),    Dir.File("seedmp2.wav")};
         Fixtures::WritePcmWav(seeds[0], tone, SF_FORMAT_PCM_16);
         Fixtures::WritePcmWav(seeds[1], tone, SF_FORMAT_PCM_24);
         Fixtures::WriteMp3(seeds[2], tone, false, 192);
@@ -127,7 +127,8 @@ double BestOf(int runs, const std::function<void()>& pass) {
         const auto begin = std::chrono::steady_clock::now();
         pass();
         best = std::min(best, std::chrono::duration<double, std::milli>(
-                                  std::chrono::steady_clock::now() - begin).count());
+                                  std::chrono::steady_clock::now() - begin)
+                                  .count());
     }
     return best;
 }
@@ -143,9 +144,10 @@ int main(int argc, char** argv) {
 
     const double sonara = BestOf(3, SonaraPass);
     const double bare = BestOf(3, BarePass);
-    std::printf("format + length over %d files: %.1f ms (%.1f us per file); bare libraries %.1f ms; "
-                "ratio %.2f\n",
-                kFileCount, sonara, sonara * 1000 / kFileCount, bare, sonara / bare);
+    std::printf(
+        "format + length over %d files: %.1f ms (%.1f us per file); bare libraries %.1f ms; "
+        "ratio %.2f\n",
+        kFileCount, sonara, sonara * 1000 / kFileCount, bare, sonara / bare);
     double worst = 0;
     for (int i = 0; i < 20; ++i) {
         const std::string& file = Folder().Files[static_cast<size_t>(i % 6)];
@@ -153,7 +155,8 @@ int main(int argc, char** argv) {
         const auto begin = std::chrono::steady_clock::now();
         SN_PlayStartXY(handle, 5000, 0);
         worst = std::max(worst, std::chrono::duration<double, std::milli>(
-                                    std::chrono::steady_clock::now() - begin).count());
+                                    std::chrono::steady_clock::now() - begin)
+                                    .count());
         SN_PlayStop(handle);
     }
     std::printf("SN_PlayStartXY on the dummy driver: worst of 20 starts %.2f ms; ratio to the "

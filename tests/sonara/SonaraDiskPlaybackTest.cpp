@@ -153,7 +153,8 @@ TEST_F(SonaraDisk, MpegRangesMatchTheDecodedFileWithinOneFrame) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Path + (c.Force ? " forced" : ""));
         const std::vector<int16_t> reference = Fixtures::ReadSamples16(c.Reference);
-        const std::vector<int16_t> captured = WithoutTrailingSilence(PlayRange(c.Path, 1000, 2000, 2, c.Force), 2);
+        const std::vector<int16_t> captured =
+            WithoutTrailingSilence(PlayRange(c.Path, 1000, 2000, 2, c.Force), 2);
         const size_t wantFrames = 44100;
         EXPECT_NEAR(double(captured.size() / 2), double(wantFrames), 1152.0);
         double rms = 0;

@@ -46,8 +46,9 @@ TEST_F(SonaraDummy, PositionFollowsTheClockAndNeverGoesBack) {
             previous = now;
             SleepMs(20);
         }
-        const double elapsed = std::chrono::duration<double, std::milli>(
-                                   std::chrono::steady_clock::now() - started).count();
+        const double elapsed =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count();
         const uint32_t position = SN_PlayGetTimeMs(handle);
         // Loose: the position moved on by roughly the wall-clock time, give or take buffers.
         EXPECT_GT(position, 1000 + elapsed / 3);

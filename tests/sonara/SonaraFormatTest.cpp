@@ -13,7 +13,8 @@ namespace {
 
 struct TFormatCase {
     const char* Name;
-    int Kind; // 0 PCM (libsndfile subtype in Subtype), 1 MP3 CBR, 2 MP3 VBR, 3 MP2, 4 MP2 in WAV, 5 MP3 in WAV
+    int Kind; // 0 PCM (libsndfile subtype in Subtype), 1 MP3 CBR, 2 MP3 VBR, 3 MP2, 4 MP2 in WAV, 5
+              // MP3 in WAV
     int Subtype;
     int Rate;
     int Channels;
@@ -63,7 +64,8 @@ const TFormatCase kCases[] = {
     {"ulaw", 0, SF_FORMAT_ULAW, 22050, 1, 1.0, "u-Law 8 bit", "22050 Hz Mono", 0},
     {"alaw", 0, SF_FORMAT_ALAW, 44100, 2, 1.0, "A-Law 8 bit", "44100 Hz Stereo", 0},
     {"ima", 0, SF_FORMAT_IMA_ADPCM, 22050, 1, 1.0, "IMA ADPCM 4 bit", "22050 Hz Mono", 0},
-    {"msadpcm", 0, SF_FORMAT_MS_ADPCM, 44100, 2, 1.0, "Microsoft ADPCM 4 bit", "44100 Hz Stereo", 0},
+    {"msadpcm", 0, SF_FORMAT_MS_ADPCM, 44100, 2, 1.0, "Microsoft ADPCM 4 bit", "44100 Hz Stereo",
+     0},
     {"mp3cbr", 1, 0, 44100, 2, 3.0, "MPEG-1 Layer III 128 kbps", "44100 Hz Stereo", kFrame44},
     {"mp3vbr", 2, 0, 44100, 2, 3.0, "MPEG-1 Layer III VBR", "44100 Hz Stereo", kFrame44},
     {"mp3mono48", 1, 0, 48000, 1, 2.0, "MPEG-1 Layer III 128 kbps", "48000 Hz Mono", kFrame48},
@@ -157,15 +159,16 @@ TEST(SonaraFormatFailures, UnplayableInputsAnswerZero) {
     ASSERT_TRUE(Fixtures::WriteBytes(dir.File("riffonly.wav"),
                                      {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}));
     // MPEG-in-WAV whose data chunk holds no frames.
-    std::vector<uint8_t> fakeMpeg = {'R', 'I', 'F', 'F', 60, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                     'f', 'm', 't', ' ', 16, 0,  0, 0, 0x50, 0, 2, 0,
-                                     0x80, 0xBB, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0,
-                                     'd', 'a', 't', 'a', 16, 0, 0, 0};
+    std::vector<uint8_t> fakeMpeg = {'R', 'I', 'F',  'F',  60,  0,   0,   0,  'W', 'A',  'V',
+                                     'E', 'f', 'm',  't',  ' ', 16,  0,   0,  0,   0x50, 0,
+                                     2,   0,   0x80, 0xBB, 0,   0,   0,   0,  0,   0,    1,
+                                     0,   0,   0,    'd',  'a', 't', 'a', 16, 0,   0,    0};
     fakeMpeg.resize(fakeMpeg.size() + 16, 0x11);
     ASSERT_TRUE(Fixtures::WriteBytes(dir.File("nompeg.wav"), fakeMpeg));
-    const std::string paths[] = {dir.File("missing.wav"), dir.File("folder"), "",
-                                 dir.File("empty.wav"), dir.File("text.mp3"),
-                                 dir.File("riffonly.wav"), dir.File("nompeg.wav")};
+    const std::string paths[] = {
+        dir.File("missing.wav"), dir.File("folder"),   "",
+        dir.File("empty.wav"),   dir.File("text.mp3"), dir.File("riffonly.wav"),
+        dir.File("nompeg.wav")};
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         char a[128] = "stale", b[128] = "stale";

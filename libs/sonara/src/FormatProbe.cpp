@@ -15,7 +15,9 @@ uint32_t Le32(const uint8_t* p) {
     return (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
 }
 
-uint64_t Le64(const uint8_t* p) { return Le32(p) | (uint64_t(Le32(p + 4)) << 32); }
+uint64_t Le64(const uint8_t* p) {
+    return Le32(p) | (uint64_t(Le32(p + 4)) << 32);
+}
 
 std::string ChannelText(int rate, int channels) {
     std::string text = std::to_string(rate) + " Hz ";
@@ -171,8 +173,9 @@ TAudioFileInfo TFormatProbe::Probe(const std::string& path) {
     // anything else is left alone rather than handed to libsndfile's own MPEG sniffing.
     info = TAudioFileInfo{};
     static const char* const kMagics[] = {"FORM", "fLaC", "OggS", ".snd", "caff", "RIFX"};
-    const bool known = got >= 4 && std::any_of(std::begin(kMagics), std::end(kMagics),
-                                               [&](const char* m) { return std::memcmp(head, m, 4) == 0; });
+    const bool known =
+        got >= 4 && std::any_of(std::begin(kMagics), std::end(kMagics),
+                                [&](const char* m) { return std::memcmp(head, m, 4) == 0; });
     if (!known || !ProbeSndfile(path, info))
         info.Error = "The file is not a recognised audio file";
     return info;

@@ -26,7 +26,8 @@ bool THandle::Start(uint32_t startMs, uint32_t endMs, int bufferFrames, std::str
     if (totalFrames == 0)
         totalFrames = Info.Frames * rate / static_cast<uint64_t>(std::max(Info.SampleRate, 1));
     const uint64_t startFrame = uint64_t(startMs) * rate / 1000;
-    uint64_t endFrame = endMs == 0 ? totalFrames : std::min(totalFrames, uint64_t(endMs) * rate / 1000);
+    uint64_t endFrame =
+        endMs == 0 ? totalFrames : std::min(totalFrames, uint64_t(endMs) * rate / 1000);
     LastRate = static_cast<int>(rate);
     if (totalFrames == 0 || startFrame >= endFrame) {
         // Nothing to play: the handle is done at once, at the requested place.

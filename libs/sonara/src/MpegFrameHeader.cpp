@@ -30,8 +30,8 @@ bool TMpegFrameHeader::Parse(const uint8_t* p) {
         Length = static_cast<uint32_t>((12 * BitrateKbps * 1000 / SampleRate + Padding) * 4);
     } else {
         SamplesPerFrame = (Layer == 3 && Version != 10) ? 576 : 1152;
-        Length = static_cast<uint32_t>(SamplesPerFrame / 8 * BitrateKbps * 1000 / SampleRate +
-                                       Padding);
+        Length =
+            static_cast<uint32_t>(SamplesPerFrame / 8 * BitrateKbps * 1000 / SampleRate + Padding);
     }
     return Length > 4;
 }

@@ -26,8 +26,8 @@ uint64_t SkipId3v2(const TFileReader& file, uint64_t pos, uint64_t end) {
         if (file.ReadAt(pos, h, 10) != 10 || std::memcmp(h, "ID3", 3) != 0 ||
             ((h[6] | h[7] | h[8] | h[9]) & 0x80))
             break;
-        const uint64_t size = (uint64_t(h[6]) << 21) | (uint64_t(h[7]) << 14) |
-                              (uint64_t(h[8]) << 7) | h[9];
+        const uint64_t size =
+            (uint64_t(h[6]) << 21) | (uint64_t(h[7]) << 14) | (uint64_t(h[8]) << 7) | h[9];
         pos += 10 + size + ((h[5] & 0x10) ? 10 : 0);
     }
     return pos;
@@ -120,8 +120,8 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
     bool haveCount = false;
     uint64_t samples = 0;
     const size_t xing = first.XingOffset();
-    if (xing + 8 <= frame.size() && (std::memcmp(&frame[xing], "Xing", 4) == 0 ||
-                                     std::memcmp(&frame[xing], "Info", 4) == 0)) {
+    if (xing + 8 <= frame.size() &&
+        (std::memcmp(&frame[xing], "Xing", 4) == 0 || std::memcmp(&frame[xing], "Info", 4) == 0)) {
         vbr = frame[xing] == 'X';
         const uint32_t flags = Be32(&frame[xing + 4]);
         size_t p = xing + 8;
@@ -152,9 +152,9 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
 
     // A damaged tag can claim any count: it must fit the bytes there are.
     if (haveCount) {
-        const uint64_t minFrameBytes =
-            uint64_t(first.SamplesPerFrame) * (first.Version == 10 ? 32 : 8) * 125 /
-            uint64_t(first.SampleRate);
+        const uint64_t minFrameBytes = uint64_t(first.SamplesPerFrame) *
+                                       (first.Version == 10 ? 32 : 8) * 125 /
+                                       uint64_t(first.SampleRate);
         const uint64_t frames = samples / first.SamplesPerFrame;
         if (frames * minFrameBytes > end - firstPos + first.Length) {
             haveCount = false;
@@ -188,7 +188,8 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
     info.Frames = samples;
     info.TextA = VersionName(first.Version) + " Layer " + LayerName(first.Layer) +
                  (vbr ? std::string(" VBR") : " " + std::to_string(first.BitrateKbps) + " kbps");
-    info.TextB = std::to_string(first.SampleRate) + " Hz " + (first.Channels == 1 ? "Mono" : "Stereo");
+    info.TextB =
+        std::to_string(first.SampleRate) + " Hz " + (first.Channels == 1 ? "Mono" : "Stereo");
     return true;
 }
 
@@ -203,7 +204,8 @@ uint64_t TMpegMeter::ScanFrames(const TFileReader& file, uint64_t begin, uint64_
     while (pos + 4 <= end) {
         if (pos < bufStart || pos + 4 > bufStart + bufLen) {
             bufStart = pos;
-            bufLen = file.ReadAt(pos, buf.data(), static_cast<size_t>(std::min<uint64_t>(kBlock, end - pos)));
+            bufLen = file.ReadAt(pos, buf.data(),
+                                 static_cast<size_t>(std::min<uint64_t>(kBlock, end - pos)));
             if (bufLen < 4)
                 break;
         }

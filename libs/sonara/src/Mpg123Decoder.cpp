@@ -106,7 +106,8 @@ bool TMpg123Decoder::Seek(uint64_t frame) {
         return false;
     std::vector<int16_t> scratch(1152 * static_cast<size_t>(ChannelCount));
     for (uint64_t left = frame - landing; left > 0;) {
-        const size_t got = Read(scratch.data(), static_cast<size_t>(std::min<uint64_t>(left, 1152)));
+        const size_t got =
+            Read(scratch.data(), static_cast<size_t>(std::min<uint64_t>(left, 1152)));
         if (got == 0)
             return false;
         left -= got;

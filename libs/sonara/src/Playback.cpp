@@ -21,7 +21,8 @@ bool TPlayback::Start(const std::string& deviceName, int bufferFrames, std::stri
     }
     // Pre-decode the first buffer so the device has samples the moment it starts.
     Pending.resize(static_cast<size_t>(bufferFrames) * Channels);
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(bufferFrames, EndFrame - StartFrame));
+    const size_t want =
+        static_cast<size_t>(std::min<uint64_t>(bufferFrames, EndFrame - StartFrame));
     const size_t got = Decoder->Read(Pending.data(), want);
     if (got == 0 && want > 0) {
         error = "The audio of this file cannot be decoded at the start position";
@@ -86,7 +87,8 @@ void TPlayback::Fill(int16_t* out, size_t frames) {
     std::lock_guard guard(Mutex);
     const auto now = std::chrono::steady_clock::now();
     // The previous buffer is what the device plays from now on.
-    const int64_t heardNow = std::max<int64_t>(0, static_cast<int64_t>(Handed) - DeviceBufferFrames);
+    const int64_t heardNow =
+        std::max<int64_t>(0, static_cast<int64_t>(Handed) - DeviceBufferFrames);
     if (!Paused) {
         AnchorFrames = std::max(AnchorFrames, heardNow);
         AnchorTime = now;
@@ -101,7 +103,8 @@ void TPlayback::Fill(int16_t* out, size_t frames) {
     }
     const uint64_t rangeFrames = EndFrame - StartFrame;
     while (n < frames && !Exhausted) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(frames - n, rangeFrames - Decoded));
+        const size_t want =
+            static_cast<size_t>(std::min<uint64_t>(frames - n, rangeFrames - Decoded));
         const size_t got = want ? Decoder->Read(out + n * channels, want) : 0;
         n += got;
         Decoded += got;
@@ -116,7 +119,8 @@ void TPlayback::Fill(int16_t* out, size_t frames) {
 uint64_t TPlayback::PositionLocked(std::chrono::steady_clock::time_point now) {
     int64_t heard = AnchorFrames;
     if (!Paused) {
-        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - AnchorTime);
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::microseconds>(now - AnchorTime);
         heard += elapsed.count() * Rate / 1000000;
     }
     heard = std::clamp<int64_t>(heard, 0, static_cast<int64_t>(Handed));

@@ -46,7 +46,7 @@ private:
     SDL_AudioDeviceID Device = 0;
     int DeviceBufferFrames = 0;
 
-    std::mutex Mutex; // shared with the callback
+    std::mutex Mutex;             // shared with the callback
     std::vector<int16_t> Pending; // decoded ahead before the device starts
     size_t PendingUsed = 0;
     uint64_t Decoded = 0; // frames of the range decoded so far
