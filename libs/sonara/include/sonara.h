@@ -28,17 +28,24 @@ SONARA_API int16_t SN_GetNumOutputDevices(void);
 SONARA_API int16_t SN_GetOutputDeviceName(int16_t index, char* buffer, int32_t size);
 /* A new non-zero handle when the file can be decoded, else 0. */
 SONARA_API uint32_t SN_GetHandlePlay(int32_t reserved, int16_t device, const char* path);
-/* Sets the device buffer size in frames (count of buffers kept for later use). */
+/* Sets the device buffer size in frames (count of buffers kept for later use). The size is
+ * kept between 512 and 1024 frames and applies to the next start; 0 on success. */
 SONARA_API int16_t SN_SetBuffers(int32_t count, int32_t frames);
+/* Stops and forgets one handle; 0 on success, non-zero for an unknown handle. */
 SONARA_API int16_t SN_FreeHandlePlay(uint32_t handle);
+/* Stops and forgets every handle. */
 SONARA_API int16_t SN_FreeHandlePlayAll(void);
 /* Playing length in ms; 0 when it cannot be measured. */
 SONARA_API uint32_t SN_PlayGetLengthMsFile(const char* path);
+/* Playing length of a handle's file in ms; 0 for an unknown handle. */
 SONARA_API uint32_t SN_PlayGetLengthMs(uint32_t handle);
-/* 0 when playback of [startMs, endMs) started; endMs 0 plays to the end of the file. */
+/* 0 when playback of [startMs, endMs) started; endMs 0 plays to the end of the file.
+ * A start at or beyond the end plays nothing: 0, and the handle reports done at once. */
 SONARA_API int16_t SN_PlayStartXY(uint32_t handle, uint32_t startMs, uint32_t endMs);
+/* Pause holds the output and the position; resume goes on. 0 on success. */
 SONARA_API int16_t SN_PlayPause(uint32_t handle);
 SONARA_API int16_t SN_PlayResume(uint32_t handle);
+/* Stops at once and releases the handle with its device and decoder; 0 on success. */
 SONARA_API int16_t SN_PlayStop(uint32_t handle);
 /* Position of the sample the device is playing now, in ms from the start of the file. */
 SONARA_API uint32_t SN_PlayGetTimeMs(uint32_t handle);
