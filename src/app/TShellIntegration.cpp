@@ -100,10 +100,10 @@ QString EscapeValue(const QString& text) {
 } // namespace
 
 QStringList TShellIntegration::MimeTypes() {
-    return {QStringLiteral("audio/x-wav"), QStringLiteral("audio/wav"),
+    return {QStringLiteral("audio/x-wav"),    QStringLiteral("audio/wav"),
             QStringLiteral("audio/vnd.wave"), QStringLiteral("video/mpeg"),
-            QStringLiteral("audio/mp2"), QStringLiteral("audio/x-mp2"),
-            QStringLiteral("audio/mpeg"), TmcType};
+            QStringLiteral("audio/mp2"),      QStringLiteral("audio/x-mp2"),
+            QStringLiteral("audio/mpeg"),     TmcType};
 }
 
 QString TShellIntegration::DesktopEntryPath() {
@@ -156,8 +156,7 @@ QString TShellIntegration::DesktopEntryText(const QString& executablePath) {
                           "Terminal=false\n"
                           "NoDisplay=true\n"
                           "MimeType=%2;\n")
-        .arg(ExecLine(executablePath, QStringLiteral("%f")),
-             MimeTypes().join(QLatin1Char(';')));
+        .arg(ExecLine(executablePath, QStringLiteral("%f")), MimeTypes().join(QLatin1Char(';')));
 }
 
 QString TShellIntegration::MimePackageText() {
@@ -260,8 +259,7 @@ QString TShellIntegration::AddAssociations(const QString& mimeAppsText) {
 void TShellIntegration::Register(const QString& executablePath) {
     if (executablePath.isEmpty())
         return;
-    const bool entryChanged =
-        WriteIfChanged(DesktopEntryPath(), DesktopEntryText(executablePath));
+    const bool entryChanged = WriteIfChanged(DesktopEntryPath(), DesktopEntryText(executablePath));
     if (WriteIfChanged(MimePackagePath(), MimePackageText()))
         RunQuietly(QStringLiteral("update-mime-database"),
                    {TSettingsLocation::DataHome() + QStringLiteral("/mime")});

@@ -50,8 +50,7 @@ TAudioLibs& Table() {
 }
 
 // Looks one name up; on failure records "<name> not found".
-template <typename F>
-bool BindOne(void* handle, const char* name, F& slot, std::string& missing) {
+template <typename F> bool BindOne(void* handle, const char* name, F& slot, std::string& missing) {
     void* address = dlsym(handle, name);
     if (address == nullptr) {
         missing = name;
@@ -68,9 +67,13 @@ std::string LoaderText() {
 
 } // namespace
 
-const TAudioLibs& AudioLibs() { return Table(); }
+const TAudioLibs& AudioLibs() {
+    return Table();
+}
 
-void SetAudioLibs(const TAudioLibs& table) { Table() = table; }
+void SetAudioLibs(const TAudioLibs& table) {
+    Table() = table;
+}
 
 TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     TResult result;

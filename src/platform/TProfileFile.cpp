@@ -27,7 +27,9 @@ bool SaveLines(const QString& path, const QStringList& lines) {
     return TFileText::WriteAtomically(path, bytes);
 }
 
-bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool Same(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // Section name of a "[name]" line.
 std::optional<QString> SectionOf(const QString& line) {
@@ -53,8 +55,7 @@ std::optional<QString> KeyOf(const QString& line) {
 
 QString ValueOf(const QString& line) {
     QString value = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
-    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
-        value.endsWith(QLatin1Char('"')))
+    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
         value = value.mid(1, value.size() - 2);
     return value;
 }
@@ -116,8 +117,7 @@ QString TProfileFile::ReadString(const QString& section, const QString& key,
     return at >= 0 ? ValueOf(lines[at]) : defaultValue;
 }
 
-int TProfileFile::ReadInteger(const QString& section, const QString& key,
-                              int defaultValue) const {
+int TProfileFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
     bool ok = false;
     const int value = ReadString(section, key, QString()).toInt(&ok, 10);
     return ok ? value : defaultValue;
@@ -160,6 +160,45 @@ bool TProfileFile::EraseSection(const QString& section) {
         changed = true;
     }
     return changed ? SaveLines(Path, lines) : true;
+}
+
+bool TProfileFile::WriteSection(const QString& section,
+                                const QList<QPair<QString, QString>>& entries) {
+    QStringList lines = LoadLines(Path);
+    QStringList body;
+    for (const auto& [key, value] : entries)
+        body.append(OneLine(key).trimmed() + QLatin1Char('=') + OneLine(value));
+    TRange range = FindSection(lines, section);
+    if (range.Header < 0) {
+        lines.append(QLatin1Char('[') + OneLine(section).trimmed() + QLatin1Char(']'));
+        lines.append(body);
+        return SaveLines(Path, lines);
+    }
+    // Keep the blank lines that separate the section from the next one.
+    qsizetype end = range.End;
+    while (end > range.Begin && lines[end - 1].trimmed().isEmpty())
+        --end;
+    lines.erase(lines.begin() + range.Begin, lines.begin() + end);
+    for (qsizetype i = 0; i < body.size(); ++i)
+        lines.insert(range.Begin + i, body[i]);
+    // Later copies of the section (hand-edited files) would shadow nothing but
+    // confuse the reader; drop them.
+    const qsizetype kept = range.Header;
+    for (;;) {
+        qsizetype next = -1;
+        for (qsizetype i = kept + 1; i < lines.size() && next < 0; ++i) {
+            const auto name = SectionOf(lines[i]);
+            if (name && name->compare(section, Qt::CaseInsensitive) == 0)
+                next = i;
+        }
+        if (next < 0)
+            break;
+        qsizetype stop = next + 1;
+        while (stop < lines.size() && !SectionOf(lines[stop]))
+            ++stop;
+        lines.erase(lines.begin() + next, lines.begin() + stop);
+    }
+    return SaveLines(Path, lines);
 }
 
 bool TProfileFile::DeleteKey(const QString& section, const QString& key) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,10 @@ public:
 
     // Remove a section with all its keys (nothing happens when it is missing).
     bool EraseSection(const QString& section);
+    // Replace the whole section by `entries` (key, value) in one write: for lists
+    // such as "Categories" that are erased and written again, this costs one file
+    // replacement instead of one per key, and a crash leaves the old or the new list.
+    bool WriteSection(const QString& section, const QList<QPair<QString, QString>>& entries);
     // Remove one key.
     bool DeleteKey(const QString& section, const QString& key);
 

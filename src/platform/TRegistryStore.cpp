@@ -11,10 +11,10 @@ namespace {
 const QString RootName = QStringLiteral("HKEY_CURRENT_USER");
 
 struct TValue {
-    QString Name;   // "" for the default value
+    QString Name; // "" for the default value
     bool IsString = false;
-    QString Text;   // the string, when IsString
-    QString Raw;    // the data as written in the file otherwise ("dword:00000001", "hex:...")
+    QString Text; // the string, when IsString
+    QString Raw;  // the data as written in the file otherwise ("dword:00000001", "hex:...")
 };
 
 struct TKey {
@@ -148,8 +148,9 @@ QList<TKey> Load(const QString& path) {
             ++at;
         const QString data = line.mid(at);
         if (data == QLatin1String("-")) {
-            current->Values.removeIf(
-                [&](const TValue& v) { return v.Name.compare(value.Name, Qt::CaseInsensitive) == 0; });
+            current->Values.removeIf([&](const TValue& v) {
+                return v.Name.compare(value.Name, Qt::CaseInsensitive) == 0;
+            });
             continue;
         }
         if (data.startsWith(QLatin1Char('"'))) {
@@ -225,8 +226,9 @@ bool TRegistryStore::WriteString(const QString& keyPath, const QString& name,
         QStringList parts;
         for (const QString& part : keyPath.split(QLatin1Char('\\'), Qt::SkipEmptyParts))
             parts.append(part.trimmed());
-        if (!parts.isEmpty() && (parts.first().compare(RootName, Qt::CaseInsensitive) == 0 ||
-                                 parts.first().compare(QLatin1String("HKCU"), Qt::CaseInsensitive) == 0))
+        if (!parts.isEmpty() &&
+            (parts.first().compare(RootName, Qt::CaseInsensitive) == 0 ||
+             parts.first().compare(QLatin1String("HKCU"), Qt::CaseInsensitive) == 0))
             parts.removeFirst();
         parts.prepend(RootName);
         keys.append({parts.join(QLatin1Char('\\')), compare, {}});

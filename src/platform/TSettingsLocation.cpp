@@ -20,15 +20,21 @@ QString TSettingsLocation::ExecutablePath() {
     return path;
 }
 
-QString TSettingsLocation::ExecutableDir() { return QFileInfo(ExecutablePath()).absolutePath(); }
+QString TSettingsLocation::ExecutableDir() {
+    return QFileInfo(ExecutablePath()).absolutePath();
+}
 
-QString TSettingsLocation::ConfigHome() { return XdgHome("XDG_CONFIG_HOME", QStringLiteral(".config")); }
+QString TSettingsLocation::ConfigHome() {
+    return XdgHome("XDG_CONFIG_HOME", QStringLiteral(".config"));
+}
 
 QString TSettingsLocation::DataHome() {
     return XdgHome("XDG_DATA_HOME", QStringLiteral(".local/share"));
 }
 
-QString TSettingsLocation::ConfigDir() { return ConfigHome() + QStringLiteral("/cuemark"); }
+QString TSettingsLocation::ConfigDir() {
+    return ConfigHome() + QStringLiteral("/cuemark");
+}
 
 QString TSettingsLocation::SettingsFilePath() {
     static const QString fileName = QStringLiteral("Cuemark.ini");

@@ -55,7 +55,9 @@ TMessages* SetMessages(TMessages* messages) {
     return previous;
 }
 
-bool TQtMessages::NonInteractive() { return qEnvironmentVariableIsSet("CUEMARK_NONINTERACTIVE"); }
+bool TQtMessages::NonInteractive() {
+    return qEnvironmentVariableIsSet("CUEMARK_NONINTERACTIVE");
+}
 
 TMessages::TButton TQtMessages::UnattendedAnswer(TButtons buttons, TButton defaultButton) {
     if (buttons.testFlag(QMessageBox::No))
@@ -73,8 +75,7 @@ void TQtMessages::Error(const QString& text, QWidget* parent, std::optional<QPoi
         Show(QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok, parent, topLeft);
 }
 
-void TQtMessages::Information(const QString& text, QWidget* parent,
-                              std::optional<QPoint> topLeft) {
+void TQtMessages::Information(const QString& text, QWidget* parent, std::optional<QPoint> topLeft) {
     WriteLine("info", text);
     if (!NonInteractive())
         Show(QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok, parent, topLeft);

@@ -1,11 +1,14 @@
 #include "TScriptedMessages.h"
 
-TScriptedMessages::TScriptedMessages() { Previous = SetMessages(this); }
+TScriptedMessages::TScriptedMessages() {
+    Previous = SetMessages(this);
+}
 
-TScriptedMessages::~TScriptedMessages() { SetMessages(Previous); }
+TScriptedMessages::~TScriptedMessages() {
+    SetMessages(Previous);
+}
 
-void TScriptedMessages::Error(const QString& text, QWidget* parent,
-                              std::optional<QPoint> topLeft) {
+void TScriptedMessages::Error(const QString& text, QWidget* parent, std::optional<QPoint> topLeft) {
     Log.append({TKind::Error, text, QMessageBox::Ok, QMessageBox::Ok, parent, topLeft});
 }
 

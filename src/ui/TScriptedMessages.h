@@ -44,7 +44,10 @@ public:
     QStringList Texts() const;
     // Texts of the boxes of one kind in order.
     QStringList Texts(TKind kind) const;
-    void Clear() { Log.clear(); Answers.clear(); }
+    void Clear() {
+        Log.clear();
+        Answers.clear();
+    }
 
 private:
     QList<TRecord> Log;

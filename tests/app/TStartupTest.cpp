@@ -15,16 +15,16 @@ namespace {
 
 // Binding order of the operations, as start-up must try them.
 const QStringList PlaybackOperations = {
-    "SN_GetWaveFileFormat", "SN_GetNumPlayHandles",   "SN_GetLastError",
+    "SN_GetWaveFileFormat",   "SN_GetNumPlayHandles",   "SN_GetLastError",
     "SN_GetNumOutputDevices", "SN_GetOutputDeviceName", "SN_GetHandlePlay",
-    "SN_SetBuffers",        "SN_FreeHandlePlay",      "SN_FreeHandlePlayAll",
-    "SN_PlayGetLengthMsFile", "SN_PlayGetLengthMs",   "SN_PlayStartXY",
-    "SN_PlayPause",         "SN_PlayResume",          "SN_PlayStop",
-    "SN_PlayGetTimeMs",     "SN_PlayGetTimeMsS",      "SN_Status",
+    "SN_SetBuffers",          "SN_FreeHandlePlay",      "SN_FreeHandlePlayAll",
+    "SN_PlayGetLengthMsFile", "SN_PlayGetLengthMs",     "SN_PlayStartXY",
+    "SN_PlayPause",           "SN_PlayResume",          "SN_PlayStop",
+    "SN_PlayGetTimeMs",       "SN_PlayGetTimeMsS",      "SN_Status",
     "SN_ForceCodec"};
-const QStringList TaggingOperations = {"OpenWavFile",  "CloseWavFile", "GetTagInfo",
-                                       "SetTagInfo",   "GetChunkInfo", "SetChunkInfo",
-                                       "HasId3v2",     "AddId3v2",     "RemoveTag"};
+const QStringList TaggingOperations = {"OpenWavFile", "CloseWavFile", "GetTagInfo",
+                                       "SetTagInfo",  "GetChunkInfo", "SetChunkInfo",
+                                       "HasId3v2",    "AddId3v2",     "RemoveTag"};
 
 QString ReadText(const QString& path) {
     QFile file(path);
@@ -158,8 +158,8 @@ TEST(Startup, FirstMissingOperationIsNamedWithExitCodeMinusOne) {
     for (int k = 0; k < PlaybackOperations.size(); ++k)
         cases.append({QString("sonara%1").arg(k), "riffkit9", PlaybackOperations[k], {"sonara"}});
     for (int k = 0; k < TaggingOperations.size(); ++k)
-        cases.append({"sonara19", QString("riffkit%1").arg(k), TaggingOperations[k],
-                      {"sonara", "riffkit"}});
+        cases.append(
+            {"sonara19", QString("riffkit%1").arg(k), TaggingOperations[k], {"sonara", "riffkit"}});
     for (const TCase& c : cases) {
         SCOPED_TRACE((c.Playback + " " + c.Tagging).toStdString());
         program.UseStub(c.Playback);
@@ -192,9 +192,8 @@ TEST(Startup, RegisterSwitchInAnyCaseEndsBeforeAnyLibraryIsLoaded) {
 TEST(Startup, RegisterAsSecondArgumentIsNotTheSwitch) {
     TProgram program;
     program.RemoveLibraries();
-    for (const QStringList& arguments :
-         {QStringList{"/tmp/x.wav", "/register"}, QStringList{"", "register"},
-          QStringList{"/registerx"}}) {
+    for (const QStringList& arguments : {QStringList{"/tmp/x.wav", "/register"},
+                                         QStringList{"", "register"}, QStringList{"/registerx"}}) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const TRun run = program.Run(arguments);
         ASSERT_TRUE(run.Finished);
@@ -255,8 +254,8 @@ TEST(ShellIntegration, EntriesNameTheRunningProgramAndFollowItWhenMoved) {
     EXPECT_TRUE(entry.contains("\nName=Edit Info\n"));
     EXPECT_TRUE(entry.contains("\nExec=\"" + first.Executable() + "\" %f\n"))
         << entry.toStdString();
-    for (const QString type : {"audio/x-wav", "audio/mpeg", "audio/mp2", "video/mpeg",
-                                "audio/x-cuemark-tmc"})
+    for (const QString type :
+         {"audio/x-wav", "audio/mpeg", "audio/mp2", "video/mpeg", "audio/x-cuemark-tmc"})
         EXPECT_TRUE(entry.contains(type + ";")) << type.toStdString();
 
     const QString package = ReadText(first.DataHome() + "/mime/packages/cuemark.xml");
@@ -266,8 +265,8 @@ TEST(ShellIntegration, EntriesNameTheRunningProgramAndFollowItWhenMoved) {
     const QString serviceMenu =
         ReadText(first.DataHome() + "/kio/servicemenus/cuemark-editinfo.desktop");
     EXPECT_TRUE(serviceMenu.contains("Exec=\"" + first.Executable() + "\" %f"));
-    EXPECT_TRUE(QFileInfo(first.DataHome() + "/kio/servicemenus/cuemark-editinfo.desktop")
-                    .isExecutable());
+    EXPECT_TRUE(
+        QFileInfo(first.DataHome() + "/kio/servicemenus/cuemark-editinfo.desktop").isExecutable());
 
     // The program moved to a folder whose name needs escaping; started twice.
     first.MoveTo("moved $HOME `x` 100%");

@@ -47,7 +47,7 @@ TEST_F(ProfileFile, IntegersThatAreMissingOrNotNumbersReadAsTheDefault) {
     const struct {
         const char* Key;
         int Expected;
-    } cases[] = {{"A", 12}, {"B", -5}, {"C", 42}, {"D", 42}, {"E", 42},
+    } cases[] = {{"A", 12}, {"B", -5}, {"C", 42}, {"D", 42},      {"E", 42},
                  {"F", 42}, {"G", 7},  {"H", 42}, {"Missing", 42}};
     for (const auto& c : cases)
         EXPECT_EQ(ini.ReadInteger("Main", c.Key, 42), c.Expected) << c.Key;
@@ -77,6 +77,17 @@ TEST_F(ProfileFile, EraseSectionRemovesOnlyThatSection) {
     EXPECT_EQ(ini.ReadSectionKeys("Categories"), QStringList{"Category0"});
     ASSERT_TRUE(ini.EraseSection("Missing"));
     EXPECT_EQ(ini.ReadString("Favorites", "0", ""), "/x");
+}
+
+TEST_F(ProfileFile, WriteSectionReplacesAListInOneGo) {
+    WriteText(Path, "[Main]\nTones=1\n[categories]\nCategory0=A\nCategory1=B\nCategory2=C\n\n"
+                    "[Favorites]\n0=/x\n[Categories]\nCategory9=Z\n");
+    TProfileFile ini(Path);
+    ASSERT_TRUE(ini.WriteSection("Categories", {{"Category0", "NEWS"}, {"Category1", "SPOTS"}}));
+    EXPECT_EQ(ReadText(Path), "[Main]\nTones=1\n[categories]\nCategory0=NEWS\nCategory1=SPOTS\n\n"
+                              "[Favorites]\n0=/x\n");
+    ASSERT_TRUE(ini.WriteSection("Columns", {{"7", "Intro"}}));
+    EXPECT_EQ(ini.ReadSectionKeys("columns"), QStringList{"7"});
 }
 
 TEST_F(ProfileFile, MissingFileReadsDefaultsAndFirstWriteCreatesIt) {

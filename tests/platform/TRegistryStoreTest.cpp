@@ -99,7 +99,8 @@ TEST_F(RegistryStore, WritingIntoAnExportKeepsItsOtherValues) {
     TRegistryStore reread(Path);
     EXPECT_EQ(reread.ReadString("Software\\QAV\\Cuemark", "OutputDevice"), "1");
     EXPECT_EQ(reread.ReadString(key, "AudioPath1"), "\\\\server\\share \"spots\"");
-    EXPECT_EQ(reread.ValueNames(key), (QStringList{"AudioPath0", "AudioPath1", "Count", "Blob", ""}));
+    EXPECT_EQ(reread.ValueNames(key),
+              (QStringList{"AudioPath0", "AudioPath1", "Count", "Blob", ""}));
     const QString text = ReadText(Path);
     EXPECT_TRUE(text.contains("\"Count\"=dword:00000002\n"));
     EXPECT_TRUE(text.contains("\"Blob\"=hex:01,02,03,04,05\n"));

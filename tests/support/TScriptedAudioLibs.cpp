@@ -18,7 +18,9 @@ void CopyOut(const std::string& text, char* buffer, int32_t size) {
     buffer[n] = '\0';
 }
 
-std::string Str(const char* text) { return text != nullptr ? text : ""; }
+std::string Str(const char* text) {
+    return text != nullptr ? text : "";
+}
 
 } // namespace
 
@@ -239,7 +241,6 @@ TScriptedAudioLibs::~TScriptedAudioLibs() {
 
 int TScriptedAudioLibs::CallCount(const std::string& name) const {
     const std::string prefix = name + "(";
-    return static_cast<int>(std::count_if(Calls.begin(), Calls.end(), [&](const std::string& c) {
-        return c.rfind(prefix, 0) == 0;
-    }));
+    return static_cast<int>(std::count_if(
+        Calls.begin(), Calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
 }

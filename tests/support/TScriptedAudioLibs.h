@@ -31,19 +31,19 @@ public:
     TScriptedAudioLibs& operator=(const TScriptedAudioLibs&) = delete;
 
     // --- playback answers
-    bool FormatKnown = true;                // SN_GetWaveFileFormat non-zero
-    std::string FormatA = "PCM 16 bit";     // its first text
-    std::string FormatB = "44100 Hz Stereo"; // its second text
+    bool FormatKnown = true;                                    // SN_GetWaveFileFormat non-zero
+    std::string FormatA = "PCM 16 bit";                         // its first text
+    std::string FormatB = "44100 Hz Stereo";                    // its second text
     std::vector<std::string> DeviceNames = {"Scripted Device"}; // SN_GetOutputDeviceName
-    int16_t NumOutputDevices = -1;          // -1: DeviceNames.size() + 1
-    uint32_t NextHandle = 1;                // SN_GetHandlePlay (0 = fails); counts up
-    uint32_t LengthMs = 0;                  // SN_PlayGetLengthMsFile / SN_PlayGetLengthMs
-    int16_t StartResult = 0;                // SN_PlayStartXY (0 = started)
-    int16_t Status = SN_STATUS_DONE;        // SN_Status
-    uint32_t PositionMs = 0;                // SN_PlayGetTimeMs
-    uint32_t PositionSamples = 0;           // SN_PlayGetTimeMsS
-    std::string LastError;                  // SN_GetLastError
-    int16_t NumPlayHandles = 0;             // SN_GetNumPlayHandles
+    int16_t NumOutputDevices = -1;                              // -1: DeviceNames.size() + 1
+    uint32_t NextHandle = 1;         // SN_GetHandlePlay (0 = fails); counts up
+    uint32_t LengthMs = 0;           // SN_PlayGetLengthMsFile / SN_PlayGetLengthMs
+    int16_t StartResult = 0;         // SN_PlayStartXY (0 = started)
+    int16_t Status = SN_STATUS_DONE; // SN_Status
+    uint32_t PositionMs = 0;         // SN_PlayGetTimeMs
+    uint32_t PositionSamples = 0;    // SN_PlayGetTimeMsS
+    std::string LastError;           // SN_GetLastError
+    int16_t NumPlayHandles = 0;      // SN_GetNumPlayHandles
 
     // --- tagging
     std::map<std::string, TFile> Files;
@@ -64,7 +64,7 @@ private:
     friend struct TScriptedAudioLibsOps;
     static TScriptedAudioLibs* Instance;
     TAudioLibs Previous;
-    std::string Open;     // path of the open file
-    TFile Working;        // its tags while open
+    std::string Open; // path of the open file
+    TFile Working;    // its tags while open
     bool LastHasId3v2 = false;
 };

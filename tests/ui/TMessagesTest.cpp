@@ -13,8 +13,8 @@ TEST(QtMessages, UnattendedBoxesWriteOneLineAndTakeTheirDefaultAnswer) {
     messages.Information("Removed read-only attribute");
     const auto yesNo = messages.Question("The information for a.wav changed.\nSave it?",
                                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    const auto okCancel = messages.Confirm("Delete?", QMessageBox::Ok | QMessageBox::Cancel,
-                                           QMessageBox::Ok);
+    const auto okCancel =
+        messages.Confirm("Delete?", QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
     const auto okOnly = messages.Question("Go on?", QMessageBox::Ok, QMessageBox::Ok);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "cuemark: error: SN_PlayStop not found\n"
