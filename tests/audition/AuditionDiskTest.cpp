@@ -27,7 +27,8 @@ TEST(AuditionDisk, HookModePlaysExactlyTheHookRange)
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
     TAudioLibsBinder binder;
-    ASSERT_EQ(binder.Load().Outcome, TAudioLibsBinder::TOutcome::Bound);
+    const TAudioLibsBinder::TResult bound = binder.Load();
+    ASSERT_EQ(bound.Outcome, TAudioLibsBinder::TOutcome::Bound) << bound.Message;
 
     Fixtures::TToneSpec tone;
     tone.Seconds = 3.0;
