@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
@@ -145,20 +147,35 @@ TEST_F(AboutPage, CodecBox) {
     EXPECT_TRUE(page.UseCodec());
 }
 
-// Start-up's own path: the libraries found through their bound operations.
+// The libraries found through their bound operations, as start-up binds them. They
+// are opened by full path here: under ASan the loader's search by name does not see
+// the test program's RUNPATH.
 TEST(AboutPageLibraries, RowsForTheLoadedLibraries) {
     const QDir bin(QCoreApplication::applicationDirPath());
-    if (!QFileInfo::exists(bin.filePath("libsonara.so")) ||
-        !QFileInfo::exists(bin.filePath("libriffkit.so")))
+    const QString sonaraPath = bin.filePath("libsonara.so");
+    const QString riffkitPath = bin.filePath("libriffkit.so");
+    if (!QFileInfo::exists(sonaraPath) || !QFileInfo::exists(riffkitPath))
         GTEST_SKIP() << "the service libraries are not built beside the test";
-    TAudioLibsBinder binder;
-    const auto result = binder.Load();
-    ASSERT_EQ(result.Outcome, TAudioLibsBinder::TOutcome::Bound) << result.Message;
+    void* sonara = dlopen(sonaraPath.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
+    void* riffkit = dlopen(riffkitPath.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(sonara, nullptr) << dlerror();
+    ASSERT_NE(riffkit, nullptr) << dlerror();
+    const TAudioLibs previous = AudioLibs();
+    TAudioLibs libs;
+    libs.SN_GetNumOutputDevices = reinterpret_cast<decltype(libs.SN_GetNumOutputDevices)>(
+        dlsym(sonara, "SN_GetNumOutputDevices"));
+    libs.SN_GetOutputDeviceName = reinterpret_cast<decltype(libs.SN_GetOutputDeviceName)>(
+        dlsym(sonara, "SN_GetOutputDeviceName"));
+    libs.OpenWavFile = reinterpret_cast<decltype(libs.OpenWavFile)>(dlsym(riffkit, "OpenWavFile"));
+    ASSERT_TRUE(libs.SN_GetNumOutputDevices && libs.SN_GetOutputDeviceName && libs.OpenWavFile);
+    SetAudioLibs(libs);
 
     TTempDir dir;
     TRegistryStore registry(QString::fromStdString(dir.File("registry.reg")));
     TAboutPage page;
     page.FillAboutPage(registry, {});
+    SetAudioLibs(previous);
+
     ASSERT_EQ(page.lvwModules->topLevelItemCount(), 2);
     EXPECT_EQ(page.lvwModules->topLevelItem(0)->text(0), "libsonara.so");
     EXPECT_EQ(page.lvwModules->topLevelItem(1)->text(0), "libriffkit.so");
@@ -169,7 +186,7 @@ TEST(AboutPageLibraries, RowsForTheLoadedLibraries) {
     // The test program carries no block of its own.
     EXPECT_EQ(page.lblFileVersion->text(), "?");
     EXPECT_EQ(page.cboOutputDevices->itemText(page.cboOutputDevices->count() - 1), WaveMapper);
-    binder.Release();
+    // The libraries stay loaded to the end of the process, as in the program.
 }
 
 } // namespace
