@@ -13,33 +13,28 @@ constexpr int LastErrorSize = 256;
 }
 
 TAuditionController::TAuditionController(const TAuditionHost& host, QObject* parent)
-    : QObject(parent), Host(host)
-{
+    : QObject(parent), Host(host) {
     TimerSN.setInterval(TimerIntervalMs);
     connect(&TimerSN, &QTimer::timeout, this, &TAuditionController::TimerSN_OnTic);
 }
 
-uint32_t TAuditionController::PositionMs() const
-{
+uint32_t TAuditionController::PositionMs() const {
     return uint32_t(TrackState.Position) * TTrackBarState::MsPerStep;
 }
 
-void TAuditionController::SetButtons(bool play, bool pause)
-{
+void TAuditionController::SetButtons(bool play, bool pause) {
     PlayIsEnabled = play;
     PauseIsEnabled = pause;
 }
 
-void TAuditionController::ShowError(const QString& text)
-{
+void TAuditionController::ShowError(const QString& text) {
     if (Host.ShowError)
         Host.ShowError(text);
     else
         Messages().Error(text);
 }
 
-void TAuditionController::btnPlay_OnClick()
-{
+void TAuditionController::btnPlay_OnClick() {
     const TAudioLibs& libs = AudioLibs();
     if (libs.SN_GetHandlePlay == nullptr)
         return; // no playback library bound: nothing can play
@@ -82,8 +77,7 @@ void TAuditionController::btnPlay_OnClick()
     emit Changed();
 }
 
-void TAuditionController::btnStop_OnClick()
-{
+void TAuditionController::btnStop_OnClick() {
     if (Host.PlayHandle != 0)
         AudioLibs().SN_PlayStop(Host.PlayHandle);
     Host.PlayHandle = 0;
@@ -93,8 +87,7 @@ void TAuditionController::btnStop_OnClick()
     emit Changed();
 }
 
-void TAuditionController::btnPause_OnClick()
-{
+void TAuditionController::btnPause_OnClick() {
     if (Host.PlayHandle == 0)
         return;
     AudioLibs().SN_PlayStop(Host.PlayHandle);
@@ -104,12 +97,10 @@ void TAuditionController::btnPause_OnClick()
     emit Changed();
 }
 
-void TAuditionController::TimerSN_OnTic()
-{
+void TAuditionController::TimerSN_OnTic() {
     const TAudioLibs& libs = AudioLibs();
     // The status is asked afresh in each step: playback may end between the two.
-    if (Host.PlayHandle != 0 && libs.SN_Status(Host.PlayHandle) == SN_STATUS_PLAYING &&
-        !Dragging) {
+    if (Host.PlayHandle != 0 && libs.SN_Status(Host.PlayHandle) == SN_STATUS_PLAYING && !Dragging) {
         const uint32_t ms = libs.SN_PlayGetTimeMs(Host.PlayHandle);
         SetPosition(int(ms / TTrackBarState::MsPerStep));
     }
@@ -117,21 +108,18 @@ void TAuditionController::TimerSN_OnTic()
         btnStop_OnClick();
 }
 
-void TAuditionController::TrackBar_OnMouseDown()
-{
+void TAuditionController::TrackBar_OnMouseDown() {
     Dragging = true;
     ResumeFromTrackBar = true;
 }
 
-void TAuditionController::TrackBar_OnMouseUp()
-{
+void TAuditionController::TrackBar_OnMouseUp() {
     Dragging = false;
     if (Host.PlayHandle != 0)
         btnPlay_OnClick();
 }
 
-void TAuditionController::TrackBar_OnChange()
-{
+void TAuditionController::TrackBar_OnChange() {
     const uint32_t v = PositionMs();
     const uint32_t length = Host.Markers.LengthMs;
     FromStartText = TimeText(v);
@@ -140,8 +128,7 @@ void TAuditionController::TrackBar_OnChange()
     emit Changed();
 }
 
-void TAuditionController::SetPosition(int position)
-{
+void TAuditionController::SetPosition(int position) {
     position = std::clamp(position, 0, TrackState.Maximum);
     if (position == TrackState.Position)
         return;
@@ -149,30 +136,26 @@ void TAuditionController::SetPosition(int position)
     TrackBar_OnChange();
 }
 
-void TAuditionController::ResetTrackBar()
-{
+void TAuditionController::ResetTrackBar() {
     SetPosition(0);
     TrackState.SetScale(Host.Markers.LengthMs);
     emit Changed();
 }
 
-void TAuditionController::ShowLength()
-{
+void TAuditionController::ShowLength() {
     LengthText = TimeText(Host.Markers.LengthMs);
     FromStartText = TimeText(0);
     FromEndText = TimeText(Host.Markers.LengthMs);
     emit Changed();
 }
 
-void TAuditionController::SetSelection(int selStart, int selEnd)
-{
+void TAuditionController::SetSelection(int selStart, int selEnd) {
     TrackState.SelStart = selStart;
     TrackState.SelEnd = selEnd;
     emit Changed();
 }
 
-void TAuditionController::ReleaseAll()
-{
+void TAuditionController::ReleaseAll() {
     if (AudioLibs().SN_FreeHandlePlayAll != nullptr)
         AudioLibs().SN_FreeHandlePlayAll();
     Host.PlayHandle = 0;

@@ -26,8 +26,7 @@ const char* const Id3v1Mark = "cuemarkId3v1Field";
 const char* const NeverDisabledMark = "cuemarkNeverDisabled";
 constexpr int MarkerEditLength = 32;
 
-void SetBase(QLineEdit* edit, const QColor& colour)
-{
+void SetBase(QLineEdit* edit, const QColor& colour) {
     if (edit->palette().color(QPalette::Base) == colour)
         return;
     QPalette palette = edit->palette();
@@ -36,14 +35,12 @@ void SetBase(QLineEdit* edit, const QColor& colour)
     edit->repaint(); // a highlight shows while the thumb passes, not a frame later
 }
 
-void SetText(QLineEdit* edit, const QString& text)
-{
+void SetText(QLineEdit* edit, const QString& text) {
     if (edit->text() != text)
         edit->setText(text);
 }
 
-void SetText(QLabel* label, const QString& text)
-{
+void SetText(QLabel* label, const QString& text) {
     if (label->text() != text)
         label->setText(text);
 }
@@ -51,8 +48,7 @@ void SetText(QLabel* label, const QString& text)
 } // namespace
 
 TAuditionPanel::TAuditionPanel(QWidget* container, const TAuditionHost& host)
-    : QObject(container), Controller(host), Editor(host, Controller)
-{
+    : QObject(container), Controller(host), Editor(host, Controller) {
     BuildControls(container);
     BuildActions(container->window());
     Connect();
@@ -60,10 +56,9 @@ TAuditionPanel::TAuditionPanel(QWidget* container, const TAuditionHost& host)
     Refresh();
 }
 
-void TAuditionPanel::BuildControls(QWidget* c)
-{
+void TAuditionPanel::BuildControls(QWidget* c) {
     const auto transportButton = [c](const char* name, QStyle::StandardPixmap icon,
-                                      const char* hint) {
+                                     const char* hint) {
         auto* button = new QPushButton(c);
         button->setObjectName(QLatin1String(name));
         button->setIcon(c->style()->standardIcon(icon));
@@ -221,8 +216,7 @@ void TAuditionPanel::BuildControls(QWidget* c)
     lblHook->installEventFilter(this);
 }
 
-void TAuditionPanel::BuildActions(QWidget* scope)
-{
+void TAuditionPanel::BuildActions(QWidget* scope) {
     const auto action = [this, scope](const char* name, const QKeySequence& key,
                                       const QString& hint) {
         auto* a = new QAction(hint, this);
@@ -237,8 +231,8 @@ void TAuditionPanel::BuildActions(QWidget* scope)
     ActionStop = action("ActionStop", QKeySequence(Qt::CTRL | Qt::Key_T), QStringLiteral("Stop"));
     ActionPause =
         action("ActionPause", QKeySequence(Qt::CTRL | Qt::Key_U), QStringLiteral("Pause"));
-    ActionSetStart = action("ActionSetStart", QKeySequence(Qt::CTRL | Qt::Key_S),
-                            QStringLiteral("Set Start"));
+    ActionSetStart =
+        action("ActionSetStart", QKeySequence(Qt::CTRL | Qt::Key_S), QStringLiteral("Set Start"));
     ActionSetEnd =
         action("ActionSetEnd", QKeySequence(Qt::CTRL | Qt::Key_E), QStringLiteral("Set End"));
     ActionTones = action("ActionTones", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T),
@@ -247,8 +241,7 @@ void TAuditionPanel::BuildActions(QWidget* scope)
                         QStringLiteral("Hook (Ctrl+Alt+H)"));
 }
 
-void TAuditionPanel::Connect()
-{
+void TAuditionPanel::Connect() {
     // An action runs what its control runs, and only while that control is enabled.
     const auto bind = [this](QAction* action, QAbstractButton* button, auto handler) {
         connect(action, &QAction::triggered, this, [button, handler] {
@@ -283,8 +276,7 @@ void TAuditionPanel::Connect()
     connect(&Editor, &TMarkerEditor::Changed, this, &TAuditionPanel::Refresh);
 }
 
-void TAuditionPanel::Refresh()
-{
+void TAuditionPanel::Refresh() {
     if (Controller.PlayEnabled() != ShownPlayEnabled) {
         ShownPlayEnabled = Controller.PlayEnabled();
         btnPlay->setEnabled(ShownPlayEnabled);
@@ -330,8 +322,7 @@ void TAuditionPanel::Refresh()
     rbtnHook->setChecked(!Editor.ToneMode());
 }
 
-bool TAuditionPanel::eventFilter(QObject* watched, QEvent* event)
-{
+bool TAuditionPanel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
         (watched == lblTones || watched == lblHook))
@@ -339,8 +330,7 @@ bool TAuditionPanel::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void TAuditionPanel::lblTonesHook_OnClick(QLabel* label)
-{
+void TAuditionPanel::lblTonesHook_OnClick(QLabel* label) {
     if (!label->isEnabled())
         return;
     // Selecting the radio button runs its handler, as a click on it would.
@@ -348,7 +338,6 @@ void TAuditionPanel::lblTonesHook_OnClick(QLabel* label)
     button->click();
 }
 
-bool TAuditionPanel::ShiftDown()
-{
+bool TAuditionPanel::ShiftDown() {
     return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
 }

@@ -18,20 +18,17 @@ namespace {
 constexpr int64_t StepMs = TTrackBarState::MsPerStep;
 
 // A signed span in the time text form; a negative one (points crossed) gets a leading "-".
-QString SignedTimeText(int64_t ms)
-{
+QString SignedTimeText(int64_t ms) {
     const auto magnitude = uint32_t(std::min<int64_t>(std::llabs(ms), UINT32_MAX));
     return ms < 0 ? QStringLiteral("-") + TimeText(magnitude) : TimeText(magnitude);
 }
 
-int32_t ClampToInt32(int64_t value)
-{
+int32_t ClampToInt32(int64_t value) {
     return int32_t(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
                                        std::numeric_limits<int32_t>::max()));
 }
 
-int ToStep(int64_t ms)
-{
+int ToStep(int64_t ms) {
     return int(std::clamp<int64_t>(ms / StepMs, std::numeric_limits<int>::min(),
                                    std::numeric_limits<int>::max()));
 }
@@ -40,28 +37,24 @@ int ToStep(int64_t ms)
 
 TMarkerEditor::TMarkerEditor(const TAuditionHost& host, TAuditionController& audition,
                              QObject* parent)
-    : QObject(parent), Host(host), Audition(audition)
-{
+    : QObject(parent), Host(host), Audition(audition) {
     StartCaption = QStringLiteral("&Intro");
     EndCaption = QStringLiteral("&Segue");
     connect(&Audition, &TAuditionController::TrackChanged, this, &TMarkerEditor::Highlight);
 }
 
-void TMarkerEditor::ShowError(const QString& text)
-{
+void TMarkerEditor::ShowError(const QString& text) {
     if (Host.ShowError)
         Host.ShowError(text);
     else
         Messages().Error(text);
 }
 
-QString TMarkerEditor::TimeBeforeEnd(int64_t pointMs) const
-{
+QString TMarkerEditor::TimeBeforeEnd(int64_t pointMs) const {
     return SignedTimeText(int64_t(Host.Markers.LengthMs) - pointMs);
 }
 
-void TMarkerEditor::rbtnTones_OnClick()
-{
+void TMarkerEditor::rbtnTones_OnClick() {
     const TMarkerModel& m = Host.Markers;
     ModeColour = StartColour = EndColour = TonesColour;
     StartCaption = QStringLiteral("&Intro");
@@ -85,8 +78,7 @@ void TMarkerEditor::rbtnTones_OnClick()
     emit Changed();
 }
 
-void TMarkerEditor::rbtnHook_OnClick()
-{
+void TMarkerEditor::rbtnHook_OnClick() {
     const TMarkerModel& m = Host.Markers;
     ModeColour = StartColour = EndColour = HookColour;
     StartCaption = QStringLiteral("Hook &Start");
@@ -111,30 +103,26 @@ void TMarkerEditor::rbtnHook_OnClick()
     emit Changed();
 }
 
-void TMarkerEditor::ShowCurrentMode()
-{
+void TMarkerEditor::ShowCurrentMode() {
     if (Host.ToneMode)
         rbtnTones_OnClick();
     else
         rbtnHook_OnClick();
 }
 
-void TMarkerEditor::ShowHookLength()
-{
+void TMarkerEditor::ShowHookLength() {
     const TMarkerModel& m = Host.Markers;
     HookLengthText.clear();
     if (m.HookStartMs >= 0 && m.HookEndMs >= 0)
         HookLengthText = SignedTimeText(int64_t(m.HookEndMs) - m.HookStartMs);
 }
 
-void TMarkerEditor::Edited(const QString& startBefore, const QString& endBefore)
-{
+void TMarkerEditor::Edited(const QString& startBefore, const QString& endBefore) {
     if ((StartText != startBefore || EndText != endBefore) && Host.MarkersEdited)
         Host.MarkersEdited();
 }
 
-void TMarkerEditor::btnSetStart_OnClick(bool shiftDown)
-{
+void TMarkerEditor::btnSetStart_OnClick(bool shiftDown) {
     TMarkerModel& m = Host.Markers;
     const int32_t p = ClampToInt32(int64_t(Audition.Track().Position) * StepMs);
     const QString startBefore = StartText;
@@ -154,8 +142,7 @@ void TMarkerEditor::btnSetStart_OnClick(bool shiftDown)
     Audition.TrackBar_OnChange();
 }
 
-void TMarkerEditor::btnSetEnd_OnClick(bool shiftDown)
-{
+void TMarkerEditor::btnSetEnd_OnClick(bool shiftDown) {
     TMarkerModel& m = Host.Markers;
     const int32_t p = ClampToInt32(int64_t(Audition.Track().Position) * StepMs);
     const QString startBefore = StartText;
@@ -175,8 +162,7 @@ void TMarkerEditor::btnSetEnd_OnClick(bool shiftDown)
     Audition.TrackBar_OnChange();
 }
 
-void TMarkerEditor::udStart_OnChangingEx(bool up)
-{
+void TMarkerEditor::udStart_OnChangingEx(bool up) {
     TMarkerModel& m = Host.Markers;
     const QString startBefore = StartText;
     int64_t v = int64_t(TextToMs(StartText)) + (up ? StepMs : -StepMs);
@@ -193,8 +179,7 @@ void TMarkerEditor::udStart_OnChangingEx(bool up)
     emit Changed();
 }
 
-void TMarkerEditor::udEnd_OnChangingEx(bool up)
-{
+void TMarkerEditor::udEnd_OnChangingEx(bool up) {
     TMarkerModel& m = Host.Markers;
     const QString endBefore = EndText;
     int64_t v = int64_t(TextToMs(EndText)) + (up ? StepMs : -StepMs);
@@ -212,8 +197,7 @@ void TMarkerEditor::udEnd_OnChangingEx(bool up)
     emit Changed();
 }
 
-void TMarkerEditor::Highlight()
-{
+void TMarkerEditor::Highlight() {
     const TMarkerModel& m = Host.Markers;
     const TTrackBarState& track = Audition.Track();
     const int k = track.Position;
@@ -223,7 +207,8 @@ void TMarkerEditor::Highlight()
     const QColor startBefore = StartColour;
     const QColor endBefore = EndColour;
     if (a > 0)
-        StartColour = track.SelStart - l < k && k < track.SelStart + l ? StartHighlight : ModeColour;
+        StartColour =
+            track.SelStart - l < k && k < track.SelStart + l ? StartHighlight : ModeColour;
     if (b > 0)
         EndColour = track.SelEnd - l < k && k < track.SelEnd + l ? EndHighlight : ModeColour;
     if (StartColour != startBefore || EndColour != endBefore)

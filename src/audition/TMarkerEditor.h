@@ -21,16 +21,17 @@ class TMarkerEditor : public QObject {
     Q_OBJECT
 
 public:
-    static const QColor TonesColour;     // RGB(244, 244, 170)
-    static const QColor HookColour;      // RGB(146, 186, 248)
-    static const QColor StartHighlight;  // red
-    static const QColor EndHighlight;    // green
+    static const QColor TonesColour;    // RGB(244, 244, 170)
+    static const QColor HookColour;     // RGB(146, 186, 248)
+    static const QColor StartHighlight; // red
+    static const QColor EndHighlight;   // green
 
-    static QString HookOrderStartMessage()
-    {
+    static QString HookOrderStartMessage() {
         return QStringLiteral("Hook Start is greater than Hook End");
     }
-    static QString HookOrderEndMessage() { return QStringLiteral("Hook End is less than Hook Start"); }
+    static QString HookOrderEndMessage() {
+        return QStringLiteral("Hook End is less than Hook Start");
+    }
 
     TMarkerEditor(const TAuditionHost& host, TAuditionController& audition,
                   QObject* parent = nullptr);

@@ -1,20 +1,17 @@
 #include "TReadout.h"
 
-TReadout::TReadout(QWidget* parent) : QLabel(parent)
-{
+TReadout::TReadout(QWidget* parent) : QLabel(parent) {
     setAlignment(Qt::AlignCenter);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAutoFillBackground(true);
     setTextInteractionFlags(Qt::NoTextInteraction);
 }
 
-QColor TReadout::Colour() const
-{
+QColor TReadout::Colour() const {
     return palette().color(QPalette::Window);
 }
 
-void TReadout::SetColour(const QColor& colour)
-{
+void TReadout::SetColour(const QColor& colour) {
     if (Colour() == colour)
         return;
     QPalette p = palette();

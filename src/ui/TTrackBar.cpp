@@ -11,14 +11,12 @@ namespace {
 constexpr int ThumbLength = 22;
 }
 
-TTrackBar::TTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent)
-{
+TTrackBar::TTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setTickPosition(QSlider::TicksAbove);
     setMinimumHeight(ThumbLength + 8);
 }
 
-void TTrackBar::SetSelection(int selStart, int selEnd)
-{
+void TTrackBar::SetSelection(int selStart, int selEnd) {
     if (selStart == SelectionStart && selEnd == SelectionEnd)
         return;
     SelectionStart = selStart;
@@ -26,29 +24,25 @@ void TTrackBar::SetSelection(int selStart, int selEnd)
     update();
 }
 
-QSize TTrackBar::sizeHint() const
-{
+QSize TTrackBar::sizeHint() const {
     QSize size = QSlider::sizeHint();
     size.setHeight(std::max(size.height(), ThumbLength + 8));
     return size;
 }
 
-void TTrackBar::mousePressEvent(QMouseEvent* event)
-{
+void TTrackBar::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         emit MouseDown();
     QSlider::mousePressEvent(event);
 }
 
-void TTrackBar::mouseReleaseEvent(QMouseEvent* event)
-{
+void TTrackBar::mouseReleaseEvent(QMouseEvent* event) {
     QSlider::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton)
         emit MouseUp();
 }
 
-void TTrackBar::paintEvent(QPaintEvent*)
-{
+void TTrackBar::paintEvent(QPaintEvent*) {
     // Groove and ticks first, then the band, then the thumb on top of it.
     QPainter painter(this);
     QStyleOptionSlider option;

@@ -3,8 +3,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TUpDown::TUpDown(QWidget* parent) : QWidget(parent)
-{
+TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -16,7 +15,8 @@ TUpDown::TUpDown(QWidget* parent) : QWidget(parent)
         button->setFixedSize(16, 11);
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         layout->addWidget(button);
-        connect(button, &QToolButton::clicked, this, [this, direction] { emit Changing(direction); });
+        connect(button, &QToolButton::clicked, this,
+                [this, direction] { emit Changing(direction); });
         return button;
     };
     Up = arrow(Qt::UpArrow, TDirection::Up);

@@ -12,8 +12,7 @@ class AuditionController : public TAuditionFixture {
 protected:
     void SetUp() override { Load(Audition, 180000); }
 
-    void ExpectState(TState state, const char* where)
-    {
+    void ExpectState(TState state, const char* where) {
         SCOPED_TRACE(where);
         switch (state) {
         case TState::Idle:
@@ -38,8 +37,7 @@ protected:
     }
 
     // One poll with the library playing at positionMs.
-    void TickPlaying(uint32_t positionMs)
-    {
+    void TickPlaying(uint32_t positionMs) {
         Libs.Status = SN_STATUS_PLAYING;
         Libs.PositionMs = positionMs;
         Audition.TimerSN_OnTic();
@@ -48,15 +46,14 @@ protected:
     TAuditionController Audition{Host};
 };
 
-TEST_F(AuditionController, StateTableAcrossPlayPauseStopAndTheEndOfTheFile)
-{
+TEST_F(AuditionController, StateTableAcrossPlayPauseStopAndTheEndOfTheFile) {
     ExpectState(TState::Idle, "at start");
 
     Audition.btnPlay_OnClick();
     ExpectState(TState::Playing, "after Play");
-    EXPECT_EQ(Libs.Calls, (std::vector<std::string>{"SN_GetHandlePlay(0,3,/music/take.wav)",
-                                                     "SN_ForceCodec(1,0)",
-                                                     "SN_PlayStartXY(1,0,0)"}));
+    EXPECT_EQ(Libs.Calls,
+              (std::vector<std::string>{"SN_GetHandlePlay(0,3,/music/take.wav)",
+                                        "SN_ForceCodec(1,0)", "SN_PlayStartXY(1,0,0)"}));
 
     TickPlaying(12345);
     EXPECT_EQ(Audition.Track().Position, 123);
@@ -88,14 +85,13 @@ TEST_F(AuditionController, StateTableAcrossPlayPauseStopAndTheEndOfTheFile)
     EXPECT_EQ(Libs.Calls.back(), "SN_PlayStop(3)");
 }
 
-TEST_F(AuditionController, StatusIsAskedAfreshInEachStepOfATick)
-{
+TEST_F(AuditionController, StatusIsAskedAfreshInEachStepOfATick) {
     Audition.btnPlay_OnClick();
     Libs.Status = SN_STATUS_PLAYING;
     Libs.Calls.clear();
     Audition.TimerSN_OnTic();
-    EXPECT_EQ(Libs.Calls, (std::vector<std::string>{"SN_Status(1)", "SN_PlayGetTimeMs(1)",
-                                                     "SN_Status(1)"}));
+    EXPECT_EQ(Libs.Calls,
+              (std::vector<std::string>{"SN_Status(1)", "SN_PlayGetTimeMs(1)", "SN_Status(1)"}));
     ExpectState(TState::Playing, "still playing");
 }
 
@@ -111,8 +107,7 @@ struct TRangeCase {
 class AuditionRange : public AuditionController,
                       public ::testing::WithParamInterface<TRangeCase> {};
 
-TEST_P(AuditionRange, PlayAsksForTheRangeOfTheModeAndThumb)
-{
+TEST_P(AuditionRange, PlayAsksForTheRangeOfTheModeAndThumb) {
     const TRangeCase& c = GetParam();
     ToneMode = c.ToneMode;
     Markers.HookStartMs = c.HookStartMs;
@@ -139,8 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         TRangeCase{"HookAfterPause", false, 1000, 3000, true, "SN_PlayStartXY(2,5000,0)"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(AuditionController, PauseSurvivesStopSoHookModePlaysFromTheTop)
-{
+TEST_F(AuditionController, PauseSurvivesStopSoHookModePlaysFromTheTop) {
     ToneMode = false;
     Markers.HookStartMs = 1000;
     Markers.HookEndMs = 3000;
@@ -155,22 +149,19 @@ TEST_F(AuditionController, PauseSurvivesStopSoHookModePlaysFromTheTop)
     EXPECT_EQ(LastStart(), "SN_PlayStartXY(3,1000,3000)");
 }
 
-TEST_F(AuditionController, PlayWhilePlayingStopsTheRunningHandleFirst)
-{
+TEST_F(AuditionController, PlayWhilePlayingStopsTheRunningHandleFirst) {
     UseCodec = true;
     Audition.btnPlay_OnClick();
     TickPlaying(4000);
     Libs.Calls.clear();
     Audition.btnPlay_OnClick();
-    EXPECT_EQ(Libs.Calls, (std::vector<std::string>{"SN_PlayStop(1)",
-                                                     "SN_GetHandlePlay(0,3,/music/take.wav)",
-                                                     "SN_ForceCodec(2,1)",
-                                                     "SN_PlayStartXY(2,4000,0)"}));
+    EXPECT_EQ(Libs.Calls,
+              (std::vector<std::string>{"SN_PlayStop(1)", "SN_GetHandlePlay(0,3,/music/take.wav)",
+                                        "SN_ForceCodec(2,1)", "SN_PlayStartXY(2,4000,0)"}));
     ExpectState(TState::Playing, "restarted");
 }
 
-TEST_F(AuditionController, ThumbIsHeldWhileDraggingAndReleaseRestartsFromIt)
-{
+TEST_F(AuditionController, ThumbIsHeldWhileDraggingAndReleaseRestartsFromIt) {
     ToneMode = false; // even in hook mode a release plays from the thumb to the end
     Markers.HookStartMs = 1000;
     Markers.HookEndMs = 3000;
@@ -188,8 +179,7 @@ TEST_F(AuditionController, ThumbIsHeldWhileDraggingAndReleaseRestartsFromIt)
     EXPECT_EQ(Audition.Track().Position, 901);
 }
 
-TEST_F(AuditionController, ReleaseWhileIdleOnlyRemembersTheThumb)
-{
+TEST_F(AuditionController, ReleaseWhileIdleOnlyRemembersTheThumb) {
     Audition.TrackBar_OnMouseDown();
     Audition.SetPosition(300);
     Audition.TrackBar_OnMouseUp();
@@ -200,8 +190,7 @@ TEST_F(AuditionController, ReleaseWhileIdleOnlyRemembersTheThumb)
     EXPECT_EQ(LastStart(), "SN_PlayStartXY(1,30000,0)");
 }
 
-TEST_F(AuditionController, FailuresShowTheLibraryTextAndEnableBothButtons)
-{
+TEST_F(AuditionController, FailuresShowTheLibraryTextAndEnableBothButtons) {
     Libs.LastError = "no such device";
     Libs.NextHandle = 0;
     Audition.btnPlay_OnClick();
@@ -224,8 +213,7 @@ TEST_F(AuditionController, FailuresShowTheLibraryTextAndEnableBothButtons)
     EXPECT_TRUE(Audition.PauseEnabled());
 }
 
-TEST_F(AuditionController, ReadoutsAndScale)
-{
+TEST_F(AuditionController, ReadoutsAndScale) {
     Load(Audition, 183456);
     EXPECT_EQ(Audition.LengthText, "03:03.4");
     EXPECT_EQ(Audition.FromStartText, "00:00.0");
@@ -248,8 +236,7 @@ TEST_F(AuditionController, ReadoutsAndScale)
     EXPECT_EQ(track.Position, 0);
 }
 
-TEST_F(AuditionController, ReleaseAllFreesEveryHandleAndStopsPolling)
-{
+TEST_F(AuditionController, ReleaseAllFreesEveryHandleAndStopsPolling) {
     Audition.btnPlay_OnClick();
     Audition.ReleaseAll();
     EXPECT_EQ(Libs.Calls.back(), "SN_FreeHandlePlayAll()");

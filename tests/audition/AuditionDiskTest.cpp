@@ -20,8 +20,7 @@
 
 namespace {
 
-TEST(AuditionDisk, HookModePlaysExactlyTheHookRange)
-{
+TEST(AuditionDisk, HookModePlaysExactlyTheHookRange) {
     TTempDir dir;
     const std::string capture = dir.File("capture.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -45,8 +44,14 @@ TEST(AuditionDisk, HookModePlaysExactlyTheHookRange)
     markers.HookEndMs = 2100;
     uint32_t handle = 0;
     bool toneMode = false;
-    TAuditionHost host{markers,    handle, toneMode, [&] { return QString::fromStdString(path); },
-                       [] { return 0; }, [] { return false; }, {}, {}};
+    TAuditionHost host{markers,
+                       handle,
+                       toneMode,
+                       [&] { return QString::fromStdString(path); },
+                       [] { return 0; },
+                       [] { return false; },
+                       {},
+                       {}};
     QWidget window;
     auto* panel = new TAuditionPanel(&window, host);
     panel->ResetTrackBar();

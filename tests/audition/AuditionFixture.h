@@ -35,8 +35,7 @@ protected:
                        {}};
 
     // A file of lengthMs loaded: read-outs, scale, thumb at 0, no calls recorded yet.
-    void Load(TAuditionController& audition, uint32_t lengthMs)
-    {
+    void Load(TAuditionController& audition, uint32_t lengthMs) {
         Markers.LengthMs = lengthMs;
         audition.ShowLength();
         audition.ResetTrackBar();
@@ -44,16 +43,14 @@ protected:
     }
 
     // The SN_PlayStartXY calls made so far.
-    std::vector<std::string> Starts() const
-    {
+    std::vector<std::string> Starts() const {
         std::vector<std::string> starts;
         for (const std::string& call : Libs.Calls)
             if (call.rfind("SN_PlayStartXY", 0) == 0)
                 starts.push_back(call);
         return starts;
     }
-    std::string LastStart() const
-    {
+    std::string LastStart() const {
         const auto starts = Starts();
         return starts.empty() ? std::string() : starts.back();
     }

@@ -19,8 +19,7 @@ namespace {
 
 class AuditionPanel : public TAuditionFixture {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Window.resize(320, 170);
         Panel = new TAuditionPanel(&Window, Host);
         Load(Panel->Audition(), 180000);
@@ -31,8 +30,7 @@ protected:
     }
 
     QColor Base(QLineEdit* edit) const { return edit->palette().color(QPalette::Base); }
-    void Key(int key, Qt::KeyboardModifiers modifiers)
-    {
+    void Key(int key, Qt::KeyboardModifiers modifiers) {
         QTest::keyClick(&Window, Qt::Key(key), modifiers);
     }
 
@@ -40,8 +38,7 @@ protected:
     TAuditionPanel* Panel = nullptr; // owned by Window
 };
 
-TEST_F(AuditionPanel, ShortcutsRunTheTransportAndTheMarkers)
-{
+TEST_F(AuditionPanel, ShortcutsRunTheTransportAndTheMarkers) {
     Key(Qt::Key_P, Qt::ControlModifier);
     EXPECT_EQ(LastStart(), "SN_PlayStartXY(1,0,0)");
     EXPECT_FALSE(Panel->btnPlay->isEnabled());
@@ -82,12 +79,11 @@ TEST_F(AuditionPanel, ShortcutsRunTheTransportAndTheMarkers)
     EXPECT_TRUE(Panel->btnPause->isEnabled());
 }
 
-TEST_F(AuditionPanel, ShortcutsDoNothingWhileTheirControlIsDisabled)
-{
+TEST_F(AuditionPanel, ShortcutsDoNothingWhileTheirControlIsDisabled) {
     // The window disables what an MPEG file without ID3v2 cannot store.
-    for (QWidget* w : std::initializer_list<QWidget*>{Panel->btnSetStart, Panel->btnSetEnd,
-                                                      Panel->rbtnTones, Panel->rbtnHook,
-                                                      Panel->lblHook})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Panel->btnSetStart, Panel->btnSetEnd, Panel->rbtnTones,
+                                         Panel->rbtnHook, Panel->lblHook})
         w->setEnabled(false);
     Panel->Audition().SetPosition(50);
     Key(Qt::Key_S, Qt::ControlModifier);
@@ -111,16 +107,15 @@ TEST_F(AuditionPanel, ShortcutsDoNothingWhileTheirControlIsDisabled)
     EXPECT_FALSE(Panel->btnPlay->isEnabled());
 }
 
-TEST_F(AuditionPanel, ModeLabelsSelectTheirModeAndColourTheDisplays)
-{
+TEST_F(AuditionPanel, ModeLabelsSelectTheirModeAndColourTheDisplays) {
     QTest::mouseClick(Panel->lblHook, Qt::LeftButton);
     EXPECT_FALSE(ToneMode);
     EXPECT_TRUE(Panel->rbtnHook->isChecked());
     const QColor hook(146, 186, 248);
     EXPECT_EQ(Base(Panel->edtStart), hook);
     EXPECT_EQ(Base(Panel->edtEnd), hook);
-    for (TReadout* r : {Panel->txtFromStart, Panel->txtLength, Panel->txtFromEnd,
-                        Panel->txtHookLen})
+    for (TReadout* r :
+         {Panel->txtFromStart, Panel->txtLength, Panel->txtFromEnd, Panel->txtHookLen})
         EXPECT_EQ(r->Colour(), hook) << r->objectName().toStdString();
     EXPECT_TRUE(Panel->lblHookLen->isVisible());
     EXPECT_TRUE(Panel->txtHookLen->isVisible());
@@ -137,8 +132,7 @@ TEST_F(AuditionPanel, ModeLabelsSelectTheirModeAndColourTheDisplays)
     EXPECT_EQ(Panel->lblHook->palette().color(QPalette::Window), hook);
 }
 
-TEST_F(AuditionPanel, ShiftClickOnSetStartClearsTheIntro)
-{
+TEST_F(AuditionPanel, ShiftClickOnSetStartClearsTheIntro) {
     Panel->Audition().SetPosition(50);
     QTest::mouseClick(Panel->btnSetStart, Qt::LeftButton);
     EXPECT_EQ(Markers.IntroMs, 5000);
@@ -151,8 +145,7 @@ TEST_F(AuditionPanel, ShiftClickOnSetStartClearsTheIntro)
     EXPECT_EQ(Edits, 2);
 }
 
-TEST_F(AuditionPanel, TrackBarPressHoldsTheThumbAndReleaseRestartsPlayback)
-{
+TEST_F(AuditionPanel, TrackBarPressHoldsTheThumbAndReleaseRestartsPlayback) {
     Panel->btnPlay->click();
     QTest::mousePress(Panel->TrackBar, Qt::LeftButton);
     EXPECT_TRUE(Panel->Audition().Dragging);
@@ -169,8 +162,7 @@ TEST_F(AuditionPanel, TrackBarPressHoldsTheThumbAndReleaseRestartsPlayback)
     EXPECT_EQ(Panel->TrackBar->value(), 1200);
 }
 
-TEST_F(AuditionPanel, ArrowsMoveAMarkerOnlyWhileItsEditIsEnabled)
-{
+TEST_F(AuditionPanel, ArrowsMoveAMarkerOnlyWhileItsEditIsEnabled) {
     QTest::mouseClick(Panel->udStart->UpButton(), Qt::LeftButton);
     QTest::mouseClick(Panel->udStart->UpButton(), Qt::LeftButton);
     EXPECT_EQ(Panel->edtStart->text(), "00:00.2");
@@ -184,8 +176,7 @@ TEST_F(AuditionPanel, ArrowsMoveAMarkerOnlyWhileItsEditIsEnabled)
     EXPECT_EQ(Markers.IntroMs, 200);
 }
 
-TEST_F(AuditionPanel, EditsLightUpAsTheThumbPassesTheirMarkers)
-{
+TEST_F(AuditionPanel, EditsLightUpAsTheThumbPassesTheirMarkers) {
     Markers.IntroMs = 5000;
     Markers.SegueMs = 10000;
     Panel->ShowMarkers();
@@ -196,8 +187,7 @@ TEST_F(AuditionPanel, EditsLightUpAsTheThumbPassesTheirMarkers)
     EXPECT_EQ(Base(Panel->edtEnd), QColor(0, 255, 0));
 }
 
-TEST_F(AuditionPanel, ControlsCarryTheirFixedProperties)
-{
+TEST_F(AuditionPanel, ControlsCarryTheirFixedProperties) {
     EXPECT_EQ(Panel->TrackBar->orientation(), Qt::Horizontal);
     EXPECT_EQ(Panel->TrackBar->tickPosition(), QSlider::TicksAbove);
     EXPECT_EQ(Panel->TrackBar->maximum(), 1800);
@@ -218,16 +208,14 @@ TEST_F(AuditionPanel, ControlsCarryTheirFixedProperties)
         QWidget* Control;
         const char* Hint;
     };
-    for (const TBinding& b : {TBinding{Panel->ActionPlay, "Ctrl+P", Panel->btnPlay, "Play"},
-                              TBinding{Panel->ActionStop, "Ctrl+T", Panel->btnStop, "Stop"},
-                              TBinding{Panel->ActionPause, "Ctrl+U", Panel->btnPause, "Pause"},
-                              TBinding{Panel->ActionSetStart, "Ctrl+S", Panel->btnSetStart,
-                                       "Set Start"},
-                              TBinding{Panel->ActionSetEnd, "Ctrl+E", Panel->btnSetEnd, "Set End"},
-                              TBinding{Panel->ActionTones, "Ctrl+Alt+T", Panel->lblTones,
-                                       "Tones (Ctrl+Alt+T)"},
-                              TBinding{Panel->ActionHook, "Ctrl+Alt+H", Panel->lblHook,
-                                       "Hook (Ctrl+Alt+H)"}}) {
+    for (const TBinding& b :
+         {TBinding{Panel->ActionPlay, "Ctrl+P", Panel->btnPlay, "Play"},
+          TBinding{Panel->ActionStop, "Ctrl+T", Panel->btnStop, "Stop"},
+          TBinding{Panel->ActionPause, "Ctrl+U", Panel->btnPause, "Pause"},
+          TBinding{Panel->ActionSetStart, "Ctrl+S", Panel->btnSetStart, "Set Start"},
+          TBinding{Panel->ActionSetEnd, "Ctrl+E", Panel->btnSetEnd, "Set End"},
+          TBinding{Panel->ActionTones, "Ctrl+Alt+T", Panel->lblTones, "Tones (Ctrl+Alt+T)"},
+          TBinding{Panel->ActionHook, "Ctrl+Alt+H", Panel->lblHook, "Hook (Ctrl+Alt+H)"}}) {
         EXPECT_EQ(b.Action->shortcut().toString(), QLatin1String(b.Keys));
         EXPECT_EQ(b.Control->toolTip(), QLatin1String(b.Hint));
         // Every control sits directly on the container, where the window's enabling

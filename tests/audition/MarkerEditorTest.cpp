@@ -6,14 +6,12 @@ namespace {
 
 class MarkerEditor : public TAuditionFixture {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Load(Audition, 180000); // 3 minutes; line size 18 steps
         Editor.ShowCurrentMode();
     }
 
-    void ExpectModel(int32_t intro, int32_t segue, int32_t hookStart, int32_t hookEnd)
-    {
+    void ExpectModel(int32_t intro, int32_t segue, int32_t hookStart, int32_t hookEnd) {
         EXPECT_EQ(Markers.IntroMs, intro);
         EXPECT_EQ(Markers.SegueMs, segue);
         EXPECT_EQ(Markers.HookStartMs, hookStart);
@@ -40,8 +38,7 @@ struct TSetCase {
 
 class MarkerSet : public MarkerEditor, public ::testing::WithParamInterface<TSetCase> {};
 
-TEST_P(MarkerSet, StoresTheThumbAndRebuildsTheDisplay)
-{
+TEST_P(MarkerSet, StoresTheThumbAndRebuildsTheDisplay) {
     const TSetCase& c = GetParam();
     // Every marker set beforehand, so that Shift visibly clears.
     Markers.IntroMs = 1000;
@@ -70,30 +67,100 @@ TEST_P(MarkerSet, StoresTheThumbAndRebuildsTheDisplay)
 }
 
 // A 3-minute file; the thumb at 2:50.0 is step 1700.
-INSTANTIATE_TEST_SUITE_P(
-    BothModes, MarkerSet,
-    ::testing::Values(
-        TSetCase{"ToneStart", true, false, false, 50, {5000, 2000, 60000, 120000, 0},
-                 "00:05.0", "00:02.0", 50, 1780, 0},
-        TSetCase{"ToneStartShift", true, false, true, 50, {0, 2000, 60000, 120000, 0}, "",
-                 "00:02.0", 0, 1780, 0},
-        TSetCase{"ToneEndIsDistanceFromEnd", true, true, false, 1700,
-                 {1000, 10000, 60000, 120000, 0}, "00:01.0", "00:10.0", 10, 1700, 0},
-        TSetCase{"ToneEndShift", true, true, true, 1700, {1000, 0, 60000, 120000, 0}, "00:01.0",
-                 "", 10, 0, 0},
-        TSetCase{"HookStart", false, false, false, 500, {1000, 2000, 50000, 120000, 0},
-                 "00:50.0", "01:00.0", 500, 1200, 500},
-        TSetCase{"HookStartShift", false, false, true, 500, {1000, 2000, 0, 120000, 0},
-                 "00:00.0", "01:00.0", 0, 1200, 500},
-        TSetCase{"HookEndShownBeforeEnd", false, true, false, 1700,
-                 {1000, 2000, 60000, 170000, 0}, "01:00.0", "00:10.0", 600, 1700, 1700},
-        // A hook end of 0 shows the whole length before the end (and is saved as unset).
-        TSetCase{"HookEndShift", false, true, true, 1700, {1000, 2000, 60000, 0, 0}, "01:00.0",
-                 "03:00.0", 600, 0, 1700}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(BothModes, MarkerSet,
+                         ::testing::Values(TSetCase{"ToneStart",
+                                                    true,
+                                                    false,
+                                                    false,
+                                                    50,
+                                                    {5000, 2000, 60000, 120000, 0},
+                                                    "00:05.0",
+                                                    "00:02.0",
+                                                    50,
+                                                    1780,
+                                                    0},
+                                           TSetCase{"ToneStartShift",
+                                                    true,
+                                                    false,
+                                                    true,
+                                                    50,
+                                                    {0, 2000, 60000, 120000, 0},
+                                                    "",
+                                                    "00:02.0",
+                                                    0,
+                                                    1780,
+                                                    0},
+                                           TSetCase{"ToneEndIsDistanceFromEnd",
+                                                    true,
+                                                    true,
+                                                    false,
+                                                    1700,
+                                                    {1000, 10000, 60000, 120000, 0},
+                                                    "00:01.0",
+                                                    "00:10.0",
+                                                    10,
+                                                    1700,
+                                                    0},
+                                           TSetCase{"ToneEndShift",
+                                                    true,
+                                                    true,
+                                                    true,
+                                                    1700,
+                                                    {1000, 0, 60000, 120000, 0},
+                                                    "00:01.0",
+                                                    "",
+                                                    10,
+                                                    0,
+                                                    0},
+                                           TSetCase{"HookStart",
+                                                    false,
+                                                    false,
+                                                    false,
+                                                    500,
+                                                    {1000, 2000, 50000, 120000, 0},
+                                                    "00:50.0",
+                                                    "01:00.0",
+                                                    500,
+                                                    1200,
+                                                    500},
+                                           TSetCase{"HookStartShift",
+                                                    false,
+                                                    false,
+                                                    true,
+                                                    500,
+                                                    {1000, 2000, 0, 120000, 0},
+                                                    "00:00.0",
+                                                    "01:00.0",
+                                                    0,
+                                                    1200,
+                                                    500},
+                                           TSetCase{"HookEndShownBeforeEnd",
+                                                    false,
+                                                    true,
+                                                    false,
+                                                    1700,
+                                                    {1000, 2000, 60000, 170000, 0},
+                                                    "01:00.0",
+                                                    "00:10.0",
+                                                    600,
+                                                    1700,
+                                                    1700},
+                                           // A hook end of 0 shows the whole length before the end
+                                           // (and is saved as unset).
+                                           TSetCase{"HookEndShift",
+                                                    false,
+                                                    true,
+                                                    true,
+                                                    1700,
+                                                    {1000, 2000, 60000, 0, 0},
+                                                    "01:00.0",
+                                                    "03:00.0",
+                                                    600,
+                                                    0,
+                                                    1700}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(MarkerEditor, HookOrderChecksComeBeforeShiftAndChangeNothing)
-{
+TEST_F(MarkerEditor, HookOrderChecksComeBeforeShiftAndChangeNothing) {
     ToneMode = false;
     Markers.HookStartMs = 60000;
     Markers.HookEndMs = 120000;
@@ -128,8 +195,7 @@ TEST_F(MarkerEditor, HookOrderChecksComeBeforeShiftAndChangeNothing)
     EXPECT_EQ(Boxes.Texts(TScriptedMessages::TKind::Error).size(), 2);
 }
 
-TEST_F(MarkerEditor, ArrowsStartFromTheEditTextAndStopAtZero)
-{
+TEST_F(MarkerEditor, ArrowsStartFromTheEditTextAndStopAtZero) {
     // Tones: from empty edits.
     Editor.udStart_OnChangingEx(true);
     EXPECT_EQ(Editor.StartText, "00:00.1");
@@ -159,8 +225,7 @@ TEST_F(MarkerEditor, ArrowsStartFromTheEditTextAndStopAtZero)
     EXPECT_EQ(Audition.Track().SelStart, 9);
 }
 
-TEST_F(MarkerEditor, CrossedHookPointsShowANegativeLength)
-{
+TEST_F(MarkerEditor, CrossedHookPointsShowANegativeLength) {
     ToneMode = false;
     Markers.HookStartMs = 5000;
     Markers.HookEndMs = 4000;
@@ -174,8 +239,7 @@ TEST_F(MarkerEditor, CrossedHookPointsShowANegativeLength)
     EXPECT_EQ(Editor.EndText, "");
 }
 
-TEST_F(MarkerEditor, ModeSwitchRebuildsFromTheModelWithoutAnEdit)
-{
+TEST_F(MarkerEditor, ModeSwitchRebuildsFromTheModelWithoutAnEdit) {
     Markers = {5000, 10000, 30000, 60000, 180000};
     Audition.SetPosition(700);
     Audition.ResumeFromTrackBar = true;
@@ -208,8 +272,7 @@ TEST_F(MarkerEditor, ModeSwitchRebuildsFromTheModelWithoutAnEdit)
     EXPECT_EQ(Edits, 0);
 }
 
-TEST_F(MarkerEditor, HighlightsWithinOneLineSizeOfAMarker)
-{
+TEST_F(MarkerEditor, HighlightsWithinOneLineSizeOfAMarker) {
     Markers.IntroMs = 5000;   // step 50
     Markers.SegueMs = 10000;  // step 1700
     Editor.ShowCurrentMode(); // line size 18
@@ -234,8 +297,7 @@ TEST_F(MarkerEditor, HighlightsWithinOneLineSizeOfAMarker)
     EXPECT_EQ(Editor.StartColour, TMarkerEditor::HookColour);
 }
 
-TEST_F(MarkerEditor, NoHighlightOnFilesUnderTenSeconds)
-{
+TEST_F(MarkerEditor, NoHighlightOnFilesUnderTenSeconds) {
     Load(Audition, 9900); // line size 0
     Markers.IntroMs = 5000;
     Markers.SegueMs = 4000;
