@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+#include <system_error>
+
 // The operations in binding order; one list drives the names and the binding.
 #define CUEMARK_PLAYBACK_OPERATIONS(X)                                                             \
     X(SN_GetWaveFileFormat)                                                                        \
@@ -60,9 +63,30 @@ template <typename F> bool BindOne(void* handle, const char* name, F& slot, std:
     return true;
 }
 
-std::string LoaderText() {
+// dlopen by file name through the loader's search. When that finds nothing, the
+// executable's own folder is tried as well: the loader applies RUNPATH $ORIGIN
+// only for calls from the executable itself, and a dlopen that is routed through
+// another object (a sanitizer runtime's interceptor) loses it. The loader's text
+// of the first attempt is what the caller reports.
+void* OpenLibrary(const char* name, std::string& failure) {
+    dlerror();
+    if (void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL))
+        return handle;
     const char* text = dlerror();
-    return text != nullptr ? text : "unknown loader error";
+    failure = text != nullptr ? text : "unknown loader error";
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return nullptr;
+    const std::string besideExe = (exe.parent_path() / name).string();
+    if (!std::filesystem::exists(besideExe, error))
+        return nullptr;
+    void* handle = dlopen(besideExe.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        text = dlerror();
+        failure = text != nullptr ? text : failure;
+    }
+    return handle;
 }
 
 } // namespace
@@ -80,11 +104,11 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     TAudioLibs bound;
     std::string missing;
 
-    dlerror();
-    PlaybackHandle = dlopen(PlaybackLibraryName, RTLD_NOW | RTLD_LOCAL);
+    std::string failure;
+    PlaybackHandle = OpenLibrary(PlaybackLibraryName, failure);
     if (PlaybackHandle == nullptr) {
         result.Outcome = TOutcome::PlaybackNotFound;
-        result.Message = "Cannot load playback DLL " + LoaderText();
+        result.Message = "Cannot load playback DLL " + failure;
         result.ExitCode = 0;
         return result;
     }
@@ -94,11 +118,10 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     CUEMARK_PLAYBACK_OPERATIONS(CUEMARK_BIND_PLAYBACK)
 #undef CUEMARK_BIND_PLAYBACK
 
-    dlerror();
-    TaggingHandle = dlopen(TaggingLibraryName, RTLD_NOW | RTLD_LOCAL);
+    TaggingHandle = OpenLibrary(TaggingLibraryName, failure);
     if (TaggingHandle == nullptr) {
         result.Outcome = TOutcome::TaggingNotFound;
-        result.Message = "Cannot load tagging DLL " + LoaderText();
+        result.Message = "Cannot load tagging DLL " + failure;
         result.ExitCode = 0;
         return result;
     }
