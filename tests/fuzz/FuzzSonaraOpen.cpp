@@ -9,7 +9,12 @@
 #include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/fuzz-sonara-" + std::to_string(getpid()) + ".bin";
+    // One scratch file per process, removed when the fuzzer exits.
+    static const struct TScratch {
+        std::string Path = "/tmp/fuzz-sonara-" + std::to_string(getpid()) + ".bin";
+        ~TScratch() { std::remove(Path.c_str()); }
+    } scratch;
+    const std::string& path = scratch.Path;
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         return 0;
