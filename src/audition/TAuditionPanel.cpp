@@ -79,6 +79,7 @@ void TAuditionPanel::BuildControls(QWidget* c) {
     const auto caption = [c](const QString& text) {
         auto* label = new QLabel(text, c);
         label->setAlignment(Qt::AlignCenter);
+        label->setProperty(Id3v1Mark, true); // captions of displays that stay enabled
         return label;
     };
     const auto readout = [c](const char* name) {

@@ -6,6 +6,7 @@
 #include "MP3Genres.h"
 #include "TAboutPage.h"
 #include "TAudioLibs.h"
+#include "TAuditionPanel.h"
 #include "TEditorValidation.h"
 #include "TMaskedEdit.h"
 #include "TMemo.h"
@@ -309,6 +310,14 @@ void TFrmMain::BuildLayout() {
         connect(button, &QToolButton::clicked, this,
                 [this, button] { btnSetTime_OnClick(button); });
     ConnectChangeTracking();
+
+    // Audition and markers on the transport panel; they share the window's state.
+    AuditionPanel = new TAuditionPanel(
+        pnlTransport,
+        TAuditionHost{Markers, PlayHandle, ToneMode, [this] { return CurrentFile; },
+                      [this] { return DeviceIndex; }, [this] { return chkUseCodec->isChecked(); },
+                      [this] { edt_OnChange(); },
+                      [this](const QString& text) { Messages().Error(text, this); }});
 }
 
 QWidget* TFrmMain::CreateField(const QString& key, QWidget* parent) {
@@ -577,9 +586,7 @@ void TFrmMain::WriteSettings() {
 
 void TFrmMain::closeEvent(QCloseEvent* event) {
     // The close box never asks; unsaved changes are dropped.
-    if (AudioLibs().SN_FreeHandlePlayAll != nullptr)
-        AudioLibs().SN_FreeHandlePlayAll();
-    PlayHandle = 0;
+    AuditionPanel->CloseAudition(); // every playback handle is released
     event->accept();
 }
 
@@ -694,13 +701,11 @@ void TFrmMain::EnableFullTagControls(QWidget* container, bool enable) {
 }
 
 void TFrmMain::StopAudition() {
-    if (PlayHandle != 0 && AudioLibs().SN_PlayStop != nullptr)
-        AudioLibs().SN_PlayStop(PlayHandle);
-    PlayHandle = 0;
+    AuditionPanel->StopAudition();
 }
 
 void TFrmMain::ShowMarkers() {
-    // The marker panel on the transport shows Markers in the ToneMode display.
+    AuditionPanel->ShowMarkers();
 }
 
 void TFrmMain::SetSaveEnabled(bool enabled) {
@@ -715,6 +720,7 @@ void TFrmMain::ClearEditor() {
     chkNoFade->setChecked(false);
     Markers.Reset();
     Markers.LengthMs = 0;
+    AuditionPanel->ResetTrackBar();
     ShowMarkers();
     btnAddId3v2->hide();
     for (QWidget* container : EditorContainers())
@@ -848,6 +854,8 @@ void TFrmMain::LoadCurrentFile() {
         open = false;
 
         Markers.LengthMs = AudioLibs().SN_PlayGetLengthMsFile(path.constData());
+        AuditionPanel->ShowLength();
+        AuditionPanel->ResetTrackBar();
         ShowMarkers();
 
         btnAddId3v2->hide();

@@ -19,6 +19,7 @@ class QPushButton;
 class QTabWidget;
 class QToolButton;
 class TAboutPage;
+class TAuditionPanel;
 class TMaskedEdit;
 class TMemo;
 class TProfileFile;
@@ -108,6 +109,7 @@ public:
     QWidget* tabMusic = nullptr;
     QWidget* tabAbout = nullptr;
     QFrame* pnlTransport = nullptr; // audition and marker controls
+    TAuditionPanel* AuditionPanel = nullptr; // the controls on pnlTransport (owned by it)
 
     QLineEdit* edtTitle = nullptr;
     QLineEdit* edtArtist = nullptr;

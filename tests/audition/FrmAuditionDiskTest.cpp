@@ -1,6 +1,8 @@
-// End to end through the real playback library on SDL's disk driver: what the panel's
-// Play sends to the device in hook mode is exactly the hook range of the file.
+// End to end through both real libraries, with SDL's disk driver capturing what is played:
+// a generated file with a stored hook is loaded into the main window, and in hook mode
+// Play sends exactly the hook range to the device, then the transport returns to Idle.
 #include "AudioFixtures.h"
+#include "Main.h"
 #include "TAudioLibs.h"
 #include "TAuditionPanel.h"
 #include "TScriptedMessages.h"
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -20,8 +23,11 @@
 
 namespace {
 
-TEST(AuditionDisk, HookModePlaysExactlyTheHookRange) {
+TEST(FrmAuditionDisk, HookModePlaysExactlyTheHookRange) {
     TTempDir dir;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        qputenv(name, QByteArray::fromStdString(dir.File(name)));
+    qputenv("CUEMARK_SETTINGS_DIR", QByteArray::fromStdString(dir.File("settings")));
     const std::string capture = dir.File("capture.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
@@ -35,37 +41,31 @@ TEST(AuditionDisk, HookModePlaysExactlyTheHookRange) {
     const std::string path = dir.File("hook.wav");
     ASSERT_TRUE(Fixtures::WritePcmWav(path, tone, SF_FORMAT_PCM_16));
     const std::vector<int16_t> samples = Fixtures::ReadSamples16(path);
+    const TAudioLibs& libs = AudioLibs();
+    ASSERT_EQ(libs.OpenWavFile(path.c_str(), 0, 0), 0);
+    libs.SetTagInfo("HKST", "1200", 4);
+    libs.SetTagInfo("HKEN", "2100", 4);
+    ASSERT_EQ(libs.CloseWavFile(), 0);
 
     TScriptedMessages boxes;
-    TMarkerModel markers;
-    markers.LengthMs = AudioLibs().SN_PlayGetLengthMsFile(path.c_str());
-    ASSERT_EQ(markers.LengthMs, 3000u);
-    markers.HookStartMs = 1200;
-    markers.HookEndMs = 2100;
-    uint32_t handle = 0;
-    bool toneMode = false;
-    TAuditionHost host{markers,
-                       handle,
-                       toneMode,
-                       [&] { return QString::fromStdString(path); },
-                       [] { return 0; },
-                       [] { return false; },
-                       {},
-                       {}};
-    QWidget window;
-    auto* panel = new TAuditionPanel(&window, host);
-    panel->ResetTrackBar();
-    panel->ShowMarkers();
-    panel->TrackBar->setValue(5); // the thumb plays no part in hook mode
+    {
+        TFrmMain window({QString::fromStdString(path)});
+        window.show();
+        TAuditionPanel* panel = window.AuditionPanel;
+        ASSERT_EQ(window.Markers.HookEndMs, 2100);
+        QTest::mouseClick(panel->lblHook, Qt::LeftButton);
+        panel->TrackBar->setValue(5); // the thumb plays no part in hook mode
 
-    panel->btnPlay->click();
-    ASSERT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join(' ').toStdString();
-    EXPECT_NE(handle, 0u);
-    // The poll sees the end of the range and returns to Idle.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel->Audition().TimerActive(); }, 15000));
-    EXPECT_EQ(handle, 0u);
-    EXPECT_TRUE(panel->btnPlay->isEnabled());
-    AudioLibs().SN_FreeHandlePlayAll();
+        panel->btnPlay->click();
+        ASSERT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join(' ').toStdString();
+        EXPECT_NE(window.PlayHandle, 0u);
+        // The poll sees the end of the range and returns to Idle.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !panel->Audition().TimerActive(); }, 15000));
+        EXPECT_EQ(window.PlayHandle, 0u);
+        EXPECT_EQ(panel->TrackBar->value(), 0);
+        EXPECT_TRUE(panel->btnPlay->isEnabled());
+        window.close();
+    }
 
     const size_t first = 1200 * 44100 / 1000 * 2;
     const size_t last = 2100 * 44100 / 1000 * 2;
