@@ -108,7 +108,7 @@ public:
     QWidget* tabImage = nullptr;
     QWidget* tabMusic = nullptr;
     QWidget* tabAbout = nullptr;
-    QFrame* pnlTransport = nullptr; // audition and marker controls
+    QFrame* pnlTransport = nullptr;          // audition and marker controls
     TAuditionPanel* AuditionPanel = nullptr; // the controls on pnlTransport (owned by it)
 
     QLineEdit* edtTitle = nullptr;
