@@ -1,5 +1,7 @@
 #include "AudioFixtures.h"
 
+#include "MpegFrameHeader.h"
+
 #include <sndfile.h>
 #include <twolame.h>
 
@@ -65,60 +67,6 @@ void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
 void PutTag(std::vector<uint8_t>& out, const char* tag) {
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<uint8_t>(tag[i]));
-}
-
-struct TFrameHeader {
-    int Version = 0; // 1, 2 or 25 (for 2.5)
-    int Layer = 0;
-    int BitrateKbps = 0;
-    int SampleRate = 0;
-    int Channels = 0;
-    int Mode = 0;
-    int ModeExt = 0;
-    int Emphasis = 0;
-    bool Padding = false;
-    bool Crc = false;
-    size_t Length = 0;
-    int SamplesPerFrame = 0;
-};
-
-bool ParseFrameHeader(const uint8_t* p, TFrameHeader& h) {
-    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
-        return false;
-    const int versionBits = (p[1] >> 3) & 3;
-    const int layerBits = (p[1] >> 1) & 3;
-    const int bitrateIndex = p[2] >> 4;
-    const int rateIndex = (p[2] >> 2) & 3;
-    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 ||
-        rateIndex == 3)
-        return false;
-    static const int kBitrates[2][3][15] = {
-        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
-    static const int kRates[3] = {44100, 48000, 32000};
-    h.Version = versionBits == 3 ? 1 : (versionBits == 2 ? 2 : 25);
-    h.Layer = 4 - layerBits;
-    h.BitrateKbps = kBitrates[h.Version == 1 ? 0 : 1][h.Layer - 1][bitrateIndex];
-    h.SampleRate = kRates[rateIndex] / (h.Version == 1 ? 1 : (h.Version == 2 ? 2 : 4));
-    h.Padding = (p[2] >> 1) & 1;
-    h.Crc = !(p[1] & 1);
-    h.Mode = p[3] >> 6;
-    h.ModeExt = (p[3] >> 4) & 3;
-    h.Emphasis = p[3] & 3;
-    h.Channels = h.Mode == 3 ? 1 : 2;
-    if (h.Layer == 1) {
-        h.SamplesPerFrame = 384;
-        h.Length = static_cast<size_t>((12 * h.BitrateKbps * 1000 / h.SampleRate + h.Padding) * 4);
-    } else {
-        h.SamplesPerFrame = (h.Layer == 3 && h.Version != 1) ? 576 : 1152;
-        h.Length = static_cast<size_t>(h.SamplesPerFrame / 8 * h.BitrateKbps * 1000 / h.SampleRate +
-                                       h.Padding);
-    }
-    return h.Length >= 4;
 }
 
 // The MPEG frames of a file: ID3v2 at the front, ID3v1 and APE tags at the back removed.
@@ -187,17 +135,17 @@ bool WriteMp2(const std::string& path, const TToneSpec& tone, int bitrateKbps) {
 
 bool WrapMpegInWav(const std::string& mpegPath, const std::string& wavPath) {
     const std::vector<uint8_t> data = StripTags(ReadBytes(mpegPath));
-    TFrameHeader first;
+    TMpegFrameHeader first;
     size_t offset = 0;
-    while (offset + 4 <= data.size() && !ParseFrameHeader(&data[offset], first))
+    while (offset + 4 <= data.size() && !first.Parse(&data[offset]))
         ++offset;
     if (offset + 4 > data.size())
         return false;
     // Count the frames for the fact chunk (samples per channel).
     uint32_t frameCount = 0;
     for (size_t pos = offset; pos + 4 <= data.size();) {
-        TFrameHeader h;
-        if (!ParseFrameHeader(&data[pos], h))
+        TMpegFrameHeader h;
+        if (!h.Parse(&data[pos]))
             break;
         ++frameCount;
         pos += h.Length;
@@ -227,10 +175,10 @@ bool WrapMpegInWav(const std::string& mpegPath, const std::string& wavPath) {
         PutLe16(fmt, first.Layer == 1 ? 1 : 2);            // head layer
         PutLe32(fmt, static_cast<uint32_t>(first.BitrateKbps) * 1000);
         static const uint32_t kModes[4] = {1, 2, 4, 8}; // stereo, joint, dual, mono
-        PutLe16(fmt, kModes[first.Mode]);
+        PutLe16(fmt, kModes[first.ChannelMode]);
         PutLe16(fmt, 1u << first.ModeExt);
         PutLe16(fmt, static_cast<uint32_t>(first.Emphasis + 1));
-        PutLe16(fmt, (first.Crc ? 0x2 : 0) | 0x8 | (first.Version == 1 ? 0x10 : 0));
+        PutLe16(fmt, (first.Crc ? 0x2 : 0) | 0x8 | (first.Version == 10 ? 0x10 : 0));
         PutLe32(fmt, 0); // PTS low
         PutLe32(fmt, 0); // PTS high
     }

@@ -10,8 +10,11 @@ struct TMpegFrameHeader {
     int BitrateKbps = 0;
     int SampleRate = 0;
     int Channels = 0;
-    int ChannelMode = 0; // 3 = mono
+    int ChannelMode = 0; // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+    int ModeExt = 0;     // joint stereo mode extension, 0..3
+    int Emphasis = 0;    // 0 none, 1 50/15 us, 2 reserved, 3 CCITT J.17
     bool Padding = false;
+    bool Crc = false;    // a 16-bit CRC follows the header
     uint32_t Length = 0; // bytes, header included
     int SamplesPerFrame = 0;
 

@@ -23,7 +23,10 @@ bool TMpegFrameHeader::Parse(const uint8_t* p) {
     BitrateKbps = kBitrates[Version == 10 ? 0 : 1][Layer - 1][bitrateIndex];
     SampleRate = kRates[rateIndex] / (Version == 10 ? 1 : (Version == 20 ? 2 : 4));
     Padding = (p[2] >> 1) & 1;
+    Crc = !(p[1] & 1);
     ChannelMode = p[3] >> 6;
+    ModeExt = (p[3] >> 4) & 3;
+    Emphasis = p[3] & 3;
     Channels = ChannelMode == 3 ? 1 : 2;
     if (Layer == 1) {
         SamplesPerFrame = 384;
