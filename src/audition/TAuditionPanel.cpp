@@ -1,5 +1,6 @@
 #include "TAuditionPanel.h"
 
+#include "ControlMarks.h"
 #include "TReadout.h"
 #include "TTrackBar.h"
 #include "TUpDown.h"
@@ -22,8 +23,8 @@ namespace {
 
 // The window's marks for its enabling rules: an ID3v1 field stays enabled for an MPEG file
 // without ID3v2; a never-disabled control (arrows, time displays) is left alone.
-const char* const Id3v1Mark = "cuemarkId3v1Field";
-const char* const NeverDisabledMark = "cuemarkNeverDisabled";
+const char* const Id3v1Mark = ControlMarks::Id3v1Field;
+const char* const NeverDisabledMark = ControlMarks::NeverDisabled;
 constexpr int MarkerEditLength = 32;
 
 void SetBase(QLineEdit* edit, const QColor& colour) {

@@ -1,5 +1,7 @@
 #include "Main.h"
 
+#include "ControlMarks.h"
+
 #include "Calendar.h"
 #include "FormatHexDump.h"
 #include "Header.h"
@@ -58,9 +60,9 @@ const QSize DesignedClientSize(700, 473);
 const QPoint DesignedPosition(219, 211);
 
 // Marks that decide what EnableFullTagControls and EnablePageControls do with a control.
-const char* const Id3v1Mark = "cuemarkId3v1Field";
-const char* const DisplayOnlyMark = "cuemarkDisplayOnly";
-const char* const NeverDisabledMark = "cuemarkNeverDisabled";
+const char* const Id3v1Mark = ControlMarks::Id3v1Field;
+const char* const DisplayOnlyMark = ControlMarks::DisplayOnly;
+const char* const NeverDisabledMark = ControlMarks::NeverDisabled;
 
 QString TypeName(const std::type_info& type) {
     int status = 0;

@@ -15,8 +15,10 @@ public:
     virtual int Channels() const = 0;
     // Sample frames of the whole audio when the decoder knows them exactly, else 0.
     virtual uint64_t TotalFrames() const { return 0; }
-    // Positions the decoder at a sample frame counted from the start of the audio.
-    virtual bool Seek(uint64_t frame) = 0;
+    // Positions the decoder at a sample frame counted from the start of the audio, exactly:
+    // where the coding decodes cold after a jump, it lands SeekLeadIn() frames early and
+    // decodes the lead-in away, so the first sample read is already the right one.
+    bool Seek(uint64_t frame);
     // Decodes up to frames sample frames; fewer only at the end of the audio or on damage.
     virtual size_t Read(int16_t* out, size_t frames) = 0;
 
@@ -24,4 +26,10 @@ public:
     // libmpg123 for MPEG files and MPEG-in-WAV. Null with the reason in error on failure.
     static std::unique_ptr<TDecoder> Create(const std::string& path, const TAudioFileInfo& info,
                                             bool forceSndfile, std::string& error);
+
+protected:
+    // Sample frames to land early before a seek target; 0 where seeks are exact.
+    virtual uint64_t SeekLeadIn() const { return 0; }
+    // Positions the underlying decoder at a frame, however exactly it can.
+    virtual bool SeekRaw(uint64_t frame) = 0;
 };

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -96,23 +95,14 @@ TMpg123Decoder::~TMpg123Decoder() {
         ::close(Window.Fd);
 }
 
-bool TMpg123Decoder::Seek(uint64_t frame) {
+uint64_t TMpg123Decoder::SeekLeadIn() const {
     // Layer III frames borrow bits from earlier ones and overlap with them, and a seek through
-    // a Xing table of contents starts decoding cold: land a few frames early and decode the
-    // lead-in away, so the first sample heard is already the right one.
-    constexpr uint64_t kLeadIn = 4 * 1152;
-    const uint64_t landing = frame > kLeadIn ? frame - kLeadIn : 0;
-    if (mpg123_seek(Handle, static_cast<off_t>(landing), SEEK_SET) < 0)
-        return false;
-    std::vector<int16_t> scratch(1152 * static_cast<size_t>(ChannelCount));
-    for (uint64_t left = frame - landing; left > 0;) {
-        const size_t got =
-            Read(scratch.data(), static_cast<size_t>(std::min<uint64_t>(left, 1152)));
-        if (got == 0)
-            return false;
-        left -= got;
-    }
-    return true;
+    // a Xing table of contents starts decoding cold.
+    return 4 * 1152;
+}
+
+bool TMpg123Decoder::SeekRaw(uint64_t frame) {
+    return mpg123_seek(Handle, static_cast<off_t>(frame), SEEK_SET) >= 0;
 }
 
 size_t TMpg123Decoder::Read(int16_t* out, size_t frames) {

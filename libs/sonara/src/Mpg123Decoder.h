@@ -14,7 +14,6 @@ public:
 
     int SampleRate() const override { return Rate; }
     int Channels() const override { return ChannelCount; }
-    bool Seek(uint64_t frame) override;
     size_t Read(int16_t* out, size_t frames) override;
 
     // The byte window the reader callbacks see.
@@ -24,6 +23,10 @@ public:
         int64_t End = 0;
         int64_t Pos = 0;
     };
+
+protected:
+    uint64_t SeekLeadIn() const override;
+    bool SeekRaw(uint64_t frame) override;
 
 private:
     TMpg123Decoder() = default;

@@ -1,8 +1,4 @@
 #include "SndfileDecoder.h"
-
-#include <algorithm>
-#include <vector>
-
 std::unique_ptr<TDecoder> TSndfileDecoder::Open(const std::string& path, std::string& error) {
     std::unique_ptr<TSndfileDecoder> decoder(new TSndfileDecoder);
     decoder->File = sf_open(path.c_str(), SFM_READ, &decoder->Info);
@@ -24,22 +20,13 @@ TSndfileDecoder::~TSndfileDecoder() {
         sf_close(File);
 }
 
-bool TSndfileDecoder::Seek(uint64_t frame) {
-    // MPEG decodes cold after a seek (bit reservoir, overlap): land early, decode the lead-in.
-    const bool mpeg = (Info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
-    const uint64_t leadIn = mpeg ? 4 * 1152 : 0;
-    const uint64_t landing = frame > leadIn ? frame - leadIn : 0;
-    if (sf_seek(File, static_cast<sf_count_t>(landing), SEEK_SET) < 0)
-        return false;
-    std::vector<int16_t> scratch(1152 * static_cast<size_t>(Info.channels));
-    for (uint64_t left = frame - landing; left > 0;) {
-        const size_t got =
-            Read(scratch.data(), static_cast<size_t>(std::min<uint64_t>(left, 1152)));
-        if (got == 0)
-            return false;
-        left -= got;
-    }
-    return true;
+uint64_t TSndfileDecoder::SeekLeadIn() const {
+    // MPEG decodes cold after a seek (bit reservoir, overlap); PCM seeks are exact.
+    return (Info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG ? 4 * 1152 : 0;
+}
+
+bool TSndfileDecoder::SeekRaw(uint64_t frame) {
+    return sf_seek(File, static_cast<sf_count_t>(frame), SEEK_SET) >= 0;
 }
 
 size_t TSndfileDecoder::Read(int16_t* out, size_t frames) {

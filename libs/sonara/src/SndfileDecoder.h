@@ -15,8 +15,11 @@ public:
     uint64_t TotalFrames() const override {
         return Info.frames > 0 ? static_cast<uint64_t>(Info.frames) : 0;
     }
-    bool Seek(uint64_t frame) override;
     size_t Read(int16_t* out, size_t frames) override;
+
+protected:
+    uint64_t SeekLeadIn() const override;
+    bool SeekRaw(uint64_t frame) override;
 
 private:
     TSndfileDecoder() = default;
