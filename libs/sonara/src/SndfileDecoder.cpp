@@ -1,4 +1,5 @@
 #include "SndfileDecoder.h"
+
 std::unique_ptr<TDecoder> TSndfileDecoder::Open(const std::string& path, std::string& error) {
     std::unique_ptr<TSndfileDecoder> decoder(new TSndfileDecoder);
     decoder->File = sf_open(path.c_str(), SFM_READ, &decoder->Info);
