@@ -1,5 +1,7 @@
 #include "TAudioLibs.h"
 
+#include <algorithm>
+
 #include <dlfcn.h>
 
 #include <filesystem>
@@ -130,6 +132,9 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
         goto operationMissing;
     CUEMARK_TAGGING_OPERATIONS(CUEMARK_BIND_TAGGING)
 #undef CUEMARK_BIND_TAGGING
+    // Optional: a library without it still starts.
+    bound.GetTagLastError =
+        reinterpret_cast<decltype(bound.GetTagLastError)>(dlsym(TaggingHandle, "GetTagLastError"));
 
     SetAudioLibs(bound);
     return result;
@@ -151,4 +156,17 @@ void TAudioLibsBinder::Release() {
         dlclose(PlaybackHandle);
         PlaybackHandle = nullptr;
     }
+}
+
+std::string TagLastError() {
+    const auto getReason = AudioLibs().GetTagLastError;
+    if (getReason == nullptr)
+        return {};
+    const int32_t length = getReason(nullptr, 0);
+    if (length <= 0)
+        return {};
+    std::string reason(static_cast<size_t>(length) + 1, '\0');
+    const int32_t written = getReason(reason.data(), static_cast<int32_t>(reason.size()));
+    reason.resize(static_cast<size_t>(std::clamp(written, 0, length)));
+    return reason;
 }

@@ -41,7 +41,15 @@ struct TAudioLibs {
     decltype(&::HasId3v2) HasId3v2 = nullptr;
     decltype(&::AddId3v2) AddId3v2 = nullptr;
     decltype(&::RemoveTag) RemoveTag = nullptr;
+
+    // Bound when the tagging library has it (older builds do not): the reason for the last
+    // failed open or close. Callers check for null.
+    decltype(&::GetTagLastError) GetTagLastError = nullptr;
 };
+
+// The reason the tagging library gives for its last failed open or close ("" when it gives
+// none or cannot be asked).
+std::string TagLastError();
 
 // The table in use (all members null until bound or set).
 const TAudioLibs& AudioLibs();

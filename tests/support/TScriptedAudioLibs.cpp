@@ -119,10 +119,13 @@ struct TScriptedAudioLibsOps {
 
     static int16_t OpenWavFile(const char* path, int32_t reserved1, int32_t reserved2) {
         Log("OpenWavFile(" + Str(path) + "," + N(reserved1) + "," + N(reserved2) + ")");
+        S().LastReason.clear();
         auto found = S().Files.find(Str(path));
         if (found == S().Files.end()) {
-            if (S().OpenResultForUnknown != 0)
+            if (S().OpenResultForUnknown != 0) {
+                S().LastReason = S().FailureReason;
                 return S().OpenResultForUnknown;
+            }
             found = S().Files.emplace(Str(path), TScriptedAudioLibs::TFile{}).first;
         }
         S().Open = found->first;
@@ -132,13 +135,25 @@ struct TScriptedAudioLibsOps {
     }
     static int16_t CloseWavFile() {
         Log("CloseWavFile()");
+        S().LastReason.clear();
         if (S().Open.empty())
             return 1;
         if (S().CloseResult == 0)
             S().Files[S().Open] = S().Working;
+        else
+            S().LastReason = S().FailureReason;
         S().Open.clear();
         S().Working = {};
         return S().CloseResult;
+    }
+    static int32_t GetTagLastError(char* buffer, int32_t size) {
+        const std::string& reason = S().LastReason;
+        if (buffer != nullptr && size > 0) {
+            const size_t n = std::min(reason.size(), static_cast<size_t>(size - 1));
+            std::copy_n(reason.data(), n, buffer);
+            buffer[n] = '\0';
+        }
+        return static_cast<int32_t>(reason.size());
     }
     static int16_t Get(std::map<std::string, std::string>& map, const char* key, char* buffer,
                        int32_t size) {
@@ -230,6 +245,7 @@ TScriptedAudioLibs::TScriptedAudioLibs() {
     CUEMARK_FAKE(HasId3v2)
     CUEMARK_FAKE(AddId3v2)
     CUEMARK_FAKE(RemoveTag)
+    CUEMARK_FAKE(GetTagLastError)
 #undef CUEMARK_FAKE
     SetAudioLibs(table);
 }

@@ -50,6 +50,7 @@ public:
     int16_t OpenResultForUnknown = 1; // OpenWavFile of a path not in Files
     int16_t CloseResult = 0;          // CloseWavFile (non-zero: changes dropped)
     int16_t AddId3v2Result = 0;       // AddId3v2 (-1 fails; else the file gains ID3v2)
+    std::string FailureReason;        // GetTagLastError after a failed open or close
 
     // --- calls of either library, in order
     std::vector<std::string> Calls;
@@ -67,4 +68,5 @@ private:
     std::string Open; // path of the open file
     TFile Working;    // its tags while open
     bool LastHasId3v2 = false;
+    std::string LastReason; // what GetTagLastError reports now
 };

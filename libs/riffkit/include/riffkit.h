@@ -43,6 +43,12 @@ RIFFKIT_API int16_t HasId3v2(void);
  * -1 when no tag could be added. */
 RIFFKIT_API int16_t AddId3v2(const char* path);
 
+/* Copies a short English UTF-8 reason for the last failed OpenWavFile or CloseWavFile (cleared
+ * when either is called) into buffer, NUL-terminated and cut at a character boundary to fit
+ * size - 1 bytes. Returns the reason's full length in bytes without the NUL; 0 when there is
+ * none. buffer may be null when size is 0. */
+RIFFKIT_API int32_t GetTagLastError(char* buffer, int32_t size);
+
 #ifdef __cplusplus
 }
 #endif
