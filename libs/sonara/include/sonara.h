@@ -28,8 +28,9 @@ SONARA_API int16_t SN_GetNumOutputDevices(void);
 SONARA_API int16_t SN_GetOutputDeviceName(int16_t index, char* buffer, int32_t size);
 /* A new non-zero handle when the file can be decoded, else 0. */
 SONARA_API uint32_t SN_GetHandlePlay(int32_t reserved, int16_t device, const char* path);
-/* Sets the device buffer size in frames (count of buffers kept for later use). The size is
- * kept between 512 and 1024 frames and applies to the next start; 0 on success. */
+/* Sets the device buffer's length as frames at 44.1 kHz (kept between 441 and 1323, that is
+ * 10 to 30 ms; 20 ms unless set); every rate gets the same time. count is not used. The
+ * length applies to the next start; 0 on success. */
 SONARA_API int16_t SN_SetBuffers(int32_t count, int32_t frames);
 /* Stops and forgets one handle; 0 on success, non-zero for an unknown handle. */
 SONARA_API int16_t SN_FreeHandlePlay(uint32_t handle);
@@ -51,9 +52,11 @@ SONARA_API int16_t SN_PlayStop(uint32_t handle);
 SONARA_API uint32_t SN_PlayGetTimeMs(uint32_t handle);
 /* The same position in samples (frames). */
 SONARA_API uint32_t SN_PlayGetTimeMsS(uint32_t handle);
-/* SN_STATUS_PLAYING while playing; SN_STATUS_DONE once played out, stopped, or unknown. */
+/* SN_STATUS_PLAYING while playing; SN_STATUS_DONE once played out, stopped, or unknown.
+ * Returns at once: a played-out device is closed in the background. */
 SONARA_API int16_t SN_Status(uint32_t handle);
-/* 1: decode through libsndfile wherever it can read the file; 0: default choice. */
+/* 1: prefer libsndfile for MPEG audio where it can read the file (else the default decoder
+ * plays it); 0: default choice. */
 SONARA_API int16_t SN_ForceCodec(uint32_t handle, int16_t force);
 
 #ifdef __cplusplus

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Which decoder path a file takes by default.
 enum class TAudioKind {
@@ -9,6 +10,13 @@ enum class TAudioKind {
     Sndfile,   // PCM-family WAV and the other containers libsndfile reads
     Mpeg,      // an MPEG audio file (.mp1 .mp2 .mp3 .mpg)
     MpegInWav, // RIFF/WAVE whose data chunk holds MPEG frames (format tags 0x0050, 0x0055)
+};
+
+// A 32-bit little-endian field of a file's header read with another value, so that libsndfile
+// sees a header that tells the truth (a data size of 0 left by a recorder stopped hard).
+struct THeaderPatch {
+    uint64_t Offset = 0;
+    uint32_t Value = 0;
 };
 
 // What probing learns about a file from its headers.
@@ -22,7 +30,11 @@ struct TAudioFileInfo {
     // The MPEG frames lie in [DataOffset, DataOffset + DataSize) of the file.
     uint64_t DataOffset = 0;
     uint64_t DataSize = 0;
-    std::string Error; // why the file is not recognised
+    // The frame count of an MPEG stream's Xing/VBRI header disagreed with its bytes, so the
+    // frames were counted instead and the decoder must not trust that header either.
+    bool InfoFrameDistrusted = false;
+    std::vector<THeaderPatch> HeaderPatches; // applied when libsndfile reads the file
+    std::string Error;                       // why the file is not recognised
 
     uint32_t LengthMs() const;
 };

@@ -8,19 +8,30 @@
 
 std::unique_ptr<TDecoder> TDecoder::Create(const std::string& path, const TAudioFileInfo& info,
                                            bool forceSndfile, std::string& error) {
-    if (forceSndfile || info.Kind == TAudioKind::Sndfile)
-        return TSndfileDecoder::Open(path, error);
-    if (info.Kind == TAudioKind::Mpeg || info.Kind == TAudioKind::MpegInWav)
-        return TMpg123Decoder::Open(path, info, error);
-    error = "The file is not a recognised audio file";
-    return nullptr;
+    if (info.Kind == TAudioKind::Sndfile)
+        return TSndfileDecoder::Open(path, info, error);
+    if (info.Kind != TAudioKind::Mpeg && info.Kind != TAudioKind::MpegInWav) {
+        error = "The file is not a recognised audio file";
+        return nullptr;
+    }
+    // Forcing libsndfile is a preference: where it cannot read the file (MPEG in WAV), the
+    // default decoder plays it.
+    if (forceSndfile) {
+        std::string ignored;
+        if (auto decoder = TSndfileDecoder::Open(path, info, ignored))
+            return decoder;
+    }
+    return TMpg123Decoder::Open(path, info, error);
 }
 
 bool TDecoder::Seek(uint64_t frame) {
+    if (frame == 0)
+        return true; // a new decoder is at the start already
     const uint64_t leadIn = SeekLeadIn();
-    const uint64_t landing = frame > leadIn ? frame - leadIn : 0;
+    uint64_t landing = frame > leadIn ? frame - leadIn : 0;
+    // Where the coding cannot seek (GSM 6.10 and others in libsndfile), decode from the start.
     if (!SeekRaw(landing))
-        return false;
+        landing = 0;
     constexpr size_t chunkFrames = 1152;
     std::vector<int16_t> scratch(chunkFrames * static_cast<size_t>(Channels()));
     for (uint64_t left = frame - landing; left > 0;) {

@@ -2,12 +2,14 @@
 
 #include "FileReader.h"
 #include "MpegMeter.h"
+#include "SndfileFile.h"
 
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -17,6 +19,12 @@ uint32_t Le32(const uint8_t* p) {
 
 uint64_t Le64(const uint8_t* p) {
     return Le32(p) | (uint64_t(Le32(p + 4)) << 32);
+}
+
+uint32_t Le32Of(const TFileReader& file, uint64_t offset) {
+    uint8_t b[4] = {};
+    file.ReadAt(offset, b, 4);
+    return Le32(b);
 }
 
 std::string ChannelText(int rate, int channels) {
@@ -32,10 +40,32 @@ std::string ChannelText(int rate, int channels) {
 struct TRiffLayout {
     bool HasFmt = false;
     uint16_t FormatTag = 0;
+    uint16_t BlockAlign = 0;
     bool HasData = false;
     uint64_t DataOffset = 0;
     uint64_t DataSize = 0;
+    // Header fields to read differently (a data size a recorder never filled in).
+    std::vector<THeaderPatch> Patches;
 };
+
+// Whether 8 bytes look like the header of a chunk that fits in the bytes left.
+bool LooksLikeChunk(const uint8_t* h, uint64_t left) {
+    const bool printable = std::all_of(h, h + 4, [](uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+    return printable && 8 + uint64_t(Le32(h + 4)) <= left;
+}
+
+// A data size of 0 (a recorder stopped before it wrote the size) or 0xFFFFFFFF (a streaming
+// writer's "unknown") in plain RIFF: when audio rather than another chunk follows, the data
+// runs to the end of the file in whole blocks.
+bool DataSizeUnset(const TFileReader& file, uint64_t dataOffset, uint32_t size, bool rf64) {
+    if (rf64 || (size != 0 && size != 0xFFFFFFFFu) || dataOffset >= file.Size())
+        return false;
+    if (size == 0xFFFFFFFFu)
+        return true;
+    uint8_t next[8];
+    const uint64_t left = file.Size() - dataOffset;
+    return left < 8 || file.ReadAt(dataOffset, next, 8) != 8 || !LooksLikeChunk(next, left);
+}
 
 TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
     TRiffLayout layout;
@@ -55,12 +85,27 @@ TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
             const size_t got = file.ReadAt(pos + 8, body, std::min<uint64_t>(size, sizeof body));
             layout.HasFmt = got >= 2;
             layout.FormatTag = static_cast<uint16_t>(body[0] | (body[1] << 8));
+            if (got >= 14)
+                layout.BlockAlign = static_cast<uint16_t>(body[12] | (body[13] << 8));
             if (layout.FormatTag == 0xFFFE && got >= 26) // extensible: the sub-format's tag
                 layout.FormatTag = static_cast<uint16_t>(body[24] | (body[25] << 8));
         } else if (std::memcmp(h, "data", 4) == 0) {
             layout.HasData = true;
             layout.DataOffset = pos + 8;
             layout.DataSize = (rf64 && size == 0xFFFFFFFFu) ? ds64Data : size;
+            if (DataSizeUnset(file, layout.DataOffset, static_cast<uint32_t>(size), rf64)) {
+                uint64_t real = file.Size() - layout.DataOffset;
+                if (layout.BlockAlign > 1)
+                    real -= real % layout.BlockAlign;
+                real = std::min<uint64_t>(real, 0xFFFFFFF0u - layout.DataOffset);
+                layout.DataSize = real;
+                layout.Patches.push_back({pos + 4, static_cast<uint32_t>(real)});
+                const uint32_t riffSize = Le32Of(file, 4);
+                if (riffSize < layout.DataOffset + real - 8 || riffSize == 0xFFFFFFFFu)
+                    layout.Patches.push_back(
+                        {4, static_cast<uint32_t>(layout.DataOffset + real - 8)});
+                size = real;
+            }
             if (layout.HasFmt)
                 break;
         }
@@ -69,14 +114,17 @@ TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
     return layout;
 }
 
-bool ProbeSndfile(const std::string& path, TAudioFileInfo& info) {
+bool ProbeSndfile(const std::string& path, const std::vector<THeaderPatch>& patches,
+                  TAudioFileInfo& info) {
     SF_INFO sfInfo{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sfInfo);
-    if (!file) {
-        info.Error = sf_strerror(nullptr);
-        return false;
+    {
+        TSndfileFile file;
+        std::string error;
+        if (!file.Open(path, patches, sfInfo, error)) {
+            info.Error = error;
+            return false;
+        }
     }
-    sf_close(file);
     if ((sfInfo.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG || sfInfo.samplerate <= 0 ||
         sfInfo.channels <= 0) {
         info.Error = "The audio format is not supported";
@@ -88,6 +136,7 @@ bool ProbeSndfile(const std::string& path, TAudioFileInfo& info) {
     info.Frames = sfInfo.frames > 0 ? static_cast<uint64_t>(sfInfo.frames) : 0;
     info.TextA = TFormatProbe::SndfileCodingText(sfInfo.format);
     info.TextB = ChannelText(sfInfo.samplerate, sfInfo.channels);
+    info.HeaderPatches = patches;
     return true;
 }
 
@@ -162,7 +211,7 @@ TAudioFileInfo TFormatProbe::Probe(const std::string& path) {
             }
             return info;
         }
-        ProbeSndfile(path, info);
+        ProbeSndfile(path, layout.Patches, info);
         return info;
     }
     if (TMpegMeter::Measure(file, 0, file.Size(), true, info)) {
@@ -176,7 +225,7 @@ TAudioFileInfo TFormatProbe::Probe(const std::string& path) {
     const bool known =
         got >= 4 && std::any_of(std::begin(kMagics), std::end(kMagics),
                                 [&](const char* m) { return std::memcmp(head, m, 4) == 0; });
-    if (!known || !ProbeSndfile(path, info))
+    if (!known || !ProbeSndfile(path, {}, info))
         info.Error = "The file is not a recognised audio file";
     return info;
 }

@@ -14,17 +14,19 @@ void THandle::SetForceSndfile(bool force) {
     ForceSndfile = force;
 }
 
-bool THandle::Start(uint32_t startMs, uint32_t endMs, int bufferFrames, std::string& error) {
+bool THandle::Start(uint32_t startMs, uint32_t endMs, int bufferMicros, std::string& error) {
     std::lock_guard guard(Mutex);
     ReleaseLocked();
     auto decoder = TDecoder::Create(Path, Info, ForceSndfile, error);
     if (!decoder)
         return false;
     const uint64_t rate = static_cast<uint64_t>(decoder->SampleRate());
-    // The length the decoder path will produce; libsndfile knows it exactly.
-    uint64_t totalFrames = decoder->TotalFrames();
+    // The range ends at the length the probe measured, whichever decoder plays it: a decoder
+    // that ends sooner ends the range there, and libsndfile's MPEG length is only a guess.
+    // Where the probe could not measure (some libsndfile formats), the decoder's count holds.
+    uint64_t totalFrames = Info.Frames * rate / static_cast<uint64_t>(std::max(Info.SampleRate, 1));
     if (totalFrames == 0)
-        totalFrames = Info.Frames * rate / static_cast<uint64_t>(std::max(Info.SampleRate, 1));
+        totalFrames = decoder->TotalFrames();
     const uint64_t startFrame = uint64_t(startMs) * rate / 1000;
     uint64_t endFrame =
         endMs == 0 ? totalFrames : std::min(totalFrames, uint64_t(endMs) * rate / 1000);
@@ -42,7 +44,7 @@ bool THandle::Start(uint32_t startMs, uint32_t endMs, int bufferFrames, std::str
     const std::string deviceName = TAudioSystem::DeviceName(DeviceIndex);
     auto playback = std::make_unique<TPlayback>(std::move(decoder), startFrame, endFrame);
     LastFrames = startFrame;
-    if (!playback->Start(deviceName, bufferFrames, error))
+    if (!playback->Start(deviceName, bufferMicros, error))
         return false;
     Playback = std::move(playback);
     return true;
@@ -67,7 +69,7 @@ bool THandle::Resume() {
 bool THandle::Playing() {
     std::lock_guard guard(Mutex);
     if (Playback && Playback->Finished())
-        ReleaseLocked();
+        ReleaseFinishedLocked();
     return Playback != nullptr;
 }
 
@@ -79,18 +81,26 @@ uint64_t THandle::PositionFrames() {
 }
 
 uint32_t THandle::PositionMs() {
-    const uint64_t frames = PositionFrames();
+    // Position and rate together: a concurrent start may change both.
     std::lock_guard guard(Mutex);
+    if (Playback)
+        LastFrames = Playback->PositionFrames();
     if (LastRate <= 0)
         return 0;
-    const uint64_t ms = frames * 1000 / static_cast<uint64_t>(LastRate);
+    const uint64_t ms = LastFrames * 1000 / static_cast<uint64_t>(LastRate);
     return ms > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(ms);
 }
 
 void THandle::ReleaseIfFinished() {
     std::lock_guard guard(Mutex);
     if (Playback && Playback->Finished())
-        ReleaseLocked();
+        ReleaseFinishedLocked();
+}
+
+void THandle::ReleaseFinishedLocked() {
+    // Played out: the position rests on the end of the range.
+    LastFrames = Playback->EndFrameReached();
+    Playback.reset();
 }
 
 void THandle::ReleaseLocked() {

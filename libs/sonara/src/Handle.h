@@ -17,7 +17,7 @@ public:
     void SetForceSndfile(bool force);
     // Plays [startMs, endMs) (endMs 0: to the end). A start at or past the end plays nothing
     // and leaves the handle done; that still counts as started.
-    bool Start(uint32_t startMs, uint32_t endMs, int bufferFrames, std::string& error);
+    bool Start(uint32_t startMs, uint32_t endMs, int bufferMicros, std::string& error);
     bool Pause();
     bool Resume();
     bool Playing();
@@ -29,6 +29,7 @@ public:
 
 private:
     void ReleaseLocked();
+    void ReleaseFinishedLocked();
 
     const std::string Path;
     const TAudioFileInfo Info;

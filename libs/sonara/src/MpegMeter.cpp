@@ -33,20 +33,106 @@ uint64_t SkipId3v2(const TFileReader& file, uint64_t pos, uint64_t end) {
     return pos;
 }
 
-// Drops ID3v1 and APE tags from the end of the stream.
+uint32_t Syncsafe(const uint8_t* p) {
+    return (uint32_t(p[0]) << 21) | (uint32_t(p[1]) << 14) | (uint32_t(p[2]) << 7) | p[3];
+}
+
+bool IsSyncsafe(const uint8_t* p) {
+    return ((p[0] | p[1] | p[2] | p[3]) & 0x80) == 0;
+}
+
+// The size of an ID3v2.4 tag that ends exactly at end, found by its "3DI" footer.
+uint64_t TrailingId3v2Footer(const TFileReader& file, uint64_t begin, uint64_t end) {
+    uint8_t h[10];
+    if (end < begin + 20 || file.ReadAt(end - 10, h, 10) != 10 || std::memcmp(h, "3DI", 3) != 0 ||
+        !IsSyncsafe(h + 6))
+        return 0;
+    const uint64_t total = 20 + uint64_t(Syncsafe(h + 6));
+    uint8_t head[3];
+    if (total > end - begin || file.ReadAt(end - total, head, 3) != 3 ||
+        std::memcmp(head, "ID3", 3) != 0)
+        return 0;
+    return total;
+}
+
+// The size of an ID3v2 tag without a footer (v2.3 appended by some tools) that ends exactly
+// at end, found by its header in the last bytes before it.
+uint64_t TrailingId3v2Header(const TFileReader& file, uint64_t begin, uint64_t end) {
+    const uint64_t span = std::min<uint64_t>(end - begin, 32 * 1024);
+    std::vector<uint8_t> tail(static_cast<size_t>(span));
+    tail.resize(file.ReadAt(end - span, tail.data(), tail.size()));
+    if (tail.size() < 10)
+        return 0;
+    for (size_t i = tail.size() - 10 + 1; i-- > 0;) {
+        if (tail[i] == 'I' && tail[i + 1] == 'D' && tail[i + 2] == '3' && tail[i + 3] >= 2 &&
+            tail[i + 3] <= 4 && IsSyncsafe(&tail[i + 6])) {
+            const uint64_t total =
+                10 + uint64_t(Syncsafe(&tail[i + 6])) + ((tail[i + 5] & 0x10) ? 10 : 0);
+            if (total == tail.size() - i)
+                return total;
+        }
+    }
+    return 0;
+}
+
+// Drops the tags that writers append after the frames, in any order: ID3v1 (with its
+// extended "TAG+" block), ID3v2.4 with its footer, APE and Lyrics3 v2.
 uint64_t TrimTrailingTags(const TFileReader& file, uint64_t begin, uint64_t end) {
-    uint8_t tail[128];
-    if (end >= begin + 128 && file.ReadAt(end - 128, tail, 3) == 3 &&
-        std::memcmp(tail, "TAG", 3) == 0)
-        end -= 128;
-    if (end >= begin + 32 && file.ReadAt(end - 32, tail, 32) == 32 &&
-        std::memcmp(tail, "APETAGEX", 8) == 0) {
-        uint64_t size = Le32(tail + 12);
-        if (Le32(tail + 20) & 0x80000000u)
-            size += 32; // the tag also has a header
-        end = size <= end - begin ? end - size : begin;
+    for (int round = 0; round < 8 && end > begin; ++round) {
+        const uint64_t before = end;
+        uint8_t tail[32];
+        if (end >= begin + 128 && file.ReadAt(end - 128, tail, 3) == 3 &&
+            std::memcmp(tail, "TAG", 3) == 0) {
+            end -= 128;
+            if (end >= begin + 227 && file.ReadAt(end - 227, tail, 4) == 4 &&
+                std::memcmp(tail, "TAG+", 4) == 0)
+                end -= 227;
+        } else if (end >= begin + 32 && file.ReadAt(end - 32, tail, 32) == 32 &&
+                   std::memcmp(tail, "APETAGEX", 8) == 0) {
+            uint64_t size = Le32(tail + 12);
+            if (Le32(tail + 20) & 0x80000000u)
+                size += 32; // the tag also has a header
+            end = size <= end - begin ? end - size : begin;
+        } else if (end >= begin + 15 && file.ReadAt(end - 15, tail, 15) == 15 &&
+                   std::memcmp(tail + 6, "LYRICS200", 9) == 0 &&
+                   std::all_of(tail, tail + 6, [](uint8_t c) { return std::isdigit(c); })) {
+            const uint64_t size = std::stoull(std::string(tail, tail + 6)) + 15;
+            uint8_t head[11];
+            if (size <= end - begin && file.ReadAt(end - size, head, 11) == 11 &&
+                std::memcmp(head, "LYRICSBEGIN", 11) == 0)
+                end -= size;
+        } else if (const uint64_t id3 = TrailingId3v2Footer(file, begin, end)) {
+            end -= id3;
+        }
+        if (end == before)
+            break;
     }
     return end;
+}
+
+// Whether a Xing/VBRI frame count (and byte count, when given) can describe a stream of
+// streamBytes: the bytes per frame must lie between the smallest and largest frame the
+// stream's version and layer allow, and a given byte count must match the real one within
+// 1/32 of the stream or two of its largest frames.
+bool CountFitsBytes(const TMpegFrameHeader& first, uint64_t frames, uint64_t headerBytes,
+                    uint64_t streamBytes) {
+    if (frames == 0)
+        return false;
+    const int maxKbps = first.Version == 10
+                            ? (first.Layer == 1 ? 448 : (first.Layer == 2 ? 384 : 320))
+                            : (first.Layer == 1 ? 256 : 160);
+    const int minKbps = first.Version == 10 ? 32 : 8;
+    const uint64_t slots = uint64_t(first.SamplesPerFrame) * 125;
+    const uint64_t minFrame = slots * minKbps / uint64_t(first.SampleRate);
+    const uint64_t maxFrame = slots * maxKbps / uint64_t(first.SampleRate) + 4;
+    if (frames * minFrame > streamBytes + first.Length ||
+        frames * maxFrame + maxFrame < streamBytes)
+        return false;
+    if (headerBytes == 0)
+        return true;
+    const uint64_t diff =
+        headerBytes > streamBytes ? headerBytes - streamBytes : streamBytes - headerBytes;
+    return diff <= std::max<uint64_t>(streamBytes / 32, 2 * maxFrame);
 }
 
 const char* LayerName(int layer) {
@@ -119,6 +205,8 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
     bool vbr = false;
     bool haveCount = false;
     uint64_t samples = 0;
+    uint64_t headerFrames = 0;
+    uint64_t headerBytes = 0; // the stream's size as the header gives it; 0 when absent
     const size_t xing = first.XingOffset();
     if (xing + 8 <= frame.size() &&
         (std::memcmp(&frame[xing], "Xing", 4) == 0 || std::memcmp(&frame[xing], "Info", 4) == 0)) {
@@ -126,12 +214,16 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
         const uint32_t flags = Be32(&frame[xing + 4]);
         size_t p = xing + 8;
         if ((flags & 1) && p + 4 <= frame.size()) {
-            samples = uint64_t(Be32(&frame[p])) * first.SamplesPerFrame;
+            headerFrames = Be32(&frame[p]);
+            samples = headerFrames * first.SamplesPerFrame;
             haveCount = true;
             p += 4;
         }
-        if (flags & 2)
+        if (flags & 2) {
+            if (p + 4 <= frame.size())
+                headerBytes = Be32(&frame[p]);
             p += 4;
+        }
         if (flags & 4)
             p += 100;
         if (flags & 8)
@@ -146,27 +238,25 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
         }
     } else if (36 + 18 <= frame.size() && std::memcmp(&frame[36], "VBRI", 4) == 0) {
         vbr = true;
-        samples = uint64_t(Be32(&frame[36 + 14])) * first.SamplesPerFrame;
+        headerBytes = Be32(&frame[36 + 10]);
+        headerFrames = Be32(&frame[36 + 14]);
+        samples = headerFrames * first.SamplesPerFrame;
         haveCount = true;
     }
 
-    // A damaged tag can claim any count: it must fit the bytes there are.
-    if (haveCount) {
-        const uint64_t minFrameBytes = uint64_t(first.SamplesPerFrame) *
-                                       (first.Version == 10 ? 32 : 8) * 125 /
-                                       uint64_t(first.SampleRate);
-        const uint64_t frames = samples / first.SamplesPerFrame;
-        if (frames * minFrameBytes > end - firstPos + first.Length) {
-            haveCount = false;
-            samples = 0;
-        }
+    // A header left by a damaged writer, an edit, or files joined end to end can claim any
+    // count: it must fit the bytes there are, else the frames are counted.
+    if (haveCount && !CountFitsBytes(first, headerFrames, headerBytes, end - firstPos)) {
+        haveCount = false;
+        samples = 0;
+        info.InfoFrameDistrusted = true;
     }
 
     if (!haveCount) {
         // Constant bit rate when the first frames all agree; the size then gives the count.
-        bool constant = true;
+        bool constant = !info.InfoFrameDistrusted;
         uint64_t pos = firstPos - begin;
-        for (int n = 0; n < 64 && pos + 4 <= buf.size(); ++n) {
+        for (int n = 0; constant && n < 64 && pos + 4 <= buf.size(); ++n) {
             TMpegFrameHeader h;
             if (!h.Parse(&buf[pos]) || !h.SameStream(first) || h.BitrateKbps != first.BitrateKbps) {
                 constant = false;
@@ -176,11 +266,13 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
         }
         uint64_t frames;
         if (constant) {
+            // A tag appended without a footer (ID3v2.3 written by some tools) is not audio.
+            const uint64_t streamEnd = end - TrailingId3v2Header(file, firstPos, end);
             const double avgLength =
                 double(first.SamplesPerFrame) * first.BitrateKbps * 125.0 / first.SampleRate;
-            frames = static_cast<uint64_t>(std::llround(double(end - firstPos) / avgLength));
+            frames = static_cast<uint64_t>(std::llround(double(streamEnd - firstPos) / avgLength));
         } else {
-            vbr = true;
+            vbr = vbr || !info.InfoFrameDistrusted;
             frames = ScanFrames(file, firstPos, end, first);
         }
         samples = frames * first.SamplesPerFrame;

@@ -74,7 +74,13 @@ std::unique_ptr<TDecoder> TMpg123Decoder::Open(const std::string& path, const TA
     mpg123_handle* mh = decoder->Handle;
     decoder->Rate = info.SampleRate;
     decoder->ChannelCount = info.Channels;
-    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
+    long flags = MPG123_QUIET | MPG123_GAPLESS;
+    // A Xing/VBRI header the probe found false would cut the stream at its count.
+    if (info.InfoFrameDistrusted)
+        flags |= MPG123_IGNORE_INFOFRAME;
+    mpg123_param(mh, MPG123_ADD_FLAGS, flags, 0.0);
+    // Search past damage of any length for the next frame instead of giving up.
+    mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0.0);
     mpg123_format_none(mh);
     mpg123_format(mh, info.SampleRate, info.Channels == 1 ? MPG123_MONO : MPG123_STEREO,
                   MPG123_ENC_SIGNED_16);
@@ -110,22 +116,19 @@ size_t TMpg123Decoder::Read(int16_t* out, size_t frames) {
     auto* bytes = reinterpret_cast<unsigned char*>(out);
     size_t total = 0;
     const size_t wanted = frames * frameBytes;
-    for (int stalls = 0; total < wanted && stalls < 8;) {
+    // Only the end of the stream ends the audio: after damage mpg123 finds the next frame on
+    // the following call, so errors are skipped until too many come in a row.
+    constexpr int kMaxFailures = 64;
+    for (int failures = 0; total < wanted && !Ended && failures < kMaxFailures;) {
         size_t done = 0;
         const int rc = mpg123_read(Handle, bytes + total, wanted - total, &done);
         total += done;
         if (rc == MPG123_DONE)
-            break;
-        if (rc == MPG123_OK || rc == MPG123_NEW_FORMAT) {
-            stalls = done == 0 ? stalls + 1 : 0;
-            continue;
-        }
-        if (rc == MPG123_NEED_MORE || rc == MPG123_ERR) {
-            if (done == 0)
-                ++stalls; // damaged data: mpg123 resyncs, give it a few tries
-            if (rc == MPG123_ERR)
-                break;
-        }
+            Ended = true;
+        else if (done > 0)
+            failures = 0;
+        else
+            ++failures;
     }
     return total / frameBytes;
 }

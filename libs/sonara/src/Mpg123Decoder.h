@@ -34,4 +34,5 @@ private:
     TWindow Window;
     int Rate = 0;
     int ChannelCount = 0;
+    bool Ended = false;
 };

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "Decoder.h"
+#include "SndfileFile.h"
 
-#include <sndfile.h>
+#include <vector>
 
 // Decodes every format libsndfile reads (the PCM family, and MPEG when forced).
 class TSndfileDecoder final : public TDecoder {
 public:
-    static std::unique_ptr<TDecoder> Open(const std::string& path, std::string& error);
-    ~TSndfileDecoder() override;
+    static std::unique_ptr<TDecoder> Open(const std::string& path, const TAudioFileInfo& info,
+                                          std::string& error);
 
     int SampleRate() const override { return Info.samplerate; }
     int Channels() const override { return Info.channels; }
@@ -23,6 +24,8 @@ protected:
 
 private:
     TSndfileDecoder() = default;
-    SNDFILE* File = nullptr;
+    TSndfileFile File;
     SF_INFO Info{};
+    bool FloatSamples = false;
+    std::vector<float> FloatBuffer;
 };
