@@ -17,14 +17,41 @@ bool TPosixFileIo::Open(const std::string& path, bool writable) {
     do {
         Fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     } while (Fd < 0 && errno == EINTR);
-    if (Fd < 0)
+    if (Fd < 0) {
+        Error = errno;
         return false;
+    }
     struct stat st {};
     if (::fstat(Fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         Close();
+        Error = EINVAL;
         return false;
     }
     return true;
+}
+
+bool TPosixFileIo::Create(const std::string& path) {
+    Close();
+    do {
+        Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    } while (Fd < 0 && errno == EINTR);
+    if (Fd < 0)
+        Error = errno;
+    return Fd >= 0;
+}
+
+bool TPosixFileIo::Identity(std::uint64_t& device, std::uint64_t& inode) const {
+    struct stat st {};
+    if (Fd < 0 || ::fstat(Fd, &st) != 0)
+        return false;
+    device = static_cast<std::uint64_t>(st.st_dev);
+    inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+bool TPosixFileIo::IsReadOnlyMode() const {
+    struct stat st {};
+    return Fd >= 0 && ::fstat(Fd, &st) == 0 && (st.st_mode & 0222) == 0;
 }
 
 void TPosixFileIo::Close() {

@@ -15,6 +15,14 @@ public:
     TPosixFileIo& operator=(const TPosixFileIo&) = delete;
 
     bool Open(const std::string& path, bool writable);
+    // A new, empty file readable and writable by the owner only (any old one is replaced).
+    bool Create(const std::string& path);
+    // The errno of the last failed Open or Create.
+    int OpenError() const { return Error; }
+    // Device and inode of the open file: who the file is, whatever its name.
+    bool Identity(std::uint64_t& device, std::uint64_t& inode) const;
+    // True when no write permission bit is set: such a file is refused even to root.
+    bool IsReadOnlyMode() const;
     void Close();
     bool IsOpen() const { return Fd >= 0; }
     // Exclusive flock without waiting; false when another open file holds it.
@@ -28,6 +36,7 @@ public:
 
 private:
     int Fd = -1;
+    int Error = 0;
 };
 
 } // namespace riffkit

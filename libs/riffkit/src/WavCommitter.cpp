@@ -2,6 +2,8 @@
 
 #include "ByteOrder.h"
 #include "RiffChunkWalker.h"
+#include "TagError.h"
+#include "TextCodec.h"
 #include "WavTagBlock.h"
 
 #include <algorithm>
@@ -20,6 +22,15 @@ bool Write32(TFileIo& io, std::uint64_t offset, std::uint32_t value) {
 
 bool WriteJunkId(TFileIo& io, std::uint64_t offset) {
     return io.Write(offset, "JUNK", 4);
+}
+
+// The block of the tags in the file's one encoding: the CSET's code page, else the one
+// chosen from the file's values.
+std::optional<std::string> BuildBlock(const TWavTagReader::TResult& current, const TWavTags& tags) {
+    if (current.CodePage != 0)
+        return TWavTagBlock::Build(tags, current.CodePage, true, true);
+    return TWavTagBlock::Build(tags, TWavTagBlock::ChooseEncoding(current.Tags, tags), true, true,
+                               true);
 }
 
 std::string JunkHeader(std::uint32_t size) {
@@ -109,17 +120,27 @@ bool TWavCommitter::NeedsGathering(const TRiffLayout& layout, const TWavTagReade
 
 bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
     auto layout = TRiffChunkWalker::Walk(io);
-    if (!layout || !layout->StructureOk)
-        return false; // cannot vouch for the audio's place
+    if (!layout || !layout->StructureOk) {
+        // Cannot vouch for the audio's place.
+        TTagError::Set("the file's chunk structure is damaged: the file was not changed");
+        return false;
+    }
     auto current = TWavTagReader::Read(io, *layout);
     if (current.Tags.SameValues(target))
         return true;
-    const auto body = TWavTagBlock::Build(target, current.CodePage, true, true);
-    if (!body)
-        return false; // a text the file's code page cannot hold
-    auto placement = FindPlacement(*layout, current, body->size());
-    if (!placement)
+    const auto body = BuildBlock(current, target);
+    if (!body) {
+        TTagError::Set("a value cannot be stored in the file's character set (CSET), or the "
+                       "tags are larger than 1 MB: the file was not changed");
         return false;
+    }
+    auto placement = FindPlacement(*layout, current, body->size());
+    if (!placement) {
+        TTagError::Set(layout->DataRunsToEnd
+                           ? "the audio chunk runs to the end of the file: the file was not changed"
+                           : "the file is cut short: the file was not changed");
+        return false;
+    }
 
     if (NeedsGathering(*layout, current, *placement)) {
         const TWavTags old = current.Tags;
@@ -135,8 +156,10 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
         if (!placement || NeedsGathering(*layout, current, *placement))
             return false;
     }
-    if (!Step(io, *layout, current, target, false))
+    if (!Step(io, *layout, current, target, false)) {
+        TTagError::Set("write error: the file keeps its old tags");
         return false;
+    }
 
     auto after = TRiffChunkWalker::Walk(io);
     if (!after || !after->StructureOk)
@@ -147,7 +170,7 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
 bool TWavCommitter::Step(TFileIo& io, const TRiffLayout& layout,
                          const TWavTagReader::TResult& current, const TWavTags& tags,
                          bool gathering) {
-    const auto body = TWavTagBlock::Build(tags, current.CodePage, true, true);
+    const auto body = BuildBlock(current, tags);
     if (!body)
         return false;
     const auto placement = FindPlacement(layout, current, body->size());
@@ -192,13 +215,17 @@ bool TWavCommitter::Append(TFileIo& io, const TRiffLayout& layout, const std::st
     }
     if (origSize > layout.WalkEnd) {
         // Only NUL bytes may follow the last chunk; anything else is kept, so no append.
-        if (origSize - layout.WalkEnd > MaxTrailingBytes)
+        if (origSize - layout.WalkEnd > MaxTrailingBytes) {
+            TTagError::Set("data after the audio chunk: the file was not changed");
             return false;
+        }
         std::string tail(static_cast<std::size_t>(origSize - layout.WalkEnd), '\0');
         if (!io.Read(layout.WalkEnd, tail.data(), tail.size()))
             return false;
-        if (tail.find_first_not_of('\0') != std::string::npos)
+        if (tail.find_first_not_of('\0') != std::string::npos) {
+            TTagError::Set("data after the audio chunk: the file was not changed");
             return false;
+        }
     }
     const std::uint64_t outer = body.size() + 8 + AppendSlack;
     const std::uint64_t newEnd = at + 8 + outer;

@@ -13,8 +13,13 @@ class TWavTagBlock {
 public:
     // nullopt when a text cannot be stored in the code page, or the block is too large.
     // withTitle/withInfo force the chunk even when empty, so that it shadows older ones.
+    // oneEncoding: every value in the code page, stored bytes of another encoding included.
     static std::optional<std::string> Build(const TWavTags& tags, int codePage, bool withTitle,
-                                            bool withInfo);
+                                            bool withInfo, bool oneEncoding = false);
+    // The one encoding for a file without CSET: UTF-8 when the values it holds that are not
+    // ASCII are all UTF-8; else Windows-1252 when every target value fits (and does not read
+    // back as UTF-8); else UTF-8.
+    static int ChooseEncoding(const TWavTags& stored, const TWavTags& target);
 };
 
 } // namespace riffkit

@@ -56,6 +56,15 @@ TWavTagReader::TResult TWavTagReader::Read(TFileIo& io, const TRiffLayout& layou
             break;
         }
     }
+    // Keys only a later INFO list holds are shown too (other readers do), unless a list is
+    // one a commit of ours wrote ([JUNK 0][DISP][LIST INFO]): then the first list is
+    // the whole truth, and an interrupted commit never shows a mix of old and new.
+    bool merge = true;
+    for (std::size_t i = 2; i < layout.Chunks.size(); ++i) {
+        const auto& c = layout.Chunks;
+        if (c[i].IsList("INFO") && c[i - 1].Is("DISP") && c[i - 2].IsFree() && c[i - 2].Size == 0)
+            merge = false;
+    }
     std::string payload;
     for (std::size_t i = 0; i < layout.Chunks.size(); ++i) {
         const auto& chunk = layout.Chunks[i];
@@ -66,6 +75,12 @@ TWavTagReader::TResult TWavTagReader::Read(TFileIo& io, const TRiffLayout& layou
             if (!result.Tags.HasInfo && ReadPayload(io, layout, chunk, payload)) {
                 result.Tags.HasInfo = true;
                 ParseInfo(payload, result.CodePage, result.Tags);
+            } else if (merge && ReadPayload(io, layout, chunk, payload)) {
+                TWavTags later;
+                ParseInfo(payload, result.CodePage, later);
+                for (auto& item : later.Items)
+                    if (!result.Tags.Find(item.Key))
+                        result.Tags.Items.push_back(std::move(item));
             }
         } else if (chunk.Is("DISP") && chunk.Size >= 4) {
             if (!ReadPayload(io, layout, chunk, payload) || payload.size() < 4)

@@ -2,18 +2,28 @@
 
 #include "PosixFileIo.h"
 #include "RiffChunkWalker.h"
+#include "TagError.h"
 #include "WavCommitter.h"
 #include "WavTagReader.h"
+
+#include <cerrno>
+#include <cstring>
 
 namespace riffkit {
 
 std::unique_ptr<TWavTagStore> TWavTagStore::Open(const std::string& path) {
     TPosixFileIo io;
-    if (!io.Open(path, false))
+    if (!io.Open(path, false)) {
+        TTagError::Set(io.OpenError() == ENOENT
+                           ? "file not found"
+                           : std::string("cannot open the file: ") + std::strerror(io.OpenError()));
         return nullptr;
+    }
     auto layout = TRiffChunkWalker::Walk(io);
-    if (!layout)
+    if (!layout) {
+        TTagError::Set("not a readable RIFF/WAVE file");
         return nullptr;
+    }
     auto result = TWavTagReader::Read(io, *layout);
     return std::unique_ptr<TWavTagStore>(new TWavTagStore(path, std::move(result.Tags)));
 }
@@ -43,8 +53,23 @@ bool TWavTagStore::Commit() {
     if (Current.SameValues(Original))
         return true;
     TPosixFileIo io;
-    if (!io.Open(Path, true) || !io.TryLockExclusive())
+    if (!io.Open(Path, true)) {
+        const int error = io.OpenError();
+        TTagError::Set(error == EACCES || error == EPERM || error == EROFS ? "file is read-only"
+                       : error == ENOENT
+                           ? "file not found"
+                           : std::string("cannot open the file: ") + std::strerror(error));
         return false;
+    }
+    // Root may write any file: a file without write permission is still refused.
+    if (io.IsReadOnlyMode()) {
+        TTagError::Set("file is read-only");
+        return false;
+    }
+    if (!io.TryLockExclusive()) {
+        TTagError::Set("another program is writing this file");
+        return false;
+    }
     if (!TWavCommitter::Commit(io, Current))
         return false;
     Original = Current;

@@ -1,16 +1,20 @@
-// The nine C operations: one current file, its format told from its content.
+// The C operations: one current file, its format told from its content, and the reason for
+// the last failed open or close.
 #include "riffkit.h"
 
 #include "MpegTagStore.h"
+#include "TagError.h"
 #include "TextCodec.h"
 #include "WavTagStore.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <string>
 #include <unistd.h>
 
+using riffkit::TTagError;
 using riffkit::TTagStore;
 using riffkit::TTextCodec;
 
@@ -63,29 +67,47 @@ extern "C" {
 int16_t OpenWavFile(const char* path, int32_t, int32_t) {
     if (Current)
         CloseWavFile();
-    if (!path || !*path)
+    TTagError::Clear();
+    if (!path || !*path) {
+        TTagError::Set("no file name");
         return 1;
+    }
     try {
-        if (StartsAsWav(path))
+        if (::access(path, F_OK) != 0)
+            TTagError::Set(errno == ENOENT ? "file not found" : std::strerror(errno));
+        else if (StartsAsWav(path))
             Current = riffkit::TWavTagStore::Open(path);
         else if (riffkit::LooksLikeMpeg(path))
             Current = riffkit::OpenMpegTagStore(path);
+        else
+            TTagError::Set("not a WAV or MPEG audio file");
+    } catch (const std::exception& e) {
+        Current.reset();
+        TTagError::Set(std::string("cannot read the file: ") + e.what());
     } catch (...) {
         Current.reset();
     }
+    if (!Current)
+        TTagError::Set("cannot read the file");
     LastHadId3v2 = Current && Current->HasId3v2();
     return Current ? 0 : 1;
 }
 
 int16_t CloseWavFile(void) {
+    TTagError::Clear();
     if (!Current)
         return 0;
     bool ok = false;
     try {
         ok = Current->Commit();
+    } catch (const std::exception& e) {
+        ok = false;
+        TTagError::Set(std::string("cannot write the tags: ") + e.what());
     } catch (...) {
         ok = false;
     }
+    if (!ok)
+        TTagError::Set("the tags could not be written");
     Current.reset();
     return ok ? 0 : 1;
 }
@@ -145,6 +167,16 @@ int16_t AddId3v2(const char* path) {
     } catch (...) {
         return -1;
     }
+}
+
+int32_t GetTagLastError(char* buffer, int32_t size) {
+    const std::string& reason = TTagError::Text();
+    if (buffer && size > 0) {
+        const std::size_t n = TTextCodec::CutLength(reason, static_cast<std::size_t>(size) - 1);
+        std::memcpy(buffer, reason.data(), n);
+        buffer[n] = '\0';
+    }
+    return static_cast<int32_t>(reason.size());
 }
 
 } // extern "C"
