@@ -217,6 +217,20 @@ void TMpegFile::ReadFrames() {
     const auto textOf = [&](std::size_t i) -> const TextIdentificationFrame* {
         return dynamic_cast<const TextIdentificationFrame*>(parsed[i].get());
     };
+    // TDAT and TIME hold four digits; TagLib drops them as frames v2.4 no longer has.
+    const auto digitsOf = [&](std::string_view id) -> std::string {
+        for (std::size_t i = 0; i < Roles.size(); ++i) {
+            const std::string& bytes = Tag->Frames[i].Bytes;
+            if (Roles[i].Id != id || Tag->Version() != 3 || bytes.size() < 11)
+                continue;
+            std::string text = bytes.substr(11);
+            text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+            return (bytes[10] == 0 || bytes[10] == 3) && text.size() == 4 && IsDigits(text)
+                       ? text
+                       : std::string();
+        }
+        return std::string();
+    };
     const auto first = [&](std::string_view id) -> int {
         for (std::size_t i = 0; i < Roles.size(); ++i)
             if (Roles[i].Id == id && textOf(i))
@@ -234,12 +248,11 @@ void TMpegFile::ReadFrames() {
             std::string_view(entry.Key) == "IGRE" ? GenreText(fields) : JoinValues(fields);
         if (std::string_view(entry.Key) == "IYER" && text.size() == 4 && IsDigits(text)) {
             // Version 2.3 keeps day and time apart: "DDMM" and "HHMM".
-            const int date = first("TDAT"), time = first("TIME");
-            const std::string ddmm = date >= 0 ? ToUtf8(parsed[date]->toString()) : "";
-            if (ddmm.size() == 4 && IsDigits(ddmm)) {
+            const std::string ddmm = digitsOf("TDAT");
+            if (!ddmm.empty()) {
                 text += "-" + ddmm.substr(2, 2) + "-" + ddmm.substr(0, 2);
-                const std::string hhmm = time >= 0 ? ToUtf8(parsed[time]->toString()) : "";
-                if (hhmm.size() == 4 && IsDigits(hhmm))
+                const std::string hhmm = digitsOf("TIME");
+                if (!hhmm.empty())
                     text += "T" + hhmm.substr(0, 2) + ":" + hhmm.substr(2, 2);
             }
         }
