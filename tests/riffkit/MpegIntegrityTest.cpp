@@ -538,7 +538,8 @@ TEST(MpegCommitFaults, EveryWriteFailingLeavesOldOrNewTagsAndTheAudio) {
                 TFaults faults(failAt, stop);
                 TFailingIo io(mem, faults);
                 TFailingJournal failing(journal, faults);
-                const bool ok = riffkit::TMpegCommitter::Commit(io, failing, *edit);
+                // Small move steps, so that a growth takes several and both journal slots.
+                const bool ok = riffkit::TMpegCommitter::Commit(io, failing, *edit, {}, 3000);
                 // The next open completes or discards what the journal holds.
                 const auto recovery = riffkit::TMpegCommitter::Recover(mem, journal);
                 EXPECT_NE(recovery, riffkit::TMpegCommitter::TRecovery::Failed);

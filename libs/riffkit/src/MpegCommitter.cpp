@@ -36,13 +36,15 @@ std::uint64_t Get64(const std::string& in, std::size_t at) {
 struct TJournalHead {
     TMpegCommitter::TIdentity Identity;
     TMpegEdit Edit;
+    std::uint64_t StepSize = TMpegCommitter::StepSize;
     std::uint64_t SlotBase = 0;
 };
 
-std::string Serialise(const TMpegEdit& edit, TMpegCommitter::TIdentity identity) {
+std::string Serialise(const TMpegEdit& edit, TMpegCommitter::TIdentity identity,
+                      std::uint64_t stepSize) {
     std::string out(Magic, 8);
     for (std::uint64_t v :
-         {identity.Device, identity.Inode, edit.OldSize, edit.FinalSize, edit.MoveFrom,
+         {identity.Device, identity.Inode, stepSize, edit.OldSize, edit.FinalSize, edit.MoveFrom,
           edit.MoveLength, edit.Delta, static_cast<std::uint64_t>(edit.Regions.size())})
         Put64(out, v);
     for (const auto& region : edit.Regions) {
@@ -56,19 +58,22 @@ std::string Serialise(const TMpegEdit& edit, TMpegCommitter::TIdentity identity)
 
 std::optional<TJournalHead> ReadHead(TFileIo& journal) {
     const std::uint64_t size = journal.Size();
-    std::string fixed(72, '\0');
+    std::string fixed(80, '\0');
     if (size < fixed.size() + 8 || !journal.Read(0, fixed.data(), fixed.size()) ||
         std::memcmp(fixed.data(), Magic, 8) != 0)
         return std::nullopt;
     TJournalHead head;
     head.Identity = {Get64(fixed, 8), Get64(fixed, 16)};
+    head.StepSize = Get64(fixed, 24);
     TMpegEdit& edit = head.Edit;
-    edit.OldSize = Get64(fixed, 24);
-    edit.FinalSize = Get64(fixed, 32);
-    edit.MoveFrom = Get64(fixed, 40);
-    edit.MoveLength = Get64(fixed, 48);
-    edit.Delta = Get64(fixed, 56);
-    const std::uint64_t count = Get64(fixed, 64);
+    edit.OldSize = Get64(fixed, 32);
+    edit.FinalSize = Get64(fixed, 40);
+    edit.MoveFrom = Get64(fixed, 48);
+    edit.MoveLength = Get64(fixed, 56);
+    edit.Delta = Get64(fixed, 64);
+    const std::uint64_t count = Get64(fixed, 72);
+    if (head.StepSize == 0 || head.StepSize > TMpegCommitter::StepSize)
+        return std::nullopt;
     std::string all = fixed;
     std::uint64_t at = fixed.size();
     for (std::uint64_t i = 0; i < count; ++i) {
@@ -101,28 +106,30 @@ struct TSlot {
     std::string Bytes;
 };
 
-std::uint64_t SlotOffset(std::uint64_t base, std::uint64_t index) {
-    return base + (index % 2) * (SlotHeader + TMpegCommitter::StepSize + 8);
+std::uint64_t SlotOffset(const TJournalHead& head, std::uint64_t position) {
+    return head.SlotBase + position * (SlotHeader + head.StepSize + 8);
 }
 
-bool WriteSlot(TFileIo& journal, std::uint64_t base, const TSlot& slot) {
+bool WriteSlot(TFileIo& journal, const TJournalHead& head, const TSlot& slot) {
     std::string out;
     Put64(out, slot.Index);
     Put64(out, slot.Source);
     Put64(out, slot.Bytes.size());
     out += slot.Bytes;
     Put64(out, Fnv(out));
-    return journal.Write(SlotOffset(base, slot.Index), out.data(), out.size()) && journal.Sync();
+    return journal.Write(SlotOffset(head, slot.Index % 2), out.data(), out.size()) &&
+           journal.Sync();
 }
 
-std::optional<TSlot> ReadSlot(TFileIo& journal, std::uint64_t base, std::uint64_t position) {
-    const std::uint64_t at = base + position * (SlotHeader + TMpegCommitter::StepSize + 8);
+std::optional<TSlot> ReadSlot(TFileIo& journal, const TJournalHead& journalHead,
+                              std::uint64_t position) {
+    const std::uint64_t at = SlotOffset(journalHead, position);
     const std::uint64_t size = journal.Size();
     std::string head(SlotHeader, '\0');
     if (at + SlotHeader > size || !journal.Read(at, head.data(), head.size()))
         return std::nullopt;
     const std::uint64_t length = Get64(head, 16);
-    if (length == 0 || length > TMpegCommitter::StepSize || at + SlotHeader + length + 8 > size ||
+    if (length == 0 || length > journalHead.StepSize || at + SlotHeader + length + 8 > size ||
         Get64(head, 0) % 2 != position)
         return std::nullopt;
     std::string rest(static_cast<std::size_t>(length + 8), '\0');
@@ -134,9 +141,9 @@ std::optional<TSlot> ReadSlot(TFileIo& journal, std::uint64_t base, std::uint64_
 }
 
 // The later of the two slots that read back whole.
-std::optional<TSlot> LatestSlot(TFileIo& journal, std::uint64_t base) {
-    auto a = ReadSlot(journal, base, 0);
-    auto b = ReadSlot(journal, base, 1);
+std::optional<TSlot> LatestSlot(TFileIo& journal, const TJournalHead& head) {
+    auto a = ReadSlot(journal, head, 0);
+    auto b = ReadSlot(journal, head, 1);
     if (a && b)
         return a->Index > b->Index ? a : b;
     return a ? a : b;
@@ -162,14 +169,14 @@ bool Apply(TFileIo& file, TFileIo& journal, const TJournalHead& head,
         }
         TSlot slot;
         while (next > edit.MoveFrom) {
-            const std::uint64_t n = std::min(TMpegCommitter::StepSize, next - edit.MoveFrom);
+            const std::uint64_t n = std::min(head.StepSize, next - edit.MoveFrom);
             next -= n;
             slot.Index = index++;
             slot.Source = next;
             slot.Bytes.assign(static_cast<std::size_t>(n), '\0');
             if (!file.Read(next, slot.Bytes.data(), slot.Bytes.size()))
                 return false;
-            if (!WriteSlot(journal, head.SlotBase, slot))
+            if (!WriteSlot(journal, head, slot))
                 return false;
             if (!(file.Write(next + edit.Delta, slot.Bytes.data(), slot.Bytes.size()) &&
                   file.Sync()))
@@ -192,8 +199,9 @@ bool SameIdentity(TMpegCommitter::TIdentity a, TMpegCommitter::TIdentity b) {
 } // namespace
 
 bool TMpegCommitter::Commit(TFileIo& file, TJournal& journal, const TMpegEdit& edit,
-                            TIdentity identity) {
-    const std::string head = Serialise(edit, identity);
+                            TIdentity identity, std::uint64_t stepSize) {
+    stepSize = std::clamp<std::uint64_t>(stepSize, 1, StepSize);
+    const std::string head = Serialise(edit, identity, stepSize);
     TFileIo* io = journal.Create();
     if (!io) {
         TTagError::Set("cannot create the save journal beside the file");
@@ -204,7 +212,7 @@ bool TMpegCommitter::Commit(TFileIo& file, TJournal& journal, const TMpegEdit& e
         TTagError::Set("cannot write the save journal: the file was not changed");
         return false;
     }
-    TJournalHead parsed{identity, edit, head.size()};
+    TJournalHead parsed{identity, edit, stepSize, head.size()};
     if (Apply(file, *io, parsed, std::nullopt)) {
         journal.Remove(); // a journal left behind is replayed once more: harmless
         return true;
@@ -230,7 +238,7 @@ TMpegCommitter::TRecovery TMpegCommitter::Recover(TFileIo& file, TJournal& journ
         journal.Remove();
         return TRecovery::Discarded;
     }
-    const auto slot = head->Edit.Delta > 0 ? LatestSlot(*io, head->SlotBase) : std::nullopt;
+    const auto slot = head->Edit.Delta > 0 ? LatestSlot(*io, *head) : std::nullopt;
     if (!Apply(file, *io, *head, slot))
         return TRecovery::Failed;
     journal.Remove();

@@ -29,13 +29,13 @@ class TMpegCommitter {
 public:
     using TIdentity = TFileIdentity;
 
-    // Largest move step: the memory a growth holds at once.
+    // Largest move step: the memory a growth holds at once. Tests pass smaller steps.
     static constexpr std::uint64_t StepSize = 4u << 20;
 
     // True when the file now holds the edit; a failure before the journal is durable
     // leaves the file untouched, one after it leaves the journal for Recover.
     static bool Commit(TFileIo& file, TJournal& journal, const TMpegEdit& edit,
-                       TIdentity identity = {});
+                       TIdentity identity = {}, std::uint64_t stepSize = StepSize);
 
     enum class TRecovery { None, Replayed, Discarded, Failed };
     // Completes an edit left by an interrupted commit, or discards a journal that never
