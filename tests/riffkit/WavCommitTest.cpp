@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <map>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -262,4 +263,89 @@ TEST(WavCommit, TextTheCodePageCannotHoldIsRefusedNotReplaced) {
     EXPECT_TRUE(riffkit::TWavCommitter::Commit(io, tags));
     const std::string after(io.Data().begin(), io.Data().end());
     EXPECT_NE(after.find("na\xEFve \xC3\xA9"), std::string::npos);
+}
+
+// Files that mix Windows-1252 and UTF-8 values are written in one encoding, checked on the
+// stored bytes: UTF-8 when the file's own non-ASCII values are UTF-8, Windows-1252 when
+// every value fits it, else UTF-8 for the whole list.
+TEST(WavCommit, EveryValueIsStoredInOneEncoding) {
+    const struct {
+        const char* Name;
+        std::vector<std::pair<std::string, std::string>> Stored;
+        std::string NewArtist;
+        std::vector<std::string> Expected; // stored bytes of IART, ICMT, IALB after the save
+    } cases[] = {
+        {"UTF-8 file stays UTF-8",
+         {{"ICMT", "Caf\xC3\xA9"}, {"IALB", "plain"}},
+         "Na\xC3\xAFve",
+         {"Na\xC3\xAFve", "Caf\xC3\xA9", "plain"}},
+        {"mixed file, every value fits Windows-1252",
+         {{"ICMT", "Caf\xE9"}, {"IALB", "\xE2\x82\xAC 5"}},
+         "Na\xC3\xAFve",
+         {"Na\xEFve", "Caf\xE9", "\x80 5"}},
+        {"Windows-1252 file with a value only UTF-8 holds",
+         {{"ICMT", "Caf\xE9"}, {"IALB", "\x80 5"}},
+         "\xE6\x97\xA5",
+         {"\xE6\x97\xA5", "Caf\xC3\xA9", "\xE2\x82\xAC 5"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string bytes = B().Chunk("fmt ", B::Fmt())
+                                      .Chunk("LIST", B::Info(c.Stored))
+                                      .Chunk("JUNK", std::string(400, '\0'))
+                                      .Chunk("data", Audio)
+                                      .Build();
+        riffkit::TMemoryFileIo io = WavTestFiles::Io(bytes);
+        TWavTags tags = WavTestFiles::Tags(bytes);
+        tags.Set("IART", c.NewArtist);
+        ASSERT_TRUE(riffkit::TWavCommitter::Commit(io, tags));
+        const std::string after(io.Data().begin(), io.Data().end());
+        // Our own walk over the INFO items of the live list.
+        const auto layout = WavTestFiles::Layout(after);
+        ASSERT_TRUE(layout);
+        std::map<std::string, std::string> stored;
+        for (const auto& chunk : layout->Chunks) {
+            if (!chunk.IsList("INFO"))
+                continue;
+            const std::string payload = after.substr(chunk.PayloadOffset() + 4, chunk.Size - 4);
+            for (std::size_t at = 0; at + 8 <= payload.size();) {
+                const std::uint32_t size = static_cast<unsigned char>(payload[at + 4]) |
+                                           static_cast<unsigned char>(payload[at + 5]) << 8;
+                stored.emplace(payload.substr(at, 4),
+                               payload.substr(at + 8, payload.find('\0', at + 8) - at - 8));
+                at += 8 + size + (size & 1);
+            }
+            break;
+        }
+        EXPECT_EQ(stored["IART"], c.Expected[0]);
+        EXPECT_EQ(stored["ICMT"], c.Expected[1]);
+        EXPECT_EQ(stored["IALB"], c.Expected[2]);
+        EXPECT_EQ(WavTestFiles::DataPayload(after), Audio);
+    }
+}
+
+// Keys only a second INFO list holds are read and carried into the one list a save
+// writes; where both lists hold a key, the first one's value wins.
+TEST(WavCommit, SecondInfoListIsMergedOnSave) {
+    const std::string bytes = B().Chunk("fmt ", B::Fmt())
+                                  .Chunk("LIST", B::Info({{"IART", "First"}}))
+                                  .Chunk("data", Audio)
+                                  .Chunk("LIST", B::Info({{"IART", "Second"}, {"ICOP", "(c)"}}))
+                                  .Build();
+    const TWavTags read = WavTestFiles::Tags(bytes);
+    EXPECT_EQ(read.Get("IART"), "First");
+    EXPECT_EQ(read.Get("ICOP"), "(c)");
+    riffkit::TMemoryFileIo io = WavTestFiles::Io(bytes);
+    TWavTags tags = read;
+    tags.SetTitle("Title");
+    ASSERT_TRUE(riffkit::TWavCommitter::Commit(io, tags));
+    const std::string after(io.Data().begin(), io.Data().end());
+    const auto layout = WavTestFiles::Layout(after);
+    ASSERT_TRUE(layout);
+    int lists = 0;
+    for (const auto& chunk : layout->Chunks)
+        lists += chunk.IsList("INFO") ? 1 : 0;
+    EXPECT_EQ(lists, 1); // the old lists are free space now
+    EXPECT_EQ(WavTestFiles::Tags(after).Get("ICOP"), "(c)");
+    EXPECT_EQ(WavTestFiles::Tags(after).Get("IART"), "First");
 }
