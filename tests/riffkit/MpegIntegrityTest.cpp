@@ -400,6 +400,32 @@ TEST_F(MpegIntegrityTest, ReadOnlyFileAndSecondWriterAreRefused) {
     EXPECT_EQ(Save(Path, {{"DISP", "New"}}), "");
 }
 
+// A writable file in a folder the user cannot write: the journal goes to the user's state
+// folder instead, and the save goes through.
+TEST_F(MpegIntegrityTest, WritableFileInReadOnlyFolderSaves) {
+    const std::string folder = Dir.File("locked folder");
+    const std::string state = Dir.File("state");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const std::string path = folder + "/spot.mp3";
+    TagLib::ID3v2::Tag v2;
+    v2.setTitle("T");
+    ASSERT_TRUE(
+        Fixtures::WriteBytes(path, Concat({FromVector(v2.render(TagLib::ID3v2::v3)), Frames(6)})));
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    const char* oldState = std::getenv("XDG_STATE_HOME");
+    const std::string kept = oldState ? oldState : "";
+    ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+    EXPECT_EQ(Save(path, {{"ICMT", std::string(2000, 'x')}}), "");
+    if (oldState)
+        ::setenv("XDG_STATE_HOME", kept.c_str(), 1);
+    else
+        ::unsetenv("XDG_STATE_HOME");
+    ::chmod(folder.c_str(), 0755);
+    TagLib::MPEG::File file(path.c_str(), false);
+    EXPECT_EQ(file.ID3v2Tag()->comment().to8Bit(true), std::string(2000, 'x'));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
 TEST(TagLastError, CutsAtCharacterBoundaryAndReportsFullLength) {
     TTempDir dir;
     ASSERT_NE(OpenWavFile(dir.File("missing.mp3").c_str(), 0, 0), 0);
