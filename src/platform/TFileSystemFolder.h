@@ -1,0 +1,41 @@
+#pragma once
+
+#include "TShellFolder.h"
+
+#include <string>
+
+// A folder of the file system. Its items carry their raw name bytes; names, attributes and
+// capabilities come straight from the file system:
+// - folder: the item (or a symbolic link's target) is a directory; link: the item is a symlink;
+// - can-rename, can-delete, can-move: the folder is writable and searchable (and, in a sticky
+//   folder such as /tmp, the item or the folder is the user's own);
+// - can-copy: the item is readable (a folder also searchable);
+// - ghosted and hidden: the name starts with ".";
+// - read-only: the item is not writable.
+class TFileSystemFolder : public TShellFolder {
+public:
+    // `path` is the folder's absolute path (bytes). Items are made with `childKind` ('F', or 'E'
+    // for the desktop directory's entries on the desktop).
+    explicit TFileSystemFolder(std::string path, char childKind = 'F');
+
+    const std::string& Path() const { return FolderPath; }
+    // The path of a child of this folder by name ("/" + name, without doubling the root's "/").
+    std::string ChildPath(std::string_view name) const;
+    // Whether a name may be an item of a file-system folder (not empty, ".", ".." or with '/').
+    static bool IsValidName(std::string_view name);
+
+    bool EnumObjects(std::uint32_t flags, std::vector<TPidl>& items) const override;
+    std::unique_ptr<TShellFolder> BindToObject(PCItemIDList relative) const override;
+    bool ParseDisplayName(const std::string& name, TPidl& result) const override;
+    std::string GetDisplayNameOf(PCItemIDList relative, TDisplayNameType kind) const override;
+    std::uint32_t GetAttributesOf(PCItemIDList relative, std::uint32_t mask) const override;
+    std::string GetIconKeyOf(PCItemIDList relative, bool open) const override;
+    std::string GetPathOf(PCItemIDList relative) const override;
+
+private:
+    // The full path of a relative list's item, or "" when an item is not one of this kind.
+    bool ResolvePath(PCItemIDList relative, std::string& path, std::string& lastName) const;
+
+    std::string FolderPath;
+    char ChildKind;
+};
