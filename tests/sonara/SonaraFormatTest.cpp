@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -75,6 +77,8 @@ const TFormatCase kCases[] = {
     {"mp3inwav", 5, 0, 44100, 2, 2.0, "MPEG-1 Layer III 128 kbps", "44100 Hz Stereo", kFrame44},
 };
 
+constexpr uint8_t kFact[] = {'f', 'a', 'c', 't'};
+
 class SonaraFormat : public ::testing::TestWithParam<TFormatCase> {};
 
 TEST_P(SonaraFormat, TextsAndLength) {
@@ -88,8 +92,15 @@ TEST_P(SonaraFormat, TextsAndLength) {
     EXPECT_STREQ(b, c.TextB);
     const uint32_t length = SN_PlayGetLengthMsFile(path.c_str());
     if (c.ToleranceMs == 0) {
-        // PCM: exactly the frames libsndfile decodes (ADPCM rounds up to whole blocks).
-        const size_t frames = Fixtures::ReadSamples16(path).size() / c.Channels;
+        // PCM: exactly the frames written. Block codings: the frames the fact chunk gives
+        // (libsndfile's IMA writer rounds it up to whole blocks, its MS ADPCM writer does not).
+        auto frames = static_cast<uint64_t>(std::llround(c.Seconds * c.Rate));
+        if (c.Subtype == SF_FORMAT_IMA_ADPCM || c.Subtype == SF_FORMAT_MS_ADPCM) {
+            const std::vector<uint8_t> bytes = Fixtures::ReadBytes(path);
+            const auto fact = std::search(bytes.begin(), bytes.end(), kFact, kFact + 4);
+            ASSERT_LE(fact + 12, bytes.end());
+            frames = fact[8] | (fact[9] << 8) | (fact[10] << 16) | (uint32_t(fact[11]) << 24);
+        }
         EXPECT_EQ(length, frames * 1000 / c.Rate);
     } else {
         const uint32_t expected = static_cast<uint32_t>(c.Seconds * 1000);

@@ -3,6 +3,7 @@
 #include "sonara.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -43,6 +44,65 @@ int OpenFdCount() {
 
 void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool FfmpegDecode(const std::string& path, std::vector<int16_t>& samples) {
+    samples.clear();
+    std::string quoted = "'";
+    for (const char c : path)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    quoted += "'";
+    const std::string command =
+        "ffmpeg -nostdin -v error -i " + quoted + " -f s16le -acodec pcm_s16le - 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return false;
+    std::vector<uint8_t> bytes;
+    uint8_t block[65536];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;)
+        bytes.insert(bytes.end(), block, block + got);
+    const int status = ::pclose(pipe);
+    samples.resize(bytes.size() / 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    return status == 0 && !samples.empty();
+}
+
+std::vector<int16_t> ReadCapture(const std::string& path) {
+    std::vector<int16_t> samples;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return samples;
+    int16_t block[4096];
+    for (size_t got; (got = std::fread(block, 2, 4096, file)) > 0;)
+        samples.insert(samples.end(), block, block + got);
+    std::fclose(file);
+    return samples;
+}
+
+size_t FirstNonZeroFrame(const std::vector<int16_t>& samples, size_t channels) {
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (samples[i] != 0)
+            return i / channels;
+    return samples.size() / channels;
+}
+
+size_t EndOfSoundFrames(const std::vector<int16_t>& samples, size_t channels) {
+    size_t end = samples.size();
+    while (end > 0 && samples[end - 1] == 0)
+        --end;
+    return (end + channels - 1) / channels;
+}
+
+bool DropLeadingSilence(std::vector<int16_t>& captured, const std::vector<int16_t>& expected,
+                        size_t channels) {
+    const size_t lead = FirstNonZeroFrame(captured, channels);
+    const size_t expectedLead = FirstNonZeroFrame(expected, channels);
+    if (lead < expectedLead)
+        return false;
+    captured.erase(captured.begin(),
+                   captured.begin() + static_cast<long>((lead - expectedLead) * channels));
+    return true;
 }
 
 } // namespace SonaraTest

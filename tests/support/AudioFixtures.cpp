@@ -24,10 +24,15 @@ std::vector<float> ToneSamples(const TToneSpec& tone) {
     std::vector<float> samples(frames * static_cast<size_t>(tone.Channels));
     for (size_t i = 0; i < frames; ++i) {
         for (int c = 0; c < tone.Channels; ++c) {
-            const double freq = tone.FrequencyHz * (c == 0 ? 1.0 : 1.5);
+            const double ratio = c == 0 ? 1.0 : 1.5;
             const double t = static_cast<double>(i) / tone.SampleRate;
+            // Phase of a linear sweep (a constant tone when SweepToHz is unset).
+            const double slope = tone.SweepToHz > 0.0 && tone.Seconds > 0.0
+                                     ? (tone.SweepToHz - tone.FrequencyHz) / tone.Seconds
+                                     : 0.0;
+            const double cycles = ratio * (tone.FrequencyHz * t + 0.5 * slope * t * t);
             samples[i * tone.Channels + c] =
-                static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * freq * t));
+                static_cast<float>(tone.Amplitude * std::sin(2.0 * std::numbers::pi * cycles));
         }
     }
     return samples;

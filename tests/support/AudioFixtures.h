@@ -14,6 +14,10 @@ struct TToneSpec {
     int Channels = 2;
     double Seconds = 1.0;
     double FrequencyHz = 440.0;
+    double Amplitude = 0.5; // peak, full scale 1.0
+    // When set, the frequency sweeps linearly from FrequencyHz to this over the tone, so the
+    // signal never repeats and an alignment search has one answer.
+    double SweepToHz = 0.0;
 };
 
 // format: a libsndfile subtype such as SF_FORMAT_PCM_16, SF_FORMAT_FLOAT, SF_FORMAT_ULAW.

@@ -34,7 +34,7 @@ SONARA_API uint32_t SN_GetHandlePlay(int32_t reserved, int16_t device, const cha
 SONARA_API int16_t SN_SetBuffers(int32_t count, int32_t frames);
 /* Stops and forgets one handle; 0 on success, non-zero for an unknown handle. */
 SONARA_API int16_t SN_FreeHandlePlay(uint32_t handle);
-/* Stops and forgets every handle. */
+/* Stops and forgets every handle; returns once their devices are closed. */
 SONARA_API int16_t SN_FreeHandlePlayAll(void);
 /* Playing length in ms; 0 when it cannot be measured. */
 SONARA_API uint32_t SN_PlayGetLengthMsFile(const char* path);

@@ -30,9 +30,6 @@ struct TAudioFileInfo {
     // The MPEG frames lie in [DataOffset, DataOffset + DataSize) of the file.
     uint64_t DataOffset = 0;
     uint64_t DataSize = 0;
-    // The frame count of an MPEG stream's Xing/VBRI header disagreed with its bytes, so the
-    // frames were counted instead and the decoder must not trust that header either.
-    bool InfoFrameDistrusted = false;
     std::vector<THeaderPatch> HeaderPatches; // applied when libsndfile reads the file
     std::string Error;                       // why the file is not recognised
 

@@ -14,11 +14,16 @@ std::unique_ptr<TDecoder> TDecoder::Create(const std::string& path, const TAudio
         error = "The file is not a recognised audio file";
         return nullptr;
     }
-    // Forcing libsndfile is a preference: where it cannot read the file (MPEG in WAV), the
-    // default decoder plays it.
+    // Forcing libsndfile is a preference: where it cannot read the file (MPEG in WAV), or
+    // would stop short of the measured length (it guesses the length of a VBR file without
+    // a header from the first frame and never reads past its guess), the default decoder
+    // plays it.
     if (forceSndfile) {
         std::string ignored;
-        if (auto decoder = TSndfileDecoder::Open(path, info, ignored))
+        auto decoder = TSndfileDecoder::Open(path, info, ignored);
+        const uint64_t shortBy = 1152; // gapless trimming may differ by up to a frame
+        if (decoder && decoder->SampleRate() == info.SampleRate &&
+            decoder->TotalFrames() + shortBy >= info.Frames)
             return decoder;
     }
     return TMpg123Decoder::Open(path, info, error);

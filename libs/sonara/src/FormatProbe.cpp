@@ -44,6 +44,7 @@ struct TRiffLayout {
     bool HasData = false;
     uint64_t DataOffset = 0;
     uint64_t DataSize = 0;
+    uint32_t FactSamples = 0; // the fact chunk's sample count; 0 when absent
     // Header fields to read differently (a data size a recorder never filled in).
     std::vector<THeaderPatch> Patches;
 };
@@ -89,6 +90,8 @@ TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
                 layout.BlockAlign = static_cast<uint16_t>(body[12] | (body[13] << 8));
             if (layout.FormatTag == 0xFFFE && got >= 26) // extensible: the sub-format's tag
                 layout.FormatTag = static_cast<uint16_t>(body[24] | (body[25] << 8));
+        } else if (std::memcmp(h, "fact", 4) == 0 && size >= 4) {
+            layout.FactSamples = Le32Of(file, pos + 8);
         } else if (std::memcmp(h, "data", 4) == 0) {
             layout.HasData = true;
             layout.DataOffset = pos + 8;
@@ -114,8 +117,9 @@ TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
     return layout;
 }
 
+// factSamples: the WAV fact chunk's count, or 0.
 bool ProbeSndfile(const std::string& path, const std::vector<THeaderPatch>& patches,
-                  TAudioFileInfo& info) {
+                  uint32_t factSamples, TAudioFileInfo& info) {
     SF_INFO sfInfo{};
     {
         TSndfileFile file;
@@ -134,6 +138,13 @@ bool ProbeSndfile(const std::string& path, const std::vector<THeaderPatch>& patc
     info.SampleRate = sfInfo.samplerate;
     info.Channels = sfInfo.channels;
     info.Frames = sfInfo.frames > 0 ? static_cast<uint64_t>(sfInfo.frames) : 0;
+    // Block codings (GSM, ADPCM) decode whole blocks; the fact chunk says where the audio
+    // ends inside the last one.
+    const int subtype = sfInfo.format & SF_FORMAT_SUBMASK;
+    const bool blockCoded = subtype == SF_FORMAT_GSM610 || subtype == SF_FORMAT_IMA_ADPCM ||
+                            subtype == SF_FORMAT_MS_ADPCM;
+    if (blockCoded && factSamples > 0 && factSamples < info.Frames)
+        info.Frames = factSamples;
     info.TextA = TFormatProbe::SndfileCodingText(sfInfo.format);
     info.TextB = ChannelText(sfInfo.samplerate, sfInfo.channels);
     info.HeaderPatches = patches;
@@ -211,7 +222,7 @@ TAudioFileInfo TFormatProbe::Probe(const std::string& path) {
             }
             return info;
         }
-        ProbeSndfile(path, layout.Patches, info);
+        ProbeSndfile(path, layout.Patches, layout.FactSamples, info);
         return info;
     }
     if (TMpegMeter::Measure(file, 0, file.Size(), true, info)) {
@@ -225,7 +236,7 @@ TAudioFileInfo TFormatProbe::Probe(const std::string& path) {
     const bool known =
         got >= 4 && std::any_of(std::begin(kMagics), std::end(kMagics),
                                 [&](const char* m) { return std::memcmp(head, m, 4) == 0; });
-    if (!known || !ProbeSndfile(path, {}, info))
+    if (!known || !ProbeSndfile(path, {}, 0, info))
         info.Error = "The file is not a recognised audio file";
     return info;
 }

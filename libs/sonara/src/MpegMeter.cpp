@@ -207,6 +207,7 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
     uint64_t samples = 0;
     uint64_t headerFrames = 0;
     uint64_t headerBytes = 0; // the stream's size as the header gives it; 0 when absent
+    uint64_t gaplessTrim = 0; // encoder delay and padding from a LAME header
     const size_t xing = first.XingOffset();
     if (xing + 8 <= frame.size() &&
         (std::memcmp(&frame[xing], "Xing", 4) == 0 || std::memcmp(&frame[xing], "Info", 4) == 0)) {
@@ -233,6 +234,7 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
             std::isalpha(frame[p + 1]) && std::isalpha(frame[p + 2])) {
             const uint32_t delay = (uint32_t(frame[p + 21]) << 4) | (frame[p + 22] >> 4);
             const uint32_t padding = ((uint32_t(frame[p + 22]) & 0x0F) << 8) | frame[p + 23];
+            gaplessTrim = delay + padding;
             if (delay + padding < samples)
                 samples -= delay + padding;
         }
@@ -247,14 +249,17 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
     // A header left by a damaged writer, an edit, or files joined end to end can claim any
     // count: it must fit the bytes there are, else the frames are counted.
     if (haveCount && !CountFitsBytes(first, headerFrames, headerBytes, end - firstPos)) {
-        haveCount = false;
-        samples = 0;
-        info.InfoFrameDistrusted = true;
+        // The header frame itself is silence the decoder skips; its gapless values still
+        // describe the start and the end.
+        const uint64_t frames = ScanFrames(file, firstPos, end, first);
+        const uint64_t audio = frames > 1 ? (frames - 1) * first.SamplesPerFrame : 0;
+        samples = audio > gaplessTrim ? audio - gaplessTrim : 0;
+        haveCount = true;
     }
 
     if (!haveCount) {
         // Constant bit rate when the first frames all agree; the size then gives the count.
-        bool constant = !info.InfoFrameDistrusted;
+        bool constant = true;
         uint64_t pos = firstPos - begin;
         for (int n = 0; constant && n < 64 && pos + 4 <= buf.size(); ++n) {
             TMpegFrameHeader h;
@@ -272,7 +277,7 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
                 double(first.SamplesPerFrame) * first.BitrateKbps * 125.0 / first.SampleRate;
             frames = static_cast<uint64_t>(std::llround(double(streamEnd - firstPos) / avgLength));
         } else {
-            vbr = vbr || !info.InfoFrameDistrusted;
+            vbr = true;
             frames = ScanFrames(file, firstPos, end, first);
         }
         samples = frames * first.SamplesPerFrame;

@@ -74,11 +74,9 @@ std::unique_ptr<TDecoder> TMpg123Decoder::Open(const std::string& path, const TA
     mpg123_handle* mh = decoder->Handle;
     decoder->Rate = info.SampleRate;
     decoder->ChannelCount = info.Channels;
-    long flags = MPG123_QUIET | MPG123_GAPLESS;
-    // A Xing/VBRI header the probe found false would cut the stream at its count.
-    if (info.InfoFrameDistrusted)
-        flags |= MPG123_IGNORE_INFOFRAME;
-    mpg123_param(mh, MPG123_ADD_FLAGS, flags, 0.0);
+    // Gapless: mpg123 drops the encoder delay and padding a LAME header gives, and plays on
+    // past a frame count that ends too soon (files joined end to end).
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
     // Search past damage of any length for the next frame instead of giving up.
     mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0.0);
     mpg123_format_none(mh);

@@ -28,9 +28,10 @@ uint64_t TSndfileDecoder::SeekLeadIn() const {
 }
 
 bool TSndfileDecoder::SeekRaw(uint64_t frame) {
-    // libsndfile's GSM 6.10 seek lands on the wrong bytes: decode up to the frame instead.
-    if ((Info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_GSM610)
-        return frame == 0;
+    // libsndfile cannot seek in some codings (GSM 6.10 in WAV): the caller decodes up to
+    // the frame instead.
+    if (!Info.seekable)
+        return false;
     return sf_seek(File.Get(), static_cast<sf_count_t>(frame), SEEK_SET) >= 0;
 }
 

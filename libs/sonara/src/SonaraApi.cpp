@@ -155,6 +155,8 @@ int16_t SN_FreeHandlePlay(uint32_t handle) {
 int16_t SN_FreeHandlePlayAll(void) {
     return Guarded<int16_t>(1, [&]() -> int16_t {
         THandleTable::Instance().RemoveAll(); // the handles close as the vector goes
+        // The program is closing: its devices are closed before this returns.
+        TDeviceCloser::Instance().WaitIdle();
         return 0;
     });
 }
