@@ -1,0 +1,134 @@
+#include "TDetailReader.h"
+
+#include "TAudioLibs.h"
+#include "TColumnTexts.h"
+#include "TShellItem.h"
+#include "TagCatalogue.h"
+#include "TextForms.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr int FormatBufferSize = 128;
+constexpr int TagBufferSize = 256;
+
+QString FromBuffer(const char* buffer, size_t size) {
+    const auto* end = std::find(buffer, buffer + size, '\0');
+    return QString::fromUtf8(buffer, end - buffer);
+}
+
+} // namespace
+
+TDetailPlan TDetailReader::Plan(const std::vector<TListColumn>& columns) {
+    TDetailPlan plan;
+    if (columns.size() <= 3)
+        return plan;
+    plan.Audio = true;
+    // Every column is looked at (not only up to the first tag column), so a settings file
+    // that lists Format or Time behind a tag column still gets them read.
+    for (size_t i = 3; i < columns.size(); ++i) {
+        const int number = columns[i].Number;
+        if (number == TTagCatalogue::FormatColumn)
+            plan.Format = true;
+        else if (number == TTagCatalogue::TimeColumn)
+            plan.Time = true;
+        else if (TTagCatalogue::KeyOfColumn(number) != nullptr)
+            plan.TagColumns.push_back(number);
+    }
+    return plan;
+}
+
+void TDetailReader::ReadFileData(TShellItem& entry) {
+    struct stat st {};
+    const QByteArray& path = entry.ParsingName;
+    const bool found = !path.isEmpty() && !path.startsWith("::") &&
+                       (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0);
+    if (!found) {
+        entry.Size = 0;
+        entry.Attributes = 0;
+        entry.ModifiedText.clear();
+        return;
+    }
+    entry.Size = static_cast<int64_t>(st.st_size);
+    entry.Attributes = static_cast<uint32_t>(st.st_mode);
+    const qint64 ms = static_cast<qint64>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    if (st.st_mtim.tv_sec == 0 && st.st_mtim.tv_nsec == 0) {
+        entry.ModifiedText.clear();
+        return;
+    }
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+    if (!local.isValid()) {
+        entry.ModifiedText.clear();
+        return;
+    }
+    entry.ModifiedTime = local;
+    entry.ModifiedText = TColumnTexts::ModifiedText(local);
+}
+
+void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
+    if (!plan.Audio || !entry.IsFileSystem || entry.IsFolder ||
+        !TColumnTexts::IsAudioPath(entry.ParsingName))
+        return;
+    const TAudioLibs& libs = AudioLibs();
+    const char* path = entry.ParsingName.constData();
+    bool failed = false;
+    try {
+        if (plan.Format) {
+            std::array<char, FormatBufferSize> a{};
+            std::array<char, FormatBufferSize> b{};
+            if (libs.SN_GetWaveFileFormat != nullptr &&
+                libs.SN_GetWaveFileFormat(path, a.data(), FormatBufferSize, b.data(),
+                                          FormatBufferSize) != 0) {
+                entry.SetValue(TTagCatalogue::FormatColumn, FromBuffer(a.data(), a.size()) +
+                                                                QStringLiteral(" - ") +
+                                                                FromBuffer(b.data(), b.size()));
+            } else {
+                entry.SetValue(TTagCatalogue::FormatColumn, QStringLiteral("Unknown"));
+                failed = true;
+            }
+        }
+        if (plan.Time) {
+            const uint32_t ms =
+                libs.SN_PlayGetLengthMsFile != nullptr ? libs.SN_PlayGetLengthMsFile(path) : 0;
+            if (ms > 0) {
+                entry.SetValue(TTagCatalogue::TimeColumn, TimeText(ms));
+            } else {
+                entry.SetValue(TTagCatalogue::TimeColumn, QStringLiteral("Zero"));
+                failed = true;
+            }
+        }
+        if (!plan.TagColumns.empty()) {
+            if (libs.OpenWavFile == nullptr || libs.OpenWavFile(path, 0, 0) != 0) {
+                failed = true;
+            } else {
+                std::array<char, TagBufferSize> buffer{};
+                std::array<char, TagBufferSize> timeBuffer{};
+                for (int number : plan.TagColumns) {
+                    const TColumnInfo* column = TTagCatalogue::FindColumn(number);
+                    const TTagKeyInfo* key = TTagCatalogue::KeyOfColumn(number);
+                    buffer.fill('\0');
+                    if (key->IsChunk)
+                        libs.GetChunkInfo(key->Key, buffer.data(), TagBufferSize);
+                    else
+                        libs.GetTagInfo(key->Key, buffer.data(), TagBufferSize);
+                    QString text = FromBuffer(buffer.data(), buffer.size());
+                    if (column->TimeKey != nullptr) {
+                        timeBuffer.fill('\0');
+                        libs.GetTagInfo(column->TimeKey, timeBuffer.data(), TagBufferSize);
+                        text = TColumnTexts::DateTimeText(
+                            text, FromBuffer(timeBuffer.data(), timeBuffer.size()));
+                    }
+                    entry.SetValue(number, text);
+                }
+                libs.CloseWavFile();
+            }
+        }
+    } catch (...) {
+        failed = true;
+    }
+    entry.ReadFailed = failed;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "TListColumns.h"
+
+#include <vector>
+
+class TShellItem;
+
+// What one pass over the list's rows reads of each audio file, decided once from the
+// columns shown: nothing of the audio files while only Name, Size and Modified are shown;
+// format and length only when their columns are; every tag column from one open.
+struct TDetailPlan {
+    bool Audio = false;          // more than the three fixed columns are shown
+    bool Format = false;         // column 1
+    bool Time = false;           // column 2
+    std::vector<int> TagColumns; // numbers 3..34 in list order
+};
+
+// Reads an entry's details: size, date and mode from the file system, and for audio files
+// the information columns through the two service libraries.
+class TDetailReader {
+public:
+    static TDetailPlan Plan(const std::vector<TListColumn>& columns);
+
+    // Size, mode and last write time of the entry's path (following a link; a dangling link
+    // reports itself). A path that cannot be examined gives size 0, mode 0 and an empty
+    // Modified text.
+    static void ReadFileData(TShellItem& entry);
+
+    // The information columns of an audio file (a file-system file whose extension is
+    // ".wav", ".mp2" or ".mp3" in any case); other entries are left alone. ReadFailed
+    // tells whether this read failed, so a file repaired since its last read is no longer
+    // marked. Values of columns that could not be read keep their previous texts.
+    static void ReadAudio(TShellItem& entry, const TDetailPlan& plan);
+};

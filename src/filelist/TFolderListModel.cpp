@@ -1,0 +1,371 @@
+#include "TFolderListModel.h"
+
+#include "PidlHelp.h"
+#include "TColumnTexts.h"
+#include "TDetailReader.h"
+#include "TListRoles.h"
+#include "TShellNamespace.h"
+#include "TSystemIconTable.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QMultiHash>
+
+#include <algorithm>
+#include <numeric>
+
+TFolderListModel::TFolderListModel(QObject* parent)
+    : QAbstractTableModel(parent), Desktop(TShellNamespace::DesktopFolder()),
+      ListColumns(TListColumns::Fixed()) {}
+
+TFolderListModel::~TFolderListModel() = default;
+
+int TFolderListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Count();
+}
+
+int TFolderListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(ListColumns.size());
+}
+
+QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= Count() || index.column() >= columnCount())
+        return {};
+    const TShellItem& entry = Entry(index.row());
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        if (role == Qt::ToolTipRole && column != 0)
+            return {};
+        if (column == 0)
+            return entry.DisplayName;
+        if (column == 1)
+            return TColumnTexts::SizeText(entry.Size, entry.IsFolder || entry.NotFileSystem);
+        if (column == 2)
+            return entry.ModifiedText;
+        return entry.Value(ListColumns[static_cast<size_t>(column)].Number);
+    case Qt::DecorationRole:
+        if (column == 0 && IconLookup && entry.IconIndex >= 0)
+            return IconLookup(entry.IconIndex);
+        return {};
+    case Qt::TextAlignmentRole:
+        if (column == 1)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+        if (entry.ReadFailed)
+            return QBrush(QColor(Qt::red));
+        return {};
+    case ReadFailedRole:
+        return entry.ReadFailed;
+    case FadedIconRole:
+        return entry.Ghosted || entry.CutMark;
+    case OverlayIconRole:
+        return entry.IsLink ? LinkOverlay : QIcon();
+    default:
+        return {};
+    }
+}
+
+QVariant TFolderListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return {};
+    const TListColumn& column = ListColumns[static_cast<size_t>(section)];
+    switch (role) {
+    case Qt::DisplayRole:
+        return column.Caption;
+    case ColumnNumberRole:
+        return column.Number;
+    case Qt::TextAlignmentRole:
+        if (section == 1)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+namespace {
+
+// Attributes asked of every item when its entry is made.
+constexpr uint32_t EntryAttributes = saFileSystem | saFolder | saShare | saLink | saGhosted |
+                                     saCanDelete | saCanRename | saCanMove | saCanCopy;
+
+QByteArray Bytes(const std::string& text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+bool TFolderListModel::OpenFolder(PCItemIDList absolute) {
+    if (absolute == nullptr)
+        return false;
+    TPidl copy = TPidl::Copy(absolute);
+    std::unique_ptr<TShellFolder> folder;
+    if (PIDLCount(absolute) > 0)
+        folder = Desktop->BindToObject(absolute);
+    const bool opened = PIDLCount(absolute) == 0 || folder != nullptr;
+    Folder = std::move(copy);
+    Current = std::move(folder);
+    SortLess = &TFolderListModel::NameLess;
+    // A folder that cannot be had shows no rows (its names are still asked of the desktop).
+    ResetEntries(opened ? Enumerate() : TEntries{}, SortLess);
+    Path = Bytes(GetPathFromPIDL(Folder.Get()));
+    if (Path.isEmpty())
+        Path = Bytes(Desktop->GetDisplayNameOf(Folder.Get(), dntNormal));
+    ParsingName = Bytes(Desktop->GetDisplayNameOf(Folder.Get(), dntForParsing));
+    return opened;
+}
+
+void TFolderListModel::RefreshFolder(bool resort) {
+    if (!Folder)
+        return;
+    std::vector<TPidl> items;
+    if (!CurrentFolder().EnumObjects(efFolders | efNonFolders | efIncludeHidden, items))
+        return; // a folder that can no longer be read keeps its rows
+    TEntries enumerated;
+    enumerated.reserve(items.size());
+    for (TPidl& item : items)
+        enumerated.push_back(MakeEntry(std::move(item)));
+    MergeEntries(
+        std::move(enumerated),
+        [](const TShellItem& entry) {
+            const PCItemIDList id = entry.RelativeID.Get();
+            return QByteArray(reinterpret_cast<const char*>(ItemBytes(id)),
+                              static_cast<qsizetype>(GetPidlSize(id)));
+        },
+        resort ? SortLess : TLessItem());
+}
+
+TFolderListModel::TEntries TFolderListModel::Enumerate() const {
+    TEntries entries;
+    std::vector<TPidl> items;
+    if (!CurrentFolder().EnumObjects(efFolders | efNonFolders | efIncludeHidden, items))
+        return entries;
+    entries.reserve(items.size());
+    for (TPidl& item : items)
+        entries.push_back(MakeEntry(std::move(item)));
+    return entries;
+}
+
+std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative) const {
+    auto entry = std::make_unique<TShellItem>();
+    const TShellFolder& folder = CurrentFolder();
+    const PCItemIDList id = relative.Get();
+    entry->DisplayName = QString::fromUtf8(folder.GetDisplayNameOf(id, dntNormal));
+    entry->ParsingName = Bytes(folder.GetDisplayNameOf(id, dntForParsing));
+    entry->AbsoluteID = TPidl(ConcatPIDLs(Folder.Get(), id));
+    const uint32_t attributes = folder.GetAttributesOf(id, EntryAttributes);
+    entry->IsFileSystem = (attributes & saFileSystem) != 0;
+    entry->NotFileSystem = !entry->IsFileSystem;
+    entry->IsFolder = (attributes & saFolder) != 0;
+    entry->Shared = (attributes & saShare) != 0;
+    entry->IsLink = (attributes & saLink) != 0;
+    entry->Ghosted = (attributes & saGhosted) != 0;
+    entry->CanDelete = (attributes & saCanDelete) != 0;
+    entry->CanRename = (attributes & saCanRename) != 0;
+    entry->CanMove = (attributes & saCanMove) != 0;
+    entry->CanCopy = (attributes & saCanCopy) != 0;
+    entry->RelativeID = std::move(relative);
+    return entry;
+}
+
+bool TFolderListModel::IsFileSystemFolder() const {
+    if (!Folder)
+        return false;
+    return (Desktop->GetAttributesOf(Folder.Get(), saFileSystem) & saFileSystem) != 0;
+}
+
+bool TFolderListModel::IsFolderRow(int row) const {
+    if (row < 0 || row >= Count())
+        return false;
+    return (CurrentFolder().GetAttributesOf(Entry(row).RelativeID.Get(), saFolder) & saFolder) != 0;
+}
+
+bool TFolderListModel::IsFileRow(int row) const {
+    if (row < 0 || row >= Count())
+        return false;
+    const uint32_t attributes =
+        CurrentFolder().GetAttributesOf(Entry(row).RelativeID.Get(), saFileSystem | saFolder);
+    return (attributes & saFileSystem) != 0 && (attributes & saFolder) == 0;
+}
+
+bool TFolderListModel::IsShownFolder(int row) const {
+    if (row < 0 || row >= Count() || !Folder)
+        return false;
+    return Desktop->CompareIDs(Entry(row).AbsoluteID.Get(), Folder.Get()) == 0;
+}
+
+void TFolderListModel::SetColumns(std::vector<TListColumn> columns) {
+    beginResetModel();
+    ListColumns = std::move(columns);
+    endResetModel();
+}
+
+bool TFolderListModel::NameLess(const TShellItem& a, const TShellItem& b) {
+    if (a.IsFolder != b.IsFolder)
+        return a.IsFolder;
+    const int byName = QString::compare(a.DisplayName, b.DisplayName, Qt::CaseInsensitive);
+    if (byName != 0)
+        return byName < 0;
+    return a.ParsingName < b.ParsingName;
+}
+
+void TFolderListModel::ResetEntries(TEntries entries, const TLessItem& less) {
+    beginResetModel();
+    Entries = std::move(entries);
+    if (less)
+        std::stable_sort(Entries.begin(), Entries.end(),
+                         [&less](const auto& a, const auto& b) { return less(*a, *b); });
+    endResetModel();
+}
+
+void TFolderListModel::MergeEntries(TEntries enumerated, const TItemKey& key,
+                                    const TLessItem& less) {
+    // Existing entries by identity; a key met twice keeps all its rows, matched in order.
+    QMultiHash<QByteArray, int> rows;
+    rows.reserve(Count());
+    for (int row = Count() - 1; row >= 0; --row) {
+        Entry(row).Seen = false;
+        rows.insert(key(Entry(row)), row);
+    }
+    TEntries added;
+    for (auto& item : enumerated) {
+        auto found = rows.find(key(*item));
+        if (found != rows.end()) {
+            Entry(found.value()).Seen = true;
+            rows.erase(found);
+        } else {
+            item->Seen = true;
+            item->Added = true;
+            added.push_back(std::move(item));
+        }
+    }
+    // Remove vanished entries run by run from the end, so every removal is announced at the
+    // rows it really takes and the view moves the selection with the entries that stay.
+    for (int row = Count() - 1; row >= 0;) {
+        if (Entry(row).Seen) {
+            --row;
+            continue;
+        }
+        int first = row;
+        while (first > 0 && !Entry(first - 1).Seen)
+            --first;
+        beginRemoveRows(QModelIndex(), first, row);
+        Entries.erase(Entries.begin() + first, Entries.begin() + row + 1);
+        endRemoveRows();
+        row = first - 1;
+    }
+    if (!added.empty()) {
+        beginInsertRows(QModelIndex(), Count(), Count() + static_cast<int>(added.size()) - 1);
+        for (auto& item : added) {
+            item->Added = false;
+            Entries.push_back(std::move(item));
+        }
+        endInsertRows();
+    }
+    if (less)
+        SortEntries(less);
+}
+
+void TFolderListModel::SortEntries(const TLessItem& less) {
+    std::vector<int> order(Entries.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return less(Entry(a), Entry(b)); });
+    if (std::is_sorted(order.begin(), order.end()))
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRow(Entries.size());
+    TEntries sorted;
+    sorted.reserve(Entries.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        newRow[static_cast<size_t>(order[i])] = static_cast<int>(i);
+        sorted.push_back(std::move(Entries[static_cast<size_t>(order[i])]));
+    }
+    Entries = std::move(sorted);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& index : from)
+        to.append(index.row() < static_cast<int>(newRow.size())
+                      ? createIndex(newRow[static_cast<size_t>(index.row())], index.column())
+                      : QModelIndex());
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
+    const int count = Count();
+    if (count == 0)
+        return;
+    first = std::clamp(first, 0, count - 1);
+    last = std::clamp(last, 0, count - 1);
+    if (first > last)
+        first = last;
+    const int n = last - first + 1;
+
+    std::lock_guard<std::recursive_mutex> lock(ReadLock);
+    const TDetailPlan plan = TDetailReader::Plan(ListColumns);
+    // Only the outermost pass shows progress: a pass nested in it (a repaint while the window
+    // keeps painting) must not take the outer pass's bar away.
+    const bool progress = ReadDepth == 0 && plan.Audio && last - first > 10 && Entry(last).Stale &&
+                          Hooks.ProgressBegin;
+    ++ReadDepth;
+    struct TEnd {
+        TFolderListModel* Model;
+        bool Progress;
+        ~TEnd() {
+            --Model->ReadDepth;
+            if (Progress && Model->Hooks.ProgressEnd)
+                Model->Hooks.ProgressEnd();
+        }
+    } end{this, progress};
+    if (progress)
+        Hooks.ProgressBegin();
+
+    int firstRead = -1;
+    int lastRead = -1;
+    for (int row = first; row <= last; ++row) {
+        if (progress && Hooks.ProgressStep)
+            Hooks.ProgressStep((row - first) * 100 / n);
+        // A nested pass may run inside the step above; the rows stay (folder changes wait
+        // for the outermost pass to end), only their stale flags may have changed.
+        TShellItem& entry = Entry(row);
+        if (!entry.Stale)
+            continue;
+        ReadOne(entry, plan);
+        entry.Stale = false;
+        if (firstRead < 0)
+            firstRead = row;
+        lastRead = row;
+    }
+    if (notify && firstRead >= 0)
+        emit dataChanged(index(firstRead, 0), index(lastRead, columnCount() - 1));
+}
+
+void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan) {
+    // The shown folder's icon key first; the namespace's lookup of the full list otherwise.
+    entry.IconIndex = TSystemIconTable::Instance().IndexOf(
+        CurrentFolder().GetIconKeyOf(entry.RelativeID.Get(), false));
+    if (entry.IconIndex < 0)
+        entry.IconIndex = GetIconIndex(entry.AbsoluteID.Get(), SHGFI_SYSICONINDEX | SHGFI_ICON |
+                                                                   SHGFI_PIDL | SHGFI_SMALLICON);
+    TDetailReader::ReadFileData(entry);
+    TDetailReader::ReadAudio(entry, plan);
+}
+
+void TFolderListModel::MarkAllStale() {
+    for (auto& entry : Entries)
+        entry->Stale = true;
+    if (!Entries.empty())
+        emit dataChanged(index(0, 0), index(Count() - 1, columnCount() - 1));
+}
+
+void TFolderListModel::MarkStale(int row) {
+    if (row < 0 || row >= Count())
+        return;
+    Entry(row).Stale = true;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "TDetailReader.h"
+#include "TListColumns.h"
+#include "TShellFolder.h"
+#include "TShellItem.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// The folder list's rows over its entries. Rows are virtual: the model keeps no texts of its
+// own and copies a cell's text from its entry only when the view asks for it; the costly
+// details of an entry are read only when ReadEntryDetails covers its row. Row changes are
+// announced to the view row by row (removals, additions, moves in a sort), so a selection
+// stays on the entries it was made on.
+class TFolderListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    using TEntries = std::vector<std::unique_ptr<TShellItem>>;
+    // The identity of an entry's item within its folder (its relative identifier's bytes).
+    using TItemKey = std::function<QByteArray(const TShellItem&)>;
+    using TLessItem = std::function<bool(const TShellItem&, const TShellItem&)>;
+
+    // Hooks of a detail-reading pass, set by the view: the progress bar in the status bar.
+    struct TReadHooks {
+        std::function<void()> ProgressBegin;
+        std::function<void(int percent)> ProgressStep; // 0..99
+        std::function<void()> ProgressEnd;
+    };
+
+    explicit TFolderListModel(QObject* parent = nullptr);
+    ~TFolderListModel() override;
+
+    // --- rows
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // --- columns
+    const std::vector<TListColumn>& Columns() const { return ListColumns; }
+    // Replaces the column set (the fixed three first); entries keep their read values.
+    void SetColumns(std::vector<TListColumn> columns);
+
+    // --- the shown folder (the namespace's root is the desktop)
+    // Shows the folder of an absolute list (copied; the empty list is the desktop): makes an
+    // entry per item, folders and hidden items included, ordered by name. False, with no
+    // rows, when the folder object cannot be had; false with no effect for null.
+    bool OpenFolder(PCItemIDList absolute);
+    // Re-reads the shown folder: see MergeEntries. Nothing when it can no longer be read.
+    void RefreshFolder(bool resort);
+    // The shown folder's list (null before the first folder) and a new copy of it.
+    PCItemIDList FolderID() const { return Folder.Get(); }
+    TPidl FolderPIDL() const { return TPidl::Copy(Folder.Get()); }
+    // The shown folder's file-system path (its display name when it has none) and its
+    // parsing name (what the monitor watches and the settings keep).
+    const QByteArray& FolderPath() const { return Path; }
+    const QByteArray& FolderParsingName() const { return ParsingName; }
+    bool IsFileSystemFolder() const;
+    const TShellFolder& DesktopFolder() const { return *Desktop; }
+    const TShellFolder& CurrentFolder() const { return Current ? *Current : *Desktop; }
+    // Asked of the shown folder anew: the row's item is a folder / a file-system non-folder.
+    bool IsFolderRow(int row) const;
+    bool IsFileRow(int row) const;
+    // Whether the row's item is the shown folder itself (a desktop entry naming it).
+    bool IsShownFolder(int row) const;
+
+    // Order of the rows; Name ascending after every change of folder.
+    void SetSortLess(TLessItem less) { SortLess = std::move(less); }
+    const TLessItem& SortOrder() const { return SortLess; }
+
+    // --- entries
+    int Count() const { return static_cast<int>(Entries.size()); }
+    TShellItem& Entry(int row) { return *Entries[static_cast<size_t>(row)]; }
+    const TShellItem& Entry(int row) const { return *Entries[static_cast<size_t>(row)]; }
+    // Replaces every entry (a new folder), ordered by less.
+    void ResetEntries(TEntries entries, const TLessItem& less);
+    // Merges a new enumeration of the same folder: entries whose item is still there stay
+    // with their read details; new items are appended at the end (then the whole is sorted
+    // when less is set); entries whose item is gone are removed.
+    void MergeEntries(TEntries enumerated, const TItemKey& key, const TLessItem& less);
+    // Orders the entries, moving rows (and so the selection) with their entries.
+    void SortEntries(const TLessItem& less);
+    // Folders first, then case-insensitive display name order.
+    static bool NameLess(const TShellItem& a, const TShellItem& b);
+
+    // --- details
+    // Reads the details of every stale entry in the rows first..last (clamped to the
+    // entries). notify tells the view the rows changed; the view's own pre-paint pass
+    // passes false as it paints the rows next anyway.
+    void ReadEntryDetails(int first, int last, bool notify = true);
+    // True while a pass runs (on this thread; nested passes included).
+    bool IsReading() const { return ReadDepth > 0; }
+    // Every entry is read again when next shown.
+    void MarkAllStale();
+    // One entry is read again when next shown; its row is redrawn.
+    void MarkStale(int row);
+
+    void SetReadHooks(TReadHooks hooks) { Hooks = std::move(hooks); }
+    // The icon for an entry's IconIndex, and the overlay drawn over a link's icon.
+    void SetIconLookup(std::function<QIcon(int)> lookup) { IconLookup = std::move(lookup); }
+    void SetLinkOverlay(const QIcon& icon) { LinkOverlay = icon; }
+
+private:
+    std::unique_ptr<TShellFolder> Desktop;
+    std::unique_ptr<TShellFolder> Current; // null while the desktop is shown
+    TPidl Folder;
+    QByteArray Path;
+    QByteArray ParsingName;
+    TLessItem SortLess = &TFolderListModel::NameLess;
+    TEntries Entries;
+    std::vector<TListColumn> ListColumns;
+    std::recursive_mutex ReadLock; // serialises passes; the same thread may enter again
+    int ReadDepth = 0;
+    TReadHooks Hooks;
+    std::function<QIcon(int)> IconLookup;
+    QIcon LinkOverlay;
+
+    TEntries Enumerate() const;
+    std::unique_ptr<TShellItem> MakeEntry(TPidl relative) const;
+    void ReadOne(TShellItem& entry, const TDetailPlan& plan);
+};

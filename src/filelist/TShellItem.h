@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include "TPidl.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+// One entry of the folder list: an item of the shown folder with its names, capabilities
+// and the details read for its row. Row i of the list shows entry i.
+class TShellItem {
+public:
+    static constexpr int ValueCount = 34; // information columns 1..34
+
+    TShellItem() = default;
+    TShellItem(const TShellItem&) = delete;
+    TShellItem& operator=(const TShellItem&) = delete;
+
+    TPidl AbsoluteID;       // the item's full identifier list (folder's list + RelativeID)
+    TPidl RelativeID;       // the item's one-item list within the shown folder
+    bool Stale = true;      // details must be (re-)read before the row is shown
+    QString DisplayName;    // the row's caption
+    QByteArray ParsingName; // full path bytes of a file-system item ("::..." for virtual ones)
+    QString ModifiedText;   // the Modified column
+    int IconIndex = -1;     // index in the namespace's icon list; -1 until read
+    int OverlayIndex = -1;  // overlay drawn over the icon; -1 when none
+    int64_t Size = 0;       // file size in bytes (all 64 bits)
+    QDateTime ModifiedTime; // last write time, local; invalid until read
+    bool NotFileSystem = false;
+    bool IsFolder = false;
+    bool Ghosted = false; // hidden item: icon drawn faded
+    bool IsLink = false;
+    bool Shared = false;
+    bool IsFileSystem = false;
+    bool Seen = false;          // work flag of a folder re-read
+    bool CutMark = false;       // cut to the clipboard: icon drawn faded
+    bool SelectionMark = false; // carries the selection across a sort
+    bool CanCopy = false;
+    bool CanMove = false;
+    bool CanDelete = false;
+    bool CanRename = false;
+    uint32_t Attributes = 0; // file mode bits read with the details
+    bool ReadFailed = false; // the last read of the audio information failed: row drawn red
+    bool Added = false;      // work flag of a folder re-read
+
+    // Text of information column n (1..34); empty until read or outside the range.
+    QString Value(int n) const {
+        return Values != nullptr && n >= 1 && n <= ValueCount ? (*Values)[n] : QString();
+    }
+    void SetValue(int n, const QString& text) {
+        if (n < 1 || n > ValueCount)
+            return;
+        if (Values == nullptr) {
+            if (text.isEmpty())
+                return;
+            Values = std::make_unique<std::array<QString, ValueCount + 1>>();
+        }
+        (*Values)[n] = text;
+    }
+
+private:
+    // Allocated on the first value, so a large folder costs little before its rows are read.
+    std::unique_ptr<std::array<QString, ValueCount + 1>> Values;
+};
