@@ -1,10 +1,12 @@
 // Fuzzes the playback library's open-and-measure path: recognising a file by its content,
-// its format texts and its length, as every row of a folder list does.
+// its format texts and its length, as every row of a folder list does; then the start of
+// playback on SDL's dummy driver (decoder, seek and the first buffer decoded).
 #include "sonara.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
@@ -14,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string Path = "/tmp/fuzz-sonara-" + std::to_string(getpid()) + ".bin";
         ~TScratch() { std::remove(Path.c_str()); }
     } scratch;
+    static const bool quiet = setenv("SDL_AUDIODRIVER", "dummy", 1) == 0;
+    (void)quiet;
     const std::string& path = scratch.Path;
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
@@ -24,7 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SN_GetWaveFileFormat(path.c_str(), a, sizeof a, b, sizeof b);
     SN_PlayGetLengthMsFile(path.c_str());
     const uint32_t handle = SN_GetHandlePlay(0, 0, path.c_str());
-    if (handle)
-        SN_FreeHandlePlay(handle);
+    if (handle) {
+        // The last bytes pick the decoder preference and a start inside the first seconds.
+        SN_ForceCodec(handle, size > 0 ? data[size - 1] & 1 : 0);
+        const uint32_t startMs = size > 1 ? data[size - 2] * 20u : 0;
+        SN_PlayStartXY(handle, startMs, 0);
+        SN_PlayStop(handle);
+    }
     return 0;
 }
