@@ -1,8 +1,9 @@
 # Top-level commands; see README.md.
 JOBS ?= $(shell nproc)
+# Extra CMake settings for the configure step, e.g. -DCUEMARK_WERROR=ON (as CI builds).
 CMAKE_FLAGS ?= -G Ninja
 
-.PHONY: all deps build test build-asan test-asan run bench clean
+.PHONY: all deps build test build-asan test-asan check-format run bench clean
 
 all: build
 
@@ -23,6 +24,9 @@ build-asan: deps
 test-asan: build-asan
 	cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) --timeout 1200
+
+check-format:
+	scripts/check-format
 
 run: build
 	scripts/run-demo
