@@ -1,5 +1,10 @@
 // Fuzz target of the MPEG open path: detection, reading every key, and (chosen by the
-// first byte) a commit or the adding of an ID3v2 tag on the fuzzer's bytes.
+// first byte) a commit, the adding of an ID3v2 tag, or an in-memory save through the
+// journal whose result must read back.
+#include "MemoryFileIo.h"
+#include "MemoryJournal.h"
+#include "MpegCommitter.h"
+#include "MpegFile.h"
 #include "MpegTagStore.h"
 
 #include <cstdint>
@@ -46,6 +51,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!riffkit::LooksLikeMpeg(path))
         return 0;
     const uint8_t mode = size > 0 ? data[0] : 0;
+    if (mode % 4 == 2) {
+        riffkit::TMemoryFileIo io(std::vector<uint8_t>(data, data + size));
+        std::string reason;
+        auto file = riffkit::TMpegFile::Read(io, reason);
+        if (!file)
+            return 0;
+        const auto edit = file->PlanSave({{"DISP", std::string("Title \xE2\x80\x99")},
+                                          {"ICMT", std::nullopt},
+                                          {"INAM", std::string(300, 'x')}},
+                                         reason);
+        riffkit::TMemoryJournal journal;
+        if (edit && riffkit::TMpegCommitter::Commit(io, journal, *edit, {}, 512) &&
+            !riffkit::TMpegFile::Read(io, reason))
+            std::abort(); // a save must leave a file that reads back
+        return 0;
+    }
     if (mode % 4 == 3) {
         riffkit::AddId3v2Tag(path);
         return 0;
