@@ -1,0 +1,36 @@
+#include "CompareText.h"
+
+namespace {
+
+// A UTF-16 unit as a key whose order is the code point order: surrogates (U+D800..U+DFFF,
+// the halves of code points beyond U+FFFF) must sort after U+E000..U+FFFF.
+inline unsigned FoldedUnit(char16_t unit) {
+    if (unit >= u'a' && unit <= u'z')
+        return unit - (u'a' - u'A');
+    if (unit >= 0xD800 && unit < 0xE000)
+        return unit + 0x2000u;
+    if (unit >= 0xE000)
+        return unit - 0x800u;
+    return unit;
+}
+
+} // namespace
+
+int CompareText(QStringView a, QStringView b) {
+    const qsizetype common = a.size() < b.size() ? a.size() : b.size();
+    for (qsizetype i = 0; i < common; ++i) {
+        const unsigned x = FoldedUnit(a[i].unicode());
+        const unsigned y = FoldedUnit(b[i].unicode());
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool StartsWithText(QStringView text, QStringView prefix) {
+    if (prefix.size() > text.size())
+        return false;
+    return CompareText(text.first(prefix.size()), prefix) == 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QStringView>
+#include <QtGlobal>
+
+// The rules by which the folder list orders its rows. They take the values they compare, so
+// the list's comparator only has to point at an entry's fields.
+
+// The rule of a list column, by its position: Name, Size and Modified have their own, every
+// later (information) column compares its texts.
+enum class TSortKind { Name, Size, Modified, Value };
+
+TSortKind SortKindOfColumn(int columnIndex);
+
+// What one entry offers the comparison. Views, not copies: building one per comparison is
+// free as long as the entry outlives it.
+struct TSortFields {
+    bool NotFileSystem = false;
+    bool IsFolder = false;
+    QStringView DisplayName;
+    QStringView ParsingName;
+    qint64 Size = 0;         // the whole size in bytes
+    qint64 ModifiedTime = 0; // last write, in any monotonic unit (0 = not read)
+    QStringView Value;       // the sort column's text (information columns only)
+};
+
+// -1, 0 or 1: -1 when only `aFirst` holds, 1 when only `bFirst` holds. Grouping folders
+// apart from files (and non-file-system items before the rest) in every column.
+int CompareGroup(bool aFirst, bool bFirst);
+
+// Negative when `a` comes first in ascending order; the result is negated for descending
+// order, which reverses the grouping too (files before folders).
+int CompareSortFields(TSortKind kind, const TSortFields& a, const TSortFields& b, bool ascending);
