@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -221,6 +223,22 @@ TEST(SonaraFormatFailures, TruncatedAndCorruptedFilesStaySane) {
         SN_GetWaveFileFormat(corrupt.c_str(), a, 128, b, 128);
         EXPECT_LE(SN_PlayGetLengthMsFile(corrupt.c_str()), 60000u) << corrupt;
     }
+}
+
+// A file the user may not read is refused with the system's reason, not measured as empty.
+TEST(SonaraFormatFailures, UnreadableFileGivesTheReason) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file whatever its permissions";
+    TTempDir dir;
+    const std::string wav = dir.File("locked.wav");
+    ASSERT_TRUE(Fixtures::WritePcmWav(wav, {}, SF_FORMAT_PCM_16));
+    ASSERT_EQ(chmod(wav.c_str(), 0), 0);
+    char a[128], b[128];
+    EXPECT_EQ(SN_GetWaveFileFormat(wav.c_str(), a, 128, b, 128), 0);
+    EXPECT_EQ(SN_GetHandlePlay(0, 0, wav.c_str()), 0u);
+    char error[256] = "";
+    SN_GetLastError(error, sizeof error);
+    EXPECT_NE(std::string(error).find("Permission denied"), std::string::npos) << error;
 }
 
 TEST(SonaraFormat, TextsAreCutToTheBuffers) {
