@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QMimeDatabase>
 #include <algorithm>
+#include <chrono>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -195,12 +196,12 @@ std::uint32_t TFileSystemFolder::GetAttributesOf(PCItemIDList relative, std::uin
         std::string parent = path.substr(0, path.size() - name.size());
         if (parent.size() > 1)
             parent.pop_back();
-        bool changeable = ::access(parent.c_str(), W_OK | X_OK) == 0;
-        struct stat pst {};
-        if (changeable && ::stat(parent.c_str(), &pst) == 0 && (pst.st_mode & S_ISVTX)) {
+        TParentRights rights = ParentRights(parent);
+        bool changeable = rights.Writable;
+        if (changeable && rights.Sticky) {
             // A sticky folder lets only the owners of the item or of the folder change it.
             uid_t uid = ::geteuid();
-            changeable = uid == 0 || lst.st_uid == uid || pst.st_uid == uid;
+            changeable = uid == 0 || lst.st_uid == uid || rights.Owner == uid;
         }
         if (changeable)
             attributes |= saCanRename | saCanDelete | saCanMove;
@@ -210,6 +211,26 @@ std::uint32_t TFileSystemFolder::GetAttributesOf(PCItemIDList relative, std::uin
     if ((mask & saReadOnly) && ::access(path.c_str(), W_OK) != 0)
         attributes |= saReadOnly;
     return attributes & mask;
+}
+
+TFileSystemFolder::TParentRights TFileSystemFolder::ParentRights(const std::string& parent) const {
+    using namespace std::chrono;
+    const bool own = parent == FolderPath;
+    long long now = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    if (own && CachedAtMs >= 0 && now - CachedAtMs < 1000)
+        return CachedRights;
+    TParentRights rights;
+    rights.Writable = ::access(parent.c_str(), W_OK | X_OK) == 0;
+    struct stat st {};
+    if (::stat(parent.c_str(), &st) == 0) {
+        rights.Sticky = (st.st_mode & S_ISVTX) != 0;
+        rights.Owner = st.st_uid;
+    }
+    if (own) {
+        CachedRights = rights;
+        CachedAtMs = now;
+    }
+    return rights;
 }
 
 std::string TFileSystemFolder::GetIconKeyOf(PCItemIDList relative, bool open) const {

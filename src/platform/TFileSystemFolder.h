@@ -12,6 +12,7 @@
 // - can-copy: the item is readable (a folder also searchable);
 // - ghosted and hidden: the name starts with ".";
 // - read-only: the item is not writable.
+// A folder object is used by one thread at a time.
 class TFileSystemFolder : public TShellFolder {
 public:
     // `path` is the folder's absolute path (bytes). Items are made with `childKind` ('F', or 'E'
@@ -36,6 +37,18 @@ private:
     // The full path of a relative list's item, or "" when an item is not one of this kind.
     bool ResolvePath(PCItemIDList relative, std::string& path, std::string& lastName) const;
 
+    // Whether the items of `parent` may be renamed, moved or deleted, with the sticky-bit facts;
+    // remembered for this folder's own path for a moment, since a folder of thousands of items
+    // asks once per item.
+    struct TParentRights {
+        bool Writable = false;
+        bool Sticky = false;
+        unsigned Owner = 0;
+    };
+    TParentRights ParentRights(const std::string& parent) const;
+
     std::string FolderPath;
     char ChildKind;
+    mutable TParentRights CachedRights;
+    mutable long long CachedAtMs = -1; // steady clock; -1 when nothing is cached
 };
