@@ -29,6 +29,23 @@ int CompareText(QStringView a, QStringView b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+int CompareText(QByteArrayView a, QByteArrayView b) {
+    const auto fold = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 'a' && u <= 'z' ? u - ('a' - 'A') : unsigned(u);
+    };
+    const qsizetype common = a.size() < b.size() ? a.size() : b.size();
+    for (qsizetype i = 0; i < common; ++i) {
+        const unsigned x = fold(a[i]);
+        const unsigned y = fold(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
 bool StartsWithText(QStringView text, QStringView prefix) {
     if (prefix.size() > text.size())
         return false;

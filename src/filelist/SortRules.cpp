@@ -45,6 +45,9 @@ int CompareAscending(TSortKind kind, const TSortFields& a, const TSortFields& b)
             return CompareText(a.ParsingName, b.ParsingName);
         return CompareOrdered(a.Size, b.Size);
     case TSortKind::Modified:
+        // A time not read yet (invalid) comes before every real one.
+        if (const int r = CompareOrdered(a.ModifiedTime.isValid(), b.ModifiedTime.isValid()))
+            return r;
         return CompareOrdered(a.ModifiedTime, b.ModifiedTime);
     case TSortKind::Value:
         return CompareText(a.Value, b.Value);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QDateTime>
 #include <QStringView>
 #include <QtGlobal>
 
@@ -18,10 +20,10 @@ struct TSortFields {
     bool NotFileSystem = false;
     bool IsFolder = false;
     QStringView DisplayName;
-    QStringView ParsingName;
-    qint64 Size = 0;         // the whole size in bytes
-    qint64 ModifiedTime = 0; // last write, in any monotonic unit (0 = not read)
-    QStringView Value;       // the sort column's text (information columns only)
+    QByteArrayView ParsingName; // path bytes
+    qint64 Size = 0;            // the whole size in bytes
+    QDateTime ModifiedTime;     // invalid (earliest) until read
+    QStringView Value;          // the sort column's text (information columns only)
 };
 
 // -1, 0 or 1: -1 when only `aFirst` holds, 1 when only `bFirst` holds. Grouping folders

@@ -68,7 +68,8 @@ struct TRow {
         f.IsFolder = Folder;
         f.DisplayName = Name;
         f.Size = Size;
-        f.ModifiedTime = Time;
+        if (Time != 0)
+            f.ModifiedTime = QDateTime::fromMSecsSinceEpoch(Time * 1000);
         f.Value = Value;
         return f;
     }
@@ -77,9 +78,9 @@ struct TRow {
 QStringList Sorted(std::vector<TRow> rows, int column, bool ascending) {
     const TSortKind kind = SortKindOfColumn(column);
     // The views must not outlive their texts: the paths live as long as the sort.
-    std::vector<QString> paths;
+    std::vector<QByteArray> paths;
     for (const TRow& r : rows)
-        paths.push_back(QStringLiteral("/music/") + r.Name);
+        paths.push_back("/music/" + r.Name.toUtf8());
     std::vector<int> order(rows.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = int(i);
@@ -139,7 +140,7 @@ TEST(SortRulesTest, ColumnsOrderByTheirRules) {
 TEST(SortRulesTest, GroupingAndSizesBeyondFourGiB) {
     TSortFields folder, file, small, big;
     folder.IsFolder = true;
-    folder.ParsingName = u"/b";
+    folder.ParsingName = "/b";
     file.Size = 10;
     small.Size = qint64(1) << 32;     // 4 GiB: low 32 bits are 0
     big.Size = (qint64(1) << 32) + 1; // one more byte
@@ -158,6 +159,13 @@ TEST(SortRulesTest, GroupingAndSizesBeyondFourGiB) {
     EXPECT_LT(CompareSortFields(TSortKind::Name, drive, plain, true), 0);
     EXPECT_EQ(CompareSortFields(TSortKind::Value, drive, plain, true), 0);
     EXPECT_EQ(SortKindOfColumn(7), TSortKind::Value);
+    // Bytes that are not UTF-8 compare as bytes; ASCII letters still fold.
+    EXPECT_EQ(CompareText(QByteArrayView("/MUSIC/x"), QByteArrayView("/music/X")), 0);
+    EXPECT_LT(CompareText(QByteArrayView("/m/\x7f"), QByteArrayView("/m/\xe9")), 0);
+    // A time not read yet sorts before a real one.
+    TSortFields unread, dated;
+    dated.ModifiedTime = QDateTime::fromMSecsSinceEpoch(0);
+    EXPECT_LT(CompareSortFields(TSortKind::Modified, unread, dated, true), 0);
 }
 
 } // namespace
