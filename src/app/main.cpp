@@ -4,11 +4,13 @@
 #include "Main.h"
 #include "TAudioLibs.h"
 #include "TMessages.h"
+#include "TQtMessages.h"
 #include "TSettingsLocation.h"
 #include "TShellIntegration.h"
 
 #include <QApplication>
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 
 #include <cstdlib>
 #include <exception>
@@ -22,24 +24,23 @@ const QString ApplicationTitle = QStringLiteral("QAV Cuemark");
 // only when a box is to be shown.
 void ShowStartupError(int& argc, char** argv, std::unique_ptr<QApplication>& app,
                       const QString& text) {
-    if (!app && !TQtMessages::NonInteractive() && QApplication::instance() == nullptr) {
+    if (!app && !TMessages::NonInteractive() && QApplication::instance() == nullptr)
         app = std::make_unique<QApplication>(argc, argv);
-        QApplication::setApplicationDisplayName(ApplicationTitle);
-    }
     Messages().Error(text);
 }
 
-bool IsRegisterSwitch(const QString& argument) {
-    const QString lower = argument.toLower();
-    return lower == QLatin1String("/register") || lower == QLatin1String("register");
+bool IsRegisterSwitch(const QByteArray& argument) {
+    const QByteArray lower = argument.toLower();
+    return lower == "/register" || lower == "register";
 }
 
 int Run(int& argc, char** argv, std::unique_ptr<QApplication>& app) {
-    // Arguments 1 onwards as the process received them (the framework later strips
-    // its own options from argv, but a file name must reach the window unchanged).
-    QStringList arguments;
+    // Arguments 1 onwards as the bytes the process received: the framework later strips
+    // its own options from argv, and a file name must reach the libraries unchanged even
+    // when it is not valid in any text encoding.
+    QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(QByteArray(argv[i]));
 
     TShellIntegration::Register(TSettingsLocation::ExecutablePath());
 
@@ -60,8 +61,9 @@ int Run(int& argc, char** argv, std::unique_ptr<QApplication>& app) {
     }
 
     app = std::make_unique<QApplication>(argc, argv);
+    // No display name: the platform would append it to every caption, and the captions
+    // are exactly the windows' own.
     QApplication::setApplicationName(QStringLiteral("cuemark"));
-    QApplication::setApplicationDisplayName(ApplicationTitle);
     {
         auto window = std::make_unique<TFrmMain>(arguments);
         window->show();
@@ -74,6 +76,8 @@ int Run(int& argc, char** argv, std::unique_ptr<QApplication>& app) {
 } // namespace
 
 int main(int argc, char** argv) {
+    TQtMessages boxes(ApplicationTitle);
+    SetStandardMessages(&boxes);
     std::unique_ptr<QApplication> app;
     try {
         return Run(argc, argv, app);

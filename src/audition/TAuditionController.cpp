@@ -40,7 +40,7 @@ void TAuditionController::btnPlay_OnClick() {
         return; // no playback library bound: nothing can play
     if (Host.PlayHandle != 0)
         libs.SN_PlayStop(Host.PlayHandle);
-    const QByteArray path = Host.CurrentFile ? Host.CurrentFile().toUtf8() : QByteArray();
+    const QByteArray path = Host.CurrentFile ? Host.CurrentFile() : QByteArray();
     const int device = Host.DeviceIndex ? Host.DeviceIndex() : 0;
     Host.PlayHandle = libs.SN_GetHandlePlay(0, int16_t(uint16_t(device)), path.constData());
 

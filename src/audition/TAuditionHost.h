@@ -2,6 +2,7 @@
 
 #include "TMarkerModel.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -15,9 +16,9 @@ struct TAuditionHost {
     uint32_t& PlayHandle;  // handle of the running audition, 0 when none
     bool& ToneMode;        // marker display: tones (intro, segue) or hook
 
-    std::function<QString()> CurrentFile; // the file auditioned
-    std::function<int()> DeviceIndex;     // output device, passed as unsigned 16 bits
-    std::function<bool()> UseCodec;       // "Force use of ACM CODEC" ticked
+    std::function<QByteArray()> CurrentFile; // the file auditioned, its path's bytes
+    std::function<int()> DeviceIndex;        // output device, passed as unsigned 16 bits
+    std::function<bool()> UseCodec;          // "Force use of ACM CODEC" ticked
     // A marker edit's text changed through the user: the window's change handler, which
     // sets Modified unless the editor is loading.
     std::function<void()> MarkersEdited;

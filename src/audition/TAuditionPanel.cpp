@@ -21,8 +21,9 @@
 
 namespace {
 
-// The window's marks for its enabling rules: an ID3v1 field stays enabled for an MPEG file
-// without ID3v2; a never-disabled control (arrows, time displays) is left alone.
+// The window's marks for its enabling rules: an ID3v1 control (transport, track bar) stays
+// enabled for an MPEG file without ID3v2; a never-disabled control (arrows, time displays)
+// is left alone.
 const char* const Id3v1Mark = ControlMarks::Id3v1Field;
 const char* const NeverDisabledMark = ControlMarks::NeverDisabled;
 constexpr int MarkerEditLength = 32;
@@ -102,7 +103,8 @@ void TAuditionPanel::BuildControls(QWidget* c) {
         edit->setReadOnly(true);
         edit->setMaxLength(MarkerEditLength);
         edit->setAlignment(Qt::AlignCenter);
-        edit->setProperty(Id3v1Mark, true);
+        // Not an ID3v1 field: such a file cannot store a marker, so for it the edits are
+        // disabled, and with them the arrows, which act only on an enabled edit.
         // Room for the longest usual text, one with hours.
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.0")) +
                               14);
@@ -143,6 +145,8 @@ void TAuditionPanel::BuildControls(QWidget* c) {
         label->setAutoFillBackground(true);
         QPalette palette = label->palette();
         palette.setColor(QPalette::Window, colour);
+        // Disabled, the usual grey text cannot be read on the mode colour.
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x50, 0x50, 0x50));
         label->setPalette(palette);
         label->setContentsMargins(4, 1, 4, 1);
         label->setToolTip(hint);
@@ -216,6 +220,10 @@ void TAuditionPanel::BuildControls(QWidget* c) {
 
     lblTones->installEventFilter(this);
     lblHook->installEventFilter(this);
+
+    const QList<QWidget*> order = TabOrder();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void TAuditionPanel::BuildActions(QWidget* scope) {
@@ -338,6 +346,12 @@ void TAuditionPanel::lblTonesHook_OnClick(QLabel* label) {
     // Selecting the radio button runs its handler, as a click on it would.
     QRadioButton* button = label == lblTones ? rbtnTones : rbtnHook;
     button->click();
+}
+
+QList<QWidget*> TAuditionPanel::TabOrder() const {
+    // Transport, then each marker with its Set button, then the mode switch.
+    return {btnPlay,     btnStop, btnPause,  TrackBar,  edtStart,
+            btnSetStart, edtEnd,  btnSetEnd, rbtnTones, rbtnHook};
 }
 
 bool TAuditionPanel::ShiftDown() {

@@ -38,6 +38,8 @@ public:
     void ResetTrackBar() { Controller.ResetTrackBar(); }
     void ShowMarkers() { Editor.ShowCurrentMode(); }
     void CloseAudition() { Controller.ReleaseAll(); }
+    // The panel's controls in their visual order, the order Tab follows.
+    QList<QWidget*> TabOrder() const;
 
     // --- controls
     QPushButton* btnPlay = nullptr;

@@ -117,16 +117,20 @@ void TMarkerEditor::ShowHookLength() {
         HookLengthText = SignedTimeText(int64_t(m.HookEndMs) - m.HookStartMs);
 }
 
-void TMarkerEditor::Edited(const QString& startBefore, const QString& endBefore) {
-    if ((StartText != startBefore || EndText != endBefore) && Host.MarkersEdited)
+void TMarkerEditor::Edited(const TMarkerModel& before) {
+    // The values decide, not the texts: a point moved within the same tenth of a second
+    // shows the same text but is a change all the same.
+    const TMarkerModel& m = Host.Markers;
+    const bool changed = m.IntroMs != before.IntroMs || m.SegueMs != before.SegueMs ||
+                         m.HookStartMs != before.HookStartMs || m.HookEndMs != before.HookEndMs;
+    if (changed && Host.MarkersEdited)
         Host.MarkersEdited();
 }
 
 void TMarkerEditor::btnSetStart_OnClick(bool shiftDown) {
     TMarkerModel& m = Host.Markers;
     const int32_t p = ClampToInt32(int64_t(Audition.Track().Position) * StepMs);
-    const QString startBefore = StartText;
-    const QString endBefore = EndText;
+    const TMarkerModel before = m;
     if (Host.ToneMode) {
         m.IntroMs = shiftDown ? 0 : p;
     } else {
@@ -138,15 +142,14 @@ void TMarkerEditor::btnSetStart_OnClick(bool shiftDown) {
         m.HookStartMs = shiftDown ? 0 : p;
     }
     ShowCurrentMode();
-    Edited(startBefore, endBefore);
+    Edited(before);
     Audition.TrackBar_OnChange();
 }
 
 void TMarkerEditor::btnSetEnd_OnClick(bool shiftDown) {
     TMarkerModel& m = Host.Markers;
     const int32_t p = ClampToInt32(int64_t(Audition.Track().Position) * StepMs);
-    const QString startBefore = StartText;
-    const QString endBefore = EndText;
+    const TMarkerModel before = m;
     if (Host.ToneMode) {
         m.SegueMs = shiftDown ? 0 : ClampToInt32(int64_t(m.LengthMs) - p);
     } else {
@@ -158,14 +161,16 @@ void TMarkerEditor::btnSetEnd_OnClick(bool shiftDown) {
         m.HookEndMs = shiftDown ? 0 : p;
     }
     ShowCurrentMode();
-    Edited(startBefore, endBefore);
+    Edited(before);
     Audition.TrackBar_OnChange();
 }
 
 void TMarkerEditor::udStart_OnChangingEx(bool up) {
     TMarkerModel& m = Host.Markers;
-    const QString startBefore = StartText;
-    int64_t v = int64_t(TextToMs(StartText)) + (up ? StepMs : -StepMs);
+    const TMarkerModel before = m;
+    // Step from the point itself (an unset hook start counts as 0), never below 0.
+    const int64_t current = std::max<int64_t>(Host.ToneMode ? m.IntroMs : m.HookStartMs, 0);
+    int64_t v = current + (up ? StepMs : -StepMs);
     v = std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max());
     StartText = TimeText(uint32_t(v));
     if (Host.ToneMode) {
@@ -175,17 +180,28 @@ void TMarkerEditor::udStart_OnChangingEx(bool up) {
         ShowHookLength();
     }
     Audition.SetSelection(ToStep(v), Audition.Track().SelEnd);
-    Edited(startBefore, EndText);
+    Edited(before);
     emit Changed();
 }
 
 void TMarkerEditor::udEnd_OnChangingEx(bool up) {
     TMarkerModel& m = Host.Markers;
-    const QString endBefore = EndText;
-    int64_t v = int64_t(TextToMs(EndText)) + (up ? StepMs : -StepMs);
-    v = std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max());
+    const TMarkerModel before = m;
+    // The distance from the end, taken from the point and signed: a hook end beyond the end
+    // of the file is a negative distance and steps by 100 ms like any other. Only a step
+    // that would cross from the file into negative distances stops at 0.
+    int64_t current = 0;
+    if (Host.ToneMode)
+        current = std::max<int64_t>(m.SegueMs, 0);
+    else if (m.HookEndMs >= 0)
+        current = int64_t(m.LengthMs) - m.HookEndMs;
+    int64_t v = current + (up ? StepMs : -StepMs);
+    if (current >= 0 && v < 0)
+        v = 0;
+    v = std::clamp<int64_t>(v, int64_t(m.LengthMs) - std::numeric_limits<int32_t>::max(),
+                            std::numeric_limits<int32_t>::max());
     const int64_t point = int64_t(m.LengthMs) - v;
-    EndText = TimeText(uint32_t(v));
+    EndText = SignedTimeText(v);
     if (Host.ToneMode) {
         m.SegueMs = int32_t(v);
     } else {
@@ -193,7 +209,7 @@ void TMarkerEditor::udEnd_OnChangingEx(bool up) {
         ShowHookLength();
     }
     Audition.SetSelection(Audition.Track().SelStart, ToStep(point));
-    Edited(StartText, endBefore);
+    Edited(before);
     emit Changed();
 }
 

@@ -67,7 +67,8 @@ signals:
 
 private:
     void ShowHookLength();
-    void Edited(const QString& startBefore, const QString& endBefore);
+    // Reports MarkersEdited when a point differs from `before`.
+    void Edited(const TMarkerModel& before);
     void ShowError(const QString& text);
     // Distance of a point (ms from the start) from the end of the file, as shown.
     QString TimeBeforeEnd(int64_t pointMs) const;

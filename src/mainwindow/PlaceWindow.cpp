@@ -43,6 +43,38 @@ QPoint PlaceWindowPosition(const QSize& window, const QRect& reference, const QR
     return {x, y};
 }
 
+QPoint KeepTitleBarOnScreen(const QPoint& topLeft, const QSize& window,
+                            const QList<QRect>& screens) {
+    constexpr int TitleHeight = 24; // about a title bar, without asking the window manager
+    constexpr int ReachableWidth = 100;
+    if (screens.isEmpty())
+        return topLeft;
+    const int width = std::max(1, window.width());
+    const int needed = std::min(ReachableWidth, width);
+    for (const QRect& screen : screens) {
+        const int overlap = std::min(topLeft.x() + width, screen.left() + screen.width()) -
+                            std::max(topLeft.x(), screen.left());
+        if (overlap >= needed && topLeft.y() >= screen.top() &&
+            topLeft.y() + TitleHeight <= screen.top() + screen.height())
+            return topLeft;
+    }
+    const auto distance = [&topLeft](const QRect& screen) {
+        const int dx = std::max({screen.left() - topLeft.x(), 0, topLeft.x() - screen.right()});
+        const int dy = std::max({screen.top() - topLeft.y(), 0, topLeft.y() - screen.bottom()});
+        return qint64(dx) * dx + qint64(dy) * dy;
+    };
+    const QRect nearest =
+        *std::min_element(screens.cbegin(), screens.cend(), [&](const QRect& a, const QRect& b) {
+            return distance(a) < distance(b);
+        });
+    const int x = std::clamp(topLeft.x(), nearest.left(),
+                             std::max(nearest.left(), nearest.left() + nearest.width() - width));
+    const int y =
+        std::clamp(topLeft.y(), nearest.top(),
+                   std::max(nearest.top(), nearest.top() + nearest.height() - TitleHeight));
+    return {x, y};
+}
+
 namespace {
 
 QRect GlobalRect(const QWidget* widget) {

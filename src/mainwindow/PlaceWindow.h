@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -25,3 +26,10 @@ QPoint PlaceWindowPosition(const QSize& window, const QRect& reference, const QR
 // Moves the top-level `window` over `reference` (or one of its quarters), kept on the
 // reference control's screen. Changes neither its size, its stacking nor the focus.
 void PlaceWindow(QWidget* window, const QWidget* reference, TPlaceMode mode);
+
+// The top-left corner for a window of `window` size wanted at `topLeft`, moved just enough
+// that its title bar can be reached: the top strip of the window, at least a hand's width
+// of it, lies on one of `screens` (their available areas). A position that already does so
+// is kept; otherwise the window goes onto the screen nearest to where it was wanted.
+QPoint KeepTitleBarOnScreen(const QPoint& topLeft, const QSize& window,
+                            const QList<QRect>& screens);

@@ -3,6 +3,7 @@
 #include "TFileText.h"
 
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -110,9 +111,38 @@ QString OneLine(QString value) {
 
 TProfileFile::TProfileFile(const QString& fileName) : Path(fileName) {}
 
+TProfileFile::~TProfileFile() = default;
+
+QStringList TProfileFile::Lines() const {
+    return UpdateDepth > 0 ? Pending : LoadLines(Path);
+}
+
+bool TProfileFile::Save(const QStringList& lines) {
+    if (UpdateDepth > 0) {
+        Pending = lines;
+        return true;
+    }
+    return SaveLines(Path, lines);
+}
+
+void TProfileFile::BeginUpdate() {
+    if (UpdateDepth++ == 0)
+        Pending = LoadLines(Path);
+}
+
+bool TProfileFile::EndUpdate() {
+    if (UpdateDepth == 0)
+        return true;
+    if (--UpdateDepth > 0)
+        return true;
+    const QStringList lines = std::move(Pending);
+    Pending.clear();
+    return SaveLines(Path, lines);
+}
+
 QString TProfileFile::ReadString(const QString& section, const QString& key,
                                  const QString& defaultValue) const {
-    const QStringList lines = LoadLines(Path);
+    const QStringList lines = Lines();
     const qsizetype at = FindKey(lines, FindSection(lines, section), key);
     return at >= 0 ? ValueOf(lines[at]) : defaultValue;
 }
@@ -124,26 +154,26 @@ int TProfileFile::ReadInteger(const QString& section, const QString& key, int de
 }
 
 bool TProfileFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    QStringList lines = LoadLines(Path);
+    QStringList lines = Lines();
     const TRange range = FindSection(lines, section);
     const QString keyName = OneLine(key).trimmed();
     const QString line = keyName + QLatin1Char('=') + OneLine(value);
     if (range.Header < 0) {
         lines.append(QLatin1Char('[') + OneLine(section).trimmed() + QLatin1Char(']'));
         lines.append(line);
-        return SaveLines(Path, lines);
+        return Save(lines);
     }
     const qsizetype at = FindKey(lines, range, keyName);
     if (at >= 0) {
         lines[at] = *KeyOf(lines[at]) + QLatin1Char('=') + OneLine(value);
-        return SaveLines(Path, lines);
+        return Save(lines);
     }
     // After the section's last non-blank line, so blank separators stay between sections.
     qsizetype insertAt = range.End;
     while (insertAt > range.Begin && lines[insertAt - 1].trimmed().isEmpty())
         --insertAt;
     lines.insert(insertAt, line);
-    return SaveLines(Path, lines);
+    return Save(lines);
 }
 
 bool TProfileFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -151,7 +181,7 @@ bool TProfileFile::WriteInteger(const QString& section, const QString& key, int 
 }
 
 bool TProfileFile::EraseSection(const QString& section) {
-    QStringList lines = LoadLines(Path);
+    QStringList lines = Lines();
     bool changed = false;
     // A section may appear more than once in a hand-edited file: remove every copy.
     for (TRange range = FindSection(lines, section); range.Header >= 0;
@@ -159,12 +189,12 @@ bool TProfileFile::EraseSection(const QString& section) {
         lines.erase(lines.begin() + range.Header, lines.begin() + range.End);
         changed = true;
     }
-    return changed ? SaveLines(Path, lines) : true;
+    return changed ? Save(lines) : true;
 }
 
 bool TProfileFile::WriteSection(const QString& section,
                                 const QList<QPair<QString, QString>>& entries) {
-    QStringList lines = LoadLines(Path);
+    QStringList lines = Lines();
     QStringList body;
     for (const auto& [key, value] : entries)
         body.append(OneLine(key).trimmed() + QLatin1Char('=') + OneLine(value));
@@ -172,7 +202,7 @@ bool TProfileFile::WriteSection(const QString& section,
     if (range.Header < 0) {
         lines.append(QLatin1Char('[') + OneLine(section).trimmed() + QLatin1Char(']'));
         lines.append(body);
-        return SaveLines(Path, lines);
+        return Save(lines);
     }
     // Keep the blank lines that separate the section from the next one.
     qsizetype end = range.End;
@@ -198,20 +228,20 @@ bool TProfileFile::WriteSection(const QString& section,
             ++stop;
         lines.erase(lines.begin() + next, lines.begin() + stop);
     }
-    return SaveLines(Path, lines);
+    return Save(lines);
 }
 
 bool TProfileFile::DeleteKey(const QString& section, const QString& key) {
-    QStringList lines = LoadLines(Path);
+    QStringList lines = Lines();
     const qsizetype at = FindKey(lines, FindSection(lines, section), key);
     if (at < 0)
         return true;
     lines.removeAt(at);
-    return SaveLines(Path, lines);
+    return Save(lines);
 }
 
 QStringList TProfileFile::ReadSectionKeys(const QString& section) const {
-    const QStringList lines = LoadLines(Path);
+    const QStringList lines = Lines();
     const TRange range = FindSection(lines, section);
     QStringList keys;
     if (range.Header < 0)
@@ -226,7 +256,7 @@ QStringList TProfileFile::ReadSectionKeys(const QString& section) const {
 
 QStringList TProfileFile::ReadSections() const {
     QStringList sections;
-    for (const QString& line : LoadLines(Path)) {
+    for (const QString& line : Lines()) {
         const auto name = SectionOf(line);
         if (name && !sections.contains(*name, Qt::CaseInsensitive))
             sections.append(*name);
@@ -235,10 +265,10 @@ QStringList TProfileFile::ReadSections() const {
 }
 
 bool TProfileFile::SectionExists(const QString& section) const {
-    return FindSection(LoadLines(Path), section).Header >= 0;
+    return FindSection(Lines(), section).Header >= 0;
 }
 
 bool TProfileFile::KeyExists(const QString& section, const QString& key) const {
-    const QStringList lines = LoadLines(Path);
+    const QStringList lines = Lines();
     return FindKey(lines, FindSection(lines, section), key) >= 0;
 }

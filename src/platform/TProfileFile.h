@@ -12,9 +12,17 @@
 // file in the same folder that is renamed over the old one, so a killed process
 // leaves either the old or the new file. A missing file reads as empty and is
 // created by the first write.
+//
+// Several writes can be made one batch (BeginUpdate ... EndUpdate): the file is read once,
+// reads and writes inside the batch see its pending state, and EndUpdate commits all of it
+// in one replace, so the batch lands whole or not at all.
 class TProfileFile {
 public:
     explicit TProfileFile(const QString& fileName);
+    // A batch still open is dropped: nothing of it is written.
+    ~TProfileFile();
+    TProfileFile(const TProfileFile&) = delete;
+    TProfileFile& operator=(const TProfileFile&) = delete;
 
     const QString& FileName() const { return Path; }
 
@@ -47,6 +55,20 @@ public:
     bool SectionExists(const QString& section) const;
     bool KeyExists(const QString& section, const QString& key) const;
 
+    // Starts a batch of writes (batches nest; the outermost one commits).
+    void BeginUpdate();
+    // Commits the batch in one replace of the file. False when it could not be written
+    // (the file then keeps its old contents). Without an open batch, true.
+    bool EndUpdate();
+    bool InUpdate() const { return UpdateDepth > 0; }
+
 private:
+    // The file as lines: the pending lines inside a batch, else the file on disk.
+    QStringList Lines() const;
+    // Replaces the file by `lines`, or keeps them pending inside a batch.
+    bool Save(const QStringList& lines);
+
     QString Path;
+    int UpdateDepth = 0;
+    QStringList Pending;
 };

@@ -9,12 +9,12 @@ TScriptedMessages::~TScriptedMessages() {
 }
 
 void TScriptedMessages::Error(const QString& text, QWidget* parent, std::optional<QPoint> topLeft) {
-    Log.append({TKind::Error, text, QMessageBox::Ok, QMessageBox::Ok, parent, topLeft});
+    Log.append({TKind::Error, text, mbOk, mbOk, parent, topLeft});
 }
 
 void TScriptedMessages::Information(const QString& text, QWidget* parent,
                                     std::optional<QPoint> topLeft) {
-    Log.append({TKind::Information, text, QMessageBox::Ok, QMessageBox::Ok, parent, topLeft});
+    Log.append({TKind::Information, text, mbOk, mbOk, parent, topLeft});
 }
 
 TMessages::TButton TScriptedMessages::Question(const QString& text, TButtons buttons,
@@ -22,7 +22,7 @@ TMessages::TButton TScriptedMessages::Question(const QString& text, TButtons but
                                                std::optional<QPoint> topLeft) {
     Log.append({TKind::Question, text, buttons, defaultButton, parent, topLeft});
     if (Answers.empty())
-        return TQtMessages::UnattendedAnswer(buttons, defaultButton);
+        return UnattendedAnswer(buttons, defaultButton);
     const TButton answer = Answers.front();
     Answers.pop_front();
     return answer;

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <deque>
 
 // A message seam for tests: records every box instead of showing it and answers
@@ -32,8 +33,8 @@ public:
                      std::optional<QPoint> topLeft = std::nullopt) override;
     // Answers with the next queued answer; with none queued, with the unattended
     // answer (No, else Cancel, else the default button).
-    TButton Question(const QString& text, TButtons buttons = QMessageBox::Yes | QMessageBox::No,
-                     TButton defaultButton = QMessageBox::Yes, QWidget* parent = nullptr,
+    TButton Question(const QString& text, TButtons buttons = TButtons(mbYes | mbNo),
+                     TButton defaultButton = mbYes, QWidget* parent = nullptr,
                      std::optional<QPoint> topLeft = std::nullopt) override;
 
     // Queue the answer for the next question.

@@ -28,7 +28,7 @@ protected:
     TAuditionHost Host{Markers,
                        PlayHandle,
                        ToneMode,
-                       [] { return QString::fromLatin1(File); },
+                       [] { return QByteArray(File); },
                        [] { return Device; },
                        [this] { return UseCodec; },
                        [this] { ++Edits; },

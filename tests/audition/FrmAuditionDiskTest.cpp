@@ -49,7 +49,7 @@ TEST(FrmAuditionDisk, HookModePlaysExactlyTheHookRange) {
 
     TScriptedMessages boxes;
     {
-        TFrmMain window({QString::fromStdString(path)});
+        TFrmMain window({QByteArray::fromStdString(path)});
         window.show();
         TAuditionPanel* panel = window.AuditionPanel;
         ASSERT_EQ(window.Markers.HookEndMs, 2100);

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,7 +43,10 @@ protected:
     }
 
     std::unique_ptr<TFrmMain> Open(const QStringList& arguments) {
-        auto window = std::make_unique<TFrmMain>(arguments);
+        QList<QByteArray> bytes;
+        for (const QString& argument : arguments)
+            bytes.append(QFile::encodeName(argument));
+        auto window = std::make_unique<TFrmMain>(bytes);
         window->show();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -145,7 +150,7 @@ TEST_F(FrmAudition, TheDeviceAndTheCodecBoxReachPlay) {
     const QString path = AddFile("spot.wav", {});
     auto w = Open({path});
     w->DeviceIndex = 65535; // passed on as an unsigned 16-bit value
-    w->chkUseCodec->setChecked(true);
+    w->PageControl->chkUseCodec->setChecked(true);
     w->AuditionPanel->btnPlay->click();
     const auto it = std::find(Libs.Calls.begin(), Libs.Calls.end(),
                               "SN_GetHandlePlay(0,-1," + path.toStdString() + ")");

@@ -195,7 +195,7 @@ TEST_F(MarkerEditor, HookOrderChecksComeBeforeShiftAndChangeNothing) {
     EXPECT_EQ(Boxes.Texts(TScriptedMessages::TKind::Error).size(), 2);
 }
 
-TEST_F(MarkerEditor, ArrowsStartFromTheEditTextAndStopAtZero) {
+TEST_F(MarkerEditor, ArrowsStepFromTheMarkerAndStopAtZero) {
     // Tones: from empty edits.
     Editor.udStart_OnChangingEx(true);
     EXPECT_EQ(Editor.StartText, "00:00.1");
@@ -208,7 +208,7 @@ TEST_F(MarkerEditor, ArrowsStartFromTheEditTextAndStopAtZero) {
     Editor.udEnd_OnChangingEx(true);
     EXPECT_EQ(Markers.SegueMs, 200);
     EXPECT_EQ(Audition.Track().SelEnd, 1798);
-    EXPECT_EQ(Edits, 4); // the down arrow on an empty edit changed its text too
+    EXPECT_EQ(Edits, 3); // the down arrow on a segue of 0 changed no value
 
     // Hook: the end arrow keeps the end from the start; the length follows.
     ToneMode = false;
@@ -223,6 +223,35 @@ TEST_F(MarkerEditor, ArrowsStartFromTheEditTextAndStopAtZero) {
     EXPECT_EQ(Markers.HookStartMs, 900);
     EXPECT_EQ(Editor.HookLengthText, "02:58.0");
     EXPECT_EQ(Audition.Track().SelStart, 9);
+}
+
+TEST_F(MarkerEditor, AChangeWithinATenthIsAnEditAndAPointBeyondTheEndStepsFromItsSignedValue) {
+    // A stored intro of 56045 ms shows "00:56.0"; Set Start at 56.0 s stores 56000: the
+    // text stays the same, the value does not.
+    Markers.IntroMs = 56045;
+    Editor.ShowCurrentMode();
+    ASSERT_EQ(Editor.StartText, "00:56.0");
+    Audition.SetPosition(560);
+    Editor.btnSetStart_OnClick(false);
+    EXPECT_EQ(Markers.IntroMs, 56000);
+    EXPECT_EQ(Edits, 1);
+    Audition.SetPosition(560);         // the tone display put the thumb back to 0
+    Editor.btnSetStart_OnClick(false); // the same value again: no edit
+    EXPECT_EQ(Edits, 1);
+
+    // A hook end 20 s beyond the end of a 180 s file: the up arrow moves it 100 ms.
+    ToneMode = false;
+    Markers.HookStartMs = 1000;
+    Markers.HookEndMs = 200000;
+    Editor.ShowCurrentMode();
+    ASSERT_EQ(Editor.EndText, "-00:20.0");
+    Editor.udEnd_OnChangingEx(true);
+    EXPECT_EQ(Editor.EndText, "-00:19.9");
+    EXPECT_EQ(Markers.HookEndMs, 199900);
+    Editor.udEnd_OnChangingEx(false);
+    Editor.udEnd_OnChangingEx(false);
+    EXPECT_EQ(Markers.HookEndMs, 200100);
+    EXPECT_EQ(Edits, 4);
 }
 
 TEST_F(MarkerEditor, CrossedHookPointsShowANegativeLength) {

@@ -7,6 +7,7 @@
 #include "TAudioLibs.h"
 #include "TMaskedEdit.h"
 #include "TMemo.h"
+#include "TMessages.h"
 #include "TScriptedAudioLibs.h"
 #include "TScriptedMessages.h"
 #include "TempDir.h"
@@ -81,8 +82,8 @@ protected:
     }
 
     std::unique_ptr<TFrmMain> Open(const QString& file) {
-        auto window =
-            std::make_unique<TFrmMain>(file.isEmpty() ? QStringList() : QStringList{file});
+        auto window = std::make_unique<TFrmMain>(
+            file.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{QFile::encodeName(file)});
         window->show();
         return window;
     }
@@ -140,32 +141,34 @@ TEST_F(MainWindowTest, LoadingFillsEveryFieldByTheCatalogueWithoutMarkingChanges
 
     EXPECT_EQ(w->CurrentFile, path);
     EXPECT_FALSE(w->BrowserMode);
-    EXPECT_EQ(w->FieldText("DISP"), "Morning Drive");
-    EXPECT_EQ(w->FieldText("IART"), "The Band");
-    EXPECT_EQ(w->cboCategory->currentText(), "NEWS");
-    EXPECT_EQ(w->cboCategory->itemText(w->cboCategory->count() - 1), "NEWS");
-    EXPECT_TRUE(w->chkNoFade->isChecked());
-    EXPECT_EQ(w->edtStartDate->Text(), "12/16/2003");
-    EXPECT_EQ(w->edtEndDate->Text(), "  /  /    ");
-    EXPECT_EQ(w->edtStartTime->Text(), "06:30");
-    EXPECT_EQ(w->edtEndTime->Text(), "  :  ");
-    EXPECT_EQ(w->FieldText("ITCH"), "Line 1\r\nLine 2");
-    EXPECT_EQ(w->cboGenre->currentText(), "Gangsta ");
-    EXPECT_EQ(w->FieldText("BKEY"), "E-Flat");
-    EXPECT_EQ(w->FieldText("BTXR"), "Own texture");
+    EXPECT_EQ(w->PageControl->FieldText("DISP"), "Morning Drive");
+    EXPECT_EQ(w->PageControl->FieldText("IART"), "The Band");
+    EXPECT_EQ(w->PageControl->cboCategory->currentText(), "NEWS");
+    EXPECT_EQ(w->PageControl->cboCategory->itemText(w->PageControl->cboCategory->count() - 1),
+              "NEWS");
+    EXPECT_TRUE(w->PageControl->chkNoFade->isChecked());
+    EXPECT_EQ(w->PageControl->edtStartDate->Text(), "12/16/2003");
+    EXPECT_EQ(w->PageControl->edtEndDate->Text(), "  /  /    ");
+    EXPECT_EQ(w->PageControl->edtStartTime->Text(), "06:30");
+    EXPECT_EQ(w->PageControl->edtEndTime->Text(), "  :  ");
+    EXPECT_EQ(w->PageControl->FieldText("ITCH"), "Line 1\r\nLine 2");
+    EXPECT_EQ(w->PageControl->cboGenre->currentText(), "Gangsta ");
+    EXPECT_EQ(w->PageControl->FieldText("BKEY"), "E-Flat");
+    EXPECT_EQ(w->PageControl->FieldText("BTXR"), "Own texture");
     for (const char* key : {"IALB", "IYER", "ITRK", "IENG", "ICOM", "IPUB", "BCPR", "ICMT", "INAM",
                             "ICOP", "ISFT", "ISBJ", "IURL", "BEND", "BERG", "BTPO", "IBPM"})
-        EXPECT_EQ(w->FieldText(key), QString::fromStdString(FullTags.at(key))) << key;
+        EXPECT_EQ(w->PageControl->FieldText(key), QString::fromStdString(FullTags.at(key))) << key;
     EXPECT_EQ(w->Markers.IntroMs, 1500);
     EXPECT_EQ(w->Markers.SegueMs, 2000);
     EXPECT_EQ(w->Markers.HookStartMs, 0);
     EXPECT_EQ(w->Markers.HookEndMs, -1);
     EXPECT_EQ(w->Markers.LengthMs, 185000u);
-    EXPECT_EQ(w->txtFormat->text(), "WAV File / PCM 16 bit - 44100 Hz Stereo");
-    EXPECT_EQ(w->txtLocation->toolTip(), path);
-    EXPECT_TRUE(w->txtLocation->text().endsWith("/spot.wav"));
-    EXPECT_LE(w->txtLocation->fontMetrics().horizontalAdvance(w->txtLocation->text()),
-              w->txtLocation->width() - 20);
+    EXPECT_EQ(w->PageControl->txtFormat->text(), "WAV File / PCM 16 bit - 44100 Hz Stereo");
+    EXPECT_EQ(w->PageControl->txtLocation->toolTip(), path);
+    EXPECT_TRUE(w->PageControl->txtLocation->text().endsWith("/spot.wav"));
+    EXPECT_LE(w->PageControl->txtLocation->fontMetrics().horizontalAdvance(
+                  w->PageControl->txtLocation->text()),
+              w->PageControl->txtLocation->width() - 20);
     EXPECT_EQ(w->windowTitle(), "QAV Cuemark - spot.wav");
     EXPECT_FALSE(w->Modified);
     EXPECT_FALSE(w->btnOk->isEnabled());
@@ -181,7 +184,7 @@ TEST_F(MainWindowTest, LayoutAndModes) {
     EXPECT_EQ(single->btnCancel->text(), "Cancel");
     EXPECT_FALSE(single->pnlBrowser->isVisible());
     EXPECT_EQ(single->PageControl->count(), 7);
-    EXPECT_FALSE(single->PageControl->isTabVisible(TFrmMain::piImage));
+    EXPECT_FALSE(single->PageControl->isTabVisible(TEditorPages::piImage));
     const QStringList tabs = {"&Description / Tones",
                               "&Times / Album",
                               "&Authoring",
@@ -197,15 +200,15 @@ TEST_F(MainWindowTest, LayoutAndModes) {
     EXPECT_TRUE(browser->BrowserMode);
     EXPECT_EQ(browser->btnCancel->text(), "Done");
     EXPECT_FALSE(browser->btnOk->isEnabled());
-    EXPECT_FALSE(browser->edtTitle->isEnabled());
-    EXPECT_EQ(browser->cboCategory->currentText(), "AUDIO");
+    EXPECT_FALSE(browser->PageControl->edtTitle->isEnabled());
+    EXPECT_EQ(browser->PageControl->cboCategory->currentText(), "AUDIO");
     EXPECT_EQ(browser->pos(), QPoint(219, 211));
-    EXPECT_EQ(browser->PageControl->currentIndex(), TFrmMain::piDescription);
+    EXPECT_EQ(browser->PageControl->currentIndex(), TEditorPages::piDescription);
 }
 
 TEST_F(MainWindowTest, TypingMarksModifiedAndEnablesSave) {
     auto w = Open(AddFile("a.wav", {{"DISP", "T"}}));
-    QTest::keyClicks(w->edtTitle, "x");
+    QTest::keyClicks(w->PageControl->edtTitle, "x");
     EXPECT_TRUE(w->Modified);
     EXPECT_TRUE(w->btnOk->isEnabled());
 
@@ -213,7 +216,7 @@ TEST_F(MainWindowTest, TypingMarksModifiedAndEnablesSave) {
     w->Modified = false;
     w->LoadCurrentFile();
     EXPECT_FALSE(w->Modified);
-    auto* talent = qobject_cast<TMemo*>(w->FieldWidget("ITCH"));
+    auto* talent = qobject_cast<TMemo*>(w->PageControl->FieldWidget("ITCH"));
     QTest::keyClicks(talent, "y");
     EXPECT_TRUE(w->Modified);
 }
@@ -221,11 +224,11 @@ TEST_F(MainWindowTest, TypingMarksModifiedAndEnablesSave) {
 TEST_F(MainWindowTest, SaveWritesTheFieldsClosesSingleFileModeAndShowsStatus) {
     const QString path = AddFile("spot.wav", FullTags);
     auto w = Open(path);
-    w->SetFieldText("DISP", "");
-    w->SetFieldText("IALB", "");
-    w->SetFieldText("IKEY", "");
-    w->SetFieldText("ITCH", "One\r\nTwo");
-    w->chkNoFade->setChecked(false);
+    w->PageControl->SetFieldText("DISP", "");
+    w->PageControl->SetFieldText("IALB", "");
+    w->PageControl->SetFieldText("IKEY", "");
+    w->PageControl->SetFieldText("ITCH", "One\r\nTwo");
+    w->PageControl->chkNoFade->setChecked(false);
     w->Markers.IntroMs = 0;
     w->Markers.HookEndMs = 9000;
     w->btnOk_OnClick();
@@ -255,21 +258,21 @@ TEST_F(MainWindowTest, SaveWritesTheFieldsClosesSingleFileModeAndShowsStatus) {
 TEST_F(MainWindowTest, EnterSavesAndEscCancelsOnlyInSingleFileMode) {
     const QString path = AddFile("a.wav", {{"DISP", "Old"}});
     auto w = Open(path);
-    QTest::keyClicks(w->edtTitle, "!");
-    QTest::keyClick(w->edtTitle, Qt::Key_Return);
+    QTest::keyClicks(w->PageControl->edtTitle, "!");
+    QTest::keyClick(w->PageControl->edtTitle, Qt::Key_Return);
     EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old!");
     EXPECT_FALSE(w->isVisible());
 
     w = Open(path);
-    QTest::keyClick(w->edtTitle, Qt::Key_Escape);
+    QTest::keyClick(w->PageControl->edtTitle, Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
 
     w = Open(QString());
     w->CurrentFile = path;
     w->LoadCurrentFile();
-    QTest::keyClicks(w->edtTitle, "?");
-    QTest::keyClick(w->edtTitle, Qt::Key_Return);
-    QTest::keyClick(w->edtTitle, Qt::Key_Escape);
+    QTest::keyClicks(w->PageControl->edtTitle, "?");
+    QTest::keyClick(w->PageControl->edtTitle, Qt::Key_Return);
+    QTest::keyClick(w->PageControl->edtTitle, Qt::Key_Escape);
     EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old!");
     EXPECT_TRUE(w->isVisible());
 }
@@ -277,7 +280,7 @@ TEST_F(MainWindowTest, EnterSavesAndEscCancelsOnlyInSingleFileMode) {
 TEST_F(MainWindowTest, SaveFailuresKeepModified) {
     const QString path = AddFile("a.wav", {{"DISP", "Old"}});
     auto w = Open(path);
-    QTest::keyClicks(w->edtTitle, "er");
+    QTest::keyClicks(w->PageControl->edtTitle, "er");
     const QString message =
         "Cannot open file to save tags. Ensure the file is not open\nin another application.";
 
@@ -322,15 +325,17 @@ TEST_F(MainWindowTest, ValidationStopsTheSaveOnTheTimesPageWithTheFieldFocused) 
     auto w = Open(path);
     for (const TRow& row : rows) {
         w->LoadCurrentFile();
-        w->PageControl->setCurrentIndex(TFrmMain::piDescription);
+        w->PageControl->setCurrentIndex(TEditorPages::piDescription);
         for (const auto& [key, text] : row.Fields)
-            w->SetFieldText(key, text);
-        w->SetFieldText("IALB", "changed");
+            w->PageControl->SetFieldText(key, text);
+        w->PageControl->SetFieldText("IALB", "changed");
         Messages.Clear();
         w->btnOk_OnClick();
         EXPECT_EQ(Messages.Texts(TKind::Error), QStringList{row.Message});
-        EXPECT_EQ(w->PageControl->currentWidget(), w->tabTimes) << row.Message.toStdString();
-        EXPECT_EQ(w->focusWidget(), w->FieldWidget(row.Focus)) << row.Message.toStdString();
+        EXPECT_EQ(w->PageControl->currentWidget(), w->PageControl->tabTimes)
+            << row.Message.toStdString();
+        EXPECT_EQ(w->focusWidget(), w->PageControl->FieldWidget(row.Focus))
+            << row.Message.toStdString();
         EXPECT_EQ(StoredTags(path).at("IALB"), "kept") << row.Message.toStdString();
         EXPECT_TRUE(Libs.OpenPath().empty());
         EXPECT_TRUE(w->isVisible());
@@ -347,14 +352,14 @@ TEST_F(MainWindowTest, CancelAsksAboutUnsavedChangesAndTheCloseBoxDoesNot) {
     }
     {
         auto w = Open(path);
-        QTest::keyClicks(w->edtTitle, " New");
-        Messages.QueueAnswer(QMessageBox::No);
+        QTest::keyClicks(w->PageControl->edtTitle, " New");
+        Messages.QueueAnswer(TMessages::mbNo);
         w->btnCancel->click();
         ASSERT_EQ(Messages.Records().size(), 1);
         const auto& question = Messages.Records().first();
         EXPECT_EQ(question.Kind, TKind::Question);
         EXPECT_EQ(question.Text, "The information for song.wav changed.\nSave it?");
-        EXPECT_EQ(question.Buttons, QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(question.Buttons, TMessages::mbYes | TMessages::mbNo);
         ASSERT_TRUE(question.TopLeft.has_value());
         EXPECT_EQ(*question.TopLeft,
                   w->mapToGlobal(QPoint(w->width() / 2 - 150, w->height() / 2 - 75)));
@@ -364,8 +369,8 @@ TEST_F(MainWindowTest, CancelAsksAboutUnsavedChangesAndTheCloseBoxDoesNot) {
     {
         Messages.Clear();
         auto w = Open(path);
-        QTest::keyClicks(w->edtTitle, " New");
-        Messages.QueueAnswer(QMessageBox::Yes);
+        QTest::keyClicks(w->PageControl->edtTitle, " New");
+        Messages.QueueAnswer(TMessages::mbYes);
         w->btnCancel->click();
         EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old New");
         EXPECT_FALSE(w->isVisible());
@@ -373,7 +378,7 @@ TEST_F(MainWindowTest, CancelAsksAboutUnsavedChangesAndTheCloseBoxDoesNot) {
     {
         Messages.Clear();
         auto w = Open(path);
-        QTest::keyClicks(w->edtTitle, "!");
+        QTest::keyClicks(w->PageControl->edtTitle, "!");
         w->PlayHandle = 7;
         const int freed = Libs.CallCount("SN_FreeHandlePlayAll");
         w->close(); // the close box
@@ -391,7 +396,7 @@ TEST_F(MainWindowTest, ReadOnlyFileIsMadeWritableWithOneInformationBox) {
     auto w = Open(path);
     EXPECT_EQ(Messages.Texts(TKind::Information), QStringList{"Removed read-only attribute"});
     EXPECT_TRUE(QFile::permissions(path) & QFileDevice::WriteOwner);
-    EXPECT_EQ(w->FieldText("DISP"), "T");
+    EXPECT_EQ(w->PageControl->FieldText("DISP"), "T");
 
     Messages.Clear();
     w->LoadCurrentFile(); // now writable: no box
@@ -401,7 +406,7 @@ TEST_F(MainWindowTest, ReadOnlyFileIsMadeWritableWithOneInformationBox) {
 TEST_F(MainWindowTest, UnreadableFileShowsInvalidAudioFile) {
     auto w = Open(QString::fromStdString(Dir.File("missing.wav")));
     EXPECT_EQ(Messages.Texts(TKind::Error), QStringList{"Invalid Audio File"});
-    EXPECT_FALSE(w->edtTitle->isEnabled());
+    EXPECT_FALSE(w->PageControl->edtTitle->isEnabled());
     EXPECT_EQ(w->windowTitle(), "QAV Cuemark");
 }
 
@@ -410,19 +415,20 @@ TEST_F(MainWindowTest, MpegWithoutId3v2KeepsOnlyTheId3v1FieldsUntilATagIsAdded) 
     Libs.FormatA = "MPEG 1 Layer 3";
     Libs.FormatB = "128 kbps";
     auto w = Open(path);
-    EXPECT_EQ(w->txtFormat->text(), "MP3 File / MPEG 1 Layer 3 - 128 kbps");
+    EXPECT_EQ(w->PageControl->txtFormat->text(), "MP3 File / MPEG 1 Layer 3 - 128 kbps");
     EXPECT_TRUE(w->btnAddId3v2->isVisible());
     for (const char* key : {"DISP", "IART", "IALB", "IYER", "IGRE"}) {
-        EXPECT_TRUE(w->FieldWidget(key)->isEnabled()) << key;
-        EXPECT_TRUE(w->FieldLabel(key)->isEnabled()) << key;
+        EXPECT_TRUE(w->PageControl->FieldWidget(key)->isEnabled()) << key;
+        EXPECT_TRUE(w->PageControl->FieldLabel(key)->isEnabled()) << key;
     }
     for (const char* key : {"ISRC", "BFAD", "IGNR", "BSTM", "IKEY", "BETW", "ITRK", "IENG", "ITCH",
                             "ICMT", "INAM", "ISBJ", "IURL", "BKEY", "BERG", "IBPM"})
-        EXPECT_FALSE(w->FieldWidget(key)->isEnabled()) << key;
-    EXPECT_FALSE(w->FieldLabel("ISRC")->isEnabled());
-    EXPECT_FALSE(w->btnStartDate->isEnabled());
-    EXPECT_FALSE(w->btnEndWindow->isEnabled());
-    EXPECT_EQ(w->FieldWidget("ITRK")->palette().color(QPalette::Base), QColor(0xE0, 0xE0, 0xE0));
+        EXPECT_FALSE(w->PageControl->FieldWidget(key)->isEnabled()) << key;
+    EXPECT_FALSE(w->PageControl->FieldLabel("ISRC")->isEnabled());
+    EXPECT_FALSE(w->PageControl->btnStartDate->isEnabled());
+    EXPECT_FALSE(w->PageControl->btnEndWindow->isEnabled());
+    EXPECT_EQ(w->PageControl->FieldWidget("ITRK")->palette().color(QPalette::Base),
+              QColor(0xE0, 0xE0, 0xE0));
 
     Libs.AddId3v2Result = -1;
     w->btnAddId3v2->click();
@@ -434,19 +440,19 @@ TEST_F(MainWindowTest, MpegWithoutId3v2KeepsOnlyTheId3v1FieldsUntilATagIsAdded) 
     w->btnAddId3v2->click();
     EXPECT_FALSE(w->btnAddId3v2->isVisible());
     for (const char* key : {"ISRC", "IGNR", "ITRK", "IENG", "ISBJ", "BKEY"})
-        EXPECT_TRUE(w->FieldWidget(key)->isEnabled()) << key;
-    EXPECT_TRUE(w->btnStartDate->isEnabled());
-    EXPECT_EQ(w->txtFormat->text(), "MP3 w/ ID3v2  File / MPEG 1 Layer 3 - 128 kbps");
+        EXPECT_TRUE(w->PageControl->FieldWidget(key)->isEnabled()) << key;
+    EXPECT_TRUE(w->PageControl->btnStartDate->isEnabled());
+    EXPECT_EQ(w->PageControl->txtFormat->text(), "MP3 w/ ID3v2  File / MPEG 1 Layer 3 - 128 kbps");
 }
 
 TEST_F(MainWindowTest, Mp1IsNeverRestrictedAndMpgIsMpeg) {
     auto mp1 = Open(AddFile("a.mp1", {}, false));
     EXPECT_FALSE(mp1->btnAddId3v2->isVisible());
-    EXPECT_TRUE(mp1->FieldWidget("ISRC")->isEnabled());
+    EXPECT_TRUE(mp1->PageControl->FieldWidget("ISRC")->isEnabled());
     mp1.reset();
     auto mpg = Open(AddFile("a.mpg", {}, false));
     EXPECT_TRUE(mpg->btnAddId3v2->isVisible());
-    EXPECT_FALSE(mpg->FieldWidget("ISRC")->isEnabled());
+    EXPECT_FALSE(mpg->PageControl->FieldWidget("ISRC")->isEnabled());
 }
 
 TEST_F(MainWindowTest, CategoryListFollowsLoadedFilesAndPersistsAcrossARestart) {
@@ -456,19 +462,19 @@ TEST_F(MainWindowTest, CategoryListFollowsLoadedFilesAndPersistsAcrossARestart) 
         auto w = Open(QString());
         w->CurrentFile = first;
         w->LoadCurrentFile();
-        EXPECT_EQ(w->cboCategory->currentText(), "JINGLE");
+        EXPECT_EQ(w->PageControl->cboCategory->currentText(), "JINGLE");
         w->CurrentFile = second;
         w->LoadCurrentFile();
-        EXPECT_EQ(w->cboCategory->currentText(), ""); // the empty entry, appended once
+        EXPECT_EQ(w->PageControl->cboCategory->currentText(), ""); // the empty entry, appended once
         w->CurrentFile = second;
         w->LoadCurrentFile();
-        EXPECT_EQ(w->cboCategory->count(), 3);
-        EXPECT_EQ(w->cboCategory->currentIndex(), 2);
+        EXPECT_EQ(w->PageControl->cboCategory->count(), 3);
+        EXPECT_EQ(w->PageControl->cboCategory->currentIndex(), 2);
 
         // Typed text becomes capitals; the text in the box at close joins the list.
-        w->cboCategory->lineEdit()->clear();
-        QTest::keyClicks(w->cboCategory->lineEdit(), "news");
-        EXPECT_EQ(w->cboCategory->currentText(), "NEWS");
+        w->PageControl->cboCategory->lineEdit()->clear();
+        QTest::keyClicks(w->PageControl->cboCategory->lineEdit(), "news");
+        EXPECT_EQ(w->PageControl->cboCategory->currentText(), "NEWS");
         EXPECT_TRUE(w->Modified);
     }
     const QString ini = SettingsText();
@@ -482,8 +488,8 @@ TEST_F(MainWindowTest, CategoryListFollowsLoadedFilesAndPersistsAcrossARestart) 
     // Reading stops at the first empty entry.
     auto w = Open(QString());
     QStringList entries;
-    for (int i = 0; i < w->cboCategory->count(); ++i)
-        entries << w->cboCategory->itemText(i);
+    for (int i = 0; i < w->PageControl->cboCategory->count(); ++i)
+        entries << w->PageControl->cboCategory->itemText(i);
     EXPECT_EQ(entries, (QStringList{"AUDIO", "JINGLE"}));
 }
 
@@ -500,13 +506,13 @@ TEST_F(MainWindowTest, SettingsAreRestoredAndSingleFileModeLeavesBrowserKeysAlon
 
     {
         auto w = Open(AddFile("a.wav", {{"ISRC", "C5"}}));
-        EXPECT_EQ(w->PageControl->currentIndex(), TFrmMain::piMusic);
+        EXPECT_EQ(w->PageControl->currentIndex(), TEditorPages::piMusic);
         EXPECT_FALSE(w->ToneMode);
         EXPECT_EQ(w->pos(), QPoint(40, 50));
-        EXPECT_TRUE(w->chkUseCodec->isChecked());
-        EXPECT_EQ(w->cboCategory->count(), 128);
-        w->PageControl->setCurrentIndex(TFrmMain::piAuthoring);
-        w->chkUseCodec->setChecked(false);
+        EXPECT_TRUE(w->PageControl->chkUseCodec->isChecked());
+        EXPECT_EQ(w->PageControl->cboCategory->count(), 128);
+        w->PageControl->setCurrentIndex(TEditorPages::piAuthoring);
+        w->PageControl->chkUseCodec->setChecked(false);
     }
     const QString ini = SettingsText();
     EXPECT_TRUE(ini.contains("ActivePage=2"));
@@ -519,9 +525,9 @@ TEST_F(MainWindowTest, SettingsAreRestoredAndSingleFileModeLeavesBrowserKeysAlon
 
 TEST_F(MainWindowTest, GenreCompletionAndTheBackspaceRule) {
     auto w = Open(AddFile("a.wav", {}));
-    EXPECT_EQ(w->cboGenre->count(), 148);
-    EXPECT_EQ(w->cboGenre->itemText(0), "Acapella");
-    QLineEdit* edit = w->cboGenre->lineEdit();
+    EXPECT_EQ(w->PageControl->cboGenre->count(), 148);
+    EXPECT_EQ(w->PageControl->cboGenre->itemText(0), "Acapella");
+    QLineEdit* edit = w->PageControl->cboGenre->lineEdit();
     edit->clear();
     QTest::keyClicks(edit, "ro");
     EXPECT_EQ(edit->text(), "Rock");
@@ -568,9 +574,9 @@ TEST_F(MainWindowTest, CalendarButtonsFillClearAndRefuseAnEndBeforeTheStart) {
         calendar->SetDate(QDate(2003, 12, 1));
         calendar->btnSet->click();
     });
-    w->btnEndDate->click();
+    w->PageControl->btnEndDate->click();
     EXPECT_EQ(Messages.Texts(TKind::Error), QStringList{"Start Date is greater than End Date"});
-    EXPECT_EQ(w->edtEndDate->Text(), "  /  /    ");
+    EXPECT_EQ(w->PageControl->edtEndDate->Text(), "  /  /    ");
 
     OnNextModal([](QWidget* modal) {
         auto* calendar = qobject_cast<TFrmCalendar*>(modal);
@@ -578,14 +584,14 @@ TEST_F(MainWindowTest, CalendarButtonsFillClearAndRefuseAnEndBeforeTheStart) {
         calendar->SetDate(QDate(2004, 1, 5));
         calendar->btnSet->click();
     });
-    w->btnStartDate->click();
-    EXPECT_EQ(w->edtStartDate->Text(), "01/05/2004");
+    w->PageControl->btnStartDate->click();
+    EXPECT_EQ(w->PageControl->edtStartDate->Text(), "01/05/2004");
     EXPECT_TRUE(w->Modified);
-    EXPECT_EQ(w->focusWidget(), w->edtStartDate);
+    EXPECT_EQ(w->focusWidget(), w->PageControl->edtStartDate);
 
     OnNextModal([](QWidget* modal) { qobject_cast<TFrmCalendar*>(modal)->btnClear->click(); });
-    w->btnStartDate->click();
-    EXPECT_EQ(w->edtStartDate->Text(), "  /  /    ");
+    w->PageControl->btnStartDate->click();
+    EXPECT_EQ(w->PageControl->edtStartDate->Text(), "  /  /    ");
 }
 
 TEST_F(MainWindowTest, ClockButtonsFillAndClear) {
@@ -597,13 +603,13 @@ TEST_F(MainWindowTest, ClockButtonsFillAndClear) {
         picker->SetTime(QTime(14, 30));
         picker->btnSet->click();
     });
-    w->btnStartWindow->click();
-    EXPECT_EQ(w->edtStartWindow->Text(), "14:30");
-    EXPECT_EQ(w->focusWidget(), w->edtStartWindow);
+    w->PageControl->btnStartWindow->click();
+    EXPECT_EQ(w->PageControl->edtStartWindow->Text(), "14:30");
+    EXPECT_EQ(w->focusWidget(), w->PageControl->edtStartWindow);
 
     OnNextModal([](QWidget* modal) { modal->close(); });
-    w->btnStartWindow->click();
-    EXPECT_EQ(w->edtStartWindow->Text(), "  :  ");
+    w->PageControl->btnStartWindow->click();
+    EXPECT_EQ(w->PageControl->edtStartWindow->Text(), "  :  ");
 }
 
 // --- the real tagging library ---------------------------------------------------------
@@ -653,20 +659,20 @@ TEST_F(MainWindowRealLibraryTest, EditSaveReloadWritesExactlyTheExpectedKeys) {
     ASSERT_EQ(AudioLibs().CloseWavFile(), 0);
 
     {
-        TFrmMain w({QString::fromStdString(path)});
+        TFrmMain w({QByteArray::fromStdString(path)});
         w.show();
-        EXPECT_EQ(w.FieldText("IALB"), "Old album");
+        EXPECT_EQ(w.PageControl->FieldText("IALB"), "Old album");
         EXPECT_EQ(w.Markers.IntroMs, 0);
         EXPECT_EQ(w.Markers.HookEndMs, -1);
-        EXPECT_TRUE(w.txtFormat->text().startsWith("WAV File / "))
-            << w.txtFormat->text().toStdString();
-        QTest::keyClicks(w.edtArtist, "Ärtist");
-        w.SetFieldText("IALB", "");
-        w.SetFieldText("IGNR", "12/16/2003");
-        w.SetFieldText("BSTM", "06:30");
-        w.SetFieldText("ITCH", "a\r\nb");
-        w.cboGenre->setEditText("Hand typed genre");
-        w.chkNoFade->setChecked(true);
+        EXPECT_TRUE(w.PageControl->txtFormat->text().startsWith("WAV File / "))
+            << w.PageControl->txtFormat->text().toStdString();
+        QTest::keyClicks(w.PageControl->edtArtist, "Ärtist");
+        w.PageControl->SetFieldText("IALB", "");
+        w.PageControl->SetFieldText("IGNR", "12/16/2003");
+        w.PageControl->SetFieldText("BSTM", "06:30");
+        w.PageControl->SetFieldText("ITCH", "a\r\nb");
+        w.PageControl->cboGenre->setEditText("Hand typed genre");
+        w.PageControl->chkNoFade->setChecked(true);
         w.btnOk_OnClick();
         EXPECT_TRUE(Messages.Records().isEmpty()) << Messages.Texts().join('|').toStdString();
         EXPECT_FALSE(w.isVisible());
@@ -680,9 +686,9 @@ TEST_F(MainWindowRealLibraryTest, EditSaveReloadWritesExactlyTheExpectedKeys) {
 
     // Untick and save again from a fresh window: BFAD becomes "0".
     {
-        TFrmMain w({QString::fromStdString(path)});
-        EXPECT_EQ(w.FieldText("DISP"), " ");
-        w.chkNoFade->setChecked(false);
+        TFrmMain w({QByteArray::fromStdString(path)});
+        EXPECT_EQ(w.PageControl->FieldText("DISP"), " ");
+        w.PageControl->chkNoFade->setChecked(false);
         w.btnOk_OnClick();
     }
     EXPECT_EQ(ReadAll(path).at("BFAD"), "0");

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -116,6 +117,54 @@ TEST_F(ProfileFile, EveryWriteIsOnDiskAtOnceThroughANewFile) {
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(Dir.Path()))
         ++files;
     EXPECT_EQ(files, 2);
+}
+
+TEST_F(ProfileFile, ABatchOfWritesLandsInOneReplaceOrNotAtAll) {
+    WriteText(Path, "[Main]\nTop=1\n[Categories]\nCategory0=OLD\n");
+    struct stat before {};
+    ASSERT_EQ(::stat(Path.toUtf8().constData(), &before), 0);
+    {
+        TProfileFile ini(Path);
+        ini.BeginUpdate();
+        ASSERT_TRUE(
+            ini.WriteSection("Categories", {{"Category0", "NEWS"}, {"Category1", "SPOTS"}}));
+        ASSERT_TRUE(ini.WriteInteger("Main", "Top", 2));
+        ini.BeginUpdate(); // nested: only the outermost end commits
+        ASSERT_TRUE(ini.WriteInteger("Main", "Left", 3));
+        ASSERT_TRUE(ini.EndUpdate());
+        // Inside the batch reads see the pending state, the disk still the old file.
+        EXPECT_EQ(ini.ReadInteger("Main", "Left", -1), 3);
+        EXPECT_EQ(ReadText(Path), "[Main]\nTop=1\n[Categories]\nCategory0=OLD\n");
+        struct stat during {};
+        ASSERT_EQ(::stat(Path.toUtf8().constData(), &during), 0);
+        EXPECT_EQ(during.st_ino, before.st_ino);
+        ASSERT_TRUE(ini.EndUpdate());
+        EXPECT_FALSE(ini.InUpdate());
+    }
+    EXPECT_EQ(ReadText(Path), "[Main]\nTop=2\nLeft=3\n[Categories]\nCategory0=NEWS\n"
+                              "Category1=SPOTS\n");
+
+    // A batch never ended is dropped whole.
+    {
+        TProfileFile ini(Path);
+        ini.BeginUpdate();
+        ASSERT_TRUE(ini.EraseSection("Categories"));
+    }
+    EXPECT_TRUE(ReadText(Path).contains("Category1=SPOTS"));
+}
+
+TEST_F(ProfileFile, ABatchThatCannotBeWrittenKeepsTheOldFile) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into a read-only folder";
+    WriteText(Path, "[Main]\nTop=1\n");
+    const std::string folder = Dir.Path();
+    ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
+    TProfileFile ini(Path);
+    ini.BeginUpdate();
+    ini.WriteInteger("Main", "Top", 2);
+    EXPECT_FALSE(ini.EndUpdate());
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_EQ(ReadText(Path), "[Main]\nTop=1\n");
 }
 
 } // namespace

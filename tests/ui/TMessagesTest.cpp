@@ -1,4 +1,5 @@
 #include "TMessages.h"
+#include "TQtMessages.h"
 #include "TScriptedMessages.h"
 
 #include <gtest/gtest.h>
@@ -12,19 +13,19 @@ TEST(QtMessages, UnattendedBoxesWriteOneLineAndTakeTheirDefaultAnswer) {
     messages.Error("SN_PlayStop not found");
     messages.Information("Removed read-only attribute");
     const auto yesNo = messages.Question("The information for a.wav changed.\nSave it?",
-                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+                                         TMessages::mbYes | TMessages::mbNo, TMessages::mbYes);
     const auto okCancel =
-        messages.Confirm("Delete?", QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
-    const auto okOnly = messages.Question("Go on?", QMessageBox::Ok, QMessageBox::Ok);
+        messages.Confirm("Delete?", TMessages::mbOk | TMessages::mbCancel, TMessages::mbOk);
+    const auto okOnly = messages.Question("Go on?", TMessages::mbOk, TMessages::mbOk);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "cuemark: error: SN_PlayStop not found\n"
               "cuemark: info: Removed read-only attribute\n"
               "cuemark: question: The information for a.wav changed. Save it?\n"
               "cuemark: question: Delete?\n"
               "cuemark: question: Go on?\n");
-    EXPECT_EQ(yesNo, QMessageBox::No);
-    EXPECT_EQ(okCancel, QMessageBox::Cancel);
-    EXPECT_EQ(okOnly, QMessageBox::Ok);
+    EXPECT_EQ(yesNo, TMessages::mbNo);
+    EXPECT_EQ(okCancel, TMessages::mbCancel);
+    EXPECT_EQ(okOnly, TMessages::mbOk);
     unsetenv("CUEMARK_NONINTERACTIVE");
 }
 
@@ -33,10 +34,10 @@ TEST(ScriptedMessages, RecordsBoxesAnswersFromItsQueueAndRestoresTheSeam) {
     {
         TScriptedMessages scripted;
         EXPECT_EQ(&Messages(), &scripted);
-        scripted.QueueAnswer(QMessageBox::Yes);
+        scripted.QueueAnswer(TMessages::mbYes);
         Messages().Error("Invalid Audio File");
-        EXPECT_EQ(Messages().Question("Save?"), QMessageBox::Yes);
-        EXPECT_EQ(Messages().Question("Again?"), QMessageBox::No); // queue empty
+        EXPECT_EQ(Messages().Question("Save?"), TMessages::mbYes);
+        EXPECT_EQ(Messages().Question("Again?"), TMessages::mbNo); // queue empty
         EXPECT_EQ(scripted.Texts(), (QStringList{"Invalid Audio File", "Save?", "Again?"}));
         EXPECT_EQ(scripted.Texts(TScriptedMessages::TKind::Question),
                   (QStringList{"Save?", "Again?"}));

@@ -1,0 +1,77 @@
+#include "TMainSettings.h"
+
+#include "TProfileFile.h"
+
+namespace {
+
+const QString MainSection = QStringLiteral("Main");
+const QString CategoriesSection = QStringLiteral("Categories");
+const QString ColumnsSection = QStringLiteral("Columns");
+const QString ColumnWidthsSection = QStringLiteral("ColumnWidths");
+
+} // namespace
+
+TMainSettings TMainSettings::Read(const TProfileFile& file, bool browserMode) {
+    TMainSettings s;
+    for (int i = 0; i < MaxCategories; ++i) {
+        const QString category =
+            file.ReadString(CategoriesSection, QStringLiteral("Category%1").arg(i), QString());
+        if (category.isEmpty())
+            break;
+        s.Categories.append(category);
+    }
+    s.ActivePage = file.ReadInteger(MainSection, QStringLiteral("ActivePage"), 0);
+    s.ToneMode = file.ReadInteger(MainSection, QStringLiteral("Tones"), 1) != 0;
+    s.Left = file.ReadInteger(MainSection, QStringLiteral("Left"), Unset);
+    s.Top = file.ReadInteger(MainSection, QStringLiteral("Top"), Unset);
+    s.UseCodec = file.ReadInteger(MainSection, QStringLiteral("UseCodec"), 0) != 0;
+    if (!browserMode)
+        return s;
+
+    s.Height = file.ReadInteger(MainSection, QStringLiteral("Height"), Unset);
+    s.Width = file.ReadInteger(MainSection, QStringLiteral("Width"), Unset);
+    s.Folder = file.ReadString(MainSection, QStringLiteral("Folder"), QString());
+    QList<QPair<QString, QString>> columns;
+    for (const QString& key : file.ReadSectionKeys(ColumnsSection))
+        columns.append({key, file.ReadString(ColumnsSection, key, QString())});
+    s.Columns = columns;
+    QList<int> widths;
+    const int count = file.ReadInteger(ColumnWidthsSection, QStringLiteral("Count"), 0);
+    for (int i = 0; i < count && i < 1000; ++i)
+        widths.append(
+            file.ReadInteger(ColumnWidthsSection, QStringLiteral("Width%1").arg(i), Unset));
+    s.ColumnWidths = widths;
+    return s;
+}
+
+bool TMainSettings::Write(TProfileFile& file, bool browserMode) const {
+    file.BeginUpdate();
+    QList<QPair<QString, QString>> categories;
+    for (int j = 0; j < Categories.size(); ++j)
+        categories.append({QStringLiteral("Category%1").arg(j), Categories.at(j)});
+    file.WriteSection(CategoriesSection, categories);
+    file.WriteInteger(MainSection, QStringLiteral("ActivePage"), ActivePage);
+    file.WriteInteger(MainSection, QStringLiteral("Tones"), ToneMode ? 1 : 0);
+    file.WriteInteger(MainSection, QStringLiteral("Left"), Left);
+    file.WriteInteger(MainSection, QStringLiteral("Top"), Top);
+    file.WriteInteger(MainSection, QStringLiteral("UseCodec"), UseCodec ? 1 : 0);
+    if (browserMode) {
+        if (Folder)
+            file.WriteString(MainSection, QStringLiteral("Folder"), *Folder);
+        file.WriteInteger(MainSection, QStringLiteral("Height"), Height);
+        file.WriteInteger(MainSection, QStringLiteral("Width"), Width);
+        // An empty list for a section the file does not have adds nothing.
+        if (Columns && !(Columns->isEmpty() && !file.SectionExists(ColumnsSection)))
+            file.WriteSection(ColumnsSection, *Columns);
+        if (ColumnWidths &&
+            !(ColumnWidths->isEmpty() && !file.SectionExists(ColumnWidthsSection))) {
+            QList<QPair<QString, QString>> widths{
+                {QStringLiteral("Count"), QString::number(ColumnWidths->size())}};
+            for (int i = 0; i < ColumnWidths->size(); ++i)
+                widths.append(
+                    {QStringLiteral("Width%1").arg(i), QString::number(ColumnWidths->at(i))});
+            file.WriteSection(ColumnWidthsSection, widths);
+        }
+    }
+    return file.EndUpdate();
+}
