@@ -1,6 +1,7 @@
 #include "TFileSystemCalls.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
@@ -285,6 +286,9 @@ int TFileSystemCalls::MoveToTrash(const QByteArray& path) {
     struct stat st {};
     if (::lstat(path.constData(), &st) != 0)
         return errno;
+    // Qt makes the home trash's own folders but not a missing data folder above them (a
+    // fresh account has no ~/.local/share yet).
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     errno = 0;
     if (QFile::moveToTrash(name))
         return 0;

@@ -1,0 +1,239 @@
+#include "ItemProp.h"
+
+#include "TFileClipboard.h"
+#include "TFileOperationUi.h"
+#include "TFileOperations.h"
+#include "TFrmProperties.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMimeData>
+#include <QUrl>
+
+#include <fnmatch.h>
+
+namespace ItemProp {
+
+namespace {
+
+TOpener& Opener() {
+    static TOpener opener;
+    return opener;
+}
+
+TMenuRunner& MenuRunner() {
+    static TMenuRunner runner;
+    return runner;
+}
+
+TDialogRunner& DialogRunner() {
+    static TDialogRunner runner;
+    return runner;
+}
+
+bool Exists(const QByteArray& path) {
+    TFileStatus status;
+    return TFileSystemCalls::Native().Status(path, status) == 0;
+}
+
+// The existing items of the list form, in the order of the names.
+QList<QByteArray> ListItems(const QByteArray& folderPath, const QList<QByteArray>& names) {
+    QList<QByteArray> paths;
+    for (const QByteArray& name : names) {
+        if (name.isEmpty())
+            continue;
+        const QByteArray path = TFileOperations::Join(folderPath, name);
+        if (Exists(path))
+            paths.append(path);
+    }
+    return paths;
+}
+
+// The existing items of the path form; a name part with wildcards matches every entry.
+QList<QByteArray> PathItems(const QByteArray& fileName) {
+    const QByteArray name = TFileOperations::FileName(fileName);
+    if (!name.contains('*') && !name.contains('?'))
+        return Exists(fileName) ? QList<QByteArray>{TFileOperations::Clean(fileName)}
+                                : QList<QByteArray>{};
+    const QByteArray folder = TFileOperations::FolderOf(fileName);
+    QList<QByteArray> entries;
+    TFileSystemCalls::Native().ReadDir(folder, entries);
+    std::sort(entries.begin(), entries.end());
+    QList<QByteArray> matches;
+    for (const QByteArray& entry : entries)
+        if (::fnmatch(name.constData(), entry.constData(), FNM_PERIOD) == 0)
+            matches.append(entry);
+    return ListItems(folder, matches);
+}
+
+bool Open(const QList<QByteArray>& paths) {
+    bool ok = !paths.isEmpty();
+    for (const QByteArray& path : paths) {
+        if (Opener())
+            ok = Opener()(path) && ok;
+        else
+            ok =
+                QDesktopServices::openUrl(QUrl::fromEncoded(TFileClipboard::PathToUri(path))) && ok;
+    }
+    return ok;
+}
+
+bool ToClipboard(const QList<QByteArray>& paths, bool cut) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (paths.isEmpty() || !clipboard)
+        return false;
+    clipboard->setMimeData(TFileClipboard::MimeData(paths, cut).release());
+    return true;
+}
+
+bool Properties(const QList<QByteArray>& paths, QWidget* owner) {
+    if (paths.size() != 1)
+        return false;
+    TFrmProperties dialog(paths.front(), owner);
+    if (DialogRunner())
+        DialogRunner()(dialog);
+    else
+        dialog.exec();
+    return true;
+}
+
+bool Delete(const QList<QByteArray>& paths, QWidget* owner) {
+    return TFileOperationUi(owner).DeleteToTrash(paths).Ok();
+}
+
+bool Verb(const QString& verb, const QList<QByteArray>& paths, QWidget* owner) {
+    if (paths.isEmpty())
+        return false;
+    if (verb == QLatin1String("open"))
+        return Open(paths);
+    if (verb == QLatin1String("copy") || verb == QLatin1String("cut"))
+        return ToClipboard(paths, verb == QLatin1String("cut"));
+    if (verb == QLatin1String("delete"))
+        return Delete(paths, owner);
+    if (verb == QLatin1String("properties"))
+        return Properties(paths, owner);
+    return false;
+}
+
+bool ContextMenu(const QList<QByteArray>& paths, QWidget* owner, const QPoint& globalPos,
+                 bool allowRename, bool* renameChosen, bool* cutChosen) {
+    if (renameChosen)
+        *renameChosen = false;
+    if (cutChosen)
+        *cutChosen = false;
+    if (paths.isEmpty())
+        return false;
+    const bool single = paths.size() == 1;
+    QMenu menu(owner);
+    QAction* open = menu.addAction(QStringLiteral("&Open"));
+    menu.setDefaultAction(open);
+    menu.addSeparator();
+    QAction* cut = menu.addAction(QStringLiteral("Cu&t"));
+    QAction* copy = menu.addAction(QStringLiteral("&Copy"));
+    menu.addSeparator();
+    QAction* remove = menu.addAction(QStringLiteral("&Delete"));
+    QAction* rename = allowRename && single ? menu.addAction(QStringLiteral("Rena&me")) : nullptr;
+    menu.addSeparator();
+    QAction* properties = single ? menu.addAction(QStringLiteral("P&roperties")) : nullptr;
+    CollapseSeparators(menu);
+
+    QAction* chosen = MenuRunner() ? MenuRunner()(menu, globalPos) : menu.exec(globalPos);
+    if (!chosen)
+        return true;
+    if (chosen == rename) {
+        if (renameChosen)
+            *renameChosen = true;
+        return true;
+    }
+    if (chosen == cut) {
+        if (cutChosen)
+            *cutChosen = true;
+        return ToClipboard(paths, true);
+    }
+    if (chosen == copy)
+        return ToClipboard(paths, false);
+    if (chosen == open)
+        return Open(paths);
+    if (chosen == remove)
+        return Delete(paths, owner);
+    if (chosen == properties)
+        return Properties(paths, owner);
+    return true;
+}
+
+} // namespace
+
+void CollapseSeparators(QMenu& menu) {
+    QAction* previous = nullptr;
+    bool previousIsSeparator = true; // a leading separator goes as well
+    for (QAction* action : menu.actions()) {
+        if (!action->isVisible())
+            continue;
+        if (action->isSeparator() && action->text().isEmpty() && previousIsSeparator) {
+            menu.removeAction(action);
+            delete action;
+            continue;
+        }
+        previousIsSeparator = action->isSeparator();
+        previous = action;
+    }
+    if (previous && previous->isSeparator() && previous->text().isEmpty()) {
+        menu.removeAction(previous);
+        delete previous;
+    }
+}
+
+void SetOpener(TOpener opener) {
+    Opener() = std::move(opener);
+}
+
+void SetMenuRunner(TMenuRunner runner) {
+    MenuRunner() = std::move(runner);
+}
+
+void SetDialogRunner(TDialogRunner runner) {
+    DialogRunner() = std::move(runner);
+}
+
+bool DisplayContextMenu(const QByteArray& fileName, QWidget* owner, const QPoint& globalPos,
+                        bool allowRename, bool* renameChosen, bool* cutChosen) {
+    return ContextMenu(PathItems(fileName), owner, globalPos, allowRename, renameChosen, cutChosen);
+}
+
+bool DisplayContextMenu(const QByteArray& folderPath, const QList<QByteArray>& names,
+                        QWidget* owner, const QPoint& globalPos, bool allowRename,
+                        bool* renameChosen, bool* cutChosen) {
+    return ContextMenu(ListItems(folderPath, names), owner, globalPos, allowRename, renameChosen,
+                       cutChosen);
+}
+
+bool DisplayPropertiesDialog(const QByteArray& fileName, QWidget* owner) {
+    return Properties(PathItems(fileName), owner);
+}
+
+bool DisplayPropertiesDialog(const QByteArray& folderPath, const QList<QByteArray>& names,
+                             QWidget* owner) {
+    return Properties(ListItems(folderPath, names), owner);
+}
+
+bool PerformDefaultAction(const QByteArray& fileName, QWidget* /*owner*/) {
+    return Open(PathItems(fileName));
+}
+
+bool PerformDefaultAction(const QByteArray& folderPath, const QList<QByteArray>& names,
+                          QWidget* /*owner*/) {
+    return Open(ListItems(folderPath, names));
+}
+
+bool PerformVerb(const QString& verb, const QByteArray& fileName, QWidget* owner) {
+    return Verb(verb, PathItems(fileName), owner);
+}
+
+bool PerformVerb(const QString& verb, const QByteArray& folderPath, const QList<QByteArray>& names,
+                 QWidget* owner) {
+    return Verb(verb, ListItems(folderPath, names), owner);
+}
+
+} // namespace ItemProp
