@@ -4,6 +4,20 @@
 #include <QMimeData>
 #include <QTextCursor>
 
+namespace {
+
+// Characters as the limit counts them: a character outside the basic plane (two UTF-16
+// units) is one character.
+int CharacterCount(const QString& text) {
+    int count = 0;
+    for (const QChar c : text)
+        if (!c.isLowSurrogate())
+            ++count;
+    return count;
+}
+
+} // namespace
+
 TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
@@ -27,8 +41,8 @@ int TMemo::Room() const {
         return -1;
     QString selected = textCursor().selectedText();
     // QTextCursor reports line breaks in a selection as U+2029; each counts as CR LF.
-    const int selectedLength = int(selected.size() + selected.count(QChar(0x2029)));
-    return std::max(0, Limit - int(Text().size()) + selectedLength);
+    const int selectedLength = CharacterCount(selected) + int(selected.count(QChar(0x2029)));
+    return std::max(0, Limit - CharacterCount(Text()) + selectedLength);
 }
 
 void TMemo::keyPressEvent(QKeyEvent* event) {
@@ -38,7 +52,7 @@ void TMemo::keyPressEvent(QKeyEvent* event) {
         (newLine || printable) && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     if (typing) {
         const int room = Room();
-        if (room >= 0 && room < (newLine ? 2 : int(event->text().size()))) {
+        if (room >= 0 && room < (newLine ? 2 : CharacterCount(event->text()))) {
             event->accept();
             return;
         }
@@ -56,12 +70,17 @@ void TMemo::insertFromMimeData(const QMimeData* source) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QString fitting;
     int used = 0;
-    for (const QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool pair =
+            c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
         const int cost = c == QLatin1Char('\n') ? 2 : 1;
         if (used + cost > room)
             break;
         used += cost;
         fitting += c;
+        if (pair)
+            fitting += text.at(++i);
     }
     textCursor().insertText(fitting);
 }

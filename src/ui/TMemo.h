@@ -14,7 +14,8 @@ public:
     QString Text() const;
     void SetText(const QString& text);
 
-    // Most characters the user can type (line breaks count two); 0 = no limit.
+    // Most characters the user can type (line breaks count two; a character outside the
+    // basic plane counts one); 0 = no limit.
     int MaxLength() const { return Limit; }
     void SetMaxLength(int limit) { Limit = limit; }
 

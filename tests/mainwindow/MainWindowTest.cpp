@@ -5,11 +5,14 @@
 #include "Header.h"
 #include "Main.h"
 #include "TAudioLibs.h"
+#include "TAuditionPanel.h"
 #include "TMaskedEdit.h"
 #include "TMemo.h"
 #include "TMessages.h"
 #include "TScriptedAudioLibs.h"
 #include "TScriptedMessages.h"
+#include "TTrackBar.h"
+#include "TUpDown.h"
 #include "TempDir.h"
 #include "Time.h"
 
@@ -18,11 +21,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -296,6 +302,165 @@ TEST_F(MainWindowTest, SaveFailuresKeepModified) {
     w->btnOk_OnClick();
     EXPECT_EQ(Messages.Texts(TKind::Error), (QStringList{message, message}));
     EXPECT_TRUE(w->Modified);
+
+    // The library's reason, when it gives one, follows on a line of its own.
+    AddFile("a.wav", {{"DISP", "Old"}});
+    Libs.CloseResult = 1;
+    Libs.FailureReason = "ID3v1 holds at most 30 characters of a title";
+    Messages.Clear();
+    w->btnOk_OnClick();
+    EXPECT_EQ(Messages.Texts(TKind::Error),
+              QStringList{message + "\nID3v1 holds at most 30 characters of a title"});
+    EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(MainWindowTest, APromptedSaveThatFailsKeepsTheWindowOpenWithTheEdits) {
+    const QString path = AddFile("a.wav", {{"DISP", "Old"}});
+    auto w = Open(path);
+    QTest::keyClicks(w->PageControl->edtTitle, " New");
+    w->PageControl->SetFieldText("BSTM", "10:00"); // a time without a date: refused
+    Messages.QueueAnswer(TMessages::mbYes);
+    w->btnCancel->click();
+    EXPECT_EQ(Messages.Texts(TKind::Error),
+              QStringList{"Both a *Start Date* and a Start Time must be entered"});
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->Modified);
+    EXPECT_EQ(w->PageControl->FieldText("DISP"), "Old New");
+    EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old");
+
+    // A write that fails is the same.
+    w->PageControl->SetFieldText("BSTM", "");
+    Libs.CloseResult = 1;
+    Messages.Clear();
+    Messages.QueueAnswer(TMessages::mbYes);
+    EXPECT_FALSE(w->PromptSaveChanges());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->Modified);
+
+    Libs.CloseResult = 0;
+    Messages.QueueAnswer(TMessages::mbYes);
+    w->btnCancel->click();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old New");
+}
+
+// --- keys as a user's arrive: at the focused widget of the active window ------------------
+
+class MainWindowKeysTest : public MainWindowTest {
+protected:
+    std::unique_ptr<TFrmMain> OpenActive(const QString& file) {
+        auto window = Open(file);
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        return window;
+    }
+    static void Type(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
+    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    }
+    void WriteSettings(const QByteArray& text) {
+        QDir().mkpath(QString::fromStdString(Dir.File("settings")));
+        QFile file(QString::fromStdString(Dir.File("settings")) + "/Cuemark.ini");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+};
+
+TEST_F(MainWindowKeysTest, BackspaceAndDeleteTypedIntoTheComboBoxRemoveTheCompletion) {
+    WriteSettings("[Categories]\nCategory0=AUDIO\nCategory1=SPOT\n");
+    auto w = OpenActive(AddFile("a.wav", {}));
+    QComboBox* category = w->PageControl->cboCategory;
+    category->setFocus();
+    category->lineEdit()->clear();
+    Type("spo");
+    EXPECT_EQ(category->currentText(), "SPOT");
+    EXPECT_EQ(category->lineEdit()->selectedText(), "T");
+    Press(Qt::Key_Backspace);
+    EXPECT_EQ(category->currentText(), "SPO");
+    Type("r");
+    EXPECT_EQ(category->currentText(), "SPOR"); // nothing begins with it
+    Press(Qt::Key_Left);
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(category->currentText(), "SPO");
+
+    QComboBox* genre = w->PageControl->cboGenre;
+    genre->setFocus();
+    genre->lineEdit()->clear();
+    Type("ro");
+    EXPECT_EQ(genre->currentText(), "Rock");
+    EXPECT_EQ(genre->lineEdit()->selectedText(), "ck");
+    Press(Qt::Key_Backspace);
+    EXPECT_EQ(genre->currentText(), "Ro");
+    EXPECT_TRUE(w->Modified);
+}
+
+TEST_F(MainWindowKeysTest, CtrlTabStepsOverTheHiddenPage) {
+    auto w = OpenActive(AddFile("a.wav", {}));
+    w->PageControl->setCurrentIndex(TEditorPages::piCommercial);
+    w->PageControl->FieldWidget("INAM")->setFocus();
+    Press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(w->PageControl->currentIndex(), TEditorPages::piMusic);
+    Press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(w->PageControl->currentIndex(), TEditorPages::piCommercial);
+}
+
+TEST_F(MainWindowKeysTest, TabFollowsTheVisualOrderOfTheFirstPage) {
+    auto w = OpenActive(AddFile("a.wav", {}));
+    TAuditionPanel* panel = w->AuditionPanel;
+    w->PageControl->edtTitle->setFocus();
+    QList<QWidget*> visited{QApplication::focusWidget()};
+    for (int i = 0; i < 16; ++i) {
+        Press(Qt::Key_Tab);
+        visited.append(QApplication::focusWidget());
+    }
+    const QList<QWidget*> expected = {w->PageControl->edtTitle,
+                                      w->PageControl->edtArtist,
+                                      w->PageControl->cboCategory,
+                                      w->PageControl->chkNoFade,
+                                      panel->btnPlay,
+                                      panel->btnStop,
+                                      panel->btnPause,
+                                      panel->TrackBar,
+                                      panel->edtStart,
+                                      panel->btnSetStart,
+                                      panel->edtEnd,
+                                      panel->btnSetEnd};
+    ASSERT_GE(visited.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(visited[i], expected[i])
+            << "step " << i << ": " << visited[i]->objectName().toStdString();
+    const qsizetype save = visited.indexOf(w->btnOk);
+    EXPECT_TRUE(save < 0 || save > visited.indexOf(panel->btnSetEnd));
+}
+
+TEST_F(MainWindowKeysTest, FormatReadOutCarriesItsWholeTextAndTheHookLabelStaysReadable) {
+    Libs.FormatA = "MPEG 1 Layer 3, joint stereo, 44100 Hz, 320 kbps constant bit rate";
+    auto w = OpenActive(AddFile("a.wav", {}));
+    QLineEdit* format = w->PageControl->txtFormat;
+    EXPECT_EQ(format->toolTip(), format->text());
+    EXPECT_TRUE(format->text().contains("320 kbps"));
+    EXPECT_TRUE(format->focusPolicy() & Qt::ClickFocus);
+    format->setFocus();
+    format->selectAll();
+    EXPECT_EQ(format->selectedText(), format->text());
+
+    const QColor disabledText =
+        w->AuditionPanel->lblHook->palette().color(QPalette::Disabled, QPalette::WindowText);
+    EXPECT_LT(disabledText.lightness(), 100);
+}
+
+TEST_F(MainWindowKeysTest, APositionOffEveryScreenIsBroughtBack) {
+    WriteSettings("[Main]\nLeft=3000\nTop=2500\n");
+    auto w = OpenActive(AddFile("a.wav", {}));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(w->pos())) << w->pos().x() << "," << w->pos().y();
+    EXPECT_GE(screen.right() - w->pos().x(), 100);
+
+    // A position on the screen is kept as it was.
+    w.reset();
+    WriteSettings("[Main]\nLeft=40\nTop=50\n");
+    w = OpenActive(AddFile("a.wav", {}));
+    EXPECT_EQ(w->pos(), QPoint(40, 50));
 }
 
 TEST_F(MainWindowTest, ValidationStopsTheSaveOnTheTimesPageWithTheFieldFocused) {
@@ -692,6 +857,85 @@ TEST_F(MainWindowRealLibraryTest, EditSaveReloadWritesExactlyTheExpectedKeys) {
         w.btnOk_OnClick();
     }
     EXPECT_EQ(ReadAll(path).at("BFAD"), "0");
+}
+
+TEST_F(MainWindowRealLibraryTest, AFileNameThatIsNotUtf8IsEditedByItsBytes) {
+    const std::string made = Dir.File("made.wav");
+    ASSERT_TRUE(Fixtures::WritePcmWav(made, {44100, 2, 1.0, 440.0}, SF_FORMAT_PCM_16));
+    const std::string latin1 = (Dir.Path() / "caf\xe9.wav").string();
+    ASSERT_EQ(std::rename(made.c_str(), latin1.c_str()), 0);
+    {
+        TFrmMain w({QByteArray::fromStdString(latin1)});
+        w.show();
+        EXPECT_TRUE(Messages.Records().isEmpty()) << Messages.Texts().join('|').toStdString();
+        EXPECT_TRUE(w.PageControl->edtTitle->isEnabled());
+        EXPECT_TRUE(w.windowTitle().startsWith("QAV Cuemark - caf"));
+        EXPECT_TRUE(w.PageControl->txtFormat->text().startsWith("WAV File / "));
+        QTest::keyClicks(w.PageControl->edtTitle, "Jingle");
+        w.btnOk_OnClick();
+        EXPECT_TRUE(Messages.Records().isEmpty()) << Messages.Texts().join('|').toStdString();
+    }
+    EXPECT_EQ(ReadAll(latin1).at("DISP"), "Jingle");
+}
+
+// An MP3 whose only tag is ID3v1, written byte by byte after the audio.
+void AppendId3v1(const std::string& path, const std::string& title, const std::string& year,
+                 uint8_t genre) {
+    std::vector<uint8_t> bytes = Fixtures::ReadBytes(path);
+    // Leave nothing but the audio frames: drop an ID3v2 tag the encoder may have written.
+    if (bytes.size() > 10 && bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3') {
+        const size_t size = (size_t(bytes[6]) << 21) | (size_t(bytes[7]) << 14) |
+                            (size_t(bytes[8]) << 7) | size_t(bytes[9]);
+        bytes.erase(bytes.begin(), bytes.begin() + 10 + std::ptrdiff_t(size));
+    }
+    std::vector<uint8_t> tag(128, 0);
+    std::copy_n("TAG", 3, tag.begin());
+    std::copy_n(title.begin(), std::min<size_t>(title.size(), 30), tag.begin() + 3);
+    std::copy_n(year.begin(), std::min<size_t>(year.size(), 4), tag.begin() + 93);
+    tag[127] = genre;
+    bytes.insert(bytes.end(), tag.begin(), tag.end());
+    ASSERT_TRUE(Fixtures::WriteBytes(path, bytes));
+}
+
+TEST_F(MainWindowRealLibraryTest, AnId3v1OnlyFileTakesOnlyWhatId3v1HoldsAndNoMarkers) {
+    const std::string path = Dir.File("old.mp3");
+    ASSERT_TRUE(Fixtures::WriteMp3(path, {44100, 2, 1.0, 440.0}, false));
+    AppendId3v1(path, "Old", "1999", 17);
+
+    auto w = std::make_unique<TFrmMain>(QList<QByteArray>{QByteArray::fromStdString(path)});
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    ASSERT_TRUE(w->btnAddId3v2->isVisible());
+    EXPECT_EQ(w->PageControl->FieldText("DISP"), "Old");
+
+    // 48 characters typed; ID3v1 keeps 30.
+    w->PageControl->edtTitle->setFocus();
+    w->PageControl->edtTitle->selectAll();
+    const QString typed = "A title of forty-eight characters, said in full";
+    QTest::keyClicks(QApplication::focusWidget(), typed + "!");
+    EXPECT_EQ(w->PageControl->FieldText("DISP"), typed.left(30));
+    w->PageControl->FieldWidget("IYER")->setFocus();
+    qobject_cast<QLineEdit*>(QApplication::focusWidget())->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), "20x245");
+    EXPECT_EQ(w->PageControl->FieldText("IYER"), "2024");
+
+    // No marker can be stored: the edits, their arrows and the Set buttons do nothing.
+    TAuditionPanel* panel = w->AuditionPanel;
+    EXPECT_FALSE(panel->edtStart->isEnabled());
+    EXPECT_FALSE(panel->btnSetStart->isEnabled());
+    EXPECT_FALSE(panel->btnSetEnd->isEnabled());
+    QTest::mouseClick(panel->udStart->UpButton(), Qt::LeftButton);
+    EXPECT_EQ(w->Markers.IntroMs, 0);
+    EXPECT_EQ(panel->edtStart->text(), "");
+
+    w->btnOk_OnClick();
+    EXPECT_TRUE(Messages.Records().isEmpty()) << Messages.Texts().join('|').toStdString();
+    w.reset();
+    const auto keys = ReadAll(path);
+    EXPECT_EQ(keys.at("DISP"), typed.left(30).toStdString());
+    EXPECT_EQ(keys.at("IYER"), "2024");
+    EXPECT_EQ(keys.count("ISRF"), 0u);
 }
 
 int main(int argc, char** argv) {
