@@ -46,6 +46,8 @@ class ShellFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         qputenv("XDG_DATA_HOME", Raw(Dir.Path() / "data"));
+        qputenv("XDG_CONFIG_HOME", Raw(Dir.Path() / "config"));
+        qputenv("HOME", Raw(Dir.Path()));
         fs::create_directories(Dir.Path() / "shown");
         for (const char* name : {"a.wav", "b.wav", "caf\xe9.wav"})
             std::ofstream(Dir.Path() / "shown" / name) << name;
