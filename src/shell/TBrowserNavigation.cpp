@@ -1,0 +1,182 @@
+#include "TBrowserNavigation.h"
+
+#include "PidlHelp.h"
+#include "TBrowserPanel.h"
+#include "TEditorLink.h"
+#include "TFileClipboard.h"
+#include "TStartFolder.h"
+#include "TSystemComboBox.h"
+#include "TXListView.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QSignalBlocker>
+
+TBrowserNavigation::TBrowserNavigation(TBrowserPanel& panel, QObject* parent)
+    : QObject(parent), Panel(panel) {
+    OpenFolderUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+
+    TXListView* list = Panel.ListView;
+    connect(list, &TXListView::OnFolderChange, this, &TBrowserNavigation::ListView_OnFolderChange);
+    connect(list, &TXListView::OnSelectionChange, this,
+            &TBrowserNavigation::ListView_OnSelectionChange);
+    connect(Panel.cboSystem, &TSystemComboBox::OnChange, this,
+            &TBrowserNavigation::cboSystem_OnChange);
+    connect(Panel.ActionUp, &QAction::triggered, this, &TBrowserNavigation::ActionUp_OnExecute);
+    connect(Panel.ActionRefresh, &QAction::triggered, this,
+            &TBrowserNavigation::ActionRefresh_OnExecute);
+    connect(Panel.ActionGotoSelection, &QAction::triggered, this,
+            &TBrowserNavigation::ActionGotoSelection_OnExecute);
+    connect(Panel.ActionExplore, &QAction::triggered, this,
+            &TBrowserNavigation::ActionExplore_OnExecute);
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        connect(clipboard, &QClipboard::dataChanged, this, &TBrowserNavigation::Clipboard_OnChange);
+    Clipboard_OnChange();
+}
+
+void TBrowserNavigation::BrowseToStart(const TStartFolder& start) {
+    if (start.Desktop) {
+        PItemIDList desktop = CreatePIDL(2);
+        Panel.ListView->BrowseTo(desktop);
+        FreePIDL(desktop);
+        return;
+    }
+    Panel.ListView->BrowseToPath(start.Path);
+}
+
+QString TBrowserNavigation::FolderSetting() const {
+    PCItemIDList folder = Panel.ListView->FolderID();
+    if (folder == nullptr)
+        return QString();
+    return TStartFolder::FolderSetting(folder, Panel.ListView->FolderParsingName());
+}
+
+void TBrowserNavigation::ListView_OnFolderChange(TXListView*) {
+    // Nothing keeps playing from the folder that was left.
+    if (Editor)
+        Editor->EditorStopAudition();
+    Panel.cboSystem->SetActiveFolderIDList(Panel.ListView->FolderPIDL());
+    Panel.ActionUp->setEnabled(PIDLCount(Panel.ListView->FolderID()) > 0);
+}
+
+void TBrowserNavigation::ListView_OnSelectionChange(TXListView*, const QByteArray& path,
+                                                    bool isFile) {
+    if (Reverting)
+        return;
+    if (Editor && !Editor->EditorPromptSaveChanges()) {
+        // The edits could not be saved: they stay in the editor, and the list shows the file
+        // they belong to again, so nothing else is loaded over them.
+        ReturnToEditedFile();
+        UpdateSelectionActions();
+        return;
+    }
+    UpdateSelectionActions();
+    if (!Editor)
+        return;
+    if (path.isEmpty() || !isFile) {
+        Editor->EditorClear();
+        return;
+    }
+    if (path == Editor->EditorCurrentFile())
+        return;
+    if (IsEditorFile(path))
+        Editor->EditorLoadFile(path);
+    else
+        Editor->EditorClear();
+}
+
+void TBrowserNavigation::ReturnToEditedFile() {
+    const QByteArray edited = Editor->EditorCurrentFile();
+    TFolderListModel& model = Panel.ListView->ListModel();
+    for (int row = 0; row < model.Count(); ++row) {
+        if (model.Entry(row).ParsingName == edited) {
+            Reverting = true;
+            Panel.ListView->SelectRow(row);
+            Reverting = false;
+            return;
+        }
+    }
+    // The file is not in this folder (the folder changed): the editor keeps it all the same.
+}
+
+void TBrowserNavigation::UpdateSelectionActions() {
+    const bool selected = Panel.ListView->SelectedCount() > 0;
+    Panel.ActionGotoSelection->setEnabled(selected);
+    Panel.ActionCopy->setEnabled(selected);
+    Panel.ActionCut->setEnabled(selected);
+}
+
+bool TBrowserNavigation::IsEditorFile(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    const qsizetype dot = path.lastIndexOf('.');
+    if (dot < 0 || dot < slash)
+        return false;
+    const QByteArray extension = path.mid(dot).toLower();
+    return extension == ".wav" || extension == ".mp2" || extension == ".mp3";
+}
+
+void TBrowserNavigation::cboSystem_OnChange() {
+    // The box keeps its list; BrowseTo copies it.
+    PCItemIDList chosen = Panel.cboSystem->GetActiveFolderIDList();
+    Panel.ListView->BrowseTo(chosen);
+    Panel.ListView->setFocus(Qt::OtherFocusReason);
+}
+
+void TBrowserNavigation::ActionUp_OnExecute() {
+    const TPidl folder = Panel.ListView->FolderPIDL();
+    if (!folder)
+        return;
+    const TPidl parent(CopyParentPIDL(folder.Get()));
+    if (parent && !ComparePIDLs(parent.Get(), folder.Get()))
+        Panel.ListView->BrowseTo(parent.Get());
+}
+
+void TBrowserNavigation::ActionRefresh_OnExecute() {
+    ResetView();
+    Panel.ListView->RefreshFolder(true);
+}
+
+void TBrowserNavigation::ResetView() {
+    Panel.ListView->SelectRow(-1);
+    Panel.ListView->ListModel().SetSortLess(&TFolderListModel::NameLess);
+}
+
+void TBrowserNavigation::ActionGotoSelection_OnExecute() {
+    ScrollToSelection();
+}
+
+void TBrowserNavigation::ScrollToSelection() {
+    TXListView* list = Panel.ListView;
+    const QList<int> rows = list->SelectedRows();
+    if (rows.isEmpty())
+        return;
+    int target = rows.first();
+    const QModelIndex top = list->indexAt(QPoint(1, 1));
+    if (top.isValid() && top.row() == target) {
+        if (rows.size() < 2)
+            return;
+        target = rows.at(1);
+    }
+    list->scrollTo(list->ListModel().index(target, 0), QAbstractItemView::EnsureVisible);
+}
+
+void TBrowserNavigation::ActionExplore_OnExecute() {
+    const TPidl folder = Panel.ListView->FolderPIDL();
+    if (!folder || !OpenFolderUrl)
+        return;
+    const std::string path = GetPathFromPIDL(folder.Get());
+    if (path.empty())
+        return; // a virtual folder has nothing to open
+    OpenFolderUrl(QUrl::fromEncoded(
+        TFileClipboard::PathToUri(QByteArray(path.data(), static_cast<qsizetype>(path.size())))));
+}
+
+void TBrowserNavigation::Clipboard_OnChange() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
+    const auto files = data ? TFileClipboard::Read(data) : std::nullopt;
+    Panel.ActionPaste->setEnabled(files.has_value() && !files->Paths.isEmpty());
+}

@@ -1,0 +1,137 @@
+#include "TBrowserPanel.h"
+
+#include "TBrowserIcons.h"
+#include "TBrowserNavigation.h"
+#include "TSystemComboBox.h"
+#include "TSystemImageList.h"
+#include "TXListView.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QMenu>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("pnlBrowser"));
+
+    cboSystem = new TSystemComboBox(this);
+
+    ToolBarBrowser = new QToolBar(this);
+    ToolBarBrowser->setObjectName(QStringLiteral("ToolBarBrowser"));
+    ToolBarBrowser->setMovable(false);
+    ToolBarBrowser->setFloatable(false);
+    ToolBarBrowser->setIconSize(QSize(16, 16));
+    ToolBarBrowser->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBarBrowser->setContentsMargins(ToolBarIndent, 0, 0, 0);
+    // A flat bar with an edge line below it.
+    ToolBarBrowser->setStyleSheet(
+        QStringLiteral("QToolBar { border: none; border-bottom: 1px solid palette(mid); }"));
+
+    ListView = new TXListView(this);
+    ListView->setObjectName(QStringLiteral("ListView"));
+    ListView->SetIconLookup([](int index) { return TSystemImageList::Instance().Icon(index); });
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(false);
+    StatusBar->setMinimumHeight(19);
+    ListView->SetStatusBar(StatusBar);
+
+    ActionUp = MakeAction("ActionUp", QStringLiteral("Go up to parent folder"), {}, 0);
+    ActionRefresh = MakeAction("ActionRefresh", QStringLiteral("Refresh current folder"), {}, 1);
+    ActionRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    ActionGotoSelection =
+        MakeAction("ActionGotoSelection", QStringLiteral("Go to selected item"), {}, 8);
+    ActionFind = MakeAction("ActionFind", QStringLiteral("Find"), {}, 10);
+    ActionFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    ActionFindNext = MakeAction("ActionFindNext", QStringLiteral("Find Next"), {}, 11);
+    ActionFindNext->setShortcut(QKeySequence(Qt::Key_F3));
+    ActionFindNext->setEnabled(false);
+    ActionCopy = MakeAction("ActionCopy", QStringLiteral("Copy"), {}, 2);
+    ActionCut = MakeAction("ActionCut", QStringLiteral("Cut"), {}, 3);
+    ActionPaste = MakeAction("ActionPaste", QStringLiteral("Paste"), {}, 4);
+    ActionDelete = MakeAction("ActionDelete", QStringLiteral("Delete"), {}, 9);
+    ActionSelectColumns =
+        MakeAction("ActionSelectColumns", QStringLiteral("Select Columns"), {}, 5);
+    ActionAddToFavorites =
+        MakeAction("ActionAddToFavorites", QStringLiteral("Add current folder to favorites"),
+                   QStringLiteral("Add current folder to favorites"), 6);
+    ActionEditFavorites =
+        MakeAction("ActionEditFavorites", QString(), QStringLiteral("Edit favorites"), -1);
+    ActionExplore = MakeAction("ActionExplore", QStringLiteral("Explore current folder"),
+                               QStringLiteral("Explore this folder"), 7);
+
+    AddButton(ActionUp);
+    AddButton(ActionRefresh);
+    AddButton(ActionGotoSelection);
+    AddButton(ActionFind);
+    AddButton(ActionFindNext);
+    AddSeparator();
+    AddButton(ActionCopy);
+    AddButton(ActionCut);
+    AddButton(ActionPaste);
+    AddButton(ActionDelete);
+    AddSeparator();
+    AddButton(ActionSelectColumns);
+    // The face adds the current folder; the arrow opens the favorites menu, which its owner
+    // fills (setMenu).
+    btnFavorites = new QToolButton(ToolBarBrowser);
+    btnFavorites->setObjectName(QStringLiteral("btnFavorites"));
+    btnFavorites->setDefaultAction(ActionAddToFavorites);
+    btnFavorites->setPopupMode(QToolButton::MenuButtonPopup);
+    btnFavorites->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    btnFavorites->setAutoRaise(true);
+    btnFavorites->setFixedHeight(ButtonHeight);
+    btnFavorites->setMenu(new QMenu(btnFavorites));
+    ToolBarBrowser->addWidget(btnFavorites);
+    AddSeparator();
+    AddButton(ActionExplore);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(cboSystem);
+    layout->addWidget(ToolBarBrowser);
+    layout->addWidget(ListView, 1);
+    layout->addWidget(StatusBar);
+
+    Nav = new TBrowserNavigation(*this, this);
+}
+
+TBrowserPanel::~TBrowserPanel() = default;
+
+void TBrowserPanel::SetEditor(TEditorLink* editor) {
+    Nav->SetEditor(editor);
+}
+
+QAction* TBrowserPanel::MakeAction(const char* name, const QString& hint, const QString& caption,
+                                   int image) {
+    auto* action = new QAction(this);
+    action->setObjectName(QLatin1String(name));
+    action->setText(caption.isEmpty() ? hint : caption);
+    action->setToolTip(hint.isEmpty() ? caption : hint);
+    action->setStatusTip(hint);
+    if (image >= 0)
+        action->setIcon(TBrowserIcons::Image(image, style()));
+    // Shortcuts work anywhere in the window while the browser is shown.
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    return action;
+}
+
+void TBrowserPanel::AddButton(QAction* action) {
+    ToolBarBrowser->addAction(action);
+    if (QWidget* button = ToolBarBrowser->widgetForAction(action))
+        button->setFixedSize(ButtonWidth, ButtonHeight);
+}
+
+void TBrowserPanel::AddSeparator() {
+    auto* gap = new QFrame(ToolBarBrowser);
+    gap->setFrameShape(QFrame::VLine);
+    gap->setFrameShadow(QFrame::Sunken);
+    gap->setFixedSize(SeparatorWidth, ButtonHeight - 4);
+    ToolBarBrowser->addWidget(gap);
+}
