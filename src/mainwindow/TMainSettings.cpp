@@ -30,7 +30,8 @@ TMainSettings TMainSettings::Read(const TProfileFile& file, bool browserMode) {
 
     s.Height = file.ReadInteger(MainSection, QStringLiteral("Height"), Unset);
     s.Width = file.ReadInteger(MainSection, QStringLiteral("Width"), Unset);
-    s.Folder = file.ReadString(MainSection, QStringLiteral("Folder"), QString());
+    if (file.KeyExists(MainSection, QStringLiteral("Folder")))
+        s.Folder = file.ReadString(MainSection, QStringLiteral("Folder"), QString());
     QList<QPair<QString, QString>> columns;
     for (const QString& key : file.ReadSectionKeys(ColumnsSection))
         columns.append({key, file.ReadString(ColumnsSection, key, QString())});

@@ -33,7 +33,7 @@ struct TMainSettings {
     // --- browser mode
     int Height = Unset;
     int Width = Unset;
-    std::optional<QString> Folder;
+    std::optional<QString> Folder; // unset when the file has no "Folder"
     // "Columns": (column number, caption) in file order; keys that are not numbers are
     // kept as they read (the browser decides what to do with them).
     std::optional<QList<QPair<QString, QString>>> Columns;

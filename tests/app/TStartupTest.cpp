@@ -1,3 +1,4 @@
+#include "AudioFixtures.h"
 #include "TempDir.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <sndfile.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -239,6 +243,53 @@ TEST(Startup, RealLibrariesBringUpTheWindowAndTheProgramEndsOnSigterm) {
         process.waitForFinished();
     }
     EXPECT_TRUE(ended);
+}
+
+// A file name that is not UTF-8 reaches the window as the bytes given in argv: the program
+// finds the (read-only) file, makes it writable, and the tagging library opens it.
+TEST(Startup, AFileNameThatIsNotUtf8ReachesTheWindowAsItsBytes) {
+    TProgram program;
+    for (const QString name : {"libsonara.so", "libriffkit.so"})
+        ASSERT_TRUE(QFile::link(QFileInfo(CUEMARK_BINARY).absolutePath() + "/" + name,
+                                program.Folder + "/" + name));
+    const std::string file = program.Home.toStdString() + "/caf\xe9.wav";
+    ASSERT_TRUE(Fixtures::WritePcmWav(file, {8000, 1, 0.5, 440.0}, SF_FORMAT_PCM_16));
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("LD_LIBRARY_PATH");
+    env.insert("HOME", program.Home);
+    env.insert("XDG_CONFIG_HOME", program.ConfigHome());
+    env.insert("XDG_DATA_HOME", program.DataHome());
+    env.insert("CUEMARK_SETTINGS_DIR", program.Home + "/settings");
+    env.insert("CUEMARK_NONINTERACTIVE", "1");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    // QProcess passes text; the shell puts the raw byte 0xE9 into the argument.
+    process.start("/bin/sh", {"-c", "exec \"$0\" \"$1$(printf '\\351')$2\"", program.Executable(),
+                              program.Home + "/caf", ".wav"});
+    ASSERT_TRUE(process.waitForStarted(30000));
+    QString err;
+    for (int i = 0; i < 600 && !err.contains("Removed read-only attribute"); ++i) {
+        process.waitForReadyRead(100);
+        err += QString::fromUtf8(process.readAllStandardError());
+        ASSERT_EQ(process.state(), QProcess::Running) << err.toStdString();
+    }
+    EXPECT_TRUE(err.contains("cuemark: info: Removed read-only attribute")) << err.toStdString();
+    struct stat status {};
+    ASSERT_EQ(::stat(file.c_str(), &status), 0);
+    EXPECT_TRUE(status.st_mode & S_IWUSR);
+    // The load runs on at once; give an error a moment to show before ending the program.
+    process.waitForReadyRead(1000);
+    err += QString::fromUtf8(process.readAllStandardError());
+    EXPECT_FALSE(err.contains("Invalid Audio File")) << err.toStdString();
+    process.terminate();
+    if (!process.waitForFinished(15000)) {
+        process.kill();
+        process.waitForFinished();
+    }
 }
 
 TEST(ShellIntegration, EntriesNameTheRunningProgramAndFollowItWhenMoved) {

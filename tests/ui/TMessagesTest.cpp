@@ -44,3 +44,18 @@ TEST(ScriptedMessages, RecordsBoxesAnswersFromItsQueueAndRestoresTheSeam) {
     }
     EXPECT_EQ(&Messages(), standard);
 }
+
+TEST(Messages, WithoutAStandardImplementationEveryBoxIsItsLineAndTheUnattendedAnswer) {
+    TMessages* previous = SetStandardMessages(nullptr);
+    testing::internal::CaptureStderr();
+    Messages().Error("Invalid Audio File");
+    const auto answer = Messages().Question("Save it?");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "cuemark: error: Invalid Audio File\ncuemark: question: Save it?\n");
+    EXPECT_EQ(answer, TMessages::mbNo);
+
+    TQtMessages boxes("QAV Cuemark");
+    SetStandardMessages(&boxes);
+    EXPECT_EQ(&Messages(), &boxes);
+    SetStandardMessages(previous);
+}
