@@ -76,6 +76,7 @@ void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
     const TAudioLibs& libs = AudioLibs();
     const char* path = entry.ParsingName.constData();
     bool failed = false;
+    bool open = false;
     try {
         if (plan.Format) {
             std::array<char, FormatBufferSize> a{};
@@ -105,6 +106,7 @@ void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
             if (libs.OpenWavFile == nullptr || libs.OpenWavFile(path, 0, 0) != 0) {
                 failed = true;
             } else {
+                open = true;
                 std::array<char, TagBufferSize> buffer{};
                 std::array<char, TagBufferSize> timeBuffer{};
                 for (int number : plan.TagColumns) {
@@ -124,10 +126,14 @@ void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
                     }
                     entry.SetValue(number, text);
                 }
+                open = false;
                 libs.CloseWavFile();
             }
         }
     } catch (...) {
+        // The library holds one open file: never leave it open for the next entry.
+        if (open)
+            libs.CloseWavFile();
         failed = true;
     }
     entry.ReadFailed = failed;

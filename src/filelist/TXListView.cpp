@@ -50,6 +50,7 @@ TXListView::TXListView(QWidget* parent) : QTreeView(parent), Model(new TFolderLi
 
 TXListView::~TXListView() {
     Monitor.reset();
+    RefreshPending = false;
     ProgressEnd();
 }
 

@@ -346,6 +346,9 @@ TEST_F(XListView, OnlyVisibleRowsAreReadAndScrollingReadsAScreen) {
     ASSERT_GT(last, 11);
     EXPECT_EQ(Libs.CallCount("OpenWavFile"), last - first + 1);
     EXPECT_TRUE(List.ListModel().Entry(last + 1).Stale);
+    // Format and length are measured only when their columns are shown.
+    EXPECT_EQ(Libs.CallCount("SN_GetWaveFileFormat"), 0);
+    EXPECT_EQ(Libs.CallCount("SN_PlayGetLengthMsFile"), 0);
     EXPECT_EQ(bars, 1); // more than eleven unread rows
     EXPECT_EQ(List.ReadProgress(), nullptr);
 
