@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
 #include <cstdlib>
 
 TEST(QtMessages, UnattendedBoxesWriteOneLineAndTakeTheirDefaultAnswer) {
@@ -58,4 +62,22 @@ TEST(Messages, WithoutAStandardImplementationEveryBoxIsItsLineAndTheUnattendedAn
     SetStandardMessages(&boxes);
     EXPECT_EQ(&Messages(), &boxes);
     SetStandardMessages(previous);
+}
+
+TEST(QtMessages, TheBoxCarriesTheProgramsTitleExactly) {
+    unsetenv("CUEMARK_NONINTERACTIVE");
+    int argc = 1;
+    char name[] = "TMessagesTest";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    TQtMessages boxes("QAV Cuemark");
+    QString title;
+    QTimer::singleShot(0, [&title] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            title = box->windowTitle();
+            box->close();
+        }
+    });
+    boxes.Error("Invalid Audio File");
+    EXPECT_EQ(title, "QAV Cuemark");
 }
