@@ -1,3 +1,4 @@
+#include "AudioFixtures.h"
 #include "TempDir.h"
 
 #include <QProcess>
@@ -52,11 +53,44 @@ TEST(DemoTest, WritesTaggedPlayableFilesAndRewritesThemIdentically) {
     EXPECT_EQ(second, first);
 }
 
-TEST(DemoTest, WrongUsageExitsWithTwo) {
-    QProcess process;
-    process.start(QStringLiteral(CUEMARK_DEMO_BINARY), {});
-    ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 2);
+// The MP3 meant for "Add ID3v2" carries an ID3v1 tag and no ID3v2 tag, read from its bytes.
+TEST(DemoTest, OneMp3CarriesOnlyAnId3v1Tag) {
+    TTempDir dir;
+    const std::filesystem::path demo = dir.Path() / "demo";
+    ASSERT_EQ(RunProgram(CUEMARK_DEMO_BINARY, {QString::fromStdString(demo.string())}), 0);
+    const auto bytes = Fixtures::ReadBytes((demo / "Harbour Lights (ID3v1).mp3").string());
+    ASSERT_GT(bytes.size(), 1000u);
+    EXPECT_NE(std::string(bytes.begin(), bytes.begin() + 3), "ID3");
+    const std::string tag(bytes.end() - 128, bytes.end());
+    EXPECT_EQ(tag.substr(0, 3), "TAG");
+    std::string title = tag.substr(3, 30);
+    title.erase(title.find_last_not_of(std::string(" \0", 2)) + 1); // padding either way
+    EXPECT_EQ(title, "Harbour Lights");
+    EXPECT_EQ(tag.substr(93, 4), "1968");
+    EXPECT_EQ(static_cast<unsigned char>(tag[127]), 11); // "Oldies" in the ID3v1 genre list
+}
+
+TEST(DemoTest, HelpPrintsUsageAndWrongUsageExitsWithTwo) {
+    TTempDir dir;
+    for (const char* option : {"--help", "-h"}) {
+        QProcess process;
+        process.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
+        process.start(QStringLiteral(CUEMARK_DEMO_BINARY), {QString::fromLatin1(option)});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_TRUE(process.readAllStandardOutput().startsWith("usage: cuemark-demo DIR\n"));
+    }
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"--frobnicate"}, QStringList{"a", "b"}}) {
+        QProcess process;
+        process.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
+        process.start(QStringLiteral(CUEMARK_DEMO_BINARY), args);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 2);
+        EXPECT_TRUE(process.readAllStandardError().startsWith("usage: cuemark-demo DIR\n"));
+    }
+    // No option was taken for a folder to create.
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 } // namespace

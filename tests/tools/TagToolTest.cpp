@@ -8,10 +8,13 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -164,17 +167,27 @@ TEST_F(TagToolTest, RefusedSetWritesNothing) {
     ASSERT_EQ(RunTool({"set", wav, "IART=Before"}).ExitCode, 0);
     const auto before = Fixtures::ReadBytes(wav);
 
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"set", wav, "IART=After", "XXXX=1"},
-          std::vector<std::string>{"set", wav, "IART=After", "iart=1"},
-          std::vector<std::string>{"set", wav, "IART=After", "NOVALUE"},
-          std::vector<std::string>{"set", wav, "IART=After", "ICMT=" + std::string(70000, 'x')}}) {
-        const TRunResult result = RunTool(args);
-        EXPECT_EQ(result.ExitCode, 2) << args.back().substr(0, 20);
-        EXPECT_NE(result.Err.find("usage:"), std::string::npos);
+    // A bad key or value is named in one line; a malformed argument gets the usage text.
+    const struct {
+        std::string Argument;
+        std::string Named; // in the one line; empty: the usage text is shown
+    } cases[] = {
+        {"XXXX=1", "unknown key \"XXXX\""},
+        {"iart=1", "unknown key \"iart\""},
+        {"ICMT=" + std::string(70000, 'x'), "the value of ICMT is longer than 65535 bytes"},
+        {"NOVALUE", ""},
+    };
+    for (const auto& c : cases) {
+        const TRunResult result = RunTool({"set", wav, "IART=After", c.Argument});
+        SCOPED_TRACE(c.Argument.substr(0, 20));
+        EXPECT_EQ(result.ExitCode, 2);
+        if (c.Named.empty()) {
+            EXPECT_NE(result.Err.find("usage:"), std::string::npos) << result.Err;
+        } else {
+            EXPECT_EQ(Lines(result.Err).size(), 1u) << result.Err;
+            EXPECT_NE(result.Err.find(c.Named), std::string::npos) << result.Err;
+        }
     }
-    const TRunResult unknown = RunTool({"set", wav, "XXXX=1"});
-    EXPECT_NE(unknown.Err.find("XXXX"), std::string::npos) << unknown.Err;
     EXPECT_EQ(Fixtures::ReadBytes(wav), before);
 }
 
@@ -206,9 +219,98 @@ TEST_F(TagToolTest, ExitCodesAndFailureLines) {
         EXPECT_NE(result.Err.find("usage: cuemark-tag show FILE..."), std::string::npos);
         EXPECT_EQ(result.Out, "");
     }
+}
+
+TEST_F(TagToolTest, HelpListsEveryKeyWithItsMeaningAndVersionIsShown) {
     const TRunResult help = RunTool({"--help"});
     EXPECT_EQ(help.ExitCode, 0);
-    EXPECT_NE(help.Out.find("usage:"), std::string::npos);
+    EXPECT_NE(help.Out.find("usage: cuemark-tag show FILE..."), std::string::npos);
+    const auto lines = Lines(help.Out);
+    for (const TTagKeyInfo& key : TTagCatalogue::Keys()) {
+        const std::string start = std::string("  ") + key.Key + "  " + key.Meaning;
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [&](const std::string& line) { return line.rfind(start, 0) == 0; }),
+                  1)
+            << key.Key;
+    }
+    // INAM holds the closing words of a spot, not a title.
+    EXPECT_NE(help.Out.find("  INAM  out-cue"), std::string::npos) << help.Out;
+    EXPECT_NE(help.Out.find("  IGNR  start date (yyyy/mm/dd)"), std::string::npos) << help.Out;
+
+    const TRunResult version = RunTool({"--version"});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_EQ(version.Out.rfind("cuemark-tag ", 0), 0u) << version.Out;
+    EXPECT_TRUE(version.Out.size() > 12 &&
+                std::isdigit(static_cast<unsigned char>(version.Out[12])))
+        << version.Out;
+}
+
+// A spreadsheet runs a cell that starts with = + - @ TAB or CR as a formula; exported text
+// cells are kept as text by a leading apostrophe, numbers stay numbers.
+TEST_F(TagToolTest, ExportNeutralisesCellsASpreadsheetWouldRun) {
+    const std::filesystem::path folder = Dir.Path() / "formula";
+    std::filesystem::create_directories(folder);
+    const std::string wav = MakeWav("formula/=cmd.wav");
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"IART", "=HYPERLINK(\"http://x\",\"y\")"},
+        {"DISP", "+1+2"},
+        {"ICMT", "-2+3"},
+        {"ITCH", "@SUM(A1)"},
+        {"IALB", "\tTab"},
+        {"ICOM", "\\rx"}, // a carriage return, by its escape
+        {"IPUB", "-"},
+        {"IBPM", "-1"},
+        {"IYER", "+120"},
+        {"BERG", "-0.5"},
+        {"ICOP", "a=b"},
+    };
+    std::vector<std::string> args{"set", wav};
+    for (const auto& [key, value] : values)
+        args.push_back(key + "=" + value);
+    ASSERT_EQ(RunTool(args).ExitCode, 0);
+
+    const TRunResult result = RunTool({"export", folder.string()});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    const auto records = ParseCsv(result.Out);
+    ASSERT_EQ(records.size(), 2u);
+    const auto& row = records[1];
+    auto cell = [&](const char* key) {
+        for (const TColumnInfo& column : TTagCatalogue::Columns())
+            if (column.HasKey() && std::string(column.Key) == key)
+                return row.at(static_cast<size_t>(column.Number));
+        ADD_FAILURE() << key;
+        return std::string();
+    };
+    EXPECT_EQ(row[0].substr(row[0].size() - 8), "=cmd.wav"); // a path starts with "/"
+    EXPECT_EQ(cell("IART"), "'=HYPERLINK(\"http://x\",\"y\")");
+    EXPECT_EQ(cell("DISP"), "'+1+2");
+    EXPECT_EQ(cell("ICMT"), "'-2+3");
+    EXPECT_EQ(cell("ITCH"), "'@SUM(A1)");
+    EXPECT_EQ(cell("IALB"), "'\tTab");
+    EXPECT_EQ(cell("ICOM"), "'\rx");
+    EXPECT_EQ(cell("IPUB"), "'-");
+    EXPECT_EQ(cell("IBPM"), "-1");
+    EXPECT_EQ(cell("IYER"), "+120");
+    EXPECT_EQ(cell("BERG"), "-0.5");
+    EXPECT_EQ(cell("ICOP"), "a=b");
+}
+
+// What the tagging library says went wrong reaches the user.
+TEST_F(TagToolTest, FailedSaveShowsTheLibrarysReason) {
+    Fixtures::TToneSpec tone;
+    tone.Seconds = 0.5;
+    const std::string mp3 = Dir.File("v1only.mp3");
+    ASSERT_TRUE(Fixtures::WriteMp3(mp3, tone, false));
+    const auto before = Fixtures::ReadBytes(mp3);
+    // An MPEG file without ID3v2 keeps ID3v1 fields: 30 bytes of title.
+    const TRunResult result = RunTool({"set", mp3, "DISP=" + std::string(48, 'T')});
+    EXPECT_EQ(result.ExitCode, 1);
+    const auto errors = Lines(result.Err);
+    ASSERT_EQ(errors.size(), 1u) << result.Err;
+    EXPECT_EQ(errors[0].rfind("cuemark-tag: " + mp3 + ": the changes could not be saved: ", 0), 0u)
+        << errors[0];
+    EXPECT_NE(errors[0].find("ID3v1"), std::string::npos) << errors[0];
+    EXPECT_EQ(Fixtures::ReadBytes(mp3), before);
 }
 
 TEST_F(TagToolTest, ExportWritesColumnsOfFilesAndFolders) {

@@ -1,6 +1,7 @@
 // cuemark-demo DIR: writes a handful of short tagged audio files into DIR (created when
 // missing, files replaced when present), one of each kind the program handles: a jingle
-// and a commercial spot as WAV, a song as MP3 with an ID3v2 tag, a news bed as MP2.
+// and a commercial spot as WAV, a song as MP3 with an ID3v2 tag, an oldie as MP3 with only
+// an ID3v1 tag (the editor then offers "Add ID3v2"), a news bed as MP2.
 
 #include "DemoAudio.h"
 
@@ -13,6 +14,7 @@
 #include <QTime>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -29,7 +31,13 @@ struct TDemoFile {
     TKind Kind;
     TDemoAudio::TMelody Melody;
     std::vector<std::pair<const char*, std::string>> Tags;
+    bool Id3v1Only = false; // an MPEG file left with the ID3v1 tag alone
 };
+
+const char* const UsageText =
+    "usage: cuemark-demo DIR\n"
+    "Writes short tagged demo audio files into DIR (created when missing; files of the same\n"
+    "names are replaced): WAV, MP3 with ID3v2, MP3 with ID3v1 only, and MP2.\n";
 
 std::string Date(int year, int month, int day) {
     return StoredDateText(QDate(year, month, day)).toStdString();
@@ -98,6 +106,17 @@ std::vector<TDemoFile> DemoFiles() {
           {"BTXR", "Mainstream"},
           {"BTPO", "Medium Fast"},
           {"IBPM", "120"}}},
+        {"Harbour Lights (ID3v1).mp3",
+         TKind::Mp3,
+         {44100, 2, 100.0, {69, 72, 76, 72, 69, 0, 67, 71, 74, 71, 67, 0}, 45},
+         {{"DISP", "Harbour Lights"},
+          {"IART", "The Quayside Four"},
+          {"IALB", "Radio Days"},
+          {"IYER", "1968"},
+          {"ITRK", "7"},
+          {"IGRE", "Oldies"},
+          {"ICMT", "Try Add ID3v2 in the editor"}},
+         true},
         {"News Bed.mp2",
          TKind::Mp2,
          {44100, 2, 90.0, {60, 0, 63, 0, 67, 0, 63, 0}, 36},
@@ -131,7 +150,7 @@ std::string Tag(const fs::path& path, const TDemoFile& demo) {
         return "cannot be opened for tagging";
     const bool hasId3v2 = HasId3v2() != 0;
     CloseWavFile();
-    if (demo.Kind != TKind::Wav && !hasId3v2 && AddId3v2(file.c_str()) == -1)
+    if (demo.Kind != TKind::Wav && !demo.Id3v1Only && !hasId3v2 && AddId3v2(file.c_str()) == -1)
         return "no ID3v2 tag could be added";
 
     if (OpenWavFile(file.c_str(), 0, 0) != 0)
@@ -144,16 +163,24 @@ std::string Tag(const fs::path& path, const TDemoFile& demo) {
         else
             SetTagInfo(key, value.c_str(), length);
     }
-    if (CloseWavFile() != 0)
-        return "the tags could not be saved";
+    if (CloseWavFile() != 0) {
+        char reason[512] = {};
+        const bool given = GetTagLastError(reason, sizeof reason) > 0;
+        return std::string("the tags could not be saved") + (given ? ": " : "") + reason;
+    }
     return {};
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: cuemark-demo DIR\n");
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(UsageText, stdout);
+        return 0;
+    }
+    // Any other option is a mistake, not a folder to create.
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fputs(UsageText, stderr);
         return 2;
     }
     const fs::path dir = argv[1];

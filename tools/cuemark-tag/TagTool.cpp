@@ -69,7 +69,19 @@ void WriteKey(const TTagKeyInfo& key, const std::string& value) {
     }
 }
 
+// The tagging library's reason for its last failed open or close; empty when it gave none.
+std::string LibraryReason() {
+    char buffer[1024] = {};
+    const int32_t length = GetTagLastError(buffer, static_cast<int32_t>(sizeof buffer));
+    if (length <= 0)
+        return {};
+    buffer[sizeof buffer - 1] = '\0';
+    return buffer;
+}
+
 std::string OpenFailureReason(const std::string& path) {
+    if (std::string reason = LibraryReason(); !reason.empty())
+        return reason;
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (ec || !fs::exists(status))
@@ -107,13 +119,44 @@ const char* TTagTool::UsageText() {
     return "usage: cuemark-tag show FILE...\n"
            "       cuemark-tag set FILE KEY=VALUE...\n"
            "       cuemark-tag export PATH...\n"
+           "       cuemark-tag --help | --version\n"
            "\n"
            "show    prints KEY=VALUE for all 35 keys of each file, after a line \"== FILE\"\n"
            "set     sets the keys in one write; KEY= removes the key (DISP= empties the title)\n"
            "export  writes CSV of the files given and of the .wav, .mp2 and .mp3 files in the\n"
-           "        folders given (not recursive)\n"
+           "        folders given (not recursive); a text cell that a spreadsheet would take\n"
+           "        for a formula starts with an apostrophe\n"
            "In values a line feed is written \\n, a carriage return \\r and a backslash \\\\.\n"
            "Exit code: 0 all went well, 1 a file failed, 2 wrong usage.\n";
+}
+
+std::string TTagTool::HelpText() {
+    std::string text = UsageText();
+    text += "\nKeys:\n";
+    for (const TTagKeyInfo& key : TTagCatalogue::Keys()) {
+        std::string line = std::string("  ") + key.Key + "  " + key.Meaning;
+        switch (key.Form) {
+        case TValueForm::Flag:
+            line += " (-1 yes, 0 no)";
+            break;
+        case TValueForm::MarkerFromStart:
+            line += " (milliseconds from the start)";
+            break;
+        case TValueForm::MarkerBeforeEnd:
+            line += " (milliseconds before the end)";
+            break;
+        case TValueForm::Date:
+            line += " (yyyy/mm/dd)";
+            break;
+        case TValueForm::Time:
+            line += " (hh:nn, 24-hour)";
+            break;
+        case TValueForm::Text:
+            break;
+        }
+        text += line + "\n";
+    }
+    return text;
 }
 
 int TTagTool::Run(const std::vector<std::string>& args) {
@@ -122,7 +165,11 @@ int TTagTool::Run(const std::vector<std::string>& args) {
     const std::string& command = args.front();
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "-h" || command == "--help" || command == "help") {
-        Out << UsageText();
+        Out << HelpText();
+        return ExitOk;
+    }
+    if (command == "--version") {
+        Out << "cuemark-tag " << CUEMARK_TAG_VERSION << "\n";
         return ExitOk;
     }
     if (command == "show") {
@@ -147,6 +194,11 @@ int TTagTool::Usage(const std::string& message) {
     if (!message.empty())
         Err << "cuemark-tag: " << message << "\n";
     Err << UsageText();
+    return ExitUsage;
+}
+
+int TTagTool::Refuse(const std::string& message) {
+    Err << "cuemark-tag: " << message << "\n";
     return ExitUsage;
 }
 
@@ -180,10 +232,10 @@ int TTagTool::Set(const std::string& path, const std::vector<std::string>& assig
         const std::string keyText = assignment.substr(0, equals);
         const TTagKeyInfo* key = TTagCatalogue::FindKey(keyText);
         if (key == nullptr)
-            return Usage("set: unknown key \"" + keyText + "\"");
+            return Refuse("set: unknown key \"" + keyText + "\" (cuemark-tag --help lists them)");
         std::string value = TValueEscape::Unescape(assignment.substr(equals + 1));
         if (value.size() > MaxValueBytes)
-            return Usage("set: the value of " + keyText + " is longer than 65535 bytes");
+            return Refuse("set: the value of " + keyText + " is longer than 65535 bytes");
         changes.emplace_back(key, std::move(value));
     }
 
@@ -194,8 +246,10 @@ int TTagTool::Set(const std::string& path, const std::vector<std::string>& assig
     }
     for (const auto& [key, value] : changes)
         WriteKey(*key, value);
-    if (!file.Close())
-        Fail(path, "the changes could not be saved");
+    if (!file.Close()) {
+        const std::string reason = LibraryReason();
+        Fail(path, "the changes could not be saved" + (reason.empty() ? "" : ": " + reason));
+    }
     return Result();
 }
 

@@ -11,7 +11,7 @@ class TTagTool {
 public:
     static constexpr int ExitOk = 0;
     static constexpr int ExitFailed = 1; // some file failed; one line per failure on Err
-    static constexpr int ExitUsage = 2;  // wrong usage; the usage text went to Err
+    static constexpr int ExitUsage = 2;  // wrong usage, explained on Err
 
     TTagTool(std::ostream& out, std::ostream& err) : Out(out), Err(err) {}
 
@@ -19,6 +19,8 @@ public:
     int Run(const std::vector<std::string>& args);
 
     static const char* UsageText();
+    // The usage text followed by the 35 keys with their meanings and stored forms.
+    static std::string HelpText();
 
 private:
     int Show(const std::vector<std::string>& files);
@@ -26,6 +28,8 @@ private:
     int Export(const std::vector<std::string>& paths);
 
     int Usage(const std::string& message);
+    // Wrong usage that one line explains (a key or value named), without the usage text.
+    int Refuse(const std::string& message);
     void Fail(const std::string& path, const std::string& reason);
     int Result() const { return AnyFailed ? ExitFailed : ExitOk; }
 
