@@ -43,6 +43,7 @@ TXListView::TXListView(QWidget* parent) : QTreeView(parent), Model(new TFolderLi
     hooks.ProgressStep = [this](int percent) { ProgressStep(percent); };
     hooks.ProgressEnd = [this] { ProgressEnd(); };
     Model->SetReadHooks(std::move(hooks));
+    Model->SetLinkOverlay(QIcon::fromTheme(QStringLiteral("emblem-symbolic-link")));
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { SelectionChanged(); });
