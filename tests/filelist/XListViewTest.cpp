@@ -419,11 +419,12 @@ TEST_F(XListView, RightClickBelowTheRowsAsksForNoMenu) {
     Browse(Dir.Path());
     List.show();
     QSignalSpy menu(&List, &TXListView::OnContextMenu);
-    QContextMenuEvent below(QContextMenuEvent::Mouse, QPoint(5, List.viewport()->height() - 5));
+    const QPoint empty(5, List.viewport()->height() - 5);
+    QContextMenuEvent below(QContextMenuEvent::Mouse, empty, List.viewport()->mapToGlobal(empty));
     QApplication::sendEvent(List.viewport(), &below);
     EXPECT_EQ(menu.size(), 0);
     const QPoint onRow = List.visualRect(List.model()->index(0, 0)).center();
-    QContextMenuEvent on(QContextMenuEvent::Mouse, onRow);
+    QContextMenuEvent on(QContextMenuEvent::Mouse, onRow, List.viewport()->mapToGlobal(onRow));
     QApplication::sendEvent(List.viewport(), &on);
     ASSERT_EQ(menu.size(), 1);
     EXPECT_EQ(menu[0][2].value<QList<int>>(), QList<int>{0});
