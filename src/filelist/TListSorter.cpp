@@ -1,0 +1,100 @@
+#include "TListSorter.h"
+
+#include "SortRules.h"
+#include "TListDelegate.h"
+#include "TShellItem.h"
+#include "TSortHeaderView.h"
+#include "TXListView.h"
+
+TListSorter::TListSorter(TXListView& view)
+    : QObject(&view), View(view), RowDelegate(new TListDelegate(&view)),
+      SortHeader(new TSortHeaderView(&view)) {
+    // The new header takes over the columns with their widths.
+    const std::vector<TListColumn> columns = View.Columns();
+    SortHeader->setStretchLastSection(false);
+    SortHeader->setSectionsMovable(false);
+    View.setHeader(SortHeader);
+    View.SetColumns(columns);
+    // After setHeader, which makes sections clickable only for the view's own sorting.
+    SortHeader->setSectionsClickable(true);
+    View.setItemDelegate(RowDelegate);
+
+    connect(SortHeader, &QHeaderView::sectionClicked, this, &TListSorter::SortByColumn);
+    connect(&View, &TXListView::OnFolderChange, this, [this] { ResetSort(); });
+    ResetSort();
+}
+
+int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const {
+    const TSortKind kind = SortKindOfColumn(Column);
+    TSortFields fa, fb;
+    fa.NotFileSystem = a.NotFileSystem;
+    fb.NotFileSystem = b.NotFileSystem;
+    fa.IsFolder = a.IsFolder;
+    fb.IsFolder = b.IsFolder;
+    fa.DisplayName = a.DisplayName;
+    fb.DisplayName = b.DisplayName;
+    fa.ParsingName = a.ParsingName;
+    fb.ParsingName = b.ParsingName;
+    fa.Size = a.Size;
+    fb.Size = b.Size;
+    fa.ModifiedTime = a.ModifiedTime;
+    fb.ModifiedTime = b.ModifiedTime;
+    // The texts must live as long as the views on them.
+    QString va, vb;
+    if (kind == TSortKind::Value) {
+        const auto& columns = View.ListModel().Columns();
+        const int number =
+            Column < static_cast<int>(columns.size()) ? columns[size_t(Column)].Number : 0;
+        va = a.Value(number);
+        vb = b.Value(number);
+        fa.Value = va;
+        fb.Value = vb;
+    }
+    return CompareSortFields(kind, fa, fb, Ascending);
+}
+
+void TListSorter::SortByColumn(int column) {
+    TFolderListModel& model = View.ListModel();
+    if (column < 0 || column >= model.columnCount())
+        return;
+    Ascending = column != Column || !Ascending;
+    Column = column;
+    if (column > 0 && model.Count() > 0)
+        View.ReadEntryDetails(0, model.Count() - 1);
+    // Rows move with their entries: the selection stays on them.
+    model.SetSortLess(
+        [this](const TShellItem& a, const TShellItem& b) { return CompareEntries(a, b) < 0; });
+    model.SortEntries(model.SortOrder());
+    Caption = CaptionOf(column);
+    ShowSortState();
+    const QList<int> selected = View.SelectedRows();
+    if (!selected.isEmpty())
+        View.scrollTo(model.index(selected.first(), 0), QAbstractItemView::EnsureVisible);
+}
+
+void TListSorter::ResetView() {
+    View.selectionModel()->clearSelection();
+    ResetSort();
+}
+
+void TListSorter::ResetSort() {
+    Column = 0;
+    Ascending = true;
+    Caption = CaptionOf(0);
+    View.ListModel().SetSortLess(
+        [this](const TShellItem& a, const TShellItem& b) { return CompareEntries(a, b) < 0; });
+    ShowSortState();
+}
+
+void TListSorter::ShowSortState() {
+    RowDelegate->SetSortColumn(Column);
+    SortHeader->SetSortSection(Column);
+    SortHeader->SetSortAscending(Ascending);
+    SortHeader->SetSortCaption(Caption);
+    SortHeader->viewport()->update();
+    View.viewport()->update();
+}
+
+QString TListSorter::CaptionOf(int column) const {
+    return View.ListModel().headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+}

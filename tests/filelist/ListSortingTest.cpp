@@ -1,0 +1,213 @@
+// Sorting, find and type-ahead on the real folder list over temporary folders: the rules per
+// column through header clicks, the selection kept across a sort, the header's caption and
+// triangle across two sorts and a folder change, the information column read before sorting,
+// find in names and columns with its message, and type-ahead from the keyboard.
+#include "TListDelegate.h"
+#include "TListSearch.h"
+#include "TListSorter.h"
+#include "TScriptedAudioLibs.h"
+#include "TScriptedMessages.h"
+#include "TSortHeaderView.h"
+#include "TXListView.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Touch(const fs::path& path, size_t bytes = 10) {
+    std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+}
+
+class ListSorting : public testing::Test {
+protected:
+    TTempDir Home;
+    TTempDir Dir;
+    TScriptedAudioLibs Libs;
+    TScriptedMessages Boxes;
+    TXListView List;
+    TListSorter* Sorter = new TListSorter(List);
+    TListSearch* Search = new TListSearch(List, Sorter);
+
+    void SetUp() override {
+        const std::string home = Home.Path().string();
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+        List.resize(500, 200);
+    }
+
+    std::string P(const std::string& name) const { return Dir.File(name); }
+    void Browse() { List.BrowseToPath(QByteArray::fromStdString(Dir.Path().string())); }
+
+    QStringList Names() const {
+        QStringList names;
+        for (int row = 0; row < List.ListModel().Count(); ++row)
+            names << List.ListModel().Entry(row).DisplayName;
+        return names;
+    }
+    QStringList Selected() const {
+        QStringList names;
+        for (int row : List.SelectedRows())
+            names << List.ListModel().Entry(row).DisplayName;
+        return names;
+    }
+    void ClickHeader(int column) {
+        List.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&List));
+        TSortHeaderView* header = Sorter->Header();
+        const QPoint at(header->sectionViewportPosition(column) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    }
+};
+
+TEST_F(ListSorting, SizeSortsFoldersByPathThenFilesByTheirWholeSize) {
+    fs::create_directory(Dir.Path() / "beta");
+    fs::create_directory(Dir.Path() / "Alpha");
+    Touch(Dir.Path() / "mid.txt", 2000);
+    Touch(Dir.Path() / "small.txt", 10);
+    for (auto [name, gib] : {std::pair{"five.wav", 5}, std::pair{"three.wav", 3}}) {
+        std::ofstream(Dir.Path() / name).close();
+        fs::resize_file(Dir.Path() / name, std::uintmax_t(gib) << 30); // sparse
+    }
+    Browse();
+    ClickHeader(1);
+    EXPECT_EQ(Sorter->SortColumn(), 1);
+    EXPECT_TRUE(Sorter->SortAscending());
+    EXPECT_EQ(Names(),
+              (QStringList{"Alpha", "beta", "small.txt", "mid.txt", "three.wav", "five.wav"}));
+    ClickHeader(1);
+    EXPECT_FALSE(Sorter->SortAscending());
+    EXPECT_EQ(Names(),
+              (QStringList{"five.wav", "three.wav", "mid.txt", "small.txt", "beta", "Alpha"}));
+    // Another column starts ascending again.
+    ClickHeader(0);
+    EXPECT_TRUE(Sorter->SortAscending());
+    EXPECT_EQ(Names().mid(0, 3), (QStringList{"Alpha", "beta", "five.wav"}));
+}
+
+TEST_F(ListSorting, SelectionStaysAndTheFirstSelectedRowIsScrolledIntoView) {
+    for (int i = 0; i < 40; ++i)
+        Touch(Dir.Path() / QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0')).toStdString(),
+              size_t(1000 - i));
+    Browse();
+    List.show();
+    // f00 (largest) and f01: last rows once sorted by size.
+    List.SelectRow(0);
+    List.selectionModel()->select(List.model()->index(1, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ClickHeader(1);
+    EXPECT_EQ(Selected(), (QStringList{"f01.txt", "f00.txt"}));
+    const QRect first = List.visualRect(List.model()->index(38, 0));
+    EXPECT_TRUE(List.viewport()->rect().contains(first));
+}
+
+TEST_F(ListSorting, CaptionAndTriangleFollowTheSortAndResetWithTheFolder) {
+    Touch(Dir.Path() / "a.txt");
+    fs::create_directory(Dir.Path() / "sub");
+    Browse();
+    TSortHeaderView* header = Sorter->Header();
+    EXPECT_EQ(Sorter->SortCaption(), QStringLiteral("Name"));
+    ClickHeader(1);
+    EXPECT_EQ(header->SortSection(), 1);
+    EXPECT_EQ(header->SortCaption(), QStringLiteral("Size"));
+    EXPECT_EQ(Sorter->Delegate()->GetSortColumn(), 1);
+    ClickHeader(2);
+    ClickHeader(2);
+    EXPECT_EQ(header->SortSection(), 2);
+    EXPECT_EQ(header->SortCaption(), QStringLiteral("Modified"));
+    EXPECT_FALSE(header->SortAscending());
+    // The columns' own captions are untouched: Size shows its caption again.
+    EXPECT_EQ(List.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Size"));
+
+    List.BrowseToPath(QByteArray::fromStdString((Dir.Path() / "sub").string()));
+    EXPECT_EQ(Sorter->SortColumn(), 0);
+    EXPECT_TRUE(Sorter->SortAscending());
+    EXPECT_EQ(header->SortSection(), 0);
+    EXPECT_EQ(header->SortCaption(), QStringLiteral("Name"));
+    EXPECT_EQ(Sorter->Delegate()->GetSortColumn(), 0);
+}
+
+TEST_F(ListSorting, ArtistColumnReadsEveryRowAndPutsEmptyArtistsFirst) {
+    for (const char* name : {"a.wav", "b.wav", "c.wav", "notes.txt"})
+        Touch(Dir.Path() / name);
+    fs::create_directory(Dir.Path() / "zdir");
+    Libs.Files[P("a.wav")].Tags["IART"] = "zappa";
+    Libs.Files[P("b.wav")].Tags["IART"] = "Abba";
+    Libs.Files[P("c.wav")];
+    std::vector<TListColumn> columns = TListColumns::Fixed();
+    columns.push_back({3, "Artist", 100});
+    List.SetColumns(columns);
+    Browse();
+    Sorter->SortByColumn(3);
+    EXPECT_FALSE(List.ListModel().Entry(4).Stale);
+    const QStringList names = Names();
+    EXPECT_EQ(names.first(), QStringLiteral("zdir"));
+    EXPECT_EQ(names.mid(3), (QStringList{"b.wav", "a.wav"}));
+    // Find in that column; the dialog's list names it.
+    EXPECT_EQ(Search->ColumnCaptions(), (QStringList{"Artist"}));
+    EXPECT_EQ(Search->ColumnNumberOfChoice(1), 3);
+    EXPECT_TRUE(Search->FindFirst(3, QStringLiteral("ABB")));
+    EXPECT_EQ(Selected(), (QStringList{"b.wav"}));
+}
+
+TEST_F(ListSorting, FindSelectsMatchesWrapsAndTellsWhenNothingMatches) {
+    for (const char* name : {"Intro.wav", "MIXDOWN.mp3", "Outro.wav", "Remix Final.wav"})
+        Touch(Dir.Path() / name);
+    Browse();
+    List.SelectRow(0);
+    const QModelIndex current = List.currentIndex();
+    ASSERT_TRUE(Search->FindFirst(0, QStringLiteral("Mix")));
+    EXPECT_EQ(Selected(), (QStringList{"MIXDOWN.mp3"}));
+    EXPECT_EQ(List.currentIndex(), current); // the current row does not move
+    ASSERT_TRUE(Search->FindNext());
+    EXPECT_EQ(Selected(), (QStringList{"Remix Final.wav"}));
+    // The last row matched: Find Next does nothing more.
+    EXPECT_FALSE(Search->FindNext());
+    EXPECT_TRUE(Boxes.Texts().isEmpty());
+
+    EXPECT_FALSE(Search->FindFirst(0, QStringLiteral("Jingle")));
+    EXPECT_EQ(Boxes.Texts(), (QStringList{"Search text 'jingle' not found"}));
+    EXPECT_FALSE(Search->FindFirst(0, QString()));
+    EXPECT_EQ(Boxes.Texts().size(), 1);
+}
+
+TEST_F(ListSorting, TypingMovesToTheNextNameStartingWithTheLetters) {
+    for (const char* name : {"alpha.wav", "Beat.wav", "bravo.wav", "charlie.wav"})
+        Touch(Dir.Path() / name);
+    Browse();
+    Search->TypeAheadInterval = 600000; // letters typed in one test always extend the text
+    List.show();
+    List.activateWindow();
+    List.setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&List));
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_EQ(focused, &List);
+    QTest::keyClick(focused, Qt::Key_B);
+    EXPECT_EQ(List.currentIndex().row(), 1);
+    QTest::keyClick(focused, Qt::Key_R);
+    EXPECT_EQ(List.currentIndex().row(), 2);
+    Search->ResetTypeAhead();
+    QTest::keyClick(focused, Qt::Key_A); // wraps to the top
+    EXPECT_EQ(List.currentIndex().row(), 0);
+    Search->ResetTypeAhead();
+    QTest::keyClick(focused, Qt::Key_Z); // no match: the row stays
+    EXPECT_EQ(List.currentIndex().row(), 0);
+    EXPECT_EQ(Selected(), (QStringList{"alpha.wav"}));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
