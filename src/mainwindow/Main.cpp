@@ -6,12 +6,16 @@
 #include "TAboutPage.h"
 #include "TAudioLibs.h"
 #include "TAuditionPanel.h"
+#include "TBrowserNavigation.h"
+#include "TBrowserPanel.h"
 #include "TEditorValidation.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
 #include "TRegistryStore.h"
 #include "TSettingsLocation.h"
+#include "TStartFolder.h"
 #include "TTagFileSession.h"
+#include "TXListView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -131,6 +135,8 @@ TFrmMain::TFrmMain(const QList<QByteArray>& arguments, QWidget* parent) : QMainW
     RestorePosition();
     if (!BrowserMode)
         LoadCurrentFile();
+    else
+        CreateBrowser();
 
     // In single-file mode Enter saves and Esc cancels (keyPressEvent).
     raise();
@@ -233,6 +239,17 @@ void TFrmMain::WriteSettings() {
     if (BrowserMode) {
         values.Height = height();
         values.Width = width();
+        if (Browser) {
+            const QString folder = Browser->Navigation().FolderSetting();
+            if (!folder.isEmpty())
+                values.Folder = folder;
+            QList<int> widths;
+            for (const TListColumn& column : Browser->ListView->Columns())
+                widths.append(column.Width);
+            values.ColumnWidths = widths;
+        }
+        // "Columns" is written by the column selection when the user changes it.
+        values.Columns.reset();
     }
     values.Write(*Settings, BrowserMode);
     Settings.reset();
@@ -240,6 +257,12 @@ void TFrmMain::WriteSettings() {
 
 // ----------------------------------------------------------------------------------------
 // Window behaviour
+
+bool TFrmMain::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        Form_OnActivate();
+    return QMainWindow::event(event);
+}
 
 void TFrmMain::closeEvent(QCloseEvent* event) {
     // The close box never asks; unsaved changes are dropped.
@@ -474,4 +497,44 @@ bool TFrmMain::PromptSaveChanges() {
     QCoreApplication::processEvents();
     btnOk->setFocus();
     return true;
+}
+
+// ----------------------------------------------------------------------------------------
+// Browser mode
+
+void TFrmMain::CreateBrowser() {
+    auto* layout = new QVBoxLayout(pnlBrowser);
+    layout->setContentsMargins(0, 0, 2, 0);
+    Browser = new TBrowserPanel(pnlBrowser);
+    layout->addWidget(Browser);
+    Browser->SetEditor(this);
+    TXListView* list = Browser->ListView;
+    list->ReadColumnSettings(*Settings);
+    // The save writes into the shown folder: its own change is not a notice, and the row of
+    // the saved file is read again.
+    connect(this, &TFrmMain::ChangeNotices, list, &TXListView::SetChangeNotices);
+    connect(this, &TFrmMain::FileSaved, list, [list] { list->RefreshSelectedEntry(); });
+    const TRegistryStore registry;
+    Browser->Navigation().BrowseToStart(
+        TStartFolder::Choose(Layout.Folder.value_or(QString()), registry));
+}
+
+void TFrmMain::ListView_OnFolderChange(TXListView* sender) {
+    if (Browser)
+        Browser->Navigation().ListView_OnFolderChange(sender);
+}
+
+void TFrmMain::ListView_OnSelectionChange(TXListView* sender, const QByteArray& path, bool isFile) {
+    if (Browser)
+        Browser->Navigation().ListView_OnSelectionChange(sender, path, isFile);
+}
+
+void TFrmMain::Form_OnActivate() {
+    if (BrowserMode && Browser)
+        Browser->ListView->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void TFrmMain::EditorLoadFile(const QByteArray& path) {
+    CurrentFile = TFilePath(path);
+    LoadCurrentFile();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TEditorLink.h"
 #include "TEditorPages.h"
 #include "TEditorValues.h"
 #include "TFilePath.h"
@@ -16,6 +17,8 @@
 class QComboBox;
 class QPushButton;
 class TAuditionPanel;
+class TBrowserPanel;
+class TXListView;
 class TProfileFile;
 
 // The program's main window: the tag editor for one file (single-file mode, started with
@@ -25,7 +28,7 @@ class TProfileFile;
 // they share, loads and saves through a tag-file session, keeps the handler names of the
 // system as thin methods, and restores its layout and lists from Cuemark.ini at
 // construction and writes them back at destruction.
-class TFrmMain : public QMainWindow {
+class TFrmMain : public QMainWindow, public TEditorLink {
     Q_OBJECT
 
 public:
@@ -87,6 +90,19 @@ public:
     // Stops a running audition.
     void StopAudition();
 
+    // --- browser (browser mode) ---------------------------------------------------------
+    // The list's events, handled by the browser's navigation.
+    void ListView_OnFolderChange(TXListView* sender);
+    void ListView_OnSelectionChange(TXListView* sender, const QByteArray& path, bool isFile);
+    // Window activated: the focus goes to the list in browser mode.
+    void Form_OnActivate();
+    // What the browser asks of the editor.
+    QByteArray EditorCurrentFile() const override { return CurrentFile.Bytes(); }
+    bool EditorPromptSaveChanges() override { return PromptSaveChanges(); }
+    void EditorLoadFile(const QByteArray& path) override;
+    void EditorClear() override { ClearEditor(); }
+    void EditorStopAudition() override { StopAudition(); }
+
     // --- controls ---------------------------------------------------------------------
     QWidget* pnlBrowser = nullptr;           // the folder browser's place (browser mode)
     TEditorPages* PageControl = nullptr;     // the editor's pages and fields
@@ -94,6 +110,7 @@ public:
     QPushButton* btnAddId3v2 = nullptr;
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
+    TBrowserPanel* Browser = nullptr; // in pnlBrowser, browser mode only
 
 signals:
     // Browser mode: the folder monitor's notices off (false) while a save writes, on again
@@ -106,6 +123,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void BuildLayout();
@@ -115,4 +133,6 @@ private:
     QString FormatDescription(bool isMpeg) const;
     void SetSaveEnabled(bool enabled);
     void ShowMarkers();
+    // Browser mode: the browser panel, its columns and the first folder.
+    void CreateBrowser();
 };

@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QSignalBlocker>
+#include <QTimer>
 
 TBrowserNavigation::TBrowserNavigation(TBrowserPanel& panel, QObject* parent)
     : QObject(parent), Panel(panel) {
@@ -89,17 +90,24 @@ void TBrowserNavigation::ListView_OnSelectionChange(TXListView*, const QByteArra
 }
 
 void TBrowserNavigation::ReturnToEditedFile() {
-    const QByteArray edited = Editor->EditorCurrentFile();
-    TFolderListModel& model = Panel.ListView->ListModel();
-    for (int row = 0; row < model.Count(); ++row) {
-        if (model.Entry(row).ParsingName == edited) {
-            Reverting = true;
-            Panel.ListView->SelectRow(row);
-            Reverting = false;
-            return;
+    // The view finishes its own selection step after this notice (and may announce it
+    // again), so the selection is put back once that is over; notices until then are
+    // part of the refused move and are ignored.
+    Reverting = true;
+    QTimer::singleShot(0, this, [this] {
+        const QByteArray edited = Editor ? Editor->EditorCurrentFile() : QByteArray();
+        TFolderListModel& model = Panel.ListView->ListModel();
+        for (int row = 0; row < model.Count(); ++row) {
+            if (!edited.isEmpty() && model.Entry(row).ParsingName == edited) {
+                Panel.ListView->SelectRow(row);
+                Panel.ListView->scrollTo(model.index(row, 0));
+                break;
+            }
         }
-    }
-    // The file is not in this folder (the folder changed): the editor keeps it all the same.
+        // A file not in this folder (the folder changed) stays in the editor all the same.
+        Reverting = false;
+        UpdateSelectionActions();
+    });
 }
 
 void TBrowserNavigation::UpdateSelectionActions() {

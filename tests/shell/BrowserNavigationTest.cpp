@@ -147,6 +147,7 @@ TEST_F(BrowserTest, FailedSaveKeepsTheEditedFileSelected) {
     Editor.Modified = true;
     Editor.SaveFails = true;
     Key(Qt::Key_Down);
+    QApplication::processEvents(); // the selection is put back after the view's own step
     // The selection is back on the edited file and nothing replaced the edits.
     EXPECT_EQ(SelectedPath(), PathOf("a.WAV"));
     EXPECT_EQ(List().SelectedCount(), 1);
