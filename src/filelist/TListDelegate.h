@@ -39,7 +39,7 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // Continues the sort column's tint from `rowsBottom` (viewport y below the last row) down
-    // to the viewport's bottom. The view calls it on its viewport after drawing the rows.
+    // to the viewport's bottom. Called on the view's viewport while it paints.
     void PaintBelowRows(QPainter& painter, const QHeaderView& header, int rowsBottom,
                         const QRect& viewport, const QPalette& palette) const;
 

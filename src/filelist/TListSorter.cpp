@@ -6,6 +6,9 @@
 #include "TSortHeaderView.h"
 #include "TXListView.h"
 
+#include <QEvent>
+#include <QPainter>
+
 TListSorter::TListSorter(TXListView& view)
     : QObject(&view), View(view), RowDelegate(new TListDelegate(&view)),
       SortHeader(new TSortHeaderView(&view)) {
@@ -18,10 +21,25 @@ TListSorter::TListSorter(TXListView& view)
     // After setHeader, which makes sections clickable only for the view's own sorting.
     SortHeader->setSectionsClickable(true);
     View.setItemDelegate(RowDelegate);
+    View.viewport()->installEventFilter(this);
 
     connect(SortHeader, &QHeaderView::sectionClicked, this, &TListSorter::SortByColumn);
     connect(&View, &TXListView::OnFolderChange, this, [this] { ResetSort(); });
     ResetSort();
+}
+
+bool TListSorter::eventFilter(QObject* watched, QEvent* event) {
+    // The rows are painted over this by the view; what stays is the area below them.
+    if (watched == View.viewport() && event->type() == QEvent::Paint) {
+        const int count = View.ListModel().Count();
+        if (count > 0) {
+            const QRect last = View.visualRect(View.ListModel().index(count - 1, 0));
+            QPainter painter(View.viewport());
+            RowDelegate->PaintBelowRows(painter, *SortHeader, last.bottom() + 1,
+                                        View.viewport()->rect(), View.palette());
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const {

@@ -37,6 +37,10 @@ public:
     TListDelegate* Delegate() const { return RowDelegate; }
     TSortHeaderView* Header() const { return SortHeader; }
 
+protected:
+    // Paints the sort column's tint below the last row before the rows are drawn.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void ResetSort();
     void ShowSortState();

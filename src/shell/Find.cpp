@@ -1,6 +1,7 @@
 #include "Find.h"
 
 #include "PlaceWindow.h"
+#include "TListSearch.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -71,4 +72,9 @@ TFrmFind::TChoice TFrmFind::Ask(QWidget* owner, QWidget* toolBar, const QStringL
         PlaceWindow(&dialog, toolBar, pmLowerLeft);
     dialog.exec();
     return dialog.Choice();
+}
+
+bool TFrmFind::Execute(QWidget* owner, QWidget* toolBar, TListSearch& search) {
+    const TChoice choice = Ask(owner, toolBar, search.ColumnCaptions());
+    return search.FindFirst(search.ColumnNumberOfChoice(choice.ColumnIndex), choice.Text);
 }

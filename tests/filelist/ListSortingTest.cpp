@@ -125,6 +125,16 @@ TEST_F(ListSorting, CaptionAndTriangleFollowTheSortAndResetWithTheFolder) {
     EXPECT_EQ(header->SortSection(), 2);
     EXPECT_EQ(header->SortCaption(), QStringLiteral("Modified"));
     EXPECT_FALSE(header->SortAscending());
+    // The tint of the sort column goes on below the rows on the list itself.
+    QPalette palette = List.palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    List.setPalette(palette);
+    const QImage image = List.viewport()->grab().toImage();
+    const int x = header->sectionViewportPosition(2) + 10;
+    const int y = List.visualRect(List.model()->index(1, 0)).bottom() + 10;
+    ASSERT_LT(y, image.height());
+    EXPECT_EQ(image.pixelColor(x, y), QColor(239, 244, 249));
+    EXPECT_EQ(image.pixelColor(header->sectionViewportPosition(1) + 10, y), QColor(Qt::white));
     // The columns' own captions are untouched: Size shows its caption again.
     EXPECT_EQ(List.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Size"));
 
