@@ -83,6 +83,11 @@ public:
     // The status bar that hosts the progress bar of long detail reads.
     void SetStatusBar(QStatusBar* statusBar);
     QProgressBar* ReadProgress() const { return Progress; }
+    // The same progress bar for other long work on the rows (batch tagging): shown, moved to
+    // a percentage (the window keeps painting), removed.
+    void BeginProgress() { ProgressBegin(); }
+    void StepProgress(int percent) { ProgressStep(percent); }
+    void EndProgress() { ProgressEnd(); }
     // The image of an icon index of the namespace's icon table.
     void SetIconLookup(std::function<QIcon(int)> lookup);
 
