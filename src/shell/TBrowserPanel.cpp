@@ -1,13 +1,16 @@
 #include "TBrowserPanel.h"
 
+#include "TBatchTagSelection.h"
 #include "TBrowserIcons.h"
 #include "TBrowserNavigation.h"
+#include "TListTransfer.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
 #include "TXListView.h"
 
 #include <QAction>
 #include <QFrame>
+#include <QLayout>
 #include <QMenu>
 #include <QStatusBar>
 #include <QToolBar>
@@ -26,6 +29,8 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ToolBarBrowser->setIconSize(QSize(16, 16));
     ToolBarBrowser->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolBarBrowser->setContentsMargins(ToolBarIndent, 0, 0, 0);
+    // Buttons side by side as designed, so all fifteen fit the panel's designed width.
+    ToolBarBrowser->layout()->setSpacing(0);
     // A flat bar with an edge line below it.
     ToolBarBrowser->setStyleSheet(
         QStringLiteral("QToolBar { border: none; border-bottom: 1px solid palette(mid); }"));
@@ -99,6 +104,13 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     layout->addWidget(StatusBar);
 
     Nav = new TBrowserNavigation(*this, this);
+
+    Transfer = new TListTransfer(*ListView, this);
+    BatchTagging = new TBatchTagSelection(*ListView, this);
+    connect(ActionCopy, &QAction::triggered, Transfer, &TListTransfer::CopySelection);
+    connect(ActionCut, &QAction::triggered, Transfer, &TListTransfer::CutSelection);
+    connect(ActionPaste, &QAction::triggered, Transfer, &TListTransfer::PasteFiles);
+    connect(ActionDelete, &QAction::triggered, Transfer, &TListTransfer::DeleteSelection);
 }
 
 TBrowserPanel::~TBrowserPanel() = default;

@@ -6,8 +6,10 @@ class QAction;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class TBatchTagSelection;
 class TBrowserNavigation;
 class TEditorLink;
+class TListTransfer;
 class TSystemComboBox;
 class TXListView;
 
@@ -53,6 +55,11 @@ public:
     QAction* ActionAddToFavorites;
     QAction* ActionEditFavorites;
     QAction* ActionExplore;
+
+    // The list's file management (the Copy, Cut, Paste and Delete actions run its slots) and
+    // batch tagging from its header.
+    TListTransfer* Transfer;
+    TBatchTagSelection* BatchTagging;
 
 private:
     QAction* MakeAction(const char* name, const QString& hint, const QString& caption, int image);
