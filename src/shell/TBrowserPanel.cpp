@@ -33,7 +33,8 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ToolBarBrowser->layout()->setSpacing(0);
     // A flat bar with an edge line below it.
     ToolBarBrowser->setStyleSheet(
-        QStringLiteral("QToolBar { border: none; border-bottom: 1px solid palette(mid); }"));
+        QStringLiteral("QToolBar { border: none; border-bottom: 1px solid palette(mid); "
+                       "padding: 0px; spacing: 0px; }"));
 
     ListView = new TXListView(this);
     ListView->setObjectName(QStringLiteral("ListView"));

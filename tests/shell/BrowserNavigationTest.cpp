@@ -362,6 +362,14 @@ TEST_F(BrowserTest, ToolbarHasItsFifteenButtonsWithHints) {
             EXPECT_FALSE(buttons[i]->icon().isNull()) << i;
         }
     EXPECT_EQ(Panel->ToolBarBrowser->widgetForAction(items[12]), Panel->btnFavorites);
+    // Every button is on the bar at the panel's designed width, none in an overflow menu.
+    Panel->resize(375, 400);
+    QApplication::processEvents();
+    for (QAction* action : items) {
+        QWidget* widget = Panel->ToolBarBrowser->widgetForAction(action);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_TRUE(widget->isVisible()) << action->objectName().toStdString();
+    }
     EXPECT_EQ(Panel->btnFavorites->defaultAction(), Panel->ActionAddToFavorites);
     EXPECT_EQ(Panel->btnFavorites->popupMode(), QToolButton::MenuButtonPopup);
     EXPECT_EQ(Panel->ActionUp->toolTip(), QStringLiteral("Go up to parent folder"));
