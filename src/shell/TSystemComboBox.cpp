@@ -5,6 +5,7 @@
 #include "TSystemImageList.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -17,17 +18,14 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyleOptionViewItem shifted(option);
-        const int indent = Indent(index);
-        // The selection band spans the whole row; only icon and text move in.
-        if (indent > 0) {
-            QStyleOptionViewItem band(option);
-            band.text.clear();
-            band.icon = QIcon();
-            QStyledItemDelegate::paint(painter, band, QModelIndex());
-            shifted.rect.setLeft(option.rect.left() + indent);
-        }
-        QStyledItemDelegate::paint(painter, shifted, index);
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const QWidget* widget = item.widget;
+        const QStyle* style = widget ? widget->style() : QApplication::style();
+        // The selection band spans the whole row; icon and text move in by the level.
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &item, painter, widget);
+        item.rect.setLeft(item.rect.left() + Indent(index));
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
