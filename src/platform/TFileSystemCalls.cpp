@@ -28,7 +28,7 @@ void Fill(const struct stat& st, TFileStatus& status) {
     status.Modified = st.st_mtim;
 }
 
-// The home trash ($XDG_DATA_HOME/Trash) of the freedesktop specification, for names that Qt's
+// The home trash ($XDG_DATA_HOME/Trash) as the freedesktop Trash layout has it, for names that Qt's
 // trash cannot carry (Qt turns a non-UTF-8 name into text and loses bytes). Only on the
 // device of the home trash: other devices need QFile::moveToTrash's top-folder trashes.
 int MoveToHomeTrash(const QByteArray& path) {
