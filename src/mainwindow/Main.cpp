@@ -9,6 +9,7 @@
 #include "TBrowserNavigation.h"
 #include "TBrowserPanel.h"
 #include "TEditorValidation.h"
+#include "TFavoritesMenu.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
 #include "TRegistryStore.h"
@@ -251,7 +252,12 @@ void TFrmMain::WriteSettings() {
         // "Columns" is written by the column selection when the user changes it.
         values.Columns.reset();
     }
+    // One batch: the favorites go into the same replace of the file as the window's values.
+    Settings->BeginUpdate();
     values.Write(*Settings, BrowserMode);
+    if (BrowserMode && Browser)
+        Browser->Favorites->SaveFavorites(*Settings);
+    Settings->EndUpdate();
     Settings.reset();
 }
 
@@ -508,6 +514,7 @@ void TFrmMain::CreateBrowser() {
     Browser = new TBrowserPanel(pnlBrowser);
     layout->addWidget(Browser);
     Browser->SetEditor(this);
+    Browser->SetSettings(Settings.get());
     TXListView* list = Browser->ListView;
     list->ReadColumnSettings(*Settings);
     // The save writes into the shown folder: its own change is not a notice, and the row of
@@ -515,6 +522,7 @@ void TFrmMain::CreateBrowser() {
     connect(this, &TFrmMain::ChangeNotices, list, &TXListView::SetChangeNotices);
     connect(this, &TFrmMain::FileSaved, list, [list] { list->RefreshSelectedEntry(); });
     const TRegistryStore registry;
+    Browser->Favorites->Load(registry, *Settings);
     Browser->Navigation().BrowseToStart(
         TStartFolder::Choose(Layout.Folder.value_or(QString()), registry));
 }
@@ -532,6 +540,12 @@ void TFrmMain::ListView_OnSelectionChange(TXListView* sender, const QByteArray& 
 void TFrmMain::Form_OnActivate() {
     if (BrowserMode && Browser)
         Browser->ListView->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void TFrmMain::EditorFileRenamed(const QByteArray& path) {
+    CurrentFile = TFilePath(path);
+    PageControl->SetLocation(CurrentFile.Display());
+    setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + CurrentFile.FileNameDisplay());
 }
 
 void TFrmMain::EditorLoadFile(const QByteArray& path) {

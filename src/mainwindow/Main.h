@@ -101,6 +101,8 @@ public:
     bool EditorPromptSaveChanges() override { return PromptSaveChanges(); }
     void EditorLoadFile(const QByteArray& path) override;
     void EditorClear() override { ClearEditor(); }
+    // The list renamed CurrentFile: the editor keeps its values and edits under the new name.
+    void EditorFileRenamed(const QByteArray& path) override;
     void EditorStopAudition() override { StopAudition(); }
 
     // --- controls ---------------------------------------------------------------------

@@ -1,9 +1,14 @@
 #include "TBrowserNavigation.h"
 
+#include "Find.h"
 #include "PidlHelp.h"
+#include "Selectcolumns.h"
 #include "TBrowserPanel.h"
 #include "TEditorLink.h"
 #include "TFileClipboard.h"
+#include "TListSearch.h"
+#include "TListSorter.h"
+#include "TListTransfer.h"
 #include "TStartFolder.h"
 #include "TSystemComboBox.h"
 #include "TXListView.h"
@@ -15,6 +20,7 @@
 #include <QMimeData>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QToolBar>
 
 TBrowserNavigation::TBrowserNavigation(TBrowserPanel& panel, QObject* parent)
     : QObject(parent), Panel(panel) {
@@ -33,6 +39,15 @@ TBrowserNavigation::TBrowserNavigation(TBrowserPanel& panel, QObject* parent)
             &TBrowserNavigation::ActionGotoSelection_OnExecute);
     connect(Panel.ActionExplore, &QAction::triggered, this,
             &TBrowserNavigation::ActionExplore_OnExecute);
+    connect(Panel.ActionFind, &QAction::triggered, this, &TBrowserNavigation::ActionFind_OnExecute);
+    connect(Panel.ActionFindNext, &QAction::triggered, this,
+            &TBrowserNavigation::ActionFindNext_OnExecute);
+    connect(Panel.ActionSelectColumns, &QAction::triggered, this,
+            &TBrowserNavigation::ActionSelectColumns_OnExecute);
+    connect(Panel.Transfer, &TListTransfer::OnItemsGone, this,
+            &TBrowserNavigation::Transfer_OnItemsGone);
+    connect(Panel.Transfer, &TListTransfer::OnItemRenamed, this,
+            &TBrowserNavigation::Transfer_OnItemRenamed);
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         connect(clipboard, &QClipboard::dataChanged, this, &TBrowserNavigation::Clipboard_OnChange);
     Clipboard_OnChange();
@@ -148,8 +163,35 @@ void TBrowserNavigation::ActionRefresh_OnExecute() {
 }
 
 void TBrowserNavigation::ResetView() {
-    Panel.ListView->SelectRow(-1);
-    Panel.ListView->ListModel().SetSortLess(&TFolderListModel::NameLess);
+    // The header's indicator returns to Name with the order.
+    Panel.Sorter->ResetView();
+}
+
+void TBrowserNavigation::ActionFind_OnExecute() {
+    Panel.ActionFindNext->setEnabled(
+        TFrmFind::Execute(Panel.window(), Panel.ToolBarBrowser, *Panel.Search));
+}
+
+void TBrowserNavigation::ActionFindNext_OnExecute() {
+    Panel.ActionFindNext->setEnabled(Panel.Search->FindNext());
+}
+
+void TBrowserNavigation::ActionSelectColumns_OnExecute() {
+    if (TProfileFile* settings = Panel.Settings())
+        TFrmSelectColumns::Execute(Panel.window(), *Panel.ListView, *Panel.Sorter, *settings);
+}
+
+void TBrowserNavigation::Transfer_OnItemsGone(const QList<QByteArray>& paths) {
+    // Its edits cannot be saved where the file no longer is.
+    if (Editor && !Editor->EditorCurrentFile().isEmpty() &&
+        paths.contains(Editor->EditorCurrentFile()))
+        Editor->EditorClear();
+}
+
+void TBrowserNavigation::Transfer_OnItemRenamed(const QByteArray& oldPath,
+                                                const QByteArray& newPath) {
+    if (Editor && !oldPath.isEmpty() && Editor->EditorCurrentFile() == oldPath)
+        Editor->EditorFileRenamed(newPath);
 }
 
 void TBrowserNavigation::ActionGotoSelection_OnExecute() {

@@ -3,6 +3,7 @@
 #include "ItemIdList.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QUrl>
 
@@ -15,8 +16,9 @@ struct TStartFolder;
 
 // The browser's handlers: they keep the folder combo box, the list and the toolbar in step
 // after every change of folder or selection, move through the namespace (combo box, Up,
-// Refresh, Go to selection, Explore), follow the clipboard for Paste, and make the editor
-// follow the selected file.
+// Refresh, Go to selection, Explore), run Find, Find Next and Select Columns, follow the
+// clipboard for Paste, and make the editor follow the selected file (and let go of it when the
+// list deletes or moves it away).
 class TBrowserNavigation : public QObject {
     Q_OBJECT
 
@@ -41,8 +43,16 @@ public:
     void ActionRefresh_OnExecute();
     void ActionGotoSelection_OnExecute();
     void ActionExplore_OnExecute();
+    void ActionFind_OnExecute();
+    void ActionFindNext_OnExecute();
+    void ActionSelectColumns_OnExecute();
     // The clipboard changed: Paste follows whether it offers local files.
     void Clipboard_OnChange();
+
+    // The list deleted or moved these items away, or renamed one: the editor lets go of its
+    // file, or follows it to its new name.
+    void Transfer_OnItemsGone(const QList<QByteArray>& paths);
+    void Transfer_OnItemRenamed(const QByteArray& oldPath, const QByteArray& newPath);
 
     // Clears the selection and returns the order to the Name column.
     void ResetView();

@@ -3,6 +3,9 @@
 #include "TBatchTagSelection.h"
 #include "TBrowserIcons.h"
 #include "TBrowserNavigation.h"
+#include "TFavoritesMenu.h"
+#include "TListSearch.h"
+#include "TListSorter.h"
 #include "TListTransfer.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
@@ -11,7 +14,6 @@
 #include <QAction>
 #include <QFrame>
 #include <QLayout>
-#include <QMenu>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -39,6 +41,9 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ListView = new TXListView(this);
     ListView->setObjectName(QStringLiteral("ListView"));
     ListView->SetIconLookup([](int index) { return TSystemImageList::Instance().Icon(index); });
+    // The sorter gives the list its header and row delegate before any column is set.
+    Sorter = new TListSorter(*ListView);
+    Search = new TListSearch(*ListView, Sorter);
 
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -62,11 +67,22 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ActionDelete = MakeAction("ActionDelete", QStringLiteral("Delete"), {}, 9);
     ActionSelectColumns =
         MakeAction("ActionSelectColumns", QStringLiteral("Select Columns"), {}, 5);
-    ActionAddToFavorites =
-        MakeAction("ActionAddToFavorites", QStringLiteral("Add current folder to favorites"),
-                   QStringLiteral("Add current folder to favorites"), 6);
-    ActionEditFavorites =
-        MakeAction("ActionEditFavorites", QString(), QStringLiteral("Edit favorites"), -1);
+    // The favorites menu's commands are the panel's actions, with the toolbar's hint and image.
+    Favorites = new TFavoritesMenu(this);
+    ActionAddToFavorites = Favorites->ActionAddToFavorites;
+    ActionAddToFavorites->setToolTip(QStringLiteral("Add current folder to favorites"));
+    ActionAddToFavorites->setStatusTip(ActionAddToFavorites->toolTip());
+    ActionAddToFavorites->setIcon(TBrowserIcons::Image(6, style()));
+    ActionEditFavorites = Favorites->ActionEditFavorites;
+    Favorites->IsFileSystemFolder = [this] { return ListView->IsFileSystemFolder(); };
+    Favorites->FolderParsingName = [this] {
+        return QString::fromUtf8(ListView->FolderParsingName());
+    };
+    Favorites->BrowseToPath = [this](const QString& path) {
+        ListView->BrowseToPath(path.toUtf8());
+        ListView->setFocus(Qt::OtherFocusReason);
+    };
+    Favorites->ListControl = ListView;
     ActionExplore = MakeAction("ActionExplore", QStringLiteral("Explore current folder"),
                                QStringLiteral("Explore this folder"), 7);
 
@@ -82,16 +98,12 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     AddButton(ActionDelete);
     AddSeparator();
     AddButton(ActionSelectColumns);
-    // The face adds the current folder; the arrow opens the favorites menu, which its owner
-    // fills (setMenu).
+    // The face adds the current folder; the arrow opens the favorites menu.
     btnFavorites = new QToolButton(ToolBarBrowser);
-    btnFavorites->setObjectName(QStringLiteral("btnFavorites"));
-    btnFavorites->setDefaultAction(ActionAddToFavorites);
-    btnFavorites->setPopupMode(QToolButton::MenuButtonPopup);
+    Favorites->AttachTo(btnFavorites);
     btnFavorites->setToolButtonStyle(Qt::ToolButtonIconOnly);
     btnFavorites->setAutoRaise(true);
     btnFavorites->setFixedHeight(ButtonHeight);
-    btnFavorites->setMenu(new QMenu(btnFavorites));
     ToolBarBrowser->addWidget(btnFavorites);
     AddSeparator();
     AddButton(ActionExplore);
@@ -104,10 +116,10 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     layout->addWidget(ListView, 1);
     layout->addWidget(StatusBar);
 
-    Nav = new TBrowserNavigation(*this, this);
-
     Transfer = new TListTransfer(*ListView, this);
     BatchTagging = new TBatchTagSelection(*ListView, this);
+    // After the parts whose signals it handles.
+    Nav = new TBrowserNavigation(*this, this);
     connect(ActionCopy, &QAction::triggered, Transfer, &TListTransfer::CopySelection);
     connect(ActionCut, &QAction::triggered, Transfer, &TListTransfer::CutSelection);
     connect(ActionPaste, &QAction::triggered, Transfer, &TListTransfer::PasteFiles);
@@ -118,6 +130,11 @@ TBrowserPanel::~TBrowserPanel() = default;
 
 void TBrowserPanel::SetEditor(TEditorLink* editor) {
     Nav->SetEditor(editor);
+}
+
+void TBrowserPanel::SetSettings(TProfileFile* settings) {
+    SettingsFile = settings;
+    Favorites->Settings = settings;
 }
 
 QAction* TBrowserPanel::MakeAction(const char* name, const QString& hint, const QString& caption,

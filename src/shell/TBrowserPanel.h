@@ -9,16 +9,20 @@ class QToolButton;
 class TBatchTagSelection;
 class TBrowserNavigation;
 class TEditorLink;
+class TFavoritesMenu;
+class TListSearch;
+class TListSorter;
 class TListTransfer;
+class TProfileFile;
 class TSystemComboBox;
 class TXListView;
 
 // The folder browser on the left of the main window (pnlBrowser): the folder combo box, the
 // toolbar with the browser's actions, the folder list and the status bar that hosts the list's
-// progress bar. The navigation handlers (TBrowserNavigation) keep them in step; the editor is
-// reached only through TEditorLink. Actions whose features are handled elsewhere (clipboard,
-// find, columns, favorites) are here with their hints, shortcuts and enabled state; their
-// owners connect to triggered().
+// progress bar. The navigation handlers (TBrowserNavigation) keep them in step and run the
+// find and column actions; the editor is reached only through TEditorLink. The list's order and
+// drawing (Sorter), its searches (Search), file management (Transfer) and the favorites menu on
+// btnFavorites are parts of the panel.
 class TBrowserPanel : public QWidget {
     Q_OBJECT
 
@@ -35,6 +39,10 @@ public:
     TBrowserNavigation& Navigation() { return *Nav; }
     // The editor the selection drives (not owned); null leaves it alone.
     void SetEditor(TEditorLink* editor);
+    // The window's settings file (not owned): the column choice and the favorites' edit
+    // dialog write to it. Null until browser mode starts.
+    void SetSettings(TProfileFile* settings);
+    TProfileFile* Settings() const { return SettingsFile; }
 
     TSystemComboBox* cboSystem;
     QToolBar* ToolBarBrowser;
@@ -52,7 +60,7 @@ public:
     QAction* ActionPaste;
     QAction* ActionDelete;
     QAction* ActionSelectColumns;
-    QAction* ActionAddToFavorites;
+    QAction* ActionAddToFavorites; // Favorites' own commands
     QAction* ActionEditFavorites;
     QAction* ActionExplore;
 
@@ -60,6 +68,11 @@ public:
     // batch tagging from its header.
     TListTransfer* Transfer;
     TBatchTagSelection* BatchTagging;
+    // The list's sorting with its header and row drawing; find and type-ahead over it.
+    TListSorter* Sorter;
+    TListSearch* Search;
+    // PopupMenuFavorites on btnFavorites; the window loads it at start and saves it at the end.
+    TFavoritesMenu* Favorites;
 
 private:
     QAction* MakeAction(const char* name, const QString& hint, const QString& caption, int image);
@@ -67,4 +80,5 @@ private:
     void AddSeparator();
 
     TBrowserNavigation* Nav;
+    TProfileFile* SettingsFile = nullptr;
 };

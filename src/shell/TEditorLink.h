@@ -17,6 +17,12 @@ public:
     virtual void EditorLoadFile(const QByteArray& path) = 0;
     // Empties the editor (no current file).
     virtual void EditorClear() = 0;
+    // The current file was renamed to `path`: an editor that can, keeps its edits and saves
+    // them there; by default it lets go of the file.
+    virtual void EditorFileRenamed(const QByteArray& path) {
+        (void)path;
+        EditorClear();
+    }
     // Stops a running audition.
     virtual void EditorStopAudition() = 0;
 };
