@@ -126,7 +126,15 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     connect(ActionDelete, &QAction::triggered, Transfer, &TListTransfer::DeleteSelection);
 }
 
-TBrowserPanel::~TBrowserPanel() = default;
+TBrowserPanel::~TBrowserPanel() {
+    // The parts that filter the list's events go before the list: its own destruction still
+    // sends events to them, when it is no longer a view.
+    delete Nav;
+    delete BatchTagging;
+    delete Transfer;
+    delete Search;
+    delete Sorter;
+}
 
 void TBrowserPanel::SetEditor(TEditorLink* editor) {
     Nav->SetEditor(editor);
