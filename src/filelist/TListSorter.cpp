@@ -21,7 +21,8 @@ TListSorter::TListSorter(TXListView& view)
     // After setHeader, which makes sections clickable only for the view's own sorting.
     SortHeader->setSectionsClickable(true);
     View.setItemDelegate(RowDelegate);
-    View.viewport()->installEventFilter(this);
+    Viewport = View.viewport();
+    Viewport->installEventFilter(this);
 
     connect(SortHeader, &QHeaderView::sectionClicked, this, &TListSorter::SortByColumn);
     connect(&View, &TXListView::OnFolderChange, this, [this] { ResetSort(); });
@@ -30,13 +31,13 @@ TListSorter::TListSorter(TXListView& view)
 
 bool TListSorter::eventFilter(QObject* watched, QEvent* event) {
     // The rows are painted over this by the view; what stays is the area below them.
-    if (watched == View.viewport() && event->type() == QEvent::Paint) {
+    if (event->type() == QEvent::Paint && watched == Viewport) {
         const int count = View.ListModel().Count();
         if (count > 0) {
             const QRect last = View.visualRect(View.ListModel().index(count - 1, 0));
-            QPainter painter(View.viewport());
-            RowDelegate->PaintBelowRows(painter, *SortHeader, last.bottom() + 1,
-                                        View.viewport()->rect(), View.palette());
+            QPainter painter(Viewport);
+            RowDelegate->PaintBelowRows(painter, *SortHeader, last.bottom() + 1, Viewport->rect(),
+                                        View.palette());
         }
     }
     return QObject::eventFilter(watched, event);

@@ -47,6 +47,8 @@ private:
     QString CaptionOf(int column) const;
 
     TXListView& View;
+    // Kept from construction: the filter must not ask a view being destroyed for its viewport.
+    QWidget* Viewport = nullptr;
     TListDelegate* RowDelegate;
     TSortHeaderView* SortHeader;
     int Column = 0;

@@ -88,7 +88,8 @@ TListTransfer::TListTransfer(TXListView& list, QObject* parent) : QObject(parent
     List.setAcceptDrops(true);
     List.viewport()->setAcceptDrops(true);
     List.installEventFilter(this);
-    List.viewport()->installEventFilter(this);
+    Viewport = List.viewport();
+    Viewport->installEventFilter(this);
 
     connect(&List, &TXListView::OnDefaultAction, this,
             [this](TXListView*, const QByteArray& path) { DefaultAction(path); });
@@ -404,7 +405,7 @@ bool TListTransfer::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (watched != List.viewport())
+    if (watched != Viewport)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress:

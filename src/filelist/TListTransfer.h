@@ -70,6 +70,8 @@ protected:
 
 private:
     TXListView& List;
+    // Kept from construction: the filter must not ask a view being destroyed for its viewport.
+    QWidget* Viewport = nullptr;
     // The drag rule's state: where and when the button went down, and which one.
     bool Armed = false;
     QPoint DragStart{-1, -1};
