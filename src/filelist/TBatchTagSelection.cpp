@@ -5,6 +5,7 @@
 #include "TBatchTagger.h"
 #include "TListRoles.h"
 #include "TMessages.h"
+#include "TNoticesOff.h"
 #include "TSortHeaderView.h"
 #include "TXListView.h"
 #include "Text.h"
@@ -23,18 +24,6 @@ TBatchTagSelection::TPickerRunner& PickerRunner() {
     static TBatchTagSelection::TPickerRunner runner;
     return runner;
 }
-
-// The folder monitor stays quiet while the program writes the selected files itself.
-class TNoticesOff {
-public:
-    explicit TNoticesOff(TXListView& list) : List(list) { List.SetChangeNotices(false); }
-    ~TNoticesOff() { List.SetChangeNotices(true); }
-    TNoticesOff(const TNoticesOff&) = delete;
-    TNoticesOff& operator=(const TNoticesOff&) = delete;
-
-private:
-    TXListView& List;
-};
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "TFileOperationUi.h"
 #include "TFileOperations.h"
 #include "TMessages.h"
+#include "TNoticesOff.h"
 #include "TXListView.h"
 
 #include <QApplication>
@@ -66,18 +67,6 @@ QList<QByteArray> DroppedPaths(const QMimeData* data) {
     const auto contents = TFileClipboard::Read(&uris);
     return contents ? contents->Paths : QList<QByteArray>{};
 }
-
-// The list's own writes are not announced by its folder monitor while this lives.
-class TNoticesOff {
-public:
-    explicit TNoticesOff(TXListView& list) : List(list) { List.SetChangeNotices(false); }
-    ~TNoticesOff() { List.SetChangeNotices(true); }
-    TNoticesOff(const TNoticesOff&) = delete;
-    TNoticesOff& operator=(const TNoticesOff&) = delete;
-
-private:
-    TXListView& List;
-};
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "PidlHelp.h"
 #include "Selectcolumns.h"
 #include "TBrowserPanel.h"
+#include "TColumnTexts.h"
 #include "TEditorLink.h"
 #include "TFileClipboard.h"
 #include "TListSearch.h"
@@ -133,12 +134,8 @@ void TBrowserNavigation::UpdateSelectionActions() {
 }
 
 bool TBrowserNavigation::IsEditorFile(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    const qsizetype dot = path.lastIndexOf('.');
-    if (dot < 0 || dot < slash)
-        return false;
-    const QByteArray extension = path.mid(dot).toLower();
-    return extension == ".wav" || extension == ".mp2" || extension == ".mp3";
+    // The editor takes exactly the files whose columns the list reads.
+    return TColumnTexts::IsAudioPath(path);
 }
 
 void TBrowserNavigation::cboSystem_OnChange() {
