@@ -8,6 +8,7 @@
 #include "PidlHelp.h"
 #include "RiffBuilder.h"
 #include "TAudioLibs.h"
+#include "TRatioReporter.h"
 #include "TXListView.h"
 
 #include <benchmark/benchmark.h>
@@ -139,17 +140,6 @@ void FullPassLibraries(benchmark::State& state) {
     }
 }
 
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs)
-            if (run.iterations > 0)
-                Seconds[run.benchmark_name()] = run.real_accumulated_time / run.iterations;
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Seconds;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -189,12 +179,7 @@ int main(int argc, char** argv) {
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    const auto time = [&](const std::string& name) {
-        for (const auto& [key, seconds] : reporter.Seconds)
-            if (key.rfind(name, 0) == 0)
-                return seconds;
-        return 0.0;
-    };
+    const auto time = [&](const std::string& name) { return reporter.Time(name); };
     if (time("open/readdir+stat") > 0 && time("open/BrowseTo") > 0)
         std::printf("ratio (a) BrowseTo to first paint / readdir+stat, %d files: %.2f (goal < 3)\n",
                     FileCount, time("open/BrowseTo") / time("open/readdir+stat"));

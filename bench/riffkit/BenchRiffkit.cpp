@@ -6,6 +6,7 @@
 //  (c) the same for a 300 MB and a 1 MB MP3 whose ID3v2 tag was grown once before (goal:
 //      below 2: the new tag fits its padding and is written in place).
 #include "RiffBuilder.h"
+#include "TRatioReporter.h"
 #include "riffkit.h"
 
 #include <benchmark/benchmark.h>
@@ -165,18 +166,6 @@ void Save(benchmark::State& state, const std::string& path) {
     }
 }
 
-// Keeps the mean time per iteration of each benchmark for the ratios.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs)
-            if (run.iterations > 0)
-                Seconds[run.benchmark_name()] = run.real_accumulated_time / run.iterations;
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Seconds;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -203,12 +192,7 @@ int main(int argc, char** argv) {
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    const auto time = [&](const std::string& name) {
-        for (const auto& [key, seconds] : reporter.Seconds)
-            if (key.rfind(name, 0) == 0)
-                return seconds;
-        return 0.0;
-    };
+    const auto time = [&](const std::string& name) { return reporter.Time(name); };
     if (time("read/ours") > 0 && time("read/taglib") > 0)
         std::printf("ratio (a) read 35 keys of %d files, ours / TagLib: %.3f (goal <= 1)\n",
                     FileCount, time("read/ours") / time("read/taglib"));

@@ -101,10 +101,7 @@ protected:
     TAnswer Answer;
 
     void SetUp() override {
-        const std::string home = Home.Path().string();
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+        Home.BecomeHome();
         const auto bound = Binder.Load();
         ASSERT_EQ(bound.Outcome, TAudioLibsBinder::TOutcome::Bound) << bound.Message;
         for (const char* name : {"a.wav", "b.wav", "c.WAV"})

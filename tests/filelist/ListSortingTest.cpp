@@ -38,10 +38,7 @@ protected:
     TListSearch* Search = new TListSearch(List, Sorter);
 
     void SetUp() override {
-        const std::string home = Home.Path().string();
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+        Home.BecomeHome();
         List.resize(500, 200);
     }
 

@@ -74,10 +74,7 @@ protected:
     fs::path Dst() const { return Dir.Path() / "dst"; }
 
     void SetUp() override {
-        const std::string home = Home.Path().string();
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+        Home.BecomeHome();
         fs::create_directories(Src());
         fs::create_directories(Dst());
         Write(Src() / "a.wav", "A");

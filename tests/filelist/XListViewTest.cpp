@@ -82,10 +82,7 @@ protected:
 
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        const std::string home = Home.Path().string();
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+        Home.BecomeHome();
         List.resize(600, 300);
     }
 

@@ -46,10 +46,7 @@ protected:
     TListSearch* Search = new TListSearch(List, Sorter);
 
     void SetUp() override {
-        const std::string home = Home.Path().string();
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+        Home.BecomeHome();
         for (const char* name : {"a.wav", "b.wav", "c.wav"})
             std::ofstream(Dir.Path() / name) << "x";
         Libs.Files[Dir.File("b.wav")].Tags["IART"] = "Jingle Crew";

@@ -15,3 +15,10 @@ TTempDir::~TTempDir() {
     std::error_code ec;
     std::filesystem::remove_all(Root, ec);
 }
+
+void TTempDir::BecomeHome() const {
+    const std::string home = Root.string();
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+}
