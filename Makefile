@@ -2,6 +2,8 @@
 JOBS ?= $(shell nproc)
 # Extra CMake settings for the configure step, e.g. -DCUEMARK_WERROR=ON (as CI builds).
 CMAKE_FLAGS ?= -G Ninja
+# The build folder of `make build` and `make test`; CI builds in its own (build-ci).
+BUILD ?= build
 
 .PHONY: all deps build test build-asan test-asan check-format run bench clean
 
@@ -11,11 +13,11 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	cmake -S . -B build $(CMAKE_FLAGS)
-	cmake --build build -j $(JOBS)
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
 
 build-asan: deps
 	cmake -S . -B build-asan $(CMAKE_FLAGS) -DCUEMARK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
@@ -35,4 +37,4 @@ bench: build
 	scripts/run-bench
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-ci build-asan
