@@ -3,8 +3,8 @@
 #include "Find.h"
 #include "PidlHelp.h"
 #include "Selectcolumns.h"
+#include "TAudioFileRule.h"
 #include "TBrowserPanel.h"
-#include "TColumnTexts.h"
 #include "TEditorLink.h"
 #include "TFileClipboard.h"
 #include "TListSearch.h"
@@ -135,7 +135,7 @@ void TBrowserNavigation::UpdateSelectionActions() {
 
 bool TBrowserNavigation::IsEditorFile(const QByteArray& path) {
     // The editor takes exactly the files whose columns the list reads.
-    return TColumnTexts::IsAudioPath(path);
+    return TAudioFileRule::IsAudioPath(path);
 }
 
 void TBrowserNavigation::cboSystem_OnChange() {

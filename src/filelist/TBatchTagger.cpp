@@ -1,5 +1,6 @@
 #include "TBatchTagger.h"
 
+#include "TAudioFileRule.h"
 #include "TAudioLibs.h"
 #include "TagCatalogue.h"
 #include "TextForms.h"
@@ -10,9 +11,9 @@
 
 namespace {
 
-bool IsAudioPath(const QByteArray& path) {
-    const QByteArray lower = path.toLower();
-    if (!lower.endsWith(".wav") && !lower.endsWith(".mp2") && !lower.endsWith(".mp3"))
+// An audio file by name that is not a folder (a folder may be named like one).
+bool IsAudioFile(const QByteArray& path) {
+    if (!TAudioFileRule::IsAudioPath(path))
         return false;
     struct stat st {};
     return ::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode);
@@ -131,7 +132,7 @@ QList<TBatchTagger::TFileResult> TBatchTagger::Run(const TRequest& request,
     const TAudioLibs& libs = AudioLibs();
     for (qsizetype k = 0; k < paths.size(); ++k) {
         TFileResult result{paths[k], TFileResult::TOutcome::PassedOver, {}};
-        if (IsAudioPath(paths[k]) && libs.OpenWavFile) {
+        if (IsAudioFile(paths[k]) && libs.OpenWavFile) {
             if (libs.OpenWavFile(paths[k].constData(), 0, 0) != 0) {
                 result.Outcome = TFileResult::TOutcome::Failed;
                 result.Reason = QString::fromStdString(TagLastError());

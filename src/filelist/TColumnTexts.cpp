@@ -56,12 +56,3 @@ QString TColumnTexts::GroupedDigits(uint64_t value, const QString& separator) {
     }
     return out;
 }
-
-bool TColumnTexts::IsAudioPath(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    const qsizetype dot = path.lastIndexOf('.');
-    if (dot < 0 || dot < slash)
-        return false;
-    const QByteArray extension = path.mid(dot).toLower();
-    return extension == ".wav" || extension == ".mp2" || extension == ".mp3";
-}

@@ -27,8 +27,4 @@ public:
 
     // Digits of value with separator between every group of three counted from the right.
     static QString GroupedDigits(uint64_t value, const QString& separator);
-
-    // Whether the list reads audio information for a path: its extension (from the last "."
-    // of the file name) is ".wav", ".mp2" or ".mp3" in any letter case.
-    static bool IsAudioPath(const QByteArray& path);
 };

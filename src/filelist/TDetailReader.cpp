@@ -1,5 +1,6 @@
 #include "TDetailReader.h"
 
+#include "TAudioFileRule.h"
 #include "TAudioLibs.h"
 #include "TColumnTexts.h"
 #include "TShellItem.h"
@@ -71,7 +72,7 @@ void TDetailReader::ReadFileData(TShellItem& entry) {
 
 void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
     if (!plan.Audio || !entry.IsFileSystem || entry.IsFolder ||
-        !TColumnTexts::IsAudioPath(entry.ParsingName))
+        !TAudioFileRule::IsAudioPath(entry.ParsingName))
         return;
     const TAudioLibs& libs = AudioLibs();
     const char* path = entry.ParsingName.constData();

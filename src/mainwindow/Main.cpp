@@ -4,6 +4,7 @@
 #include "Header.h"
 #include "PlaceWindow.h"
 #include "TAboutPage.h"
+#include "TAudioFileRule.h"
 #include "TAudioLibs.h"
 #include "TAuditionPanel.h"
 #include "TBrowserNavigation.h"
@@ -67,12 +68,6 @@ QString CannotSaveText(const QString& reason) {
     if (!reason.isEmpty())
         text += QLatin1Char('\n') + reason;
     return text;
-}
-
-bool IsMpegExtension(const TFilePath& path) {
-    const QString ext = path.Suffix().left(3).toUpper();
-    return ext.size() == 3 && ext.startsWith(QLatin1String("MP")) &&
-           (ext[2] == QLatin1Char('3') || ext[2] == QLatin1Char('2') || ext[2] == QLatin1Char('G'));
 }
 
 // Only the device switch is read from the arguments as text; it is plain ASCII.
@@ -401,7 +396,7 @@ void TFrmMain::LoadCurrentFile() {
             EnablePageControls(container, true);
 
         const TEditorValues values = session.ReadValues();
-        const bool isMpeg = IsMpegExtension(CurrentFile);
+        const bool isMpeg = TAudioFileRule::IsMpegSuffix(CurrentFile.Suffix());
         PageControl->ShowValues(values);
         PageControl->SetLocation(CurrentFile.Display());
         PageControl->SetFormat(FormatDescription(isMpeg));

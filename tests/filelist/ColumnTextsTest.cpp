@@ -50,21 +50,6 @@ TEST(ColumnTexts, ModifiedDropsTheTimeOnlyAtMidnight) {
     EXPECT_EQ(TColumnTexts::ModifiedText(QDateTime(), English), "");
 }
 
-TEST(ColumnTexts, AudioExtensionsInAnyCase) {
-    struct TCase {
-        const char* Path;
-        bool Audio;
-    };
-    const TCase cases[] = {
-        {"/a/b.wav", true},      {"/a/b.WAV", true},     {"/a/b.Mp3", true},
-        {"/a/b.mp2", true},      {"/a/b.mpg", false},    {"/a/b.mp1", false},
-        {"/a/b.tmc", false},     {"/a/b", false},        {"/a.wav/b", false},
-        {"/a/b.wav.txt", false}, {"/a/b.txt.wav", true}, {"/a/\xff\xfe.wav", true},
-    };
-    for (const TCase& c : cases)
-        EXPECT_EQ(TColumnTexts::IsAudioPath(c.Path), c.Audio) << c.Path;
-}
-
 TEST(ColumnTexts, DateTimeColumnJoinsANonEmptyTime) {
     EXPECT_EQ(TColumnTexts::DateTimeText("2004/01/31", "08:30"), "2004/01/31 08:30");
     EXPECT_EQ(TColumnTexts::DateTimeText("2004/01/31", ""), "2004/01/31");

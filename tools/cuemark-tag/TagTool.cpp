@@ -1,6 +1,7 @@
 #include "TagTool.h"
 
 #include "CsvWriter.h"
+#include "TAudioFileRule.h"
 #include "TagCatalogue.h"
 #include "TextForms.h"
 #include "ValueEscape.h"
@@ -89,13 +90,6 @@ std::string OpenFailureReason(const std::string& path) {
     if (fs::is_directory(status))
         return "is a folder";
     return "cannot be opened for tagging";
-}
-
-bool IsAudioExtension(const fs::path& path) {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".wav" || ext == ".mp2" || ext == ".mp3";
 }
 
 std::string FormatText(const std::string& path) {
@@ -264,7 +258,8 @@ int TTagTool::Export(const std::vector<std::string>& paths) {
             std::vector<std::string> found;
             for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
                 std::error_code typeError;
-                if (it->is_regular_file(typeError) && IsAudioExtension(it->path()))
+                if (it->is_regular_file(typeError) &&
+                    TAudioFileRule::IsAudioPath(QByteArray::fromStdString(it->path().string())))
                     found.push_back(it->path().string());
             }
             if (ec)
