@@ -18,15 +18,6 @@
 
 #include <memory>
 
-namespace {
-
-TBatchTagSelection::TPickerRunner& PickerRunner() {
-    static TBatchTagSelection::TPickerRunner runner;
-    return runner;
-}
-
-} // namespace
-
 TBatchTagSelection::TBatchTagSelection(TXListView& list, QObject* parent)
     : QObject(parent), List(list) {
     List.installEventFilter(this);
@@ -34,7 +25,7 @@ TBatchTagSelection::TBatchTagSelection(TXListView& list, QObject* parent)
 }
 
 void TBatchTagSelection::SetPickerRunner(TPickerRunner runner) {
-    PickerRunner() = std::move(runner);
+    PickerRunner = std::move(runner);
 }
 
 void TBatchTagSelection::AttachHeader() {
@@ -113,11 +104,11 @@ void TBatchTagSelection::TagSelection(int section, const QPoint& globalPos) {
     }
     picker->setWindowTitle(CaptionOf(section));
     picker->move(globalPos);
-    const int result = PickerRunner() ? PickerRunner()(*picker) : picker->exec();
+    const int result = PickerRunner ? PickerRunner(*picker) : picker->exec();
 
     QString text, dateText, timeText;
     if (textPicker)
-        text = textPicker->edtText->text();
+        text = textPicker->Text();
     if (dateTimePicker) {
         dateText = dateTimePicker->DateText();
         timeText = dateTimePicker->TimeText();
@@ -135,7 +126,7 @@ void TBatchTagSelection::TagSelection(int section, const QPoint& globalPos) {
     TFolderListModel& model = List.ListModel();
     QList<QByteArray> paths;
     for (int row : rows)
-        paths.append(QByteArray::fromStdString(GetPathFromPIDL(model.Entry(row).AbsoluteID.Get())));
+        paths.append(model.PathOfRow(row));
 
     QList<TBatchTagger::TFileResult> results;
     {
@@ -148,15 +139,14 @@ void TBatchTagSelection::TagSelection(int section, const QPoint& globalPos) {
 
     QHash<QByteArray, int> rowOf;
     for (int row = 0; row < model.Count(); ++row)
-        rowOf.insert(QByteArray::fromStdString(GetPathFromPIDL(model.Entry(row).AbsoluteID.Get())),
-                     row);
+        rowOf.insert(model.PathOfRow(row), row);
     using TOutcome = TBatchTagger::TFileResult::TOutcome;
     for (const auto& file : results) {
         if (file.Outcome == TOutcome::PassedOver || !rowOf.contains(file.Path))
             continue;
         const int row = rowOf.value(file.Path);
         if (file.Outcome == TOutcome::Written && request->Value)
-            model.Entry(row).SetValue(column, *request->Value);
+            model.SetEntryValue(row, column, *request->Value);
         model.MarkStale(row);
     }
     List.viewport()->update();

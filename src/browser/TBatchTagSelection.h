@@ -25,15 +25,17 @@ public:
     // The whole operation for the header section under a right click at globalPos.
     void TagSelection(int section, const QPoint& globalPos);
 
-    // Tests replace how the picker runs (default: exec); the answer is its modal result.
+    // Tests replace how this object's pickers run (default: exec); the answer is the
+    // picker's modal result.
     using TPickerRunner = std::function<int(QDialog& picker)>;
-    static void SetPickerRunner(TPickerRunner runner);
+    void SetPickerRunner(TPickerRunner runner);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     TXListView& List;
+    TPickerRunner PickerRunner;
     QPointer<QHeaderView> Header;
 
     // Watches the list's header (again when the list is given another one).

@@ -113,12 +113,9 @@ void TBrowserNavigation::ReturnToEditedFile() {
     QTimer::singleShot(0, this, [this] {
         const QByteArray edited = Editor ? Editor->EditorCurrentFile() : QByteArray();
         TFolderListModel& model = Panel.ListView->ListModel();
-        for (int row = 0; row < model.Count(); ++row) {
-            if (!edited.isEmpty() && model.Entry(row).ParsingName == edited) {
-                Panel.ListView->SelectRow(row);
-                Panel.ListView->scrollTo(model.index(row, 0));
-                break;
-            }
+        if (const int row = model.RowOfPath(edited); row >= 0) {
+            Panel.ListView->SelectRow(row);
+            Panel.ListView->scrollTo(model.index(row, 0));
         }
         // A file not in this folder (the folder changed) stays in the editor all the same.
         Reverting = false;

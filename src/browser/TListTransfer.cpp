@@ -30,32 +30,9 @@
 
 namespace {
 
-TListTransfer::TDragRunner& DragRunner() {
-    static TListTransfer::TDragRunner runner;
-    return runner;
-}
-
-TListTransfer::TClock& Clock() {
-    static TListTransfer::TClock clock;
-    return clock;
-}
-
-qint64 Now() {
-    if (Clock())
-        return Clock()();
-    static QElapsedTimer timer;
-    if (!timer.isValid())
-        timer.start();
-    return timer.elapsed();
-}
-
 bool Exists(const QByteArray& path) {
     TFileStatus status;
     return TFileSystemCalls::Native().Status(path, status) == 0;
-}
-
-QByteArray PathOf(const TShellItem& entry) {
-    return QByteArray::fromStdString(GetPathFromPIDL(entry.AbsoluteID.Get()));
 }
 
 // The local files of a drag's URL list (other formats are not files).
@@ -71,6 +48,7 @@ QList<QByteArray> DroppedPaths(const QMimeData* data) {
 } // namespace
 
 TListTransfer::TListTransfer(TXListView& list, QObject* parent) : QObject(parent), List(list) {
+    Elapsed.start();
     // Pressing on a selected row keeps the other selected rows until the release, so several
     // rows can be dragged; the view's own drag never starts (its moves are taken here).
     List.setDragEnabled(true);
@@ -93,11 +71,15 @@ TListTransfer::TListTransfer(TXListView& list, QObject* parent) : QObject(parent
 }
 
 void TListTransfer::SetDragRunner(TDragRunner runner) {
-    DragRunner() = std::move(runner);
+    DragRunner = std::move(runner);
 }
 
 void TListTransfer::SetClock(TClock clock) {
-    Clock() = std::move(clock);
+    Clock = std::move(clock);
+}
+
+qint64 TListTransfer::Now() const {
+    return Clock ? Clock() : Elapsed.elapsed();
 }
 
 QList<QByteArray> TListTransfer::PathsOf(const QList<int>& rows,
@@ -107,19 +89,11 @@ QList<QByteArray> TListTransfer::PathsOf(const QList<int>& rows,
     for (int row : rows) {
         if (row < 0 || row >= model.Count() || (allowed && !allowed(row)))
             continue;
-        const QByteArray path = PathOf(model.Entry(row));
+        const QByteArray path = model.PathOfRow(row);
         if (!path.isEmpty())
             paths.append(path);
     }
     return paths;
-}
-
-int TListTransfer::RowOfPath(const QByteArray& path) const {
-    const TFolderListModel& model = List.ListModel();
-    for (int row = 0; row < model.Count(); ++row)
-        if (PathOf(model.Entry(row)) == path)
-            return row;
-    return -1;
 }
 
 // --- clipboard
@@ -148,12 +122,7 @@ void TListTransfer::CutSelection() {
 
 void TListTransfer::SetCutMarks(const QList<QByteArray>& paths) {
     CutPaths = paths;
-    TFolderListModel& model = List.ListModel();
-    for (int row = 0; row < model.Count(); ++row) {
-        TShellItem& entry = model.Entry(row);
-        entry.CutMark = paths.contains(PathOf(entry));
-    }
-    List.viewport()->update();
+    List.ListModel().SetCutMarks(paths);
 }
 
 void TListTransfer::ClearCutMarks() {
@@ -165,14 +134,7 @@ void TListTransfer::ClearCutMarks() {
         contents->Paths == CutPaths)
         return;
     CutPaths.clear();
-    TFolderListModel& model = List.ListModel();
-    bool any = false;
-    for (int row = 0; row < model.Count(); ++row) {
-        any = any || model.Entry(row).CutMark;
-        model.Entry(row).CutMark = false;
-    }
-    if (any)
-        List.viewport()->update();
+    List.ListModel().SetCutMarks({});
 }
 
 void TListTransfer::PasteFiles() {
@@ -209,7 +171,7 @@ void TListTransfer::DeleteSelection() {
         if (!model.Entry(row).CanDelete)
             continue;
         deselect.select(model.index(row, 0), model.index(row, model.columnCount() - 1));
-        const QByteArray path = PathOf(model.Entry(row));
+        const QByteArray path = model.PathOfRow(row);
         if (!path.isEmpty())
             paths.append(path);
     }
@@ -242,7 +204,7 @@ void TListTransfer::DefaultAction(const QByteArray& path) {
 }
 
 void TListTransfer::ShowContextMenu(const QPoint& globalPos, const QList<int>& rows) {
-    if (Armed)
+    if (Drag.Armed())
         return;
     const QList<QByteArray> paths = PathsOf(rows);
     if (paths.isEmpty())
@@ -274,7 +236,7 @@ void TListTransfer::ShowContextMenu(const QPoint& globalPos, const QList<int>& r
     QItemSelection deselect;
     QList<QByteArray> gone;
     for (int row : rows) {
-        const QByteArray path = PathOf(model.Entry(row));
+        const QByteArray path = model.PathOfRow(row);
         if (!path.isEmpty() && !Exists(path)) {
             gone.append(path);
             deselect.select(model.index(row, 0), model.index(row, model.columnCount() - 1));
@@ -294,7 +256,7 @@ void TListTransfer::EditSelectedName() {
         return;
     const int row = rows.front();
     const TShellItem& entry = List.ListModel().Entry(row);
-    const QByteArray path = PathOf(entry);
+    const QByteArray path = List.ListModel().PathOfRow(row);
     if (!entry.CanRename || path.isEmpty())
         return;
     List.scrollTo(List.model()->index(row, 0));
@@ -349,24 +311,10 @@ void TListTransfer::CommitName(bool accept) {
 
 void TListTransfer::UpdateRenamedEntry(const QByteArray& oldPath, const QByteArray& newPath) {
     TFolderListModel& model = List.ListModel();
-    const int row = RowOfPath(oldPath);
-    TPidl relative;
-    const TShellFolder& folder = model.CurrentFolder();
-    const QByteArray name = TFileOperations::FileName(newPath);
+    const int row = model.RowOfPath(oldPath);
     // Within a folder the entry keeps its row; elsewhere (the desktop) the folder is re-read.
-    if (row < 0 || PIDLCount(model.FolderID()) == 0 ||
-        !folder.ParseDisplayName(name.toStdString(), relative)) {
+    if (row < 0 || !model.RenameEntry(row, TFileOperations::FileName(newPath)))
         List.RefreshFolder(false);
-        return;
-    }
-    TShellItem& entry = model.Entry(row);
-    entry.DisplayName = QString::fromUtf8(folder.GetDisplayNameOf(relative.Get(), dntNormal));
-    entry.ParsingName =
-        QByteArray::fromStdString(folder.GetDisplayNameOf(relative.Get(), dntForParsing));
-    entry.AbsoluteID = TPidl(ConcatPIDLs(model.FolderID(), relative.Get()));
-    entry.RelativeID = std::move(relative);
-    entry.CutMark = false;
-    model.MarkStale(row); // a new extension may mean a new icon and new details
 }
 
 // --- events: keys, the drag rule, drops
@@ -404,8 +352,8 @@ bool TListTransfer::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::ContextMenu:
         // Where the platform asks for the menu as the right button goes down, the menu waits
         // for the release: the button may still start a drag.
-        if (static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse && Armed &&
-            PressButton == Qt::RightButton) {
+        if (static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse &&
+            Drag.Armed() && Drag.PressButton() == Qt::RightButton) {
             MenuHeld = true;
             return true;
         }
@@ -420,11 +368,8 @@ bool TListTransfer::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TListTransfer::Disarm() {
-    Armed = false;
+    Drag.Disarm();
     MenuHeld = false;
-    DragStart = QPoint(-1, -1);
-    PressRow = -1;
-    PressButton = Qt::NoButton;
 }
 
 bool TListTransfer::MouseEvent(QMouseEvent* event) {
@@ -432,28 +377,27 @@ bool TListTransfer::MouseEvent(QMouseEvent* event) {
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         const QModelIndex index = List.indexAt(pos);
-        PressRow = index.isValid() ? index.row() : -1;
-        Armed = PressRow >= 0 || List.SelectedCount() > 0;
+        Drag.Press(index.isValid() ? index.row() : -1, List.SelectedCount() > 0, pos, Now(),
+                   event->button());
         MenuHeld = false;
-        DragStart = pos;
-        PressTime = Now();
-        PressButton = event->button();
         return false;
     }
     case QEvent::MouseMove: {
-        if (!Armed)
+        const int row = Drag.PressRow();
+        const bool rowSelected = row >= 0 && List.selectionModel()->isRowSelected(row);
+        switch (Drag.Move(pos, Now(), event->buttons() != Qt::NoButton, rowSelected,
+                          QApplication::startDragDistance())) {
+        case TDragRule::TMove::Ignore:
             return false;
-        // Only a press on a row that is (now) selected drags; elsewhere the view selects.
-        if (event->buttons() == Qt::NoButton || PressRow < 0 ||
-            !List.selectionModel()->isRowSelected(PressRow)) {
+        case TDragRule::TMove::Disarm:
             Disarm();
             return false;
-        }
-        const int distance = QApplication::startDragDistance();
-        const QPoint moved = pos - DragStart;
-        const bool outside = std::abs(moved.x()) > distance || std::abs(moved.y()) > distance;
-        if (outside && Now() - PressTime >= DragDelayMs)
+        case TDragRule::TMove::Wait:
+            return true;
+        case TDragRule::TMove::Drag:
             StartDrag();
+            return true;
+        }
         return true;
     }
     case QEvent::MouseButtonRelease: {
@@ -482,8 +426,8 @@ void TListTransfer::StartDrag() {
     auto* drag = new QDrag(List.viewport());
     drag->setMimeData(data.release());
     const Qt::DropAction action =
-        DragRunner() ? DragRunner()(*drag)
-                     : drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
+        DragRunner ? DragRunner(*drag)
+                   : drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
     drag->deleteLater();
     if (action == Qt::MoveAction) {
         List.selectionModel()->clearSelection();

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "TDragRule.h"
 #include "TTransferMode.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QList>
 #include <QObject>
@@ -31,18 +33,19 @@ public:
     explicit TListTransfer(TXListView& list, QObject* parent = nullptr);
 
     // A mouse button went down over the rows and a drag may follow.
-    bool DragArmed() const { return Armed; }
+    bool DragArmed() const { return Drag.Armed(); }
     // The line edit of a running rename, null when none.
     QLineEdit* NameEditor() const { return Editor; }
 
-    // Tests replace how a drag runs (default: QDrag::exec) and the clock of the drag rule.
+    // Tests replace how this list's drags run (default: QDrag::exec) and the clock of its
+    // drag rule (default: milliseconds since construction).
     using TDragRunner = std::function<Qt::DropAction(QDrag& drag)>;
-    static void SetDragRunner(TDragRunner runner);
+    void SetDragRunner(TDragRunner runner);
     using TClock = std::function<qint64()>;
-    static void SetClock(TClock clock);
+    void SetClock(TClock clock);
 
     // Time a button must be held before a move outside the drag distance starts a drag.
-    static constexpr qint64 DragDelayMs = 200;
+    static constexpr qint64 DragDelayMs = TDragRule::DelayMs;
 
 public slots:
     // The toolbar's actions.
@@ -73,11 +76,7 @@ private:
     // Kept from construction: the filter must not ask a view being destroyed for its viewport.
     QWidget* Viewport = nullptr;
     // The drag rule's state: where and when the button went down, and which one.
-    bool Armed = false;
-    QPoint DragStart{-1, -1};
-    qint64 PressTime = 0;
-    Qt::MouseButton PressButton = Qt::NoButton;
-    int PressRow = -1;
+    TDragRule Drag;
     bool MenuHeld = false; // the item menu waits for the right button's release
     // The buttons of the drag over the list, recorded as it enters and moves.
     Qt::MouseButtons DropButtons;
@@ -85,12 +84,15 @@ private:
     QPointer<QLineEdit> Editor;
     QByteArray EditPath;
     bool Committing = false;
+    TDragRunner DragRunner;
+    TClock Clock;
+    QElapsedTimer Elapsed;
 
     // File-system paths of the rows, in row order, of the entries the filter allows.
     QList<QByteArray> PathsOf(const QList<int>& rows,
                               const std::function<bool(int row)>& allowed = {}) const;
-    int RowOfPath(const QByteArray& path) const;
     void SetCutMarks(const QList<QByteArray>& paths);
+    qint64 Now() const;
     void Disarm();
     bool MouseEvent(QMouseEvent* event);
     void StartDrag();

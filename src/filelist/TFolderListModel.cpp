@@ -363,6 +363,59 @@ void TFolderListModel::MarkAllStale() {
         emit dataChanged(index(0, 0), index(Count() - 1, columnCount() - 1));
 }
 
+QByteArray TFolderListModel::PathOfRow(int row) const {
+    if (row < 0 || row >= Count())
+        return {};
+    return QByteArray::fromStdString(GetPathFromPIDL(Entry(row).AbsoluteID.Get()));
+}
+
+int TFolderListModel::RowOfPath(const QByteArray& path) const {
+    if (path.isEmpty())
+        return -1;
+    for (int row = 0; row < Count(); ++row)
+        if (PathOfRow(row) == path)
+            return row;
+    return -1;
+}
+
+bool TFolderListModel::SetCutMarks(const QList<QByteArray>& paths) {
+    bool changed = false;
+    for (int row = 0; row < Count(); ++row) {
+        const bool cut = !paths.isEmpty() && paths.contains(PathOfRow(row));
+        if (Entry(row).CutMark == cut)
+            continue;
+        Entry(row).CutMark = cut;
+        changed = true;
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    }
+    return changed;
+}
+
+bool TFolderListModel::RenameEntry(int row, const QByteArray& name) {
+    if (row < 0 || row >= Count() || PIDLCount(Folder.Get()) == 0)
+        return false;
+    TPidl relative;
+    const TShellFolder& folder = CurrentFolder();
+    if (!folder.ParseDisplayName(name.toStdString(), relative))
+        return false;
+    TShellItem& entry = Entry(row);
+    entry.DisplayName = QString::fromUtf8(folder.GetDisplayNameOf(relative.Get(), dntNormal));
+    entry.ParsingName =
+        QByteArray::fromStdString(folder.GetDisplayNameOf(relative.Get(), dntForParsing));
+    entry.AbsoluteID = TPidl(ConcatPIDLs(Folder.Get(), relative.Get()));
+    entry.RelativeID = std::move(relative);
+    entry.CutMark = false;
+    MarkStale(row); // a new extension may mean a new icon and new details
+    return true;
+}
+
+void TFolderListModel::SetEntryValue(int row, int n, const QString& value) {
+    if (row < 0 || row >= Count())
+        return;
+    Entry(row).SetValue(n, value);
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
 void TFolderListModel::MarkStale(int row) {
     if (row < 0 || row >= Count())
         return;

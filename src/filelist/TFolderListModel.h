@@ -102,6 +102,23 @@ public:
     // One entry is read again when next shown; its row is redrawn.
     void MarkStale(int row);
 
+    // --- changes the views show: the model is the one writer of its entries, and each of
+    // these announces the rows it changes
+    // The file-system path of a row's item; empty for items without one (Computer) and for
+    // rows out of range. This is what the clipboard, drops and the editor call a row's path.
+    QByteArray PathOfRow(int row) const;
+    // The first row whose item has this path; -1 when none (or for an empty path).
+    int RowOfPath(const QByteArray& path) const;
+    // Marks the rows whose paths are listed as cut (drawn faded) and clears every other row's
+    // mark; an empty list clears them all. True when a mark changed.
+    bool SetCutMarks(const QList<QByteArray>& paths);
+    // A row's item was renamed to `name` within the shown folder: the entry takes the renamed
+    // item (names and identifiers), loses its cut mark and is read again. False, with no
+    // change, on the desktop or when the shown folder cannot parse the name.
+    bool RenameEntry(int row, const QByteArray& name);
+    // Sets information column n (1..34) of a row's entry, as a batch just wrote it.
+    void SetEntryValue(int row, int n, const QString& value);
+
     void SetReadHooks(TReadHooks hooks) { Hooks = std::move(hooks); }
     // The icon for an entry's IconIndex, and the overlay drawn over a link's icon.
     void SetIconLookup(std::function<QIcon(int)> lookup) { IconLookup = std::move(lookup); }

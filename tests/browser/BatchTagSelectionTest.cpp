@@ -123,7 +123,7 @@ protected:
         List.BrowseToPath(QByteArray::fromStdString(Dir.Path().string()));
         List.selectAll();
 
-        TBatchTagSelection::SetPickerRunner([this](QDialog& picker) {
+        Tagging.SetPickerRunner([this](QDialog& picker) {
             PickerTitles << picker.windowTitle();
             PickerPos = picker.pos();
             if (auto* text = qobject_cast<TFrmText*>(&picker))
@@ -138,10 +138,7 @@ protected:
             return Answer.Result;
         });
     }
-    void TearDown() override {
-        TBatchTagSelection::SetPickerRunner({});
-        Binder.Release();
-    }
+    void TearDown() override { Binder.Release(); }
 
     int SectionOf(int number) const {
         const auto columns = List.Columns();

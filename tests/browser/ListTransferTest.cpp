@@ -86,15 +86,13 @@ protected:
         QApplication::setActiveWindow(&List);
         List.setFocus();
         Clipboard().clear();
-        TListTransfer::SetClock([this] { return Clock; });
+        Transfer.SetClock([this] { return Clock; });
         ItemProp::SetOpener([this](const QByteArray& path) {
             Opened << path;
             return true;
         });
     }
     void TearDown() override {
-        TListTransfer::SetClock({});
-        TListTransfer::SetDragRunner({});
         TDropMenu::SetRunner({});
         ItemProp::SetOpener({});
         ItemProp::SetMenuRunner({});
@@ -347,7 +345,7 @@ TEST_F(ListTransfer, DragStartsOnlyPastTheDistanceAfterTheDelayAndAMoveDeselects
     Browse(Src());
     Select({"a.wav", "b.wav"});
     QStringList dragged;
-    TListTransfer::SetDragRunner([&](QDrag& drag) {
+    Transfer.SetDragRunner([&](QDrag& drag) {
         dragged = UriFiles(drag.mimeData()->data("text/uri-list"));
         // The target moved the first file away.
         fs::rename(Src() / "a.wav", Dst() / "moved.wav");

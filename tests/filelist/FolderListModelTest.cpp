@@ -1,0 +1,134 @@
+// The list model as the one writer of its entries: every change a view shows (cut marks, a
+// rename, a batch value) is announced, and Qt's model tester watches the model throughout.
+#include "PidlHelp.h"
+#include "TFolderListModel.h"
+#include "TListRoles.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QGuiApplication>
+#include <QSignalSpy>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FolderListModel : public ::testing::Test {
+protected:
+    TTempDir Home;
+    TTempDir Dir;
+    TFolderListModel Model;
+    std::unique_ptr<QAbstractItemModelTester> Tester;
+
+    void SetUp() override {
+        Home.BecomeHome();
+        for (const char* name : {"a.wav", "b.mp3", "c.txt"})
+            std::ofstream(Dir.Path() / name) << "x";
+        fs::create_directory(Dir.Path() / "sub");
+        Tester = std::make_unique<QAbstractItemModelTester>(
+            &Model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        TPidl folder;
+        ASSERT_TRUE(GetPIDLFromPath(&Model.DesktopFolder(), Dir.Path().string(), folder));
+        ASSERT_TRUE(Model.OpenFolder(folder.Get()));
+        ASSERT_EQ(Model.Count(), 4);
+    }
+
+    QByteArray Path(const std::string& name) const {
+        return QByteArray::fromStdString(Dir.File(name));
+    }
+    // Rows announced by dataChanged signals, in order.
+    static QList<int> Rows(const QSignalSpy& spy) {
+        QList<int> rows;
+        for (const QList<QVariant>& signal : spy) {
+            const QModelIndex first = signal[0].value<QModelIndex>();
+            const QModelIndex last = signal[1].value<QModelIndex>();
+            EXPECT_EQ(first.row(), last.row());
+            rows << first.row();
+        }
+        return rows;
+    }
+};
+
+TEST_F(FolderListModel, PathOfRowAndRowOfPathAgree) {
+    for (int row = 0; row < Model.Count(); ++row) {
+        const QByteArray path = Model.PathOfRow(row);
+        EXPECT_EQ(path, Path(Model.Entry(row).DisplayName.toStdString()));
+        EXPECT_EQ(Model.RowOfPath(path), row);
+    }
+    EXPECT_EQ(Model.RowOfPath(Path("missing.wav")), -1);
+    EXPECT_EQ(Model.RowOfPath(QByteArray()), -1);
+    EXPECT_TRUE(Model.PathOfRow(-1).isEmpty());
+    EXPECT_TRUE(Model.PathOfRow(Model.Count()).isEmpty());
+}
+
+TEST_F(FolderListModel, CutMarksAnnounceExactlyTheRowsThatChange) {
+    const int a = Model.RowOfPath(Path("a.wav"));
+    const int b = Model.RowOfPath(Path("b.mp3"));
+    const int c = Model.RowOfPath(Path("c.txt"));
+    QSignalSpy changed(&Model, &QAbstractItemModel::dataChanged);
+
+    EXPECT_TRUE(Model.SetCutMarks({Path("a.wav"), Path("b.mp3")}));
+    EXPECT_EQ(Rows(changed), (QList<int>{std::min(a, b), std::max(a, b)}));
+    EXPECT_TRUE(Model.index(a, 0).data(FadedIconRole).toBool());
+    EXPECT_FALSE(Model.index(c, 0).data(FadedIconRole).toBool());
+
+    // The same marks again change nothing and say so.
+    changed.clear();
+    EXPECT_FALSE(Model.SetCutMarks({Path("a.wav"), Path("b.mp3")}));
+    EXPECT_TRUE(changed.isEmpty());
+
+    // A new cut moves the marks: b loses its mark, c gains one.
+    EXPECT_TRUE(Model.SetCutMarks({Path("a.wav"), Path("c.txt")}));
+    EXPECT_EQ(Rows(changed), (QList<int>{std::min(b, c), std::max(b, c)}));
+
+    changed.clear();
+    EXPECT_TRUE(Model.SetCutMarks({}));
+    EXPECT_EQ(Rows(changed), (QList<int>{std::min(a, c), std::max(a, c)}));
+    for (int row = 0; row < Model.Count(); ++row)
+        EXPECT_FALSE(Model.index(row, 0).data(FadedIconRole).toBool()) << row;
+}
+
+TEST_F(FolderListModel, RenameEntryTakesTheNewItemAndAnnouncesItsRow) {
+    const int row = Model.RowOfPath(Path("a.wav"));
+    Model.SetCutMarks({Path("a.wav")});
+    fs::rename(Dir.Path() / "a.wav", Dir.Path() / "z.mp2");
+    QSignalSpy changed(&Model, &QAbstractItemModel::dataChanged);
+
+    ASSERT_TRUE(Model.RenameEntry(row, "z.mp2"));
+    EXPECT_EQ(Rows(changed), QList<int>{row});
+    EXPECT_EQ(Model.index(row, 0).data().toString(), "z.mp2");
+    EXPECT_EQ(Model.Entry(row).ParsingName, Path("z.mp2"));
+    EXPECT_EQ(Model.PathOfRow(row), Path("z.mp2"));
+    EXPECT_EQ(Model.RowOfPath(Path("a.wav")), -1);
+    EXPECT_FALSE(Model.index(row, 0).data(FadedIconRole).toBool());
+    EXPECT_TRUE(Model.Entry(row).Stale);
+
+    // Out of range: nothing changes.
+    changed.clear();
+    EXPECT_FALSE(Model.RenameEntry(Model.Count(), "y.wav"));
+    EXPECT_TRUE(changed.isEmpty());
+}
+
+TEST_F(FolderListModel, EntryValueIsAnnounced) {
+    const int row = Model.RowOfPath(Path("b.mp3"));
+    QSignalSpy changed(&Model, &QAbstractItemModel::dataChanged);
+    Model.SetEntryValue(row, 1, "Morning spot");
+    EXPECT_EQ(Rows(changed), QList<int>{row});
+    EXPECT_EQ(Model.Entry(row).Value(1), "Morning spot");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
