@@ -1,7 +1,6 @@
 #include "Find.h"
 
 #include "PlaceWindow.h"
-#include "TListSearch.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -72,9 +71,4 @@ TFrmFind::TChoice TFrmFind::Ask(QWidget* owner, QWidget* toolBar, const QStringL
         PlaceWindow(&dialog, toolBar, pmLowerLeft);
     dialog.exec();
     return dialog.Choice();
-}
-
-bool TFrmFind::Execute(QWidget* owner, QWidget* toolBar, TListSearch& search) {
-    const TChoice choice = Ask(owner, toolBar, search.ColumnCaptions());
-    return search.FindFirst(search.ColumnNumberOfChoice(choice.ColumnIndex), choice.Text);
 }

@@ -7,7 +7,6 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TListSearch;
 
 // "Find": which column to search ("File Name" or one of the information columns shown) and
 // the text to find. However it closes, its choice is searched: Cancel with a text still
@@ -33,11 +32,6 @@ public:
     // Shows the dialog over the lower-left quarter of `toolBar` (kept on its screen) and
     // answers the choice it closed with.
     static TChoice Ask(QWidget* owner, QWidget* toolBar, const QStringList& captions);
-
-    // The whole exchange of the Find action: the dialog over the toolbar with the list's
-    // information columns, then the search however the dialog closed. True when a row was
-    // found (Find Next is enabled exactly then).
-    static bool Execute(QWidget* owner, QWidget* toolBar, TListSearch& search);
 
     QLabel* lblColumn;
     QComboBox* cboColumn;

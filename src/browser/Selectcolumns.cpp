@@ -1,9 +1,6 @@
 #include "Selectcolumns.h"
 
 #include "PlaceWindow.h"
-#include "TListSorter.h"
-#include "TProfileFile.h"
-#include "TXListView.h"
 #include "TagCatalogue.h"
 
 #include <QEvent>
@@ -66,20 +63,6 @@ std::optional<TColumnChoice::TTicks> TFrmSelectColumns::Choose(QWidget* owner, Q
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.Ticks();
-}
-
-bool TFrmSelectColumns::Execute(QWidget* owner, TXListView& list, TListSorter& sorter,
-                                TProfileFile& settings) {
-    const auto ticks = Choose(owner, &list, TColumnChoice::TicksOf(list.Columns()));
-    if (!ticks)
-        return false;
-    // Back to Name before the columns change: the sort column may be one that goes.
-    sorter.ResetView();
-    TColumnChoice::WriteSettings(settings, *ticks);
-    list.SetColumns(TColumnChoice::Rebuilt(list.Columns(), *ticks));
-    list.MarkAllStale();
-    list.RefreshFolder(true);
-    return true;
 }
 
 bool TFrmSelectColumns::event(QEvent* e) {

@@ -10,9 +10,6 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
-class TListSorter;
-class TProfileFile;
-class TXListView;
 
 // "Select Columns": the 34 information columns in catalogue order as a check list, a label
 // counting the ticks, OK and Cancel. Fixed size; its ticks start from the list's columns each
@@ -33,13 +30,6 @@ public:
     // user confirmed with OK, nothing for Cancel, Esc or the close box.
     static std::optional<TColumnChoice::TTicks> Choose(QWidget* owner, QWidget* list,
                                                        const TColumnChoice::TTicks& ticks);
-
-    // The whole exchange of the "Select Columns" action: ticks from the list's columns, the
-    // dialog over the list, and on OK the sort back to Name with no selection, the choice
-    // written to "Columns", the information columns rebuilt in catalogue order, every row
-    // read again and the folder re-read with sorting. False (nothing changed) on Cancel.
-    static bool Execute(QWidget* owner, TXListView& list, TListSorter& sorter,
-                        TProfileFile& settings);
 
     QListWidget* lstColumns;
     QLabel* lblNumSelected;

@@ -1,9 +1,8 @@
 #include "TBrowserNavigation.h"
 
-#include "Find.h"
 #include "PidlHelp.h"
-#include "Selectcolumns.h"
 #include "TAudioFileRule.h"
+#include "TBrowserExchanges.h"
 #include "TBrowserPanel.h"
 #include "TEditorLink.h"
 #include "TFileClipboard.h"
@@ -163,7 +162,7 @@ void TBrowserNavigation::ResetView() {
 
 void TBrowserNavigation::ActionFind_OnExecute() {
     Panel.ActionFindNext->setEnabled(
-        TFrmFind::Execute(Panel.window(), Panel.ToolBarBrowser, *Panel.Search));
+        TBrowserExchanges::Find(Panel.window(), Panel.ToolBarBrowser, *Panel.Search));
 }
 
 void TBrowserNavigation::ActionFindNext_OnExecute() {
@@ -172,7 +171,7 @@ void TBrowserNavigation::ActionFindNext_OnExecute() {
 
 void TBrowserNavigation::ActionSelectColumns_OnExecute() {
     if (TProfileFile* settings = Panel.Settings())
-        TFrmSelectColumns::Execute(Panel.window(), *Panel.ListView, *Panel.Sorter, *settings);
+        TBrowserExchanges::SelectColumns(Panel.window(), *Panel.ListView, *Panel.Sorter, *settings);
 }
 
 void TBrowserNavigation::Transfer_OnItemsGone(const QList<QByteArray>& paths) {

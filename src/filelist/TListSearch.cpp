@@ -10,12 +10,12 @@
 #include <QKeyEvent>
 
 TListSearch::TListSearch(TXListView& view, const TListSorter* sorter)
-    : QObject(&view), TypeAheadInterval(QApplication::keyboardInputInterval()), View(view),
-      Sorter(sorter) {
+    : QObject(&view), Typing(QApplication::keyboardInputInterval()), View(view), Sorter(sorter) {
+    Clock.start();
     View.installEventFilter(this);
     connect(&View, &TXListView::OnFolderChange, this, [this] {
         Search.Reset();
-        Typed.clear();
+        Typing.Reset();
     });
 }
 
@@ -73,10 +73,7 @@ bool TListSearch::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TListSearch::TypeAhead(const QString& text) {
-    const bool extend =
-        !Typed.isEmpty() && LastKey.isValid() && LastKey.elapsed() < TypeAheadInterval;
-    Typed = extend ? Typed + text : text;
-    LastKey.start();
+    const bool extend = Typing.Type(text, Clock.elapsed());
     const int count = View.ListModel().Count();
     if (count == 0)
         return true;
@@ -85,7 +82,7 @@ bool TListSearch::TypeAhead(const QString& text) {
     int start = extend ? current : current + 1;
     if (start < 0 || start >= count)
         start = 0;
-    const int row = TypeAheadRow(*this, Typed, start, true);
+    const int row = TypeAheadRow(*this, Typing.Text(), start, true);
     if (row >= 0) {
         View.SelectRow(row);
         View.scrollTo(View.ListModel().index(row, 0), QAbstractItemView::EnsureVisible);

@@ -2,6 +2,7 @@
 
 #include "TListFinder.h"
 #include "TListRowSource.h"
+#include "TTypeAheadText.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -32,9 +33,9 @@ public:
     QStringList ColumnCaptions() const;
     int ColumnNumberOfChoice(int k) const;
 
-    // Typed letters within this many milliseconds extend the search; later ones start anew.
-    int TypeAheadInterval;
-    void ResetTypeAhead() { Typed.clear(); }
+    // The typed text and its timing rule (the interval: the platform's keyboard interval).
+    TTypeAheadText Typing;
+    void ResetTypeAhead() { Typing.Reset(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,6 +53,5 @@ private:
     TXListView& View;
     const TListSorter* Sorter;
     TListFinder Search;
-    QString Typed;
-    QElapsedTimer LastKey;
+    QElapsedTimer Clock; // the times of typed letters
 };

@@ -3,6 +3,7 @@
 // whichever way its dialog closes.
 #include "Find.h"
 #include "Selectcolumns.h"
+#include "TBrowserExchanges.h"
 #include "TListSearch.h"
 #include "TListSorter.h"
 #include "TProfileFile.h"
@@ -76,7 +77,7 @@ TEST_F(ListExchanges, OkRebuildsColumnsWritesTheChoiceAndSortsByName) {
         d->lstColumns->item(13)->setCheckState(Qt::Unchecked); // Album
         d->btnOk->click();
     });
-    ASSERT_TRUE(TFrmSelectColumns::Execute(&List, List, *Sorter, settings));
+    ASSERT_TRUE(TBrowserExchanges::SelectColumns(&List, List, *Sorter, settings));
     EXPECT_EQ(Numbers(), (std::vector<int>{0, 0, 0, 1, 3}));
     EXPECT_EQ(List.Columns()[3].Width, 100);
     EXPECT_EQ(List.Columns()[4].Width, 180); // stayed ticked: keeps its width
@@ -96,7 +97,7 @@ TEST_F(ListExchanges, CancelChangesNothing) {
         d->lstColumns->item(0)->setCheckState(Qt::Checked);
         d->btnCancel->click();
     });
-    EXPECT_FALSE(TFrmSelectColumns::Execute(&List, List, *Sorter, settings));
+    EXPECT_FALSE(TBrowserExchanges::SelectColumns(&List, List, *Sorter, settings));
     EXPECT_EQ(Numbers(), before);
     EXPECT_EQ(List.Columns()[3].Width, 180);
     EXPECT_EQ(Sorter->SortColumn(), 1);
@@ -113,7 +114,7 @@ TEST_F(ListExchanges, FindSearchesTheChosenColumnEvenOnCancel) {
         d->edtFind->setText(QStringLiteral("JINGLE"));
         d->btnCancel->click();
     });
-    ASSERT_TRUE(TFrmFind::Execute(&List, &List, *Search));
+    ASSERT_TRUE(TBrowserExchanges::Find(&List, &List, *Search));
     ASSERT_EQ(List.SelectedRows().size(), 1);
     EXPECT_EQ(List.ListModel().Entry(List.SelectedRows().first()).DisplayName,
               QStringLiteral("b.wav"));
@@ -122,7 +123,7 @@ TEST_F(ListExchanges, FindSearchesTheChosenColumnEvenOnCancel) {
         d->edtFind->setText(QStringLiteral("nothing here"));
         d->btnOk->click();
     });
-    EXPECT_FALSE(TFrmFind::Execute(&List, &List, *Search));
+    EXPECT_FALSE(TBrowserExchanges::Find(&List, &List, *Search));
     EXPECT_EQ(Boxes.Texts(), (QStringList{"Search text 'nothing here' not found"}));
 }
 

@@ -191,7 +191,7 @@ TEST_F(ListSorting, TypingMovesToTheNextNameStartingWithTheLetters) {
     for (const char* name : {"alpha.wav", "Beat.wav", "bravo.wav", "charlie.wav"})
         Touch(Dir.Path() / name);
     Browse();
-    Search->TypeAheadInterval = 600000; // letters typed in one test always extend the text
+    Search->Typing.Interval = 600000; // letters typed in one test always extend the text
     List.show();
     List.activateWindow();
     List.setFocus();
