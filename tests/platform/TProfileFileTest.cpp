@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -154,17 +159,31 @@ TEST_F(ProfileFile, ABatchOfWritesLandsInOneReplaceOrNotAtAll) {
 }
 
 TEST_F(ProfileFile, ABatchThatCannotBeWrittenKeepsTheOldFile) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into a read-only folder";
     WriteText(Path, "[Main]\nTop=1\n");
-    const std::string folder = Dir.Path();
-    ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
-    TProfileFile ini(Path);
-    ini.BeginUpdate();
-    ini.WriteInteger("Main", "Top", 2);
-    EXPECT_FALSE(ini.EndUpdate());
-    ::chmod(folder.c_str(), 0700);
+    // The write fails part-way: a child process commits the batch under a file size limit,
+    // which holds for root as well (a read-only folder would not stop root).
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4, 4};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        TProfileFile ini(Path);
+        ini.BeginUpdate();
+        ini.WriteInteger("Main", "Top", 2);
+        ini.WriteString("Main", "Folder", "/srv/audio");
+        ::_exit(ini.EndUpdate() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "EndUpdate reported a failed write as success";
     EXPECT_EQ(ReadText(Path), "[Main]\nTop=1\n");
+    // Nothing of the failed write is left beside the file.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Dir.Path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"Cuemark.ini"});
 }
 
 } // namespace
