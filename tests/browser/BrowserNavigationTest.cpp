@@ -399,9 +399,7 @@ TEST(EditorFileRule, ExtensionsInAnyCase) {
 int main(int argc, char** argv) {
     // Tests never see the user's own home, desktop or settings.
     static TTempDir home;
-    qputenv("HOME", QByteArray::fromStdString(home.Path().string()));
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((home.Path() / "config").string()));
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((home.Path() / "data").string()));
+    home.BecomeHome();
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -193,10 +193,7 @@ TEST(ColumnChoiceTest, SettingsHoldTheChoiceInAscendingOrder) {
 
 int main(int argc, char** argv) {
     TTempDir home;
-    const QByteArray root = QByteArray::fromStdString(home.Path().string());
-    qputenv("HOME", root);
-    qputenv("XDG_CONFIG_HOME", root + "/config");
-    qputenv("XDG_DATA_HOME", root + "/data");
+    home.BecomeHome();
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

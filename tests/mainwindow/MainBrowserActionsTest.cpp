@@ -2,9 +2,8 @@
 // Ctrl+F and F3 find, Select Columns writes its choice, the favorites menu shows the audio
 // folders and the saved favorites and keeps what was added, and the editor lets go of a file the
 // list deleted and follows one it renamed.
-#include "AudioFixtures.h"
 #include "Find.h"
-#include "Main.h"
+#include "MainBrowserFixture.h"
 #include "Selectcolumns.h"
 #include "TAudioLibs.h"
 #include "TBrowserPanel.h"
@@ -55,55 +54,17 @@ template <typename T> void WhenModal(std::function<void(T*)> act) {
     });
 }
 
-class MainBrowserActionsTest : public ::testing::Test {
+class MainBrowserActionsTest : public TMainBrowserFixture {
 protected:
-    void SetUp() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            qputenv(name, QByteArray::fromStdString(Dir.File(name)));
-        qputenv("CUEMARK_SETTINGS_DIR", QByteArray::fromStdString(Dir.File("settings")));
-        qputenv("SDL_AUDIODRIVER", "dummy");
-        const auto result = Binder.Load();
-        ASSERT_EQ(result.Outcome, TAudioLibsBinder::TOutcome::Bound) << result.Message;
+    MainBrowserActionsTest() : TMainBrowserFixture("b.mp3") {}
 
-        fs::create_directories(Audio / "sub");
-        ASSERT_TRUE(Fixtures::WritePcmWav(File("a.wav"), {44100, 2, 0.5, 440.0}, SF_FORMAT_PCM_16));
-        ASSERT_TRUE(Fixtures::WriteMp3(File("b.mp3"), {44100, 2, 0.5, 660.0}, false));
-        ASSERT_TRUE(Fixtures::WritePcmWav(File("c.wav"), {22050, 1, 0.5, 330.0}, SF_FORMAT_PCM_16));
-        std::ofstream(Audio / "notes.txt") << "running order";
-        QDir().mkpath(QString::fromStdString(Dir.File("settings")));
+    void SetUp() override {
+        TMainBrowserFixture::SetUp();
         WriteIni("[Main]\nFolder=" + Path("") + "\n[Columns]\n4=Title\n");
     }
-    void TearDown() override { Binder.Release(); }
 
-    std::string File(const char* name) const { return (Audio / name).string(); }
     QByteArray Path(const char* name) const {
         return QByteArray::fromStdString(*name ? File(name) : Audio.string());
-    }
-    QString IniPath() const { return QString::fromStdString(Dir.File("settings/Cuemark.ini")); }
-    void WriteIni(const QByteArray& text) {
-        QFile file(IniPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-    std::unique_ptr<TFrmMain> OpenBrowser() {
-        auto window = std::make_unique<TFrmMain>(QList<QByteArray>());
-        window->show();
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        return window;
-    }
-    static void Press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget(), key, mods);
-    }
-    static QByteArray SelectedPath(TXListView& list) {
-        const QList<int> rows = list.SelectedRows();
-        return rows.isEmpty() ? QByteArray() : list.ListModel().Entry(rows.first()).ParsingName;
-    }
-    static int RowOf(TXListView& list, const QByteArray& path) {
-        for (int row = 0; row < list.ListModel().Count(); ++row)
-            if (list.ListModel().Entry(row).ParsingName == path)
-                return row;
-        return -1;
     }
     // The files' names in row order (the folder left out).
     static QStringList FileOrder(TXListView& list) {
@@ -120,11 +81,6 @@ protected:
                             header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
     }
-
-    TTempDir Dir;
-    fs::path Audio = Dir.Path() / "audio";
-    TScriptedMessages Messages;
-    TAudioLibsBinder Binder;
 };
 
 TEST_F(MainBrowserActionsTest, HeaderClicksSortAndRefreshReturnsToName) {

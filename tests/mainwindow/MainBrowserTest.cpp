@@ -2,8 +2,7 @@
 // the real service libraries: the start folder and columns from the settings, the editor
 // following the list, a failed prompted save keeping its file selected, a save re-reading its
 // row, activation focus, and the browser's settings written at the end.
-#include "AudioFixtures.h"
-#include "Main.h"
+#include "MainBrowserFixture.h"
 #include "PidlHelp.h"
 #include "TAudioLibs.h"
 #include "TBrowserPanel.h"
@@ -31,68 +30,27 @@
 
 namespace {
 
-class MainBrowserTest : public ::testing::Test {
+class MainBrowserTest : public TMainBrowserFixture {
 protected:
+    MainBrowserTest() : TMainBrowserFixture("b.MP3") {}
+
     void SetUp() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            qputenv(name, QByteArray::fromStdString(Dir.File(name)));
-        qputenv("CUEMARK_SETTINGS_DIR", QByteArray::fromStdString(Dir.File("settings")));
-        qputenv("SDL_AUDIODRIVER", "dummy");
-        const auto result = Binder.Load();
-        ASSERT_EQ(result.Outcome, TAudioLibsBinder::TOutcome::Bound) << result.Message;
-
-        std::filesystem::create_directories(Audio / "sub");
-        ASSERT_TRUE(Fixtures::WritePcmWav(File("a.wav"), {44100, 2, 0.5, 440.0}, SF_FORMAT_PCM_16));
-        ASSERT_TRUE(Fixtures::WriteMp3(File("b.MP3"), {44100, 2, 0.5, 660.0}, false));
-        ASSERT_TRUE(Fixtures::WritePcmWav(File("c.wav"), {22050, 1, 0.5, 330.0}, SF_FORMAT_PCM_16));
-        std::ofstream(Audio / "notes.txt") << "running order";
+        TMainBrowserFixture::SetUp();
         SetTitle(File("a.wav"), "Morning Jingle");
-        QDir().mkpath(QString::fromStdString(Dir.File("settings")));
     }
-    void TearDown() override { Binder.Release(); }
 
-    std::string File(const char* name) const { return (Audio / name).string(); }
     QByteArray Path(const char* name) const { return QByteArray::fromStdString(File(name)); }
-    QString IniPath() const { return QString::fromStdString(Dir.File("settings/Cuemark.ini")); }
 
     void SetTitle(const std::string& path, const char* title) {
         ASSERT_EQ(AudioLibs().OpenWavFile(path.c_str(), 0, 0), 0);
         AudioLibs().SetChunkInfo("DISP", title, uint16_t(strlen(title)));
         ASSERT_EQ(AudioLibs().CloseWavFile(), 0);
     }
-    void WriteIni(const QByteArray& text) {
-        QFile file(IniPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
     QByteArray StandardIni() const {
         return "[Main]\nFolder=" + QByteArray::fromStdString(Audio.string()) +
                "\n[Columns]\n4=Title\n3=Artist\nX=Junk\n99=Nothing\n"
                "[ColumnWidths]\nCount=9\nWidth0=210\nWidth3=140\nWidth8=33\n";
     }
-    std::unique_ptr<TFrmMain> OpenBrowser() {
-        auto window = std::make_unique<TFrmMain>(QList<QByteArray>());
-        window->show();
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        return window;
-    }
-    static void Press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
-    static QByteArray SelectedPath(TXListView& list) {
-        const QList<int> rows = list.SelectedRows();
-        return rows.isEmpty() ? QByteArray() : list.ListModel().Entry(rows.first()).ParsingName;
-    }
-    static int RowOf(TXListView& list, const QByteArray& path) {
-        for (int row = 0; row < list.ListModel().Count(); ++row)
-            if (list.ListModel().Entry(row).ParsingName == path)
-                return row;
-        return -1;
-    }
-
-    TTempDir Dir;
-    std::filesystem::path Audio = Dir.Path() / "audio";
-    TScriptedMessages Messages;
-    TAudioLibsBinder Binder;
 };
 
 TEST_F(MainBrowserTest, StartsInTheSavedFolderWithItsColumnsAndFollowsTheSelection) {

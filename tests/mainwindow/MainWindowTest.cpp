@@ -4,6 +4,7 @@
 #include "Calendar.h"
 #include "Header.h"
 #include "Main.h"
+#include "OnNextModal.h"
 #include "TAudioLibs.h"
 #include "TAuditionPanel.h"
 #include "TMaskedEdit.h"
@@ -44,25 +45,10 @@ namespace {
 
 using TKind = TScriptedMessages::TKind;
 
-// Runs `action` on the next modal dialog once it is shown.
-void OnNextModal(std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            action(modal);
-        }
-    });
-    timer->start();
-}
-
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            qputenv(name, QByteArray::fromStdString(Dir.File(name)));
+        Home.BecomeHome();
         qputenv("CUEMARK_SETTINGS_DIR", QByteArray::fromStdString(Dir.File("settings")));
         Libs.LengthMs = 185000;
     }
@@ -98,6 +84,7 @@ protected:
         return Libs.Files[path.toStdString()].Tags;
     }
 
+    TTempDir Home;
     TTempDir Dir;
     TScriptedMessages Messages;
     TScriptedAudioLibs Libs;
@@ -782,8 +769,7 @@ TEST_F(MainWindowTest, ClockButtonsFillAndClear) {
 class MainWindowRealLibraryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            qputenv(name, QByteArray::fromStdString(Dir.File(name)));
+        Home.BecomeHome();
         qputenv("CUEMARK_SETTINGS_DIR", QByteArray::fromStdString(Dir.File("settings")));
         qputenv("SDL_AUDIODRIVER", "dummy");
         const auto result = Binder.Load();
@@ -809,6 +795,7 @@ protected:
         return keys;
     }
 
+    TTempDir Home;
     TTempDir Dir;
     TScriptedMessages Messages;
     TAudioLibsBinder Binder;

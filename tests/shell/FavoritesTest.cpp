@@ -1,3 +1,4 @@
+#include "OnNextModal.h"
 #include "TFavorites.h"
 #include "TFavoritesMenu.h"
 #include "TFrmEditFavorites.h"
@@ -19,19 +20,6 @@
 #include <fstream>
 
 namespace {
-
-void OnNextModal(std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            action(modal);
-        }
-    });
-    timer->start();
-}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path);
