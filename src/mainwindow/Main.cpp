@@ -143,9 +143,6 @@ TFrmMain::~TFrmMain() {
     WriteSettings();
 }
 
-// ----------------------------------------------------------------------------------------
-// Layout
-
 void TFrmMain::BuildLayout() {
     setMinimumSize(MinimumWidth, MinimumHeight);
     auto* central = new QWidget(this);
@@ -205,9 +202,6 @@ void TFrmMain::BuildLayout() {
     }
 }
 
-// ----------------------------------------------------------------------------------------
-// Settings
-
 void TFrmMain::RestorePosition() {
     QPoint position = DesignedPosition;
     if (Layout.Left != TMainSettings::Unset)
@@ -255,9 +249,6 @@ void TFrmMain::WriteSettings() {
     Settings->EndUpdate();
     Settings.reset();
 }
-
-// ----------------------------------------------------------------------------------------
-// Window behaviour
 
 bool TFrmMain::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate)
@@ -324,9 +315,6 @@ void TFrmMain::ShowHeaderDump() {
     header.SetText(text);
     header.exec();
 }
-
-// ----------------------------------------------------------------------------------------
-// Editor
 
 void TFrmMain::StopAudition() {
     AuditionPanel->StopAudition();
@@ -440,9 +428,6 @@ void TFrmMain::edt_OnChange() {
     Modified = true;
 }
 
-// ----------------------------------------------------------------------------------------
-// Saving
-
 bool TFrmMain::Save() {
     TTagFileSession session(CurrentFile);
     if (!session.Open()) {
@@ -500,9 +485,6 @@ bool TFrmMain::PromptSaveChanges() {
     return true;
 }
 
-// ----------------------------------------------------------------------------------------
-// Browser mode
-
 void TFrmMain::CreateBrowser() {
     auto* layout = new QVBoxLayout(pnlBrowser);
     layout->setContentsMargins(0, 0, 2, 0);
@@ -520,16 +502,6 @@ void TFrmMain::CreateBrowser() {
     Browser->Favorites->Load(registry, *Settings);
     Browser->Navigation().BrowseToStart(
         TStartFolder::Choose(Layout.Folder.value_or(QString()), registry));
-}
-
-void TFrmMain::ListView_OnFolderChange(TXListView* sender) {
-    if (Browser)
-        Browser->Navigation().ListView_OnFolderChange(sender);
-}
-
-void TFrmMain::ListView_OnSelectionChange(TXListView* sender, const QByteArray& path, bool isFile) {
-    if (Browser)
-        Browser->Navigation().ListView_OnSelectionChange(sender, path, isFile);
 }
 
 void TFrmMain::Form_OnActivate() {

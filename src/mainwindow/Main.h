@@ -18,7 +18,6 @@ class QComboBox;
 class QPushButton;
 class TAuditionPanel;
 class TBrowserPanel;
-class TXListView;
 class TProfileFile;
 
 // The program's main window: the tag editor for one file (single-file mode, started with
@@ -39,7 +38,7 @@ public:
 
     static QString ApplicationTitle() { return QStringLiteral("QAV Cuemark"); }
 
-    // --- shared editor state ---------------------------------------------------------
+    // Shared editor state
     TFilePath CurrentFile;
     bool BrowserMode = false;
     bool Modified = false;
@@ -53,7 +52,7 @@ public:
     // values (the browser's own values included, once it keeps them here).
     TMainSettings Layout;
 
-    // --- editor -----------------------------------------------------------------------
+    // Editor
     void LoadCurrentFile();
     void ClearEditor();
     void EnablePageControls(QWidget* container, bool enable) {
@@ -90,10 +89,7 @@ public:
     // Stops a running audition.
     void StopAudition();
 
-    // --- browser (browser mode) ---------------------------------------------------------
-    // The list's events, handled by the browser's navigation.
-    void ListView_OnFolderChange(TXListView* sender);
-    void ListView_OnSelectionChange(TXListView* sender, const QByteArray& path, bool isFile);
+    // Browser (browser mode)
     // Window activated: the focus goes to the list in browser mode.
     void Form_OnActivate();
     // What the browser asks of the editor.
@@ -105,7 +101,7 @@ public:
     void EditorFileRenamed(const QByteArray& path) override;
     void EditorStopAudition() override { StopAudition(); }
 
-    // --- controls ---------------------------------------------------------------------
+    // Controls
     QWidget* pnlBrowser = nullptr;           // the folder browser's place (browser mode)
     TEditorPages* PageControl = nullptr;     // the editor's pages and fields
     TAuditionPanel* AuditionPanel = nullptr; // the controls on PageControl->pnlTransport

@@ -146,9 +146,6 @@ void TEditorPages::ShowPage(int index) {
     setCurrentIndex(index);
 }
 
-// ----------------------------------------------------------------------------------------
-// Layout
-
 QWidget* TEditorPages::CreateField(const QString& key, QWidget* parent) {
     const TTagKeyInfo* info = TTagCatalogue::FindKey(key);
     QWidget* field = nullptr;
@@ -398,9 +395,6 @@ bool TEditorPages::eventFilter(QObject* watched, QEvent* event) {
     return QTabWidget::eventFilter(watched, event);
 }
 
-// ----------------------------------------------------------------------------------------
-// Enabling
-
 QList<QWidget*> TEditorPages::EditorContainers() const {
     return {tabDescription, pnlTransport, tabTimes, tabAuthoring, tabCommercial, tabMusic};
 }
@@ -476,9 +470,6 @@ void TEditorPages::ApplyId3v1Limits() {
         }
     }
 }
-
-// ----------------------------------------------------------------------------------------
-// Values
 
 QString TEditorPages::FieldText(const QString& key) const {
     QWidget* field = Fields.value(key);
@@ -566,9 +557,6 @@ void TEditorPages::ShowValidationFailure(const TEditorValidation::TFailure& fail
         field->setFocus();
 }
 
-// ----------------------------------------------------------------------------------------
-// Categories
-
 QStringList TEditorPages::Categories() const {
     QStringList entries;
     for (int i = 0; i < cboCategory->count(); ++i)
@@ -596,9 +584,6 @@ void TEditorPages::KeepTypedCategory() {
     if (cboCategory->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
         cboCategory->addItem(text);
 }
-
-// ----------------------------------------------------------------------------------------
-// Handlers
 
 void TEditorPages::cbo_OnChange(QComboBox* combo) {
     emit Changed();
