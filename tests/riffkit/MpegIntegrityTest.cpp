@@ -491,8 +491,8 @@ public:
         Io.emplace(*Inner.Data, Faults);
         return &*Io;
     }
-    riffkit::TFileIo* OpenExisting() override {
-        if (!Inner.OpenExisting())
+    riffkit::TFileIo* OpenExisting(std::string& refusal) override {
+        if (!Inner.OpenExisting(refusal))
             return nullptr;
         Io.emplace(*Inner.Data, Faults);
         return &*Io;

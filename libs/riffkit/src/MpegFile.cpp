@@ -381,18 +381,19 @@ TMpegEdit TMpegFile::PlaceTag(const TId3v2Tag& tag, const std::optional<TId3v1Ta
     if (needed <= TagRunEnd) {
         edit.Regions.push_back({0, tag.Render(static_cast<std::size_t>(TagRunEnd))});
     } else {
-        // Growth moves the audio: leave room for the saves to come.
+        // Growth moves the audio: leave room for the saves to come. The ID3v1 tag is not
+        // moved with it but written at its new place, so no new byte lands on moved audio.
         const std::size_t total = needed + std::max(MinimumPadding, needed / 10);
         edit.MoveFrom = TagRunEnd;
-        edit.MoveLength = FileSize - TagRunEnd;
+        edit.MoveLength = id3v1At - TagRunEnd;
         edit.Delta = total - TagRunEnd;
         edit.FinalSize = FileSize + edit.Delta;
         id3v1At += edit.Delta;
         edit.Regions.push_back({0, tag.Render(total)});
     }
-    if (id3v1) {
-        const std::string bytes = id3v1->Render();
-        if (bytes != Id3v1Bytes)
+    if (id3v1 || (Id3v1 && edit.Delta > 0)) {
+        const std::string bytes = id3v1 ? id3v1->Render() : Id3v1Bytes;
+        if (bytes != Id3v1Bytes || edit.Delta > 0)
             edit.Regions.push_back({id3v1At, bytes});
     }
     return edit;
