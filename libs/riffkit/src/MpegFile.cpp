@@ -29,9 +29,11 @@ constexpr TFrameKey FrameKeys[] = {
 constexpr const char* CommentKey = "ICMT";
 // The frames of the year: TDRC in v2.4, TYER with TDAT and TIME before (and in the wild).
 constexpr const char* YearFrames[] = {"TDRC", "TYER", "TDAT", "TIME"};
-// The ID3v1 fields an ID3v2 save keeps in step.
-constexpr const char* InStepKeys[] = {"DISP", "IART", "IALB", "IYER", "ICMT", "IGRE"};
-constexpr const char* Id3v1EditorKeys[] = {"DISP", "IART", "IALB", "IYER", "IGRE"};
+// The keys with an ID3v1 field: what an ID3v1-only file holds, and the fields a save to
+// an ID3v2 tag brings into step when it writes their keys.
+constexpr const char* Id3v1Keys[] = {"DISP", "IART", "IALB", "IYER", "IGRE", "ICMT", "ITRK"};
+// How far into the file a tag behind leading junk is looked for.
+constexpr std::uint64_t JunkScanLimit = 64 * 1024;
 
 constexpr std::uint64_t MaxTagBytes = 256u << 20;
 
@@ -117,9 +119,36 @@ bool IsPlainRecordingTime(const std::string& text) {
 
 } // namespace
 
+// Where the leading ID3v2 tag starts: at 0, or after junk some writers leave in front
+// (as a full read by TagLib finds it), when a whole tag with frames starts there before
+// the audio; the file's size when there is none.
+std::uint64_t TMpegFile::FindTagStart(TFileIo& io, std::uint64_t fileSize) {
+    std::string head(static_cast<std::size_t>(std::min(fileSize, JunkScanLimit)), '\0');
+    if (head.size() < TId3v2Tag::HeaderSize || !io.Read(0, head.data(), head.size()))
+        return fileSize;
+    if (TId3v2Tag::CompleteSize(head) > 0)
+        return 0;
+    for (std::size_t at = head.find("ID3", 1); at != std::string::npos;
+         at = head.find("ID3", at + 1)) {
+        // Audio before it: the tag is not a leading one.
+        if (at >= 2 && static_cast<unsigned char>(head[at - 2]) == 0xFF &&
+            (static_cast<unsigned char>(head[at - 1]) & 0xE0) == 0xE0)
+            break;
+        const std::uint64_t size =
+            TId3v2Tag::CompleteSize(std::string_view(head).substr(at, TId3v2Tag::HeaderSize));
+        if (size == 0 || size > fileSize - at || size > MaxTagBytes)
+            continue;
+        std::string bytes(static_cast<std::size_t>(size), '\0');
+        if (!io.Read(at, bytes.data(), bytes.size()))
+            break;
+        if (const auto tag = TId3v2Tag::Parse(bytes); tag && !tag->Frames.empty())
+            return at;
+    }
+    return fileSize;
+}
+
 bool TMpegFile::IsId3v1Key(std::string_view key) {
-    return std::find(std::begin(Id3v1EditorKeys), std::end(Id3v1EditorKeys), key) !=
-           std::end(Id3v1EditorKeys);
+    return std::find(std::begin(Id3v1Keys), std::end(Id3v1Keys), key) != std::end(Id3v1Keys);
 }
 
 std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
@@ -127,17 +156,17 @@ std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
     TMpegFile file;
     file.FileSize = io.Size();
     std::string header(TId3v2Tag::HeaderSize, '\0');
-    if (file.FileSize >= header.size() && io.Read(0, header.data(), header.size()) &&
-        TId3v2Tag::CompleteSize(header) > 0) {
+    const std::uint64_t start = FindTagStart(io, file.FileSize);
+    if (start < file.FileSize) {
         // The run of ID3v2 tags at the start: old writers left duplicates back to back.
         std::vector<TId3v2Tag> tags;
-        std::uint64_t at = 0;
+        std::uint64_t at = start;
         while (at + header.size() <= file.FileSize && io.Read(at, header.data(), header.size())) {
             const std::uint64_t size = TId3v2Tag::CompleteSize(header);
             if (size == 0)
                 break;
             if (size > file.FileSize - at || size > MaxTagBytes) {
-                if (at == 0) {
+                if (at == start) {
                     reason = "the ID3v2 tag is damaged: it claims more bytes than the file has";
                     return std::nullopt;
                 }
@@ -149,7 +178,7 @@ std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
                 return std::nullopt;
             }
             auto tag = TId3v2Tag::Parse(bytes);
-            if (!tag && at == 0) {
+            if (!tag && at == start) {
                 reason = "the ID3v2 tag cannot be read";
                 return std::nullopt;
             }
@@ -157,6 +186,7 @@ std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
                 tags.push_back(std::move(*tag));
             at += size;
         }
+        file.TagStart = start;
         file.TagRunEnd = at;
         file.Tag = std::move(tags.front());
         // Frames only a later duplicate has are kept too (when its version is the same).
@@ -182,7 +212,7 @@ std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
     if (file.Tag) {
         file.ReadFrames();
     } else if (file.Id3v1) {
-        for (const char* key : Id3v1EditorKeys)
+        for (const char* key : Id3v1Keys)
             if (std::string value = file.Id3v1->Get(key); !value.empty())
                 file.KeyValues[key] = value;
     }
@@ -377,19 +407,20 @@ TMpegEdit TMpegFile::PlaceTag(const TId3v2Tag& tag, const std::optional<TId3v1Ta
     TMpegEdit edit;
     edit.OldSize = edit.FinalSize = FileSize;
     const std::size_t needed = tag.MinimumSize();
+    const std::uint64_t space = TagRunEnd - TagStart;
     std::uint64_t id3v1At = FileSize - (Id3v1 ? TId3v1Tag::Size : 0);
-    if (needed <= TagRunEnd) {
-        edit.Regions.push_back({0, tag.Render(static_cast<std::size_t>(TagRunEnd))});
+    if (needed <= space) {
+        edit.Regions.push_back({TagStart, tag.Render(static_cast<std::size_t>(space))});
     } else {
         // Growth moves the audio: leave room for the saves to come. The ID3v1 tag is not
         // moved with it but written at its new place, so no new byte lands on moved audio.
         const std::size_t total = needed + std::max(MinimumPadding, needed / 10);
         edit.MoveFrom = TagRunEnd;
         edit.MoveLength = id3v1At - TagRunEnd;
-        edit.Delta = total - TagRunEnd;
+        edit.Delta = total - space;
         edit.FinalSize = FileSize + edit.Delta;
         id3v1At += edit.Delta;
-        edit.Regions.push_back({0, tag.Render(total)});
+        edit.Regions.push_back({TagStart, tag.Render(total)});
     }
     if (id3v1 || (Id3v1 && edit.Delta > 0)) {
         const std::string bytes = id3v1 ? id3v1->Render() : Id3v1Bytes;
@@ -404,11 +435,13 @@ std::optional<TMpegEdit> TMpegFile::PlanSave(const TChanges& changes, std::strin
         // ID3v1 only: every value must fit exactly, or nothing is written.
         TId3v1Tag id3v1 = Id3v1.value_or(TId3v1Tag());
         bool any = false;
+        // A key without an ID3v1 field is refused, not dropped.
         for (const auto& [key, value] : changes) {
-            if (!IsId3v1Key(key))
-                continue;
-            if (!id3v1.SetExactly(key, value.value_or(std::string()), reason))
+            if (!id3v1.SetExactly(key, value.value_or(std::string()), reason)) {
+                if (!IsId3v1Key(key))
+                    reason += " (the file has only an ID3v1 tag)";
                 return std::nullopt;
+            }
             any = true;
         }
         TMpegEdit edit;
@@ -428,24 +461,19 @@ std::optional<TMpegEdit> TMpegFile::PlanSave(const TChanges& changes, std::strin
     TId3v2Tag tag = *Tag;
     std::vector<TFrameRole> roles = Roles;
     int comment = CommentFrame;
-    TValues values = KeyValues;
-    for (const auto& [key, value] : changes) {
+    for (const auto& [key, value] : changes)
         ApplyChange(tag, roles, comment, key, value, *this);
-        if (value && !value->empty())
-            values[key] = *value;
-        else
-            values.erase(key);
-    }
     if (tag.MinimumSize() - TId3v2Tag::HeaderSize > 0x0FFFFFFFu - 0x100000u) {
         reason = "the ID3v2 tag would be larger than 256 MB";
         return std::nullopt;
     }
+    // Only the ID3v1 fields of the keys written here change; the others keep their bytes
+    // (they may hold what the ID3v2 tag does not, or differ from it on purpose).
     std::optional<TId3v1Tag> id3v1 = Id3v1;
     if (id3v1) {
-        for (const char* key : InStepKeys) {
-            const auto found = values.find(key);
-            id3v1->SetNearest(key, found == values.end() ? std::string() : found->second);
-        }
+        for (const auto& [key, value] : changes)
+            if (IsId3v1Key(key))
+                id3v1->SetNearest(key, value.value_or(std::string()));
     }
     return PlaceTag(tag, id3v1);
 }

@@ -83,8 +83,7 @@ public:
     }
 
     void SetTag(std::string_view key, std::string value) override {
-        if (!File.HasId3v2() && !TMpegFile::IsId3v1Key(key))
-            return; // the field is disabled for such a file
+        // A key an ID3v1-only file cannot hold is kept too: the save refuses it by name.
         if (value.empty())
             RemoveTag(key);
         else
