@@ -288,7 +288,8 @@ TEST_F(MpegTagStoreTest, Id3v1OnlyFileHoldsItsSevenFieldsAndRefusesOtherKeys) {
     EXPECT_EQ(bytes.back(), 59);                    // genre number
     EXPECT_EQ(bytes[bytes.size() - 2], 12);         // ID3v1.1 track byte
     EXPECT_EQ(bytes[bytes.size() - 3], 0);          // and the zero before it
-    EXPECT_EQ(std::string(bytes.end() - 31, bytes.end() - 3).substr(0, 12), "New comment\0");
+    EXPECT_EQ(std::string(bytes.end() - 31, bytes.end() - 3).substr(0, 12),
+              std::string("New comment", 12));
 
     auto store = Open(Mp3);
     EXPECT_FALSE(store->HasId3v2());
