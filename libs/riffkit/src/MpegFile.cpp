@@ -2,7 +2,13 @@
 
 #include "Id3v1Genres.h"
 
+#include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
+#include <taglib/generalencapsulatedobjectframe.h>
+#include <taglib/privateframe.h>
+#include <taglib/uniquefileidentifierframe.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/urllinkframe.h>
 #include <taglib/id3v1genres.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2header.h>
@@ -117,6 +123,90 @@ bool IsPlainRecordingTime(const std::string& text) {
     return true;
 }
 
+std::unique_ptr<TagLib::ID3v2::Frame> ParseFrame(const TId3v2Tag& tag,
+                                                 const TId3v2Tag::TFrame& raw) {
+    using namespace TagLib::ID3v2;
+    const std::string headerBytes = tag.TagLibHeader();
+    const Header header(TagLib::ByteVector(headerBytes.data(), 10));
+    return std::unique_ptr<Frame>(FrameFactory::instance()->createFrame(
+        TagLib::ByteVector(raw.Bytes.data(), static_cast<unsigned>(raw.Bytes.size())), &header));
+}
+
+// What makes two frames the same field, whatever the tag's version: the id (in its v2.4
+// form) and the description, language, owner or picture type where the frame has one.
+std::string FrameIdentity(const TId3v2Tag& tag, const TId3v2Tag::TFrame& raw) {
+    using namespace TagLib::ID3v2;
+    const auto frame = ParseFrame(tag, raw);
+    if (!frame)
+        return raw.Id;
+    std::string id(frame->frameID().data(), frame->frameID().size());
+    const auto add = [&id](const std::string& part) { id += '\0' + part; };
+    if (const auto* f = dynamic_cast<const UserTextIdentificationFrame*>(frame.get()))
+        add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const CommentsFrame*>(frame.get()))
+        add(std::string(f->language().data(), f->language().size())), add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const UnsynchronizedLyricsFrame*>(frame.get()))
+        add(std::string(f->language().data(), f->language().size())), add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const PrivateFrame*>(frame.get()))
+        add(ToUtf8(f->owner()));
+    else if (const auto* f = dynamic_cast<const UniqueFileIdentifierFrame*>(frame.get()))
+        add(ToUtf8(f->owner()));
+    else if (const auto* f = dynamic_cast<const AttachedPictureFrame*>(frame.get()))
+        add(std::to_string(static_cast<int>(f->type()))), add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const UserUrlLinkFrame*>(frame.get()))
+        add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const GeneralEncapsulatedObjectFrame*>(frame.get()))
+        add(ToUtf8(f->description()));
+    return id;
+}
+
+// Frame ids only one of versions 2.3 and 2.4 has.
+constexpr std::string_view OnlyIn24[] = {"TDRC", "TDOR", "TDRL", "TDTG", "TDEN", "TIPL", "TMCL",
+                                         "TMOO", "TPRO", "TSOA", "TSOP", "TSOT", "TSST", "ASPI",
+                                         "EQU2", "RVA2", "SEEK", "SIGN"};
+constexpr std::string_view OnlyIn23[] = {"TYER", "TDAT", "TIME", "TORY", "TRDA",
+                                         "TSIZ", "IPLS", "EQUA", "RVAD"};
+
+bool KnownIn(unsigned version, std::string_view id) {
+    const auto in = [id](const auto& list) {
+        return std::find(std::begin(list), std::end(list), id) != std::end(list);
+    };
+    return version == 4 ? !in(OnlyIn23) : !in(OnlyIn24);
+}
+
+// A frame of a later leading tag, of another version, as a frame of `into`: texts,
+// comments and user texts are written anew in its version, other frames keep their body.
+std::optional<TId3v2Tag::TFrame> CarryFrame(const TId3v2Tag& into, const TId3v2Tag& from,
+                                            const TId3v2Tag::TFrame& raw) {
+    using namespace TagLib::ID3v2;
+    if (into.Version() == from.Version())
+        return raw;
+    if (into.Version() < 3)
+        return std::nullopt;
+    const auto frame = ParseFrame(from, raw);
+    if (const auto* f = dynamic_cast<const UserTextIdentificationFrame*>(frame.get())) {
+        TagLib::StringList fields = f->fieldList();
+        if (!fields.isEmpty())
+            fields.erase(fields.begin());
+        return into.UserTextFrame(ToUtf8(f->description()), JoinValues(fields));
+    }
+    if (const auto* f = dynamic_cast<const CommentsFrame*>(frame.get()))
+        return into.CommentFrame(std::string(f->language().data(), f->language().size()),
+                                 ToUtf8(f->text()), ToUtf8(f->description()));
+    if (const auto* f = dynamic_cast<const TextIdentificationFrame*>(frame.get())) {
+        std::string id(f->frameID().data(), f->frameID().size());
+        const std::string text = JoinValues(f->fieldList());
+        if (id == "TDRC" && into.Version() == 3 && text.size() == 4 && IsDigits(text))
+            id = "TYER";
+        if (!KnownIn(into.Version(), id))
+            return std::nullopt;
+        return into.TextFrame(id, text);
+    }
+    if (from.Version() < 3 || !KnownIn(into.Version(), raw.Id))
+        return std::nullopt;
+    return into.CarriedFrame(raw, from.Version());
+}
+
 } // namespace
 
 // Where the leading ID3v2 tag starts: at 0, or after junk some writers leave in front
@@ -189,15 +279,29 @@ std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
         file.TagStart = start;
         file.TagRunEnd = at;
         file.Tag = std::move(tags.front());
-        // Frames only a later duplicate has are kept too (when its version is the same).
+        // The later tags join the first by frame identity: a field the first has stays as
+        // readers show it, every other frame is carried over (in the first tag's version).
+        // A frame that cannot be carried is kept on disk and makes saves fail by name.
+        std::vector<std::string> known;
+        for (const auto& frame : file.Tag->Frames)
+            known.push_back(FrameIdentity(*file.Tag, frame));
         for (std::size_t i = 1; i < tags.size(); ++i) {
-            if (tags[i].Version() != file.Tag->Version())
-                continue;
             for (const auto& frame : tags[i].Frames) {
-                const bool known = std::any_of(file.Tag->Frames.begin(), file.Tag->Frames.end(),
-                                               [&](const auto& f) { return f.Id == frame.Id; });
-                if (!known)
-                    file.Tag->Frames.push_back(frame);
+                std::string identity = FrameIdentity(tags[i], frame);
+                if (std::find(known.begin(), known.end(), identity) != known.end())
+                    continue;
+                auto carried = CarryFrame(*file.Tag, tags[i], frame);
+                if (!carried) {
+                    if (file.CarryProblem.empty())
+                        file.CarryProblem =
+                            "the frame " + frame.Id + " of a second ID3v2 tag (version 2." +
+                            std::to_string(tags[i].Version()) +
+                            ") cannot be carried into the first (version 2." +
+                            std::to_string(file.Tag->Version()) + "): the file was not changed";
+                    continue;
+                }
+                file.Tag->Frames.push_back(std::move(*carried));
+                known.push_back(std::move(identity));
             }
         }
     }
@@ -458,6 +562,10 @@ std::optional<TMpegEdit> TMpegFile::PlanSave(const TChanges& changes, std::strin
         return edit;
     }
 
+    if (!CarryProblem.empty()) {
+        reason = CarryProblem;
+        return std::nullopt;
+    }
     TId3v2Tag tag = *Tag;
     std::vector<TFrameRole> roles = Roles;
     int comment = CommentFrame;

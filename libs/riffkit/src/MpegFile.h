@@ -70,6 +70,7 @@ private:
     std::optional<TId3v2Tag> Tag;
     std::vector<TFrameRole> Roles; // one per frame of Tag
     int CommentFrame = -1;         // the frame "ICMT" reads, -1 for none
+    std::string CarryProblem; // why a frame of a later leading tag cannot be kept
     std::optional<TId3v1Tag> Id3v1;
     std::string Id3v1Bytes;
     TValues KeyValues;
