@@ -15,6 +15,8 @@
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -234,6 +236,69 @@ TEST_F(MpegJournalTest, CrashedGrowthThenRestoredRenamedOrTouched) {
         EXPECT_NE(reason.find("cuemark-journal"), std::string::npos) << reason;
         EXPECT_EQ(Journals(folder).size(), 1u);
     }
+}
+
+// A disk that comes back through another loop device has another device number; the
+// journal still finds its file by the file system's id and the inode.
+TEST_F(MpegJournalTest, RemountUnderAnotherDeviceNumberCompletesTheSave) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "loop mounts need root";
+    const std::string image = Dir.File("disk.img");
+    const std::string spare = Dir.File("spare.img");
+    const fs::path mount = Dir.Path() / "disk";
+    fs::create_directories(mount);
+    const auto run = [](const std::string& command) {
+        return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+    };
+    const auto attach = [](const std::string& file) {
+        std::string device;
+        if (FILE* out = ::popen(("losetup -f --show " + file + " 2>/dev/null").c_str(), "r")) {
+            char line[128] = {};
+            if (std::fgets(line, sizeof line, out))
+                device = line;
+            ::pclose(out);
+        }
+        while (!device.empty() && device.back() == '\n')
+            device.pop_back();
+        return device;
+    };
+    if (!run("truncate -s 8M " + image) || !run("truncate -s 1M " + spare) ||
+        !run("mkfs.ext4 -q -F " + image))
+        GTEST_SKIP() << "cannot make an ext4 image";
+    const std::string first = attach(image);
+    if (first.empty() || !run("mount " + first + " " + mount.string())) {
+        if (!first.empty())
+            run("losetup -d " + first);
+        GTEST_SKIP() << "cannot attach or mount a loop device here";
+    }
+    const std::string path = (mount / "song.mp3").string();
+    const TBytes original = Mp3("Old title", 60);
+    ASSERT_TRUE(Fixtures::WriteBytes(path, original));
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    CrashGrowingSave(path, NewTitle, 4);
+    ASSERT_TRUE(run("umount " + mount.string()));
+    run("losetup -d " + first);
+    // The spare takes the first free device, so the disk comes back under another one.
+    const std::string taken = attach(spare);
+    const std::string second = attach(image);
+    ASSERT_FALSE(second.empty());
+    ASSERT_TRUE(run("mount " + second + " " + mount.string()));
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_NE(after.st_dev, before.st_dev);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(Journals(mount).size(), 1u);
+
+    ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);
+    CloseWavFile();
+    EXPECT_EQ(TitleOf(path), NewTitle);
+    EXPECT_EQ(Audio(Fixtures::ReadBytes(path)), Audio(original));
+    EXPECT_TRUE(Journals(mount).empty());
+    run("umount " + mount.string());
+    run("losetup -d " + second);
+    if (!taken.empty())
+        run("losetup -d " + taken);
 }
 
 TEST_F(MpegJournalTest, FullDiskRefusesGrowthWithTheFileByteIdentical) {
