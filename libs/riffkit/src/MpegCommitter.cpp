@@ -84,8 +84,8 @@ std::vector<TStep> PlanSteps(const TMpegEdit& edit, std::uint64_t stepSize) {
     std::vector<TStep> steps;
     if (edit.Delta == 0 || edit.MoveLength == 0)
         return steps;
-    if (edit.MoveFrom + edit.MoveLength < edit.MoveFrom ||
-        edit.MoveLength / stepSize >= MaxSteps)
+    const std::uint64_t end = edit.MoveFrom + edit.MoveLength;
+    if (end < edit.MoveFrom || end + edit.Delta < end || edit.MoveLength / stepSize >= MaxSteps)
         return steps;
     for (std::uint64_t top = edit.MoveFrom + edit.MoveLength; top > edit.MoveFrom;) {
         const std::uint64_t n = std::min(stepSize, top - edit.MoveFrom);
