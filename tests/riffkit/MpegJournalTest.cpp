@@ -61,8 +61,8 @@ TBytes Mp3(const std::string& title, int frames) {
 TBytes Audio(const TBytes& file) {
     if (file.size() < 10 + 128)
         return {};
-    const size_t tag = 10 + (size_t(file[6]) << 21 | size_t(file[7]) << 14 |
-                             size_t(file[8]) << 7 | file[9]);
+    const size_t tag =
+        10 + (size_t(file[6]) << 21 | size_t(file[7]) << 14 | size_t(file[8]) << 7 | file[9]);
     return TBytes(file.begin() + static_cast<long>(std::min(tag, file.size())), file.end() - 128);
 }
 
@@ -130,11 +130,11 @@ private:
 
 // A save of a longer title that moves the audio in 4 KiB steps, killed at the given write
 // to the file (2: in the middle of the second step). Runs as the given user when not 0.
-void CrashGrowingSave(const std::string& path, const std::string& title, int dieAt,
-                      uid_t user = 0, gid_t group = 0) {
+void CrashGrowingSave(const std::string& path, const std::string& title, int dieAt, uid_t user = 0,
+                      gid_t group = 0) {
     const int code = InChild([&] {
-        if (user != 0 && (::setgroups(1, &group) != 0 || ::setgid(group) != 0 ||
-                          ::setuid(user) != 0))
+        if (user != 0 &&
+            (::setgroups(1, &group) != 0 || ::setgid(group) != 0 || ::setuid(user) != 0))
             return 3;
         riffkit::TPosixFileIo io;
         riffkit::TPosixFileIo::TFacts facts;
@@ -170,8 +170,10 @@ TEST_F(MpegJournalTest, CrashedGrowthThenRestoredRenamedOrTouched) {
         int After;
         bool Completes;
     } cases[] = {
-        {"reopened", Nothing, true},  {"restored with cp", Restored, false},
-        {"renamed", Renamed, true},   {"touched in moved audio", Touched, false},
+        {"reopened", Nothing, true},
+        {"restored with cp", Restored, false},
+        {"renamed", Renamed, true},
+        {"touched in moved audio", Touched, false},
         {"latest slot damaged", SlotDamaged, false},
     };
     for (const auto& c : cases) {
@@ -315,8 +317,7 @@ TEST_F(MpegJournalTest, FullDiskRefusesGrowthWithTheFileByteIdentical) {
     struct statvfs vfs {};
     ASSERT_EQ(::statvfs(mount.c_str(), &vfs), 0);
     const std::uint64_t free = std::uint64_t(vfs.f_bavail) * vfs.f_frsize;
-    ASSERT_TRUE(Fixtures::WriteBytes((mount / "filler").string(),
-                                     TBytes(free - 172 * 1024, 0x55)));
+    ASSERT_TRUE(Fixtures::WriteBytes((mount / "filler").string(), TBytes(free - 172 * 1024, 0x55)));
     const std::string reason = SaveTitle(path, NewTitle);
     EXPECT_NE(reason.find("not enough space on the disk"), std::string::npos) << reason;
     EXPECT_EQ(Fixtures::ReadBytes(path), original);
@@ -413,8 +414,7 @@ TEST_F(MpegJournalTest, AnotherWriterCompletesAReadableJournalAndIsToldOfAnUnrea
             const std::string reason = SaveTitle(path, "B's title");
             if (readable)
                 return reason.empty() ? 0 : 10;
-            return reason.find("another user's unfinished save of this file") !=
-                           std::string::npos
+            return reason.find("another user's unfinished save of this file") != std::string::npos
                        ? 0
                        : 11;
         });

@@ -285,9 +285,9 @@ TEST_F(MpegTagStoreTest, Id3v1OnlyFileHoldsItsSevenFieldsAndRefusesOtherKeys) {
     const TBytes bytes = Fixtures::ReadBytes(Mp3);
     ASSERT_EQ(bytes.size(), audio.size() + 128);
     EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin()));
-    EXPECT_EQ(bytes.back(), 59);                    // genre number
-    EXPECT_EQ(bytes[bytes.size() - 2], 12);         // ID3v1.1 track byte
-    EXPECT_EQ(bytes[bytes.size() - 3], 0);          // and the zero before it
+    EXPECT_EQ(bytes.back(), 59);            // genre number
+    EXPECT_EQ(bytes[bytes.size() - 2], 12); // ID3v1.1 track byte
+    EXPECT_EQ(bytes[bytes.size() - 3], 0);  // and the zero before it
     EXPECT_EQ(std::string(bytes.end() - 31, bytes.end() - 3).substr(0, 12),
               std::string("New comment", 12));
 

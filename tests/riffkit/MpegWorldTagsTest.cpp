@@ -12,7 +12,9 @@
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -36,8 +38,7 @@ TBytes Concat(std::initializer_list<TBytes> parts) {
 }
 
 // An ID3v2 tag rendered by TagLib with the given frames.
-TBytes Tag(TagLib::ID3v2::Version version,
-           const std::function<void(TagLib::ID3v2::Tag&)>& fill) {
+TBytes Tag(TagLib::ID3v2::Version version, const std::function<void(TagLib::ID3v2::Tag&)>& fill) {
     TagLib::ID3v2::Tag tag;
     fill(tag);
     const TagLib::ByteVector bytes = tag.render(version);
@@ -80,7 +81,8 @@ TBytes Id3v1(const std::string& title, const std::string& artist, const std::str
     return tag;
 }
 
-std::string Save(const std::string& path, const std::vector<std::pair<const char*, std::string>>& values) {
+std::string Save(const std::string& path,
+                 const std::vector<std::pair<const char*, std::string>>& values) {
     if (OpenWavFile(path.c_str(), 0, 0) != 0)
         return "open failed";
     for (const auto& [key, value] : values)
@@ -102,8 +104,7 @@ std::vector<std::string> FramesOf(const std::string& path, const char* id) {
                           user->fieldList().back().to8Bit(true));
         else if (auto* comment = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(frame))
             out.push_back(std::string(comment->language().data(), 3) + ":" +
-                          comment->description().to8Bit(true) + "=" +
-                          comment->text().to8Bit(true));
+                          comment->description().to8Bit(true) + "=" + comment->text().to8Bit(true));
         else
             out.push_back(frame->toString().to8Bit(true));
     }
@@ -138,15 +139,14 @@ TEST_F(MpegWorldTagsTest, SecondLeadingTagIsMergedByFrameIdentityAcrossVersions)
         EXPECT_EQ(FramesOf(Path, "TPE1"), std::vector<std::string>{"Second artist"});
         EXPECT_EQ(FramesOf(Path, "TXXX"),
                   (std::vector<std::string>{"IENG=Engineer", "MOOD=calm", "OTHER=kept"}));
-        EXPECT_EQ(FramesOf(Path, "COMM"), (std::vector<std::string>{"deu:=Deutscher Kommentar",
-                                                                     "eng:=English comment"}));
+        EXPECT_EQ(FramesOf(Path, "COMM"),
+                  (std::vector<std::string>{"deu:=Deutscher Kommentar", "eng:=English comment"}));
         TagLib::MPEG::File file(Path.c_str(), false);
         EXPECT_EQ(file.ID3v2Tag()->header()->majorVersion(), 3u);
     }
     // A frame version 2.3 has no id for is not dropped: the save is refused by its name.
-    const TBytes second = Tag(TagLib::ID3v2::v4, [](TagLib::ID3v2::Tag& t) {
-        t.addFrame(Text("TMOO", "Melancholic"));
-    });
+    const TBytes second = Tag(
+        TagLib::ID3v2::v4, [](TagLib::ID3v2::Tag& t) { t.addFrame(Text("TMOO", "Melancholic")); });
     ASSERT_TRUE(Fixtures::WriteBytes(Path, Concat({first, second, Frames(20)})));
     const auto before = Fixtures::ReadBytes(Path);
     const std::string reason = Save(Path, {{"IENG", "Engineer"}});

@@ -232,8 +232,7 @@ TId3v2Tag::TFrame TId3v2Tag::UserTextFrame(const std::string& description,
     return Frame("TXXX", EncodedTexts({description, utf8}));
 }
 
-std::optional<TId3v2Tag::TFrame> TId3v2Tag::CarriedFrame(const TFrame& frame,
-                                                         unsigned from) const {
+std::optional<TId3v2Tag::TFrame> TId3v2Tag::CarriedFrame(const TFrame& frame, unsigned from) const {
     // Only between versions 2.3 and 2.4, which share frame ids and bodies.
     if (from < 3 || Major < 3 || frame.Bytes.size() < 10)
         return std::nullopt;
@@ -245,9 +244,8 @@ std::optional<TId3v2Tag::TFrame> TId3v2Tag::CarriedFrame(const TFrame& frame,
     // Text encodings 2 and 3 (UTF-16BE, UTF-8) do not exist before version 2.4.
     constexpr std::string_view encoded[] = {"APIC", "GEOB", "USLT", "SYLT", "USER",
                                             "COMR", "OWNE", "WXXX", "TXXX", "COMM"};
-    const bool hasEncoding =
-        frame.Id[0] == 'T' || std::find(std::begin(encoded), std::end(encoded), frame.Id) !=
-                                  std::end(encoded);
+    const bool hasEncoding = frame.Id[0] == 'T' || std::find(std::begin(encoded), std::end(encoded),
+                                                             frame.Id) != std::end(encoded);
     if (Major == 3 && hasEncoding && !body.empty() && (body[0] == 2 || body[0] == 3))
         return std::nullopt;
     return Frame(frame.Id, std::move(body));

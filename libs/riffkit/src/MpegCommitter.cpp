@@ -444,7 +444,8 @@ TMpegCommitter::TRecovery TMpegCommitter::Recover(TFileIo& file, TJournal& journ
         journal.Remove();
         return TRecovery::Discarded;
     }
-    if (head->Identity.FileSystem != identity.FileSystem || head->Identity.Inode != identity.Inode) {
+    if (head->Identity.FileSystem != identity.FileSystem ||
+        head->Identity.Inode != identity.Inode) {
         TTagError::Set("the save journal " + journal.Name() +
                        " names another file: it is left alone and saves are refused");
         return TRecovery::Refused;
@@ -460,8 +461,7 @@ TMpegCommitter::TRecovery TMpegCommitter::Recover(TFileIo& file, TJournal& journ
     if (state.Kind == TState::Old) {
         // Back as it was before the save (restored, or the save never wrote): nothing to do
         // but drop what the save had reserved.
-        if (file.Size() > head->Edit.OldSize &&
-            !(file.Truncate(head->Edit.OldSize) && file.Sync()))
+        if (file.Size() > head->Edit.OldSize && !(file.Truncate(head->Edit.OldSize) && file.Sync()))
             return TRecovery::Failed;
         journal.Remove();
         return TRecovery::Discarded;

@@ -5,15 +5,15 @@
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/generalencapsulatedobjectframe.h>
-#include <taglib/privateframe.h>
-#include <taglib/uniquefileidentifierframe.h>
-#include <taglib/unsynchronizedlyricsframe.h>
-#include <taglib/urllinkframe.h>
 #include <taglib/id3v1genres.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2header.h>
+#include <taglib/privateframe.h>
 #include <taglib/tdebuglistener.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/uniquefileidentifierframe.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/urllinkframe.h>
 
 #include <algorithm>
 #include <memory>
@@ -161,9 +161,9 @@ std::string FrameIdentity(const TId3v2Tag& tag, const TId3v2Tag::TFrame& raw) {
 }
 
 // Frame ids only one of versions 2.3 and 2.4 has.
-constexpr std::string_view OnlyIn24[] = {"TDRC", "TDOR", "TDRL", "TDTG", "TDEN", "TIPL", "TMCL",
-                                         "TMOO", "TPRO", "TSOA", "TSOP", "TSOT", "TSST", "ASPI",
-                                         "EQU2", "RVA2", "SEEK", "SIGN"};
+constexpr std::string_view OnlyIn24[] = {"TDRC", "TDOR", "TDRL", "TDTG", "TDEN", "TIPL",
+                                         "TMCL", "TMOO", "TPRO", "TSOA", "TSOP", "TSOT",
+                                         "TSST", "ASPI", "EQU2", "RVA2", "SEEK", "SIGN"};
 constexpr std::string_view OnlyIn23[] = {"TYER", "TDAT", "TIME", "TORY", "TRDA",
                                          "TSIZ", "IPLS", "EQUA", "RVAD"};
 

@@ -62,7 +62,8 @@ bool LooksLikeMpeg(TFileIo& file) {
         return true;
     // A tag behind a little junk, as some writers leave it.
     for (size_t at = 1; at + 10 <= std::min(head.size(), ScanLimit); ++at)
-        if (head[at] == 'I' && IsId3v2Header(std::vector<uint8_t>(head.begin() + at, head.begin() + at + 10)))
+        if (head[at] == 'I' &&
+            IsId3v2Header(std::vector<uint8_t>(head.begin() + at, head.begin() + at + 10)))
             return true;
 
     bool hasId3v1 = false;

@@ -196,7 +196,8 @@ bool TPosixFileIo::Reserve(std::uint64_t size) {
         return false;
     const std::string zeros(64 * 1024, '\0');
     for (std::uint64_t at = old; at < size;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), size - at));
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), size - at));
         if (!Write(at, zeros.data(), n))
             return false;
         at += n;

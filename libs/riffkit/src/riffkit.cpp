@@ -73,7 +73,7 @@ int16_t OpenWavFile(const char* path, int32_t, int32_t) {
         riffkit::TPosixFileIo file;
         if (!file.Open(path, false)) {
             const int error = file.OpenError();
-            TTagError::Set(error == ENOENT                            ? "file not found"
+            TTagError::Set(error == ENOENT                              ? "file not found"
                            : error == riffkit::TPosixFileIo::NotRegular ? "not a regular file"
                                                                         : std::strerror(error));
         } else if (StartsAsWav(file)) {
