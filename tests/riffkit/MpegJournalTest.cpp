@@ -404,8 +404,9 @@ TEST_F(MpegJournalTest, AnotherWriterCompletesAReadableJournalAndIsToldOfAnUnrea
         ASSERT_EQ(::stat(journal.c_str(), &st), 0);
         EXPECT_EQ(st.st_gid, group);
         EXPECT_EQ(st.st_mode & 0777, 0640u);
-        if (!readable)
+        if (!readable) {
             ASSERT_EQ(::chmod(journal.c_str(), 0600), 0);
+        }
         const TBytes crashed = Fixtures::ReadBytes(path);
         // B saves another title.
         const int code = InChild([&] {
