@@ -296,8 +296,16 @@ TEST_F(MpegTagStoreTest, Id3v1OnlyFileHoldsItsSevenFieldsAndRefusesOtherKeys) {
     EXPECT_EQ(store->GetChunk("DISP"), "New title");
     EXPECT_EQ(store->GetTag("IGRE"), "Gangsta ");
     EXPECT_EQ(store->GetTag("ITRK"), "12");
+    // The stored forms of nothing the editor writes for every file are no change.
+    {
+        auto blanks = Open(Mp3);
+        blanks->SetTag("IGNR", " ");
+        blanks->SetTag("BFAD", "0");
+        EXPECT_TRUE(blanks->Commit());
+        EXPECT_EQ(Fixtures::ReadBytes(Mp3), bytes);
+    }
     // Keys without an ID3v1 field are refused by name; nothing is written.
-    for (const char* key : {"IENG", "INAM"}) {
+    for (const char* key : {"IENG", "INAM", "BFAD"}) {
         auto other = Open(Mp3);
         other->SetTag(key, "value");
         riffkit::TTagError::Clear();

@@ -106,7 +106,7 @@ public:
         // Values set back to what the file holds are no change.
         for (auto it = Changes.begin(); it != Changes.end();) {
             const std::string stored = Stored(it->first);
-            if (it->second.value_or(std::string()) == stored)
+            if (it->second.value_or(std::string()) == stored || MeansNothing(*it))
                 it = Changes.erase(it);
             else
                 ++it;
@@ -143,6 +143,17 @@ public:
     }
 
 private:
+    // On a file with only an ID3v1 tag, a key it has no field for reads as nothing; the
+    // stored forms of nothing (blanks; "0", the no-fade flag off), which the editor writes
+    // for every file, are no change there. Any other value is refused by the save.
+    bool MeansNothing(const TMpegFile::TChanges::value_type& change) const {
+        if (File.HasId3v2() || TMpegFile::IsId3v1Key(change.first) || !change.second)
+            return false;
+        const std::string& value = *change.second;
+        return value.find_first_not_of(' ') == std::string::npos ||
+               (change.first == "BFAD" && value == "0");
+    }
+
     std::string Stored(std::string_view key) const {
         const auto& values = File.Values();
         const auto found = values.find(key);
