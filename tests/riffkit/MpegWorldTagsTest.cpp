@@ -178,9 +178,9 @@ TEST_F(MpegWorldTagsTest, Id3v1ChangesOnlyInTheFieldsOfTheKeysWritten) {
         ASSERT_EQ(Save(Path, {{c.Key, c.Value}}), "");
         const auto bytes = Fixtures::ReadBytes(Path);
         TBytes expected = v1;
-        TBytes field(c.Width, 0);
-        std::memcpy(field.data(), c.Bytes, std::strlen(c.Bytes));
-        std::copy(field.begin(), field.end(), expected.begin() + static_cast<long>(c.Field));
+        const size_t length = std::strlen(c.Bytes);
+        for (size_t i = 0; i < c.Width; ++i)
+            expected[c.Field + i] = i < length ? static_cast<uint8_t>(c.Bytes[i]) : 0;
         EXPECT_EQ(TBytes(bytes.end() - 128, bytes.end()), expected);
     }
 }
