@@ -44,9 +44,17 @@ TEST_F(MpegCInterfaceTest, AddId3v2ThenHasId3v2) {
     ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);
     EXPECT_EQ(HasId3v2(), 0);
     SetViaC("DISP", "Only title");
-    SetViaC("INAM", "ignored without ID3v2");
     ASSERT_EQ(CloseWavFile(), 0);
     EXPECT_EQ(HasId3v2(), 0);
+    // A key ID3v1 has no field for is refused by name, and nothing is written.
+    const auto before = Fixtures::ReadBytes(path);
+    ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);
+    SetViaC("INAM", "no field without ID3v2");
+    ASSERT_EQ(CloseWavFile(), 1);
+    char reason[256];
+    GetTagLastError(reason, sizeof reason);
+    EXPECT_NE(std::string(reason).find("INAM"), std::string::npos) << reason;
+    EXPECT_EQ(Fixtures::ReadBytes(path), before);
 
     ASSERT_NE(AddId3v2(path.c_str()), -1);
     ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);

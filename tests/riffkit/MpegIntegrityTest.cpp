@@ -491,8 +491,8 @@ public:
         Io.emplace(*Inner.Data, Faults);
         return &*Io;
     }
-    riffkit::TFileIo* OpenExisting() override {
-        if (!Inner.OpenExisting())
+    riffkit::TFileIo* OpenExisting(std::string& refusal) override {
+        if (!Inner.OpenExisting(refusal))
             return nullptr;
         Io.emplace(*Inner.Data, Faults);
         return &*Io;
@@ -566,6 +566,16 @@ TEST(MpegCommitFaults, EveryWriteFailingLeavesOldOrNewTagsAndTheAudio) {
                 TFailingJournal failing(journal, faults);
                 // Small move steps, so that a growth takes several and both journal slots.
                 const bool ok = riffkit::TMpegCommitter::Commit(io, failing, *edit, {}, 3000);
+                // Between the crash and the next open, the original is restored (same file,
+                // as cp does): it stays exactly as it is and the journal goes.
+                if (!ok && journal.Data) {
+                    riffkit::TMemoryFileIo restored(original);
+                    riffkit::TMemoryJournal copy = journal;
+                    EXPECT_EQ(riffkit::TMpegCommitter::Recover(restored, copy),
+                              riffkit::TMpegCommitter::TRecovery::Discarded);
+                    EXPECT_EQ(restored.Data(), original);
+                    EXPECT_FALSE(copy.Data.has_value());
+                }
                 // The next open completes or discards what the journal holds.
                 const auto recovery = riffkit::TMpegCommitter::Recover(mem, journal);
                 EXPECT_NE(recovery, riffkit::TMpegCommitter::TRecovery::Failed);

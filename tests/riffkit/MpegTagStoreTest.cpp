@@ -2,6 +2,7 @@
 // adding an ID3v2 tag, and the crash-safe commit.
 #include "MpegTagStore.h"
 #include "Id3v1Genres.h"
+#include "TagError.h"
 
 #include "AudioFixtures.h"
 #include "TempDir.h"
@@ -256,7 +257,7 @@ TEST_F(MpegTagStoreTest, Id3v2RemovesAndKeepsOddValuesWhole) {
     EXPECT_TRUE(store->HasId3v2());
 }
 
-TEST_F(MpegTagStoreTest, Id3v1OnlyFileHasFiveFields) {
+TEST_F(MpegTagStoreTest, Id3v1OnlyFileHoldsItsSevenFieldsAndRefusesOtherKeys) {
     const TBytes audio = Frames(20);
     ASSERT_TRUE(
         Fixtures::WriteBytes(Mp3, Concat({audio, Id3v1("Old title", "Old artist", "Old album",
@@ -269,33 +270,50 @@ TEST_F(MpegTagStoreTest, Id3v1OnlyFileHasFiveFields) {
         EXPECT_EQ(store->GetTag("IALB"), "Old album");
         EXPECT_EQ(store->GetTag("IYER"), "1987");
         EXPECT_EQ(store->GetTag("IGRE"), "Juzz+Funk");
-        EXPECT_EQ(store->GetTag("ICMT"), ""); // not one of the five
-        EXPECT_EQ(store->GetTag("ITRK"), "");
+        EXPECT_EQ(store->GetTag("ICMT"), "Old comment");
+        EXPECT_EQ(store->GetTag("ITRK"), "4");
 
         store->SetChunk("DISP", "New title");
         store->SetTag("IART", "New artist");
         store->SetTag("IALB", "New album");
         store->SetTag("IYER", "2004");
         store->SetTag("IGRE", "Gangsta ");
-        store->SetTag("ICMT", "ignored");
-        store->SetTag("INAM", "ignored");
-        EXPECT_EQ(store->GetTag("ICMT"), "");
+        store->SetTag("ICMT", "New comment");
+        store->SetTag("ITRK", "12");
         ASSERT_TRUE(store->Commit());
     }
     const TBytes bytes = Fixtures::ReadBytes(Mp3);
     ASSERT_EQ(bytes.size(), audio.size() + 128);
     EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin()));
-    EXPECT_EQ(bytes.back(), 59); // genre number
-    EXPECT_EQ(std::string(bytes.end() - 31, bytes.end() - 3).substr(0, 11), "Old comment");
+    EXPECT_EQ(bytes.back(), 59);            // genre number
+    EXPECT_EQ(bytes[bytes.size() - 2], 12); // ID3v1.1 track byte
+    EXPECT_EQ(bytes[bytes.size() - 3], 0);  // and the zero before it
+    EXPECT_EQ(std::string(bytes.end() - 31, bytes.end() - 3).substr(0, 12),
+              std::string("New comment", 12));
 
     auto store = Open(Mp3);
     EXPECT_FALSE(store->HasId3v2());
     EXPECT_EQ(store->GetChunk("DISP"), "New title");
-    EXPECT_EQ(store->GetTag("IART"), "New artist");
-    EXPECT_EQ(store->GetTag("IALB"), "New album");
-    EXPECT_EQ(store->GetTag("IYER"), "2004");
     EXPECT_EQ(store->GetTag("IGRE"), "Gangsta ");
-    EXPECT_EQ(store->GetTag("INAM"), "");
+    EXPECT_EQ(store->GetTag("ITRK"), "12");
+    // The stored forms of nothing the editor writes for every file are no change.
+    {
+        auto blanks = Open(Mp3);
+        blanks->SetTag("IGNR", " ");
+        blanks->SetTag("BFAD", "0");
+        EXPECT_TRUE(blanks->Commit());
+        EXPECT_EQ(Fixtures::ReadBytes(Mp3), bytes);
+    }
+    // Keys without an ID3v1 field are refused by name; nothing is written.
+    for (const char* key : {"IENG", "INAM", "BFAD"}) {
+        auto other = Open(Mp3);
+        other->SetTag(key, "value");
+        riffkit::TTagError::Clear();
+        EXPECT_FALSE(other->Commit());
+        EXPECT_NE(riffkit::TTagError::Text().find(key), std::string::npos)
+            << riffkit::TTagError::Text();
+        EXPECT_EQ(Fixtures::ReadBytes(Mp3), bytes);
+    }
 }
 
 TEST_F(MpegTagStoreTest, FileWithoutTagsGetsAnId3v1Tag) {

@@ -19,6 +19,12 @@ public:
     virtual bool Sync() = 0;
     virtual std::uint64_t Size() = 0;
     virtual bool Truncate(std::uint64_t size) = 0;
+    // Reserves the space for the file to grow to `size`, without changing its contents or
+    // its size, so that later writes up to there cannot fail for lack of space.
+    virtual bool Reserve(std::uint64_t size) {
+        (void)size;
+        return true;
+    }
 };
 
 } // namespace riffkit

@@ -33,6 +33,8 @@ const char* FieldName(std::string_view key) {
         return "genre";
     if (key == "ICMT")
         return "comment";
+    if (key == "ITRK")
+        return "track";
     return nullptr;
 }
 
@@ -53,6 +55,20 @@ std::string FirstUnmappable(const std::string& utf8) {
         at += len;
     }
     return std::string();
+}
+
+// "7" or "7/12": the track number an ID3v1.1 byte can hold (1 to 255), 0 for none, -1
+// when the text is not such a number.
+int TrackNumber(const std::string& text, bool leadingOnly) {
+    if (text.empty())
+        return 0;
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
+        ++digits;
+    if (digits == 0 || digits > 3 || (!leadingOnly && digits != text.size()))
+        return -1;
+    const int number = std::stoi(text.substr(0, digits));
+    return number >= 1 && number <= 255 ? number : -1;
 }
 
 bool IsYear(const std::string& text) {
@@ -140,6 +156,19 @@ bool TId3v1Tag::SetExactly(std::string_view key, const std::string& value, std::
         Year = value;
         return true;
     }
+    if (key == "ITRK") {
+        const int number = TrackNumber(value, false);
+        if (number < 0) {
+            reason = prefix + "\"" + value + "\" is not a number from 1 to 255";
+            return false;
+        }
+        if (number > 0 && Comment.size() > 28) {
+            reason = prefix + "the comment leaves no room for it (more than 28 bytes)";
+            return false;
+        }
+        Track = number;
+        return true;
+    }
     if (key == "IGRE") {
         const int number = value.empty() ? 255 : GenreNumber(value);
         if (number < 0) {
@@ -179,6 +208,13 @@ void TId3v1Tag::SetNearest(std::string_view key, const std::string& value) {
     }
     if (key == "IGRE") {
         Genre = 255;
+        return;
+    }
+    if (key == "ITRK") {
+        // "3/12" keeps 3; the comment gives up its last two bytes for the number.
+        Track = std::max(0, TrackNumber(value, true));
+        if (Track)
+            Comment.resize(std::min<std::size_t>(Comment.size(), 28));
         return;
     }
     // Characters Windows-1252 lacks become '?'; the text is cut to the field.

@@ -232,9 +232,28 @@ TId3v2Tag::TFrame TId3v2Tag::UserTextFrame(const std::string& description,
     return Frame("TXXX", EncodedTexts({description, utf8}));
 }
 
-TId3v2Tag::TFrame TId3v2Tag::CommentFrame(const std::string& language,
-                                          const std::string& utf8) const {
-    std::string texts = EncodedTexts({"", utf8});
+std::optional<TId3v2Tag::TFrame> TId3v2Tag::CarriedFrame(const TFrame& frame, unsigned from) const {
+    // Only between versions 2.3 and 2.4, which share frame ids and bodies.
+    if (from < 3 || Major < 3 || frame.Bytes.size() < 10)
+        return std::nullopt;
+    const auto format = static_cast<unsigned char>(frame.Bytes[9]);
+    // Compression, encryption, grouping, unsynchronisation or a data length indicator.
+    if ((from == 3 && (format & 0xE0)) || (from == 4 && (format & 0x4F)))
+        return std::nullopt;
+    std::string body = frame.Bytes.substr(10);
+    // Text encodings 2 and 3 (UTF-16BE, UTF-8) do not exist before version 2.4.
+    constexpr std::string_view encoded[] = {"APIC", "GEOB", "USLT", "SYLT", "USER",
+                                            "COMR", "OWNE", "WXXX", "TXXX", "COMM"};
+    const bool hasEncoding = frame.Id[0] == 'T' || std::find(std::begin(encoded), std::end(encoded),
+                                                             frame.Id) != std::end(encoded);
+    if (Major == 3 && hasEncoding && !body.empty() && (body[0] == 2 || body[0] == 3))
+        return std::nullopt;
+    return Frame(frame.Id, std::move(body));
+}
+
+TId3v2Tag::TFrame TId3v2Tag::CommentFrame(const std::string& language, const std::string& utf8,
+                                          const std::string& description) const {
+    std::string texts = EncodedTexts({description, utf8});
     std::string lang = language.substr(0, 3);
     lang.resize(3, ' ');
     return Frame("COMM", texts.substr(0, 1) + lang + texts.substr(1));

@@ -42,7 +42,11 @@ public:
     // New frames in this tag's version; ids are given in their four-letter form.
     TFrame TextFrame(std::string_view id, const std::string& utf8) const;
     TFrame UserTextFrame(const std::string& description, const std::string& utf8) const;
-    TFrame CommentFrame(const std::string& language, const std::string& utf8) const;
+    TFrame CommentFrame(const std::string& language, const std::string& utf8,
+                        const std::string& description = std::string()) const;
+    // A frame of another tag, of version `from`, with the same body under this tag's
+    // frame header; nullopt when its flags or text encoding do not allow it here.
+    std::optional<TFrame> CarriedFrame(const TFrame& frame, unsigned from) const;
 
 private:
     TFrame Frame(std::string_view id, std::string body) const;

@@ -14,7 +14,7 @@ public:
         Data.emplace();
         return &*Data;
     }
-    TFileIo* OpenExisting() override { return Data ? &*Data : nullptr; }
+    TFileIo* OpenExisting(std::string&) override { return Data ? &*Data : nullptr; }
     bool MakeDurable() override { return Data.has_value(); }
     bool Remove() override {
         Data.reset();

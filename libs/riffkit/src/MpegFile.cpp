@@ -2,12 +2,18 @@
 
 #include "Id3v1Genres.h"
 
+#include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
+#include <taglib/generalencapsulatedobjectframe.h>
 #include <taglib/id3v1genres.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2header.h>
+#include <taglib/privateframe.h>
 #include <taglib/tdebuglistener.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/uniquefileidentifierframe.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/urllinkframe.h>
 
 #include <algorithm>
 #include <memory>
@@ -29,9 +35,11 @@ constexpr TFrameKey FrameKeys[] = {
 constexpr const char* CommentKey = "ICMT";
 // The frames of the year: TDRC in v2.4, TYER with TDAT and TIME before (and in the wild).
 constexpr const char* YearFrames[] = {"TDRC", "TYER", "TDAT", "TIME"};
-// The ID3v1 fields an ID3v2 save keeps in step.
-constexpr const char* InStepKeys[] = {"DISP", "IART", "IALB", "IYER", "ICMT", "IGRE"};
-constexpr const char* Id3v1EditorKeys[] = {"DISP", "IART", "IALB", "IYER", "IGRE"};
+// The keys with an ID3v1 field: what an ID3v1-only file holds, and the fields a save to
+// an ID3v2 tag brings into step when it writes their keys.
+constexpr const char* Id3v1Keys[] = {"DISP", "IART", "IALB", "IYER", "IGRE", "ICMT", "ITRK"};
+// How far into the file a tag behind leading junk is looked for.
+constexpr std::uint64_t JunkScanLimit = 64 * 1024;
 
 constexpr std::uint64_t MaxTagBytes = 256u << 20;
 
@@ -115,11 +123,122 @@ bool IsPlainRecordingTime(const std::string& text) {
     return true;
 }
 
+std::unique_ptr<TagLib::ID3v2::Frame> ParseFrame(const TId3v2Tag& tag,
+                                                 const TId3v2Tag::TFrame& raw) {
+    using namespace TagLib::ID3v2;
+    const std::string headerBytes = tag.TagLibHeader();
+    const Header header(TagLib::ByteVector(headerBytes.data(), 10));
+    return std::unique_ptr<Frame>(FrameFactory::instance()->createFrame(
+        TagLib::ByteVector(raw.Bytes.data(), static_cast<unsigned>(raw.Bytes.size())), &header));
+}
+
+// What makes two frames the same field, whatever the tag's version: the id (in its v2.4
+// form) and the description, language, owner or picture type where the frame has one.
+std::string FrameIdentity(const TId3v2Tag& tag, const TId3v2Tag::TFrame& raw) {
+    using namespace TagLib::ID3v2;
+    const auto frame = ParseFrame(tag, raw);
+    if (!frame)
+        return raw.Id;
+    std::string id(frame->frameID().data(), frame->frameID().size());
+    const auto add = [&id](const std::string& part) { id += '\0' + part; };
+    if (const auto* f = dynamic_cast<const UserTextIdentificationFrame*>(frame.get()))
+        add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const CommentsFrame*>(frame.get()))
+        add(std::string(f->language().data(), f->language().size())), add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const UnsynchronizedLyricsFrame*>(frame.get()))
+        add(std::string(f->language().data(), f->language().size())), add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const PrivateFrame*>(frame.get()))
+        add(ToUtf8(f->owner()));
+    else if (const auto* f = dynamic_cast<const UniqueFileIdentifierFrame*>(frame.get()))
+        add(ToUtf8(f->owner()));
+    else if (const auto* f = dynamic_cast<const AttachedPictureFrame*>(frame.get()))
+        add(std::to_string(static_cast<int>(f->type()))), add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const UserUrlLinkFrame*>(frame.get()))
+        add(ToUtf8(f->description()));
+    else if (const auto* f = dynamic_cast<const GeneralEncapsulatedObjectFrame*>(frame.get()))
+        add(ToUtf8(f->description()));
+    return id;
+}
+
+// Frame ids only one of versions 2.3 and 2.4 has.
+constexpr std::string_view OnlyIn24[] = {"TDRC", "TDOR", "TDRL", "TDTG", "TDEN", "TIPL",
+                                         "TMCL", "TMOO", "TPRO", "TSOA", "TSOP", "TSOT",
+                                         "TSST", "ASPI", "EQU2", "RVA2", "SEEK", "SIGN"};
+constexpr std::string_view OnlyIn23[] = {"TYER", "TDAT", "TIME", "TORY", "TRDA",
+                                         "TSIZ", "IPLS", "EQUA", "RVAD"};
+
+bool KnownIn(unsigned version, std::string_view id) {
+    const auto in = [id](const auto& list) {
+        return std::find(std::begin(list), std::end(list), id) != std::end(list);
+    };
+    return version == 4 ? !in(OnlyIn23) : !in(OnlyIn24);
+}
+
+// A frame of a later leading tag, of another version, as a frame of `into`: texts,
+// comments and user texts are written anew in its version, other frames keep their body.
+std::optional<TId3v2Tag::TFrame> CarryFrame(const TId3v2Tag& into, const TId3v2Tag& from,
+                                            const TId3v2Tag::TFrame& raw) {
+    using namespace TagLib::ID3v2;
+    if (into.Version() == from.Version())
+        return raw;
+    if (into.Version() < 3)
+        return std::nullopt;
+    const auto frame = ParseFrame(from, raw);
+    if (const auto* f = dynamic_cast<const UserTextIdentificationFrame*>(frame.get())) {
+        TagLib::StringList fields = f->fieldList();
+        if (!fields.isEmpty())
+            fields.erase(fields.begin());
+        return into.UserTextFrame(ToUtf8(f->description()), JoinValues(fields));
+    }
+    if (const auto* f = dynamic_cast<const CommentsFrame*>(frame.get()))
+        return into.CommentFrame(std::string(f->language().data(), f->language().size()),
+                                 ToUtf8(f->text()), ToUtf8(f->description()));
+    if (const auto* f = dynamic_cast<const TextIdentificationFrame*>(frame.get())) {
+        std::string id(f->frameID().data(), f->frameID().size());
+        const std::string text = JoinValues(f->fieldList());
+        if (id == "TDRC" && into.Version() == 3 && text.size() == 4 && IsDigits(text))
+            id = "TYER";
+        if (!KnownIn(into.Version(), id))
+            return std::nullopt;
+        return into.TextFrame(id, text);
+    }
+    if (from.Version() < 3 || !KnownIn(into.Version(), raw.Id))
+        return std::nullopt;
+    return into.CarriedFrame(raw, from.Version());
+}
+
 } // namespace
 
+// Where the leading ID3v2 tag starts: at 0, or after junk some writers leave in front
+// (as a full read by TagLib finds it), when a whole tag with frames starts there before
+// the audio; the file's size when there is none.
+std::uint64_t TMpegFile::FindTagStart(TFileIo& io, std::uint64_t fileSize) {
+    std::string head(static_cast<std::size_t>(std::min(fileSize, JunkScanLimit)), '\0');
+    if (head.size() < TId3v2Tag::HeaderSize || !io.Read(0, head.data(), head.size()))
+        return fileSize;
+    if (TId3v2Tag::CompleteSize(head) > 0)
+        return 0;
+    for (std::size_t at = head.find("ID3", 1); at != std::string::npos;
+         at = head.find("ID3", at + 1)) {
+        // Audio before it: the tag is not a leading one.
+        if (at >= 2 && static_cast<unsigned char>(head[at - 2]) == 0xFF &&
+            (static_cast<unsigned char>(head[at - 1]) & 0xE0) == 0xE0)
+            break;
+        const std::uint64_t size =
+            TId3v2Tag::CompleteSize(std::string_view(head).substr(at, TId3v2Tag::HeaderSize));
+        if (size == 0 || size > fileSize - at || size > MaxTagBytes)
+            continue;
+        std::string bytes(static_cast<std::size_t>(size), '\0');
+        if (!io.Read(at, bytes.data(), bytes.size()))
+            break;
+        if (const auto tag = TId3v2Tag::Parse(bytes); tag && !tag->Frames.empty())
+            return at;
+    }
+    return fileSize;
+}
+
 bool TMpegFile::IsId3v1Key(std::string_view key) {
-    return std::find(std::begin(Id3v1EditorKeys), std::end(Id3v1EditorKeys), key) !=
-           std::end(Id3v1EditorKeys);
+    return std::find(std::begin(Id3v1Keys), std::end(Id3v1Keys), key) != std::end(Id3v1Keys);
 }
 
 std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
@@ -127,17 +246,17 @@ std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
     TMpegFile file;
     file.FileSize = io.Size();
     std::string header(TId3v2Tag::HeaderSize, '\0');
-    if (file.FileSize >= header.size() && io.Read(0, header.data(), header.size()) &&
-        TId3v2Tag::CompleteSize(header) > 0) {
+    const std::uint64_t start = FindTagStart(io, file.FileSize);
+    if (start < file.FileSize) {
         // The run of ID3v2 tags at the start: old writers left duplicates back to back.
         std::vector<TId3v2Tag> tags;
-        std::uint64_t at = 0;
+        std::uint64_t at = start;
         while (at + header.size() <= file.FileSize && io.Read(at, header.data(), header.size())) {
             const std::uint64_t size = TId3v2Tag::CompleteSize(header);
             if (size == 0)
                 break;
             if (size > file.FileSize - at || size > MaxTagBytes) {
-                if (at == 0) {
+                if (at == start) {
                     reason = "the ID3v2 tag is damaged: it claims more bytes than the file has";
                     return std::nullopt;
                 }
@@ -149,7 +268,7 @@ std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
                 return std::nullopt;
             }
             auto tag = TId3v2Tag::Parse(bytes);
-            if (!tag && at == 0) {
+            if (!tag && at == start) {
                 reason = "the ID3v2 tag cannot be read";
                 return std::nullopt;
             }
@@ -157,17 +276,32 @@ std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
                 tags.push_back(std::move(*tag));
             at += size;
         }
+        file.TagStart = start;
         file.TagRunEnd = at;
         file.Tag = std::move(tags.front());
-        // Frames only a later duplicate has are kept too (when its version is the same).
+        // The later tags join the first by frame identity: a field the first has stays as
+        // readers show it, every other frame is carried over (in the first tag's version).
+        // A frame that cannot be carried is kept on disk and makes saves fail by name.
+        std::vector<std::string> known;
+        for (const auto& frame : file.Tag->Frames)
+            known.push_back(FrameIdentity(*file.Tag, frame));
         for (std::size_t i = 1; i < tags.size(); ++i) {
-            if (tags[i].Version() != file.Tag->Version())
-                continue;
             for (const auto& frame : tags[i].Frames) {
-                const bool known = std::any_of(file.Tag->Frames.begin(), file.Tag->Frames.end(),
-                                               [&](const auto& f) { return f.Id == frame.Id; });
-                if (!known)
-                    file.Tag->Frames.push_back(frame);
+                std::string identity = FrameIdentity(tags[i], frame);
+                if (std::find(known.begin(), known.end(), identity) != known.end())
+                    continue;
+                auto carried = CarryFrame(*file.Tag, tags[i], frame);
+                if (!carried) {
+                    if (file.CarryProblem.empty())
+                        file.CarryProblem =
+                            "the frame " + frame.Id + " of a second ID3v2 tag (version 2." +
+                            std::to_string(tags[i].Version()) +
+                            ") cannot be carried into the first (version 2." +
+                            std::to_string(file.Tag->Version()) + "): the file was not changed";
+                    continue;
+                }
+                file.Tag->Frames.push_back(std::move(*carried));
+                known.push_back(std::move(identity));
             }
         }
     }
@@ -182,7 +316,7 @@ std::optional<TMpegFile> TMpegFile::Read(TFileIo& io, std::string& reason) {
     if (file.Tag) {
         file.ReadFrames();
     } else if (file.Id3v1) {
-        for (const char* key : Id3v1EditorKeys)
+        for (const char* key : Id3v1Keys)
             if (std::string value = file.Id3v1->Get(key); !value.empty())
                 file.KeyValues[key] = value;
     }
@@ -377,22 +511,24 @@ TMpegEdit TMpegFile::PlaceTag(const TId3v2Tag& tag, const std::optional<TId3v1Ta
     TMpegEdit edit;
     edit.OldSize = edit.FinalSize = FileSize;
     const std::size_t needed = tag.MinimumSize();
+    const std::uint64_t space = TagRunEnd - TagStart;
     std::uint64_t id3v1At = FileSize - (Id3v1 ? TId3v1Tag::Size : 0);
-    if (needed <= TagRunEnd) {
-        edit.Regions.push_back({0, tag.Render(static_cast<std::size_t>(TagRunEnd))});
+    if (needed <= space) {
+        edit.Regions.push_back({TagStart, tag.Render(static_cast<std::size_t>(space))});
     } else {
-        // Growth moves the audio: leave room for the saves to come.
+        // Growth moves the audio: leave room for the saves to come. The ID3v1 tag is not
+        // moved with it but written at its new place, so no new byte lands on moved audio.
         const std::size_t total = needed + std::max(MinimumPadding, needed / 10);
         edit.MoveFrom = TagRunEnd;
-        edit.MoveLength = FileSize - TagRunEnd;
-        edit.Delta = total - TagRunEnd;
+        edit.MoveLength = id3v1At - TagRunEnd;
+        edit.Delta = total - space;
         edit.FinalSize = FileSize + edit.Delta;
         id3v1At += edit.Delta;
-        edit.Regions.push_back({0, tag.Render(total)});
+        edit.Regions.push_back({TagStart, tag.Render(total)});
     }
-    if (id3v1) {
-        const std::string bytes = id3v1->Render();
-        if (bytes != Id3v1Bytes)
+    if (id3v1 || (Id3v1 && edit.Delta > 0)) {
+        const std::string bytes = id3v1 ? id3v1->Render() : Id3v1Bytes;
+        if (bytes != Id3v1Bytes || edit.Delta > 0)
             edit.Regions.push_back({id3v1At, bytes});
     }
     return edit;
@@ -403,11 +539,13 @@ std::optional<TMpegEdit> TMpegFile::PlanSave(const TChanges& changes, std::strin
         // ID3v1 only: every value must fit exactly, or nothing is written.
         TId3v1Tag id3v1 = Id3v1.value_or(TId3v1Tag());
         bool any = false;
+        // A key without an ID3v1 field is refused, not dropped.
         for (const auto& [key, value] : changes) {
-            if (!IsId3v1Key(key))
-                continue;
-            if (!id3v1.SetExactly(key, value.value_or(std::string()), reason))
+            if (!id3v1.SetExactly(key, value.value_or(std::string()), reason)) {
+                if (!IsId3v1Key(key))
+                    reason += " (the file has only an ID3v1 tag)";
                 return std::nullopt;
+            }
             any = true;
         }
         TMpegEdit edit;
@@ -424,27 +562,26 @@ std::optional<TMpegEdit> TMpegFile::PlanSave(const TChanges& changes, std::strin
         return edit;
     }
 
+    if (!CarryProblem.empty()) {
+        reason = CarryProblem;
+        return std::nullopt;
+    }
     TId3v2Tag tag = *Tag;
     std::vector<TFrameRole> roles = Roles;
     int comment = CommentFrame;
-    TValues values = KeyValues;
-    for (const auto& [key, value] : changes) {
+    for (const auto& [key, value] : changes)
         ApplyChange(tag, roles, comment, key, value, *this);
-        if (value && !value->empty())
-            values[key] = *value;
-        else
-            values.erase(key);
-    }
     if (tag.MinimumSize() - TId3v2Tag::HeaderSize > 0x0FFFFFFFu - 0x100000u) {
         reason = "the ID3v2 tag would be larger than 256 MB";
         return std::nullopt;
     }
+    // Only the ID3v1 fields of the keys written here change; the others keep their bytes
+    // (they may hold what the ID3v2 tag does not, or differ from it on purpose).
     std::optional<TId3v1Tag> id3v1 = Id3v1;
     if (id3v1) {
-        for (const char* key : InStepKeys) {
-            const auto found = values.find(key);
-            id3v1->SetNearest(key, found == values.end() ? std::string() : found->second);
-        }
+        for (const auto& [key, value] : changes)
+            if (IsId3v1Key(key))
+                id3v1->SetNearest(key, value.value_or(std::string()));
     }
     return PlaceTag(tag, id3v1);
 }

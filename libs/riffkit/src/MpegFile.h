@@ -18,9 +18,9 @@ namespace riffkit {
 // Keys live in ID3v2 frames ("DISP" TIT2, "IART" TPE1, ..., "ICMT" a comment, every other
 // key a TXXX frame named after it), or in the ID3v1 fields when the file has no ID3v2 tag.
 // A save replaces only the frames of the keys it changes, keeps the tag's version, and
-// keeps an ID3v1 tag beside an ID3v2 one in step. The tag is rewritten in its old space
-// when it fits (with the leading run of duplicate tags that some writers left); else it
-// grows with padding so that later saves fit again.
+// changes an ID3v1 tag beside an ID3v2 one only in the fields of the keys it writes. The tag is
+// rewritten in its old space when it fits (with the leading run of duplicate tags that some writers
+// left); else it grows with padding so that later saves fit again.
 class TMpegFile {
 public:
     using TValues = std::map<std::string, std::string, std::less<>>;
@@ -54,6 +54,7 @@ private:
         std::string Language;    // COMM
     };
 
+    static std::uint64_t FindTagStart(TFileIo& io, std::uint64_t fileSize);
     void ReadFrames();
     TMpegEdit PlaceTag(const TId3v2Tag& tag, const std::optional<TId3v1Tag>& id3v1) const;
     // The frames owned by a key, in the current frame list.
@@ -64,10 +65,12 @@ private:
                             const TMpegFile& file);
 
     std::uint64_t FileSize = 0;
+    std::uint64_t TagStart = 0;  // where they start: 0, or after leading junk
     std::uint64_t TagRunEnd = 0; // end of the leading ID3v2 tags; 0 without
     std::optional<TId3v2Tag> Tag;
     std::vector<TFrameRole> Roles; // one per frame of Tag
     int CommentFrame = -1;         // the frame "ICMT" reads, -1 for none
+    std::string CarryProblem;      // why a frame of a later leading tag cannot be kept
     std::optional<TId3v1Tag> Id3v1;
     std::string Id3v1Bytes;
     TValues KeyValues;

@@ -2,11 +2,11 @@
 #include "MpegTagStore.h"
 
 #include "MpegFrameHeader.h"
+#include "PosixFileIo.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 namespace riffkit {
@@ -45,17 +45,12 @@ bool IsId3v2Header(const std::vector<uint8_t>& head) {
 
 } // namespace
 
-bool LooksLikeMpeg(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+bool LooksLikeMpeg(TFileIo& file) {
+    const std::uint64_t size = file.Size();
+    if (size == 0)
         return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size <= 0)
-        return false;
-    in.seekg(0);
-    std::vector<uint8_t> head(static_cast<size_t>(std::min<std::streamoff>(size, HeadSize)));
-    if (!in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size())))
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<std::uint64_t>(size, HeadSize)));
+    if (!file.Read(0, head.data(), head.size()))
         return false;
 
     // RIFF containers (WAV, also with MPEG payload) belong to the RIFF engine.
@@ -65,12 +60,16 @@ bool LooksLikeMpeg(const std::string& path) {
         return false;
     if (IsId3v2Header(head))
         return true;
+    // A tag behind a little junk, as some writers leave it.
+    for (size_t at = 1; at + 10 <= std::min(head.size(), ScanLimit); ++at)
+        if (head[at] == 'I' &&
+            IsId3v2Header(std::vector<uint8_t>(head.begin() + at, head.begin() + at + 10)))
+            return true;
 
     bool hasId3v1 = false;
     if (size >= 128) {
         char tag[3] = {};
-        in.seekg(size - 128);
-        hasId3v1 = in.read(tag, 3) && std::memcmp(tag, "TAG", 3) == 0;
+        hasId3v1 = file.Read(size - 128, tag, 3) && std::memcmp(tag, "TAG", 3) == 0;
     }
     if (hasId3v1)
         return true;
@@ -81,6 +80,11 @@ bool LooksLikeMpeg(const std::string& path) {
             return true;
     }
     return false;
+}
+
+bool LooksLikeMpeg(const std::string& path) {
+    TPosixFileIo file;
+    return file.Open(path, false) && LooksLikeMpeg(file);
 }
 
 } // namespace riffkit

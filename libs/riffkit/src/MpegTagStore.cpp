@@ -16,19 +16,6 @@ namespace riffkit {
 
 namespace {
 
-std::string OpenFailure(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return "file is read-only";
-    case ENOENT:
-        return "file not found";
-    default:
-        return std::string("cannot open the file: ") + std::strerror(error);
-    }
-}
-
 // The file opened for writing under the lock, with any interrupted save completed first.
 struct TWritable {
     TPosixFileIo Io;
@@ -39,7 +26,7 @@ struct TWritable {
 std::unique_ptr<TWritable> OpenWritable(const std::string& path) {
     auto w = std::make_unique<TWritable>();
     if (!w->Io.Open(path, true)) {
-        TTagError::Set(OpenFailure(w->Io.OpenError()));
+        TTagError::Set(w->Io.OpenErrorText());
         return nullptr;
     }
     // Root may write any file: a file without write permission is still refused.
@@ -51,26 +38,32 @@ std::unique_ptr<TWritable> OpenWritable(const std::string& path) {
         TTagError::Set("another program is writing this file");
         return nullptr;
     }
-    if (!w->Io.Identity(w->Identity.Device, w->Identity.Inode)) {
+    TPosixFileIo::TFacts facts;
+    if (!w->Io.Facts(facts)) {
         TTagError::Set("cannot read the file");
         return nullptr;
     }
-    w->Journal = std::make_unique<TPosixJournal>(path, w->Identity.Device, w->Identity.Inode);
-    if (TMpegCommitter::Recover(w->Io, *w->Journal, w->Identity) ==
-        TMpegCommitter::TRecovery::Failed) {
+    w->Identity = {facts.FileSystem, facts.Inode};
+    w->Journal = std::make_unique<TPosixJournal>(path, facts);
+    switch (TMpegCommitter::Recover(w->Io, *w->Journal, w->Identity)) {
+    case TMpegCommitter::TRecovery::Failed:
         TTagError::Set("an interrupted save of this file cannot be completed");
         return nullptr;
+    case TMpegCommitter::TRecovery::Refused:
+        return nullptr; // the reason names the journal
+    default:
+        return w;
     }
-    return w;
 }
 
 // A journal left by an interrupted save is completed before the file is read, when the
 // file can be written; else the tags are read as they are.
 void CompletePendingSave(const std::string& path, TPosixFileIo& reader) {
-    std::uint64_t device = 0, inode = 0;
-    if (!reader.Identity(device, inode))
+    TPosixFileIo::TFacts facts;
+    if (!reader.Facts(facts))
         return;
-    if (!TPosixJournal(path, device, inode).OpenExisting())
+    std::string refusal;
+    if (!TPosixJournal(path, facts).OpenExisting(refusal) && refusal.empty())
         return;
     const bool hadReason = !TTagError::Text().empty();
     OpenWritable(path);
@@ -90,8 +83,7 @@ public:
     }
 
     void SetTag(std::string_view key, std::string value) override {
-        if (!File.HasId3v2() && !TMpegFile::IsId3v1Key(key))
-            return; // the field is disabled for such a file
+        // A key an ID3v1-only file cannot hold is kept too: the save refuses it by name.
         if (value.empty())
             RemoveTag(key);
         else
@@ -114,7 +106,7 @@ public:
         // Values set back to what the file holds are no change.
         for (auto it = Changes.begin(); it != Changes.end();) {
             const std::string stored = Stored(it->first);
-            if (it->second.value_or(std::string()) == stored)
+            if (it->second.value_or(std::string()) == stored || MeansNothing(*it))
                 it = Changes.erase(it);
             else
                 ++it;
@@ -151,6 +143,17 @@ public:
     }
 
 private:
+    // On a file with only an ID3v1 tag, a key it has no field for reads as nothing; the
+    // stored forms of nothing (blanks; "0", the no-fade flag off), which the editor writes
+    // for every file, are no change there. Any other value is refused by the save.
+    bool MeansNothing(const TMpegFile::TChanges::value_type& change) const {
+        if (File.HasId3v2() || TMpegFile::IsId3v1Key(change.first) || !change.second)
+            return false;
+        const std::string& value = *change.second;
+        return value.find_first_not_of(' ') == std::string::npos ||
+               (change.first == "BFAD" && value == "0");
+    }
+
     std::string Stored(std::string_view key) const {
         const auto& values = File.Values();
         const auto found = values.find(key);
@@ -164,12 +167,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<TTagStore> OpenMpegTagStore(const std::string& path) {
-    TPosixFileIo io;
-    if (!io.Open(path, false)) {
-        TTagError::Set(OpenFailure(io.OpenError()));
-        return nullptr;
-    }
+std::unique_ptr<TTagStore> OpenMpegTagStore(const std::string& path, TPosixFileIo& io) {
     CompletePendingSave(path, io);
     std::string reason;
     auto file = TMpegFile::Read(io, reason);
@@ -180,14 +178,23 @@ std::unique_ptr<TTagStore> OpenMpegTagStore(const std::string& path) {
     return std::make_unique<TMpegTagStore>(path, std::move(*file));
 }
 
-bool AddId3v2Tag(const std::string& path) {
-    if (!LooksLikeMpeg(path)) {
-        TTagError::Set("not an MPEG audio file");
-        return false;
+std::unique_ptr<TTagStore> OpenMpegTagStore(const std::string& path) {
+    TPosixFileIo io;
+    if (!io.Open(path, false)) {
+        TTagError::Set(io.OpenErrorText());
+        return nullptr;
     }
+    return OpenMpegTagStore(path, io);
+}
+
+bool AddId3v2Tag(const std::string& path) {
     auto writable = OpenWritable(path);
     if (!writable)
         return false;
+    if (!LooksLikeMpeg(writable->Io)) {
+        TTagError::Set("not an MPEG audio file");
+        return false;
+    }
     std::string reason;
     auto file = TMpegFile::Read(writable->Io, reason);
     if (!file) {

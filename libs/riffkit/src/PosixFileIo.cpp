@@ -1,9 +1,12 @@
 #include "PosixFileIo.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace riffkit {
@@ -15,37 +18,85 @@ TPosixFileIo::~TPosixFileIo() {
 bool TPosixFileIo::Open(const std::string& path, bool writable) {
     Close();
     do {
-        Fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+        Fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
     } while (Fd < 0 && errno == EINTR);
     if (Fd < 0) {
         Error = errno;
         return false;
     }
     struct stat st {};
-    if (::fstat(Fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(Fd, &st) != 0) {
+        Error = errno;
         Close();
-        Error = EINVAL;
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Close();
+        Error = NotRegular;
         return false;
     }
     return true;
 }
 
-bool TPosixFileIo::Create(const std::string& path) {
+void TPosixFileIo::Adopt(int fd) {
+    Close();
+    Fd = fd;
+}
+
+bool TPosixFileIo::Create(const std::string& path, unsigned mode) {
     Close();
     do {
-        Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+        Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
     } while (Fd < 0 && errno == EINTR);
     if (Fd < 0)
         Error = errno;
     return Fd >= 0;
 }
 
-bool TPosixFileIo::Identity(std::uint64_t& device, std::uint64_t& inode) const {
+std::string TPosixFileIo::OpenErrorText() const {
+    switch (Error) {
+    case NotRegular:
+        return "not a regular file";
+    case ENOENT:
+        return "file not found";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return "file is read-only";
+    default:
+        return std::string("cannot open the file: ") + std::strerror(Error);
+    }
+}
+
+bool TPosixFileIo::Facts(TFacts& facts) const {
     struct stat st {};
     if (Fd < 0 || ::fstat(Fd, &st) != 0)
         return false;
-    device = static_cast<std::uint64_t>(st.st_dev);
-    inode = static_cast<std::uint64_t>(st.st_ino);
+    // The file system's id does not change when the same disk comes back under another
+    // device number; where a file system reports none, the device number stands in.
+    struct statfs fs {};
+    std::uint64_t id = 0;
+    if (::fstatfs(Fd, &fs) == 0) {
+        int words[2];
+        static_assert(sizeof words == sizeof fs.f_fsid);
+        std::memcpy(words, &fs.f_fsid, sizeof words);
+        id = std::uint64_t(static_cast<std::uint32_t>(words[0])) << 32 |
+             static_cast<std::uint32_t>(words[1]);
+    }
+    facts.FileSystem = id != 0 ? id : static_cast<std::uint64_t>(st.st_dev);
+    facts.Inode = static_cast<std::uint64_t>(st.st_ino);
+    facts.Owner = st.st_uid;
+    facts.Group = st.st_gid;
+    facts.Mode = st.st_mode & 07777;
+    return true;
+}
+
+bool TPosixFileIo::Identity(std::uint64_t& fileSystem, std::uint64_t& inode) const {
+    TFacts facts;
+    if (!Facts(facts))
+        return false;
+    fileSystem = facts.FileSystem;
+    inode = facts.Inode;
     return true;
 }
 
@@ -66,7 +117,22 @@ bool TPosixFileIo::TryLockExclusive() {
     do {
         rc = ::flock(Fd, LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+    if (rc != 0)
+        return false;
+    // flock and record locks do not see each other: take a write record lock on the whole
+    // file too. An OFD lock conflicts with every other holder, this process's included,
+    // and goes away with this descriptor; kernels without it are asked with F_GETLK.
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(Fd, F_OFD_SETLK, &lock) == 0)
+        return true;
+    if (errno != EINVAL)
+        return false;
+    lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(Fd, F_GETLK, &lock) == 0 && lock.l_type == F_UNLCK;
 }
 
 bool TPosixFileIo::Read(std::uint64_t offset, void* buffer, std::size_t size) {
@@ -110,6 +176,33 @@ std::uint64_t TPosixFileIo::Size() {
 
 bool TPosixFileIo::Truncate(std::uint64_t size) {
     return ::ftruncate(Fd, static_cast<off_t>(size)) == 0;
+}
+
+// Blocks past the end are allocated without changing the size, so a crash before the
+// first write leaves the file as it was. Where the file system cannot allocate ahead,
+// the extension is written (zeros) and synced instead; errno tells a full disk.
+bool TPosixFileIo::Reserve(std::uint64_t size) {
+    const std::uint64_t old = Size();
+    if (size <= old)
+        return true;
+    int rc;
+    do {
+        rc = ::fallocate(Fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(old),
+                         static_cast<off_t>(size - old));
+    } while (rc != 0 && errno == EINTR);
+    if (rc == 0)
+        return true;
+    if (errno != EOPNOTSUPP && errno != ENOSYS)
+        return false;
+    const std::string zeros(64 * 1024, '\0');
+    for (std::uint64_t at = old; at < size;) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), size - at));
+        if (!Write(at, zeros.data(), n))
+            return false;
+        at += n;
+    }
+    return Sync();
 }
 
 } // namespace riffkit

@@ -14,18 +14,40 @@ public:
     TPosixFileIo(const TPosixFileIo&) = delete;
     TPosixFileIo& operator=(const TPosixFileIo&) = delete;
 
+    // Opens without blocking (a FIFO or a device never stalls the caller) and refuses
+    // anything that is not a regular file, with OpenError() NotRegular.
     bool Open(const std::string& path, bool writable);
-    // A new, empty file readable and writable by the owner only (any old one is replaced).
-    bool Create(const std::string& path);
+    // Takes over a descriptor opened elsewhere (already checked to be a regular file).
+    void Adopt(int fd);
+    // A new file that did not exist (O_EXCL, never through a symbolic link) with this mode.
+    bool Create(const std::string& path, unsigned mode = 0600);
     // The errno of the last failed Open or Create.
     int OpenError() const { return Error; }
-    // Device and inode of the open file: who the file is, whatever its name.
-    bool Identity(std::uint64_t& device, std::uint64_t& inode) const;
+    // The OpenError() of a path that is not a regular file.
+    static constexpr int NotRegular = -1;
+    // The reason for the last failed Open, for the user.
+    std::string OpenErrorText() const;
+
+    // Who the open file is, whatever its name or the device number of its disk: the file
+    // system's id (statfs, which survives a remount) and the inode; with its owner and mode.
+    struct TFacts {
+        std::uint64_t FileSystem = 0;
+        std::uint64_t Inode = 0;
+        unsigned Owner = 0;
+        unsigned Group = 0;
+        unsigned Mode = 0;
+    };
+    bool Facts(TFacts& facts) const;
+    // File-system id and inode (see TFacts).
+    bool Identity(std::uint64_t& fileSystem, std::uint64_t& inode) const;
+    int Descriptor() const { return Fd; }
     // True when no write permission bit is set: such a file is refused even to root.
     bool IsReadOnlyMode() const;
     void Close();
     bool IsOpen() const { return Fd >= 0; }
-    // Exclusive flock without waiting; false when another open file holds it.
+    // Exclusive flock and write record lock without waiting; false when another open file
+    // holds either (a program using flock, fcntl/lockf record locks or OFD locks; Samba
+    // maps its clients' locks to record locks).
     bool TryLockExclusive();
 
     bool Read(std::uint64_t offset, void* buffer, std::size_t size) override;
@@ -33,6 +55,7 @@ public:
     bool Sync() override;
     std::uint64_t Size() override;
     bool Truncate(std::uint64_t size) override;
+    bool Reserve(std::uint64_t size) override;
 
 private:
     int Fd = -1;

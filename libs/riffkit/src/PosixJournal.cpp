@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,48 +47,120 @@ bool MakeFolders(const std::string& folder) {
     return true;
 }
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+std::string Hex(std::uint64_t v) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(v));
+    return text;
+}
+
+// Read access for those who may write the audio file; never write access for others.
+unsigned JournalMode(unsigned fileMode) {
+    return 0600u | ((fileMode & 020u) ? 040u : 0u) | ((fileMode & 02u) ? 04u : 0u);
 }
 
 } // namespace
 
-TPosixJournal::TPosixJournal(const std::string& path, std::uint64_t device, std::uint64_t inode) {
+TPosixJournal::TPosixJournal(const std::string& path, const TPosixFileIo::TFacts& file)
+    : File(file) {
     char resolved[PATH_MAX];
     const std::string target = ::realpath(path.c_str(), resolved) ? resolved : path;
-    const std::size_t slash = target.rfind('/');
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    Beside = FolderOf(target) + "/." + name + ".cuemark-journal";
+    const std::string id = Hex(file.FileSystem) + "-" + std::to_string(file.Inode);
+    Beside = FolderOf(target) + "/.cuemark-journal-" + id;
     if (const std::string state = StateFolder(); !state.empty())
-        Fallback = state + "/journal-" + std::to_string(device) + "-" + std::to_string(inode);
+        Fallback = state + "/journal-" + id;
+}
+
+bool TPosixJournal::CreateAt(const std::string& path) {
+    const unsigned mode = JournalMode(File.Mode);
+    if (!Io.Create(path, mode))
+        return false;
+    // The group of the audio file (best effort: a user may only give a group of their own),
+    // and the mode whatever the umask.
+    const int fd = Io.Descriptor();
+    if (::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(File.Group)) != 0) {
+        // Keeps the creator's group.
+    }
+    ::fchmod(fd, mode);
+    Current = path;
+    ReadOnly = false;
+    return true;
 }
 
 TFileIo* TPosixJournal::Create() {
     Io.Close();
-    Current = Beside;
-    if (Io.Create(Current))
+    if (CreateAt(Beside))
         return &Io;
     const int error = Io.OpenError();
-    if (Fallback.empty() || (error != EACCES && error != EPERM && error != EROFS))
+    if (Fallback.empty() ||
+        (error != EACCES && error != EPERM && error != EROFS && error != ENAMETOOLONG)) {
+        errno = error;
         return nullptr;
-    Current = Fallback;
-    if (!MakeFolders(FolderOf(Fallback)) || !Io.Create(Current))
+    }
+    if (!MakeFolders(FolderOf(Fallback)) || !CreateAt(Fallback))
         return nullptr;
     return &Io;
 }
 
-TFileIo* TPosixJournal::OpenExisting() {
+TFileIo* TPosixJournal::OpenExisting(std::string& refusal) {
     Io.Close();
     for (const std::string& candidate : {Beside, Fallback}) {
-        if (!Exists(candidate))
+        if (candidate.empty())
             continue;
+        const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        int fd = ::open(candidate.c_str(), O_RDWR | flags);
+        bool readOnly = false;
+        if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+            fd = ::open(candidate.c_str(), O_RDONLY | flags);
+            readOnly = true;
+        }
+        if (fd < 0 && errno == ENOENT)
+            continue;
+        if (fd < 0 && errno == EACCES) {
+            refusal = "another user's unfinished save of this file cannot be completed: its "
+                      "journal " +
+                      candidate + " cannot be read";
+            return nullptr;
+        }
+        struct stat st {};
+        const bool trusted = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                             (st.st_uid == ::geteuid() || st.st_uid == File.Owner) &&
+                             (st.st_mode & 022) == 0;
+        if (!trusted) {
+            if (fd >= 0)
+                ::close(fd);
+            refusal = "the save journal " + candidate +
+                      " is not one this program can trust (another owner, writable by "
+                      "others, or not a regular file): it is left alone and saves are refused";
+            return nullptr;
+        }
+        Io.Adopt(fd);
         Current = candidate;
-        // Read-only is enough to replay it; removing needs only the folder.
-        if (Io.Open(Current, true) || Io.Open(Current, false))
-            return &Io;
+        ReadOnly = readOnly;
+        return &Io;
     }
     return nullptr;
+}
+
+TFileIo* TPosixJournal::TakeOver(const std::string& bytes) {
+    if (Current.empty())
+        return nullptr;
+    const std::string journal = Current;
+    const std::string temporary =
+        FolderOf(journal) + "/.cuemark-journal-new-" + std::to_string(::getpid());
+    Io.Close();
+    ::unlink(temporary.c_str());
+    if (!CreateAt(temporary))
+        return nullptr;
+    if (!(Io.Write(0, bytes.data(), bytes.size()) && Io.Sync()) ||
+        ::rename(temporary.c_str(), journal.c_str()) != 0) {
+        Io.Close();
+        ::unlink(temporary.c_str());
+        Current = journal;
+        return nullptr;
+    }
+    Current = journal;
+    SyncFolder(FolderOf(journal));
+    return &Io;
 }
 
 bool TPosixJournal::MakeDurable() {
@@ -100,7 +173,12 @@ bool TPosixJournal::Remove() {
         return true;
     const bool ok = ::unlink(Current.c_str()) == 0 || errno == ENOENT;
     SyncFolder(FolderOf(Current));
+    Current.clear();
     return ok;
+}
+
+std::string TPosixJournal::Name() const {
+    return Current.empty() ? Beside : Current;
 }
 
 } // namespace riffkit

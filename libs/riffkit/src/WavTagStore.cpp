@@ -14,11 +14,13 @@ namespace riffkit {
 std::unique_ptr<TWavTagStore> TWavTagStore::Open(const std::string& path) {
     TPosixFileIo io;
     if (!io.Open(path, false)) {
-        TTagError::Set(io.OpenError() == ENOENT
-                           ? "file not found"
-                           : std::string("cannot open the file: ") + std::strerror(io.OpenError()));
+        TTagError::Set(io.OpenErrorText());
         return nullptr;
     }
+    return Open(path, io);
+}
+
+std::unique_ptr<TWavTagStore> TWavTagStore::Open(const std::string& path, TFileIo& io) {
     auto layout = TRiffChunkWalker::Walk(io);
     if (!layout) {
         TTagError::Set("not a readable RIFF/WAVE file");
@@ -54,11 +56,7 @@ bool TWavTagStore::Commit() {
         return true;
     TPosixFileIo io;
     if (!io.Open(Path, true)) {
-        const int error = io.OpenError();
-        TTagError::Set(error == EACCES || error == EPERM || error == EROFS ? "file is read-only"
-                       : error == ENOENT
-                           ? "file not found"
-                           : std::string("cannot open the file: ") + std::strerror(error));
+        TTagError::Set(io.OpenErrorText());
         return false;
     }
     // Root may write any file: a file without write permission is still refused.

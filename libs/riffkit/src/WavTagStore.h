@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIo.h"
 #include "TagStore.h"
 #include "WavTags.h"
 
@@ -13,6 +14,8 @@ class TWavTagStore : public TTagStore {
 public:
     // nullptr when the file cannot be read or is not RIFF/RF64/BW64 WAVE.
     static std::unique_ptr<TWavTagStore> Open(const std::string& path);
+    // The same, read through `file`: that file already opened for reading.
+    static std::unique_ptr<TWavTagStore> Open(const std::string& path, TFileIo& file);
 
     std::string GetTag(std::string_view key) const override;
     void SetTag(std::string_view key, std::string value) override;

@@ -3,6 +3,7 @@
 #include "riffkit.h"
 
 #include "MpegTagStore.h"
+#include "PosixFileIo.h"
 #include "TagError.h"
 #include "TextCodec.h"
 #include "WavTagStore.h"
@@ -23,16 +24,11 @@ namespace {
 std::unique_ptr<TTagStore> Current;
 bool LastHadId3v2 = false;
 
-bool StartsAsWav(const char* path) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+bool StartsAsWav(riffkit::TFileIo& file) {
     char head[12];
-    const bool ok = ::pread(fd, head, 12, 0) == 12 && std::memcmp(head + 8, "WAVE", 4) == 0 &&
-                    (std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RF64", 4) == 0 ||
-                     std::memcmp(head, "BW64", 4) == 0);
-    ::close(fd);
-    return ok;
+    return file.Read(0, head, 12) && std::memcmp(head + 8, "WAVE", 4) == 0 &&
+           (std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RF64", 4) == 0 ||
+            std::memcmp(head, "BW64", 4) == 0);
 }
 
 // Four printable ASCII characters.
@@ -73,14 +69,20 @@ int16_t OpenWavFile(const char* path, int32_t, int32_t) {
         return 1;
     }
     try {
-        if (::access(path, F_OK) != 0)
-            TTagError::Set(errno == ENOENT ? "file not found" : std::strerror(errno));
-        else if (StartsAsWav(path))
-            Current = riffkit::TWavTagStore::Open(path);
-        else if (riffkit::LooksLikeMpeg(path))
-            Current = riffkit::OpenMpegTagStore(path);
-        else
+        // One open per file: the format is told and the tags are read on this descriptor.
+        riffkit::TPosixFileIo file;
+        if (!file.Open(path, false)) {
+            const int error = file.OpenError();
+            TTagError::Set(error == ENOENT                              ? "file not found"
+                           : error == riffkit::TPosixFileIo::NotRegular ? "not a regular file"
+                                                                        : std::strerror(error));
+        } else if (StartsAsWav(file)) {
+            Current = riffkit::TWavTagStore::Open(path, file);
+        } else if (riffkit::LooksLikeMpeg(file)) {
+            Current = riffkit::OpenMpegTagStore(path, file);
+        } else {
             TTagError::Set("not a WAV or MPEG audio file");
+        }
     } catch (const std::exception& e) {
         Current.reset();
         TTagError::Set(std::string("cannot read the file: ") + e.what());
