@@ -1,5 +1,7 @@
 #include "Mpg123Decoder.h"
 
+#include "FileReader.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -54,16 +56,18 @@ std::unique_ptr<TDecoder> TMpg123Decoder::Open(const std::string& path, const TA
     std::call_once(initOnce, [] { mpg123_init(); });
 
     std::unique_ptr<TMpg123Decoder> decoder(new TMpg123Decoder);
-    decoder->Window.Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    uint64_t size = 0;
+    std::string reason;
+    decoder->Window.Fd = TFileReader::OpenRegular(path, size, reason);
     if (decoder->Window.Fd < 0) {
-        error = "Cannot open \"" + path + "\": " + std::strerror(errno);
+        error = "Cannot open \"" + path + "\": " + reason;
         return nullptr;
     }
     if (info.Kind == TAudioKind::MpegInWav) {
         decoder->Window.Begin = static_cast<int64_t>(info.DataOffset);
         decoder->Window.End = static_cast<int64_t>(info.DataOffset + info.DataSize);
     } else {
-        decoder->Window.End = ::lseek(decoder->Window.Fd, 0, SEEK_END);
+        decoder->Window.End = static_cast<int64_t>(size);
     }
     int err = MPG123_OK;
     decoder->Handle = mpg123_new(nullptr, &err);
