@@ -77,7 +77,10 @@ std::unique_ptr<TDecoder> TMpg123Decoder::Open(const std::string& path, const TA
     }
     mpg123_handle* mh = decoder->Handle;
     decoder->Rate = info.SampleRate;
+    decoder->RateChanges = info.RateChanges;
     decoder->ChannelCount = info.Channels;
+    // Only the first part's rate and channels are allowed: parts of a joined stream at other
+    // rates are converted to it by libmpg123's resampling synthesis, so the device plays on.
     // Gapless: mpg123 drops the encoder delay and padding a LAME header gives, and plays on
     // past a frame count that ends too soon (files joined end to end).
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
@@ -110,6 +113,10 @@ uint64_t TMpg123Decoder::SeekLeadIn() const {
 }
 
 bool TMpg123Decoder::SeekRaw(uint64_t frame) {
+    // libmpg123 counts a seek's samples at one rate; in a stream joined from parts at other
+    // rates that lands in the wrong place, so the caller decodes up to the frame instead.
+    if (RateChanges)
+        return false;
     return mpg123_seek(Handle, static_cast<off_t>(frame), SEEK_SET) >= 0;
 }
 
