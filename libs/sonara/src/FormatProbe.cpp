@@ -182,8 +182,11 @@ bool WavFromHeaders(const TFileReader& file, const TRiffLayout& layout, TAudioFi
     if (file.ReadAt(layout.DataOffset, start, 4) == 4 &&
         (std::memcmp(start, "wvpk", 4) == 0 || std::memcmp(start, "OggS", 4) == 0))
         return false;
-    // The audio's bytes: the data chunk's size, but no more than the file holds.
-    uint64_t bytes = std::min(layout.DataSize, file.Size() - layout.DataOffset);
+    // The audio's bytes: the data chunk's size, but no more than the file holds. libsndfile's
+    // GSM and MS ADPCM readers also count the pad byte after an odd size.
+    const uint64_t held = file.Size() - layout.DataOffset;
+    const uint64_t bytes = std::min(layout.DataSize, held);
+    const uint64_t padded = bytes + ((layout.DataSize < held && (layout.DataSize & 1)) ? 1 : 0);
     const uint64_t channels = fmt.Channels;
     const uint64_t byteWidth = (uint64_t(fmt.Bits) + 7) / 8;
     int subtype = 0;
@@ -251,9 +254,7 @@ bool WavFromHeaders(const TFileReader& file, const TRiffLayout& layout, TAudioFi
             fmt.SamplesPerBlock != 2 * (block - 6 * channels) / channels)
             return false;
         subtype = SF_FORMAT_MS_ADPCM;
-        if (bytes % 2)
-            ++bytes; // libsndfile counts an odd data chunk one byte longer
-        frames = uint64_t(fmt.SamplesPerBlock) * (bytes / block);
+        frames = uint64_t(fmt.SamplesPerBlock) * (padded / block);
         break;
     }
     case 0x0031: // GSM 6.10: 320 samples in 65 bytes, the last block counts whole
@@ -261,7 +262,7 @@ bool WavFromHeaders(const TFileReader& file, const TRiffLayout& layout, TAudioFi
             fmt.SamplesPerBlock != 320)
             return false;
         subtype = SF_FORMAT_GSM610;
-        frames = 320 * ((bytes + 64) / 65);
+        frames = 320 * ((padded + 64) / 65);
         break;
     default:
         return false;
