@@ -43,13 +43,17 @@ size_t FindChunk(const TBytes& b, const char* id) {
 }
 
 // The libsndfile subtypes' texts the library shows.
-const std::map<int, std::string> kCodingTexts = {
-    {SF_FORMAT_PCM_U8, "PCM 8 bit"},        {SF_FORMAT_PCM_16, "PCM 16 bit"},
-    {SF_FORMAT_PCM_24, "PCM 24 bit"},       {SF_FORMAT_PCM_32, "PCM 32 bit"},
-    {SF_FORMAT_FLOAT, "IEEE float 32 bit"}, {SF_FORMAT_DOUBLE, "IEEE float 64 bit"},
-    {SF_FORMAT_ULAW, "u-Law 8 bit"},        {SF_FORMAT_ALAW, "A-Law 8 bit"},
-    {SF_FORMAT_IMA_ADPCM, "IMA ADPCM 4 bit"}, {SF_FORMAT_MS_ADPCM, "Microsoft ADPCM 4 bit"},
-    {SF_FORMAT_GSM610, "GSM 6.10"}};
+const std::map<int, std::string> kCodingTexts = {{SF_FORMAT_PCM_U8, "PCM 8 bit"},
+                                                 {SF_FORMAT_PCM_16, "PCM 16 bit"},
+                                                 {SF_FORMAT_PCM_24, "PCM 24 bit"},
+                                                 {SF_FORMAT_PCM_32, "PCM 32 bit"},
+                                                 {SF_FORMAT_FLOAT, "IEEE float 32 bit"},
+                                                 {SF_FORMAT_DOUBLE, "IEEE float 64 bit"},
+                                                 {SF_FORMAT_ULAW, "u-Law 8 bit"},
+                                                 {SF_FORMAT_ALAW, "A-Law 8 bit"},
+                                                 {SF_FORMAT_IMA_ADPCM, "IMA ADPCM 4 bit"},
+                                                 {SF_FORMAT_MS_ADPCM, "Microsoft ADPCM 4 bit"},
+                                                 {SF_FORMAT_GSM610, "GSM 6.10"}};
 
 struct TAnswer {
     bool Recognised = false;
@@ -87,7 +91,9 @@ TAnswer SndfileAnswer(const std::string& path) {
     answer.Recognised = true;
     answer.TextA = kCodingTexts.count(subtype) ? kCodingTexts.at(subtype) : "?";
     answer.TextB = std::to_string(info.samplerate) + " Hz " +
-                   (info.channels == 1 ? "Mono" : info.channels == 2 ? "Stereo" : "?");
+                   (info.channels == 1   ? "Mono"
+                    : info.channels == 2 ? "Stereo"
+                                         : "?");
     answer.LengthMs = static_cast<uint32_t>(frames * 1000 / info.samplerate);
     return answer;
 }
@@ -145,8 +151,8 @@ std::vector<TVariant> Variants(const TBytes& wav) {
         return out;
     for (const size_t cut : {1, 3, 7, 500}) // the file ends inside the data chunk
         if (wav.size() > data + 8 + cut)
-            out.push_back({"cut" + std::to_string(cut), TBytes(wav.begin(), wav.end() - long(cut)),
-                           {}});
+            out.push_back(
+                {"cut" + std::to_string(cut), TBytes(wav.begin(), wav.end() - long(cut)), {}});
     TBytes odd = wav; // a data size one short of its bytes: an odd size, the byte left over
     PutLe32(odd, data + 4, Le32(wav, data + 4) - 1);
     out.push_back({"odd_size", odd, {}});
@@ -192,9 +198,9 @@ TEST(SonaraHeaderProbe, WavAnswersAreLibsndfiles) {
         int Rate;
     };
     const TCoding codings[] = {
-        {SF_FORMAT_PCM_U8, 22050}, {SF_FORMAT_PCM_16, 44100},   {SF_FORMAT_PCM_24, 48000},
-        {SF_FORMAT_PCM_32, 44100}, {SF_FORMAT_FLOAT, 48000},    {SF_FORMAT_DOUBLE, 22050},
-        {SF_FORMAT_ULAW, 8000},    {SF_FORMAT_ALAW, 11025},     {SF_FORMAT_IMA_ADPCM, 22050},
+        {SF_FORMAT_PCM_U8, 22050},   {SF_FORMAT_PCM_16, 44100}, {SF_FORMAT_PCM_24, 48000},
+        {SF_FORMAT_PCM_32, 44100},   {SF_FORMAT_FLOAT, 48000},  {SF_FORMAT_DOUBLE, 22050},
+        {SF_FORMAT_ULAW, 8000},      {SF_FORMAT_ALAW, 11025},   {SF_FORMAT_IMA_ADPCM, 22050},
         {SF_FORMAT_MS_ADPCM, 44100}, {SF_FORMAT_GSM610, 8000}};
     int files = 0;
     for (const int container : {SF_FORMAT_WAV, SF_FORMAT_WAVEX}) {
@@ -208,7 +214,8 @@ TEST(SonaraHeaderProbe, WavAnswersAreLibsndfiles) {
                 std::remove(source.c_str());
                 // Extensible takes only the plain codings; GSM only mono: libsndfile refuses
                 // to write the rest.
-                if (!Fixtures::WritePcmWav(source, tone, coding.Subtype | (container - SF_FORMAT_WAV)))
+                if (!Fixtures::WritePcmWav(source, tone,
+                                           coding.Subtype | (container - SF_FORMAT_WAV)))
                     continue;
                 for (const TVariant& variant : Variants(Fixtures::ReadBytes(source))) {
                     const std::string name = std::to_string(container == SF_FORMAT_WAVEX) + "_" +
@@ -235,5 +242,100 @@ TEST(SonaraHeaderProbe, WavAnswersAreLibsndfiles) {
     }
     EXPECT_GT(files, 250); // every coding was written
 }
+
+} // namespace
+
+namespace {
+
+// Layer I: 400 silent frames of 384 samples, MPEG-1 128 kbps at 44.1 kHz stereo.
+bool WriteMp1(const std::string& path) {
+    TBytes bytes;
+    // 34 slots of 4 bytes, and a padding slot where the remainder adds up, as encoders do.
+    uint32_t rest = 0;
+    for (int i = 0; i < 400; ++i) {
+        rest += 12 * 128000 % 44100;
+        const bool pad = rest >= 44100;
+        rest -= pad ? 44100 : 0;
+        TBytes frame(pad ? 140 : 136, 0);
+        frame[0] = 0xFF, frame[1] = 0xFF, frame[2] = pad ? 0x42 : 0x40, frame[3] = 0x00;
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    return Fixtures::WriteBytes(path, bytes);
+}
+
+struct TMpegCase {
+    const char* Name;
+    int Kind; // 0 MP3 CBR, 1 MP3 VBR, 2 MP2, 3 MP1, 4 MP2 in WAV, 5 MP3 in WAV
+    int Rate;
+    int Channels;
+    int Kbps;
+    const char* TextA;
+    const char* TextB;
+};
+
+const TMpegCase kMpegCases[] = {
+    {"mp3_cbr", 0, 44100, 2, 128, "MPEG-1 Layer III 128 kbps", "44100 Hz Stereo"},
+    {"mp3_mpeg2", 0, 22050, 1, 64, "MPEG-2 Layer III 64 kbps", "22050 Hz Mono"},
+    {"mp3_mpeg25", 0, 8000, 1, 8, "MPEG-2.5 Layer III 8 kbps", "8000 Hz Mono"},
+    {"mp3_vbr", 1, 48000, 2, 0, "MPEG-1 Layer III VBR", "48000 Hz Stereo"},
+    {"mp2", 2, 48000, 2, 256, "MPEG-1 Layer II 256 kbps", "48000 Hz Stereo"},
+    {"mp2_32k", 2, 32000, 1, 96, "MPEG-1 Layer II 96 kbps", "32000 Hz Mono"},
+    {"mp1", 3, 44100, 2, 128, "MPEG-1 Layer I 128 kbps", "44100 Hz Stereo"},
+    {"mp2_in_wav", 4, 44100, 2, 192, "MPEG-1 Layer II 192 kbps", "44100 Hz Stereo"},
+    {"mp3_in_wav", 5, 44100, 2, 128, "MPEG-1 Layer III 128 kbps", "44100 Hz Stereo"},
+};
+
+class SonaraHeaderProbeMpeg : public ::testing::TestWithParam<TMpegCase> {};
+
+// Texts as the fixture was written; the length as long as ffmpeg's decode, within a frame.
+TEST_P(SonaraHeaderProbeMpeg, AnswersMatchTheStream) {
+    const TMpegCase& c = GetParam();
+    TTempDir dir;
+    Fixtures::TToneSpec tone;
+    tone.SampleRate = c.Rate;
+    tone.Channels = c.Channels;
+    tone.Seconds = 9.3; // longer than the first frames the meter reads in one go
+    const std::string mpeg = dir.File("stream.mpeg");
+    const bool wav = c.Kind >= 4;
+    const std::string path = dir.File(std::string(c.Name) + (wav ? ".wav" : ".mpg"));
+    bool written = false;
+    switch (c.Kind) {
+    case 0:
+    case 1:
+        written = Fixtures::WriteMp3(path, tone, c.Kind == 1, c.Kbps);
+        break;
+    case 2:
+        written = Fixtures::WriteMp2(path, tone, c.Kbps);
+        break;
+    case 3:
+        written = WriteMp1(path);
+        break;
+    case 4:
+        written = Fixtures::WriteMp2(mpeg, tone, c.Kbps) && Fixtures::WrapMpegInWav(mpeg, path);
+        break;
+    default:
+        written =
+            Fixtures::WriteMp3(mpeg, tone, false, c.Kbps) && Fixtures::WrapMpegInWav(mpeg, path);
+    }
+    ASSERT_TRUE(written);
+    std::vector<int16_t> decoded;
+    // In WAV, ffmpeg ignores the LAME header's gapless values: decode the stream itself.
+    ASSERT_TRUE(SonaraTest::FfmpegDecode(wav ? mpeg : path, decoded));
+    int opens = 0;
+    long reads = 0;
+    const TAnswer answer = LibraryAnswer(path, opens, reads);
+    EXPECT_TRUE(answer.Recognised);
+    EXPECT_EQ(answer.TextA, c.TextA);
+    EXPECT_EQ(answer.TextB, c.TextB);
+    const double ffmpegMs = double(decoded.size() / c.Channels) * 1000.0 / c.Rate;
+    EXPECT_NEAR(answer.LengthMs, ffmpegMs, 1152 * 1000.0 / c.Rate + 1);
+    // Head, tail and the middle of the stream, once per call; a VBR stream's Xing header
+    // saves the middle.
+    EXPECT_EQ(opens, 2);
+    EXPECT_LE(reads, 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, SonaraHeaderProbeMpeg, ::testing::ValuesIn(kMpegCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

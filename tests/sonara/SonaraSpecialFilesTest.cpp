@@ -70,8 +70,8 @@ TEST(SonaraSpecialFiles, FifosAndDevicesAreRefusedWithoutWaiting) {
     ASSERT_EQ(::mkfifo(dir.File("pipe.wav").c_str(), 0644), 0);
     ASSERT_EQ(::symlink(dir.File("pipe.wav").c_str(), dir.File("link.wav").c_str()), 0);
     for (const std::string& path :
-         {dir.File("pipe.mp3"), dir.File("pipe.wav"), dir.File("link.wav"), std::string("/dev/zero"),
-          std::string("/dev/null")}) {
+         {dir.File("pipe.mp3"), dir.File("pipe.wav"), dir.File("link.wav"),
+          std::string("/dev/zero"), std::string("/dev/null")}) {
         SCOPED_TRACE(path);
         const std::string refused = " [Cannot open \"" + path + "\": not a regular file]";
         EXPECT_EQ(InChild([&] { return MeasureAndOpen(path); }),

@@ -77,10 +77,12 @@ size_t TFileReader::ReadAt(uint64_t offset, void* buffer, size_t size) const {
         return 0;
     size = static_cast<size_t>(std::min<uint64_t>(size, FileSize - offset));
     const uint64_t tailStart = FileSize > kTailBytes ? FileSize - kTailBytes : 0;
-    if (!Head.Loaded && offset + size <= kHeadBytes)
-        Load(Head, 0, static_cast<size_t>(std::min<uint64_t>(FileSize, kHeadBytes)));
-    else if (!Tail.Loaded && offset >= tailStart && tailStart >= kHeadBytes)
+    if (offset + size <= kHeadBytes) {
+        if (!Head.Loaded)
+            Load(Head, 0, static_cast<size_t>(std::min<uint64_t>(FileSize, kHeadBytes)));
+    } else if (!Tail.Loaded && offset >= tailStart) {
         Load(Tail, tailStart, static_cast<size_t>(FileSize - tailStart));
+    }
     for (const TBlock* block : {&Head, &Tail}) {
         if (block->Holds(offset, size)) {
             std::memcpy(buffer, block->Bytes.data() + (offset - block->Offset), size);

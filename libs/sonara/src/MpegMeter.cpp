@@ -142,7 +142,8 @@ bool AgreesAcrossStream(const TFileReader& file, uint64_t begin, uint64_t end,
                         const TMpegFrameHeader& first) {
     constexpr uint64_t kSpan = 8 * 1024; // three of the largest frames
     std::vector<uint8_t> buf(kSpan);
-    for (const uint64_t at : {begin + (end - begin) / 2, end - begin > kSpan ? end - kSpan : begin}) {
+    for (const uint64_t at :
+         {begin + (end - begin) / 2, end - begin > kSpan ? end - kSpan : begin}) {
         buf.resize(kSpan);
         buf.resize(file.ReadAt(at, buf.data(), buf.size()));
         bool agreed = false;
@@ -312,9 +313,9 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
         if (constant && AgreesAcrossStream(file, firstPos, streamEnd, first)) {
             const double avgLength =
                 double(first.SamplesPerFrame) * first.BitrateKbps * 125.0 / first.SampleRate;
-            samples = static_cast<uint64_t>(
-                          std::llround(double(streamEnd - firstPos) / avgLength)) *
-                      first.SamplesPerFrame;
+            samples =
+                static_cast<uint64_t>(std::llround(double(streamEnd - firstPos) / avgLength)) *
+                first.SamplesPerFrame;
         } else {
             const TWalk walk = Walk(file, firstPos, end, first);
             // Damage among the first frames has always read as a variable rate.
