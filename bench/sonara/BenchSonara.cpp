@@ -1,7 +1,9 @@
 // Measuring format and length for every row of a folder list must stay close to the cost of
-// the bare libraries merely opening and measuring the same files; and SN_PlayStartXY must get
-// samples to the device well within 50 ms. Prints the ratios after the benchmark table, then
-// how promptly an audition's end is reported at several rates.
+// the bare libraries merely opening and measuring the same files, and of the floor for any
+// header read (open, one 64 KiB read, close), in at most two opens per file; and
+// SN_PlayStartXY must get samples to the device well within 50 ms. Prints the ratios and the
+// opens and reads per file after the benchmark table, then how promptly an audition's end is
+// reported at several rates.
 #include "AudioFixtures.h"
 #include "TempDir.h"
 #include "sonara.h"
@@ -14,10 +16,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 
@@ -94,12 +101,61 @@ void BarePass() {
     }
 }
 
+// The floor for any pass that reads a file's headers: open, one 64 KiB read, close.
+void BareReadPass() {
+    static std::vector<uint8_t> buffer(64 * 1024);
+    for (const std::string& file : Folder().Files) {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        benchmark::DoNotOptimize(::pread(fd, buffer.data(), buffer.size(), 0));
+        ::close(fd);
+    }
+}
+
+// The read system calls of this process so far (the kernel's count in /proc/self/io).
+long ReadCalls() {
+    char text[1024] = "";
+    const int fd = ::open("/proc/self/io", O_RDONLY | O_CLOEXEC);
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    const char* at = got > 0 ? std::strstr(text, "syscr: ") : nullptr;
+    return at ? std::atol(at + 7) : -1;
+}
+
+// Opens of the folder's files during one pass, seen by inotify (closes are watched too, so
+// that successive opens are not merged into one event).
+long OpensDuring(const std::function<void()>& pass) {
+    const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(watcher, Folder().Dir.Path().c_str(), IN_OPEN | IN_CLOSE);
+    long opens = 0;
+    alignas(inotify_event) char events[65536];
+    const auto drain = [&] {
+        for (ssize_t got; (got = ::read(watcher, events, sizeof events)) > 0;)
+            for (char* p = events; p < events + got;
+                 p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
+                opens += (reinterpret_cast<inotify_event*>(p)->mask & IN_OPEN) ? 1 : 0;
+    };
+    pass(); // two events per file: well inside inotify's queue of 16384
+
+    drain();
+    ::close(watcher);
+    return opens;
+}
+
 void BM_SonaraFormatAndLength(benchmark::State& state) {
     for (auto _ : state)
         SonaraPass();
     state.SetItemsProcessed(state.iterations() * kFileCount);
 }
 BENCHMARK(BM_SonaraFormatAndLength)->Unit(benchmark::kMillisecond);
+
+void BM_BareOpenPreadClose(benchmark::State& state) {
+    for (auto _ : state)
+        BareReadPass();
+    state.SetItemsProcessed(state.iterations() * kFileCount);
+}
+BENCHMARK(BM_BareOpenPreadClose)->Unit(benchmark::kMillisecond);
 
 void BM_BareOpenAndMeasure(benchmark::State& state) {
     for (auto _ : state)
@@ -197,10 +253,18 @@ int main(int argc, char** argv) {
 
     const double sonara = BestOf(3, SonaraPass);
     const double bare = BestOf(3, BarePass);
+    const double floor = BestOf(3, BareReadPass);
     std::printf(
         "format + length over %d files: %.1f ms (%.1f us per file); bare libraries %.1f ms; "
-        "ratio %.2f\n",
-        kFileCount, sonara, sonara * 1000 / kFileCount, bare, sonara / bare);
+        "ratio %.2f; open + 64 KiB pread + close %.1f ms, ratio %.2f\n",
+        kFileCount, sonara, sonara * 1000 / kFileCount, bare, sonara / bare, floor, sonara / floor);
+    const long readsBefore = ReadCalls();
+    SonaraPass();
+    const long reads = ReadCalls() - readsBefore - 1; // less the read of the count
+    const long opens = OpensDuring(SonaraPass);
+    std::printf("format + length per file: %.2f opens, %.2f reads (counted by inotify and "
+                "/proc/self/io)\n",
+                double(opens) / kFileCount, double(reads) / kFileCount);
     std::vector<double> starts;
     for (int i = 0; i < 60; ++i) {
         const std::string& file = Folder().Files[static_cast<size_t>(i % 6)];

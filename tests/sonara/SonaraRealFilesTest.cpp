@@ -149,6 +149,39 @@ bool Joined(const TTempDir& dir, std::string& path) {
                                           Fixtures::ReadBytes(dir.File("b.mp3"))));
 }
 
+// The Xing/Info tag of an MP3's first frame blanked (the frame stays a valid frame).
+TBytes WithoutXing(TBytes bytes) {
+    for (size_t i = 0; i + 4 <= bytes.size() && i < 400; ++i)
+        if (std::memcmp(&bytes[i], "Xing", 4) == 0 || std::memcmp(&bytes[i], "Info", 4) == 0)
+            std::fill_n(bytes.begin() + static_cast<long>(i), 4, 0);
+    return bytes;
+}
+
+// Two CBR MP3s without Xing tags put end to end: the second part at another bit rate or
+// sample rate starts well after the first 64 frames.
+bool JoinedCbr(const TTempDir& dir, std::string& path, const Fixtures::TToneSpec& a, int kbpsA,
+               const Fixtures::TToneSpec& b, int kbpsB) {
+    path = dir.File("joined" + std::to_string(kbpsA) + "_" + std::to_string(b.SampleRate) + ".mp3");
+    return Fixtures::WriteMp3(dir.File("a.mp3"), a, false, kbpsA) &&
+           Fixtures::WriteMp3(dir.File("b.mp3"), b, false, kbpsB) &&
+           Fixtures::WriteBytes(path, Cat(WithoutXing(Fixtures::ReadBytes(dir.File("a.mp3"))),
+                                          WithoutXing(Fixtures::ReadBytes(dir.File("b.mp3")))));
+}
+
+bool Joined128And64(const TTempDir& dir, std::string& path) {
+    Fixtures::TToneSpec second = Sweep(2.0);
+    second.FrequencyHz = 3000.0;
+    second.SweepToHz = 400.0;
+    return JoinedCbr(dir, path, Sweep(2.1), 128, second, 64);
+}
+
+bool Joined44And22(const TTempDir& dir, std::string& path) {
+    Fixtures::TToneSpec second = Sweep(2.0, 22050);
+    second.FrequencyHz = 3000.0;
+    second.SweepToHz = 400.0;
+    return JoinedCbr(dir, path, Sweep(0.5), 64, second, 64);
+}
+
 // MP2 has no Info frame, so its length comes from its bytes and tags must not count.
 bool TrailingId3v24(const TTempDir& dir, std::string& path, bool v1Last) {
     if (!Fixtures::WriteMp2(dir.File("plain.mp2"), Sweep(2.0), 256))
@@ -389,6 +422,10 @@ const TRealCase kRealCases[] = {
     // The junction: the second file's header frame and encoder delay.
     {"mp3_joined_from_two", Joined, 44100, 2, 1000, 0, 0, 4, 2 * kFrame, 0, 1480, 1600,
      kFrame + kDelay},
+    // Joined at 2.1 s (plus the first part's encoder delay and padding); the second part at
+    // half the bit rate. Its start is compared only after the junction.
+    {"mp3_joined_128k_then_64k", Joined128And64, 44100, 2, 1000, 0, 0, 4, kFrame, 0, 2050, 2250,
+     kFrame},
     {"mp2_id3v24_then_id3v1", Id3v24ThenV1, 44100, 2, 1500, 0, 0, 4, 0},
     {"mp2_id3v1_then_id3v24", V1ThenId3v24, 44100, 2, 1500, 0, 0, 4, 0},
     {"forced_mp2_in_wav", Mp2InWav, 44100, 2, 500, 1500, 1, 4, 0},
@@ -419,3 +456,75 @@ TEST_F(SonaraCapture, FloatPeakStaysWhereTheFileHasIt) {
 }
 
 } // namespace
+
+namespace {
+
+// The best normalized correlation of captured frames [from, to) of channel 0 with expected,
+// captured moved by up to maxShift frames either way.
+double BestCorrelation(const std::vector<int16_t>& captured, const std::vector<int16_t>& expected,
+                       size_t channels, size_t from, size_t to, long maxShift) {
+    double best = -1.0;
+    for (long shift = -maxShift; shift <= maxShift; ++shift) {
+        double xy = 0, xx = 0, yy = 0;
+        for (size_t f = from; f < to; ++f) {
+            const long at = long(f) + shift;
+            if (at < 0 || size_t(at) * channels >= captured.size())
+                continue;
+            const double x = captured[size_t(at) * channels], y = expected[f * channels];
+            xy += x * y, xx += x * x, yy += y * y;
+        }
+        if (xx > 0 && yy > 0)
+            best = std::max(best, xy / std::sqrt(xx * yy));
+    }
+    return best;
+}
+
+} // namespace
+
+// 0.5 s at 44.1 kHz joined to 2 s at 22.05 kHz: measured, played and heard as ffmpeg decodes it
+// at 44.1 kHz, the second part converted to the first part's rate; a start inside the second
+// part lands where ffmpeg has that time.
+TEST_F(SonaraCapture, JoinedStreamPlaysOnAcrossARateChange) {
+    std::string path;
+    ASSERT_TRUE(Joined44And22(Dir, path));
+    std::vector<int16_t> reference;
+    ASSERT_TRUE(FfmpegDecode(path, reference, 44100));
+    const double refMs = reference.size() / 2 * 1000.0 / 44100;
+    // 2.5 s of tone, and each part's encoder delay and padding.
+    EXPECT_NEAR(refMs, 2600.0, 100.0) << "ffmpeg's own decode";
+    char a[64], b[64];
+    ASSERT_NE(SN_GetWaveFileFormat(path.c_str(), a, 64, b, 64), 0);
+    EXPECT_STREQ(b, "44100 Hz Stereo");
+    constexpr double kFrameMs = 1152 * 1000.0 / 44100;
+    EXPECT_NEAR(SN_PlayGetLengthMsFile(path.c_str()), refMs, kFrameMs);
+
+    for (const uint32_t startMs : {0u, 1500u}) {
+        SCOPED_TRACE(startMs);
+        std::remove(Capture.c_str());
+        const uint32_t handle = SN_GetHandlePlay(0, 0, path.c_str());
+        ASSERT_NE(handle, 0u) << LastError();
+        ASSERT_EQ(SN_PlayStartXY(handle, startMs, 0), 0) << LastError();
+        ASSERT_TRUE(WaitForStatus(handle, SN_STATUS_DONE, 60000));
+        EXPECT_NEAR(SN_PlayGetTimeMs(handle), refMs, kFrameMs) << "the position rests at the end";
+        SN_FreeHandlePlayAll();
+
+        // Both from their first sound: the decoders differ by a frame on what the blanked
+        // header frame holds.
+        const size_t first = size_t(startMs) * 44100 / 1000;
+        std::vector<int16_t> expected(reference.begin() + long(first) * 2, reference.end());
+        std::vector<int16_t> captured = ReadCapture(Capture);
+        for (auto* samples : {&expected, &captured})
+            samples->erase(samples->begin(),
+                           samples->begin() + long(FirstNonZeroFrame(*samples, 2)) * 2);
+        ASSERT_FALSE(captured.empty()) << "no sound reached the device";
+        EXPECT_NEAR(double(EndOfSoundFrames(captured, 2)), double(EndOfSoundFrames(expected, 2)),
+                    2 * 1152.0);
+        // The converted part is the same sweep as ffmpeg's, within a frame of its place.
+        const size_t partStart = (startMs < 700 ? 700 - startMs : 0) * 44100 / 1000;
+        const size_t soundEnd = std::min(EndOfSoundFrames(captured, 2), expected.size() / 2);
+        for (size_t from = partStart; from + 8192 < soundEnd; from += (soundEnd - partStart) / 3) {
+            SCOPED_TRACE(from);
+            EXPECT_GT(BestCorrelation(captured, expected, 2, from, from + 4096, 1300), 0.9);
+        }
+    }
+}

@@ -46,14 +46,16 @@ void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool FfmpegDecode(const std::string& path, std::vector<int16_t>& samples) {
+bool FfmpegDecode(const std::string& path, std::vector<int16_t>& samples, int rate) {
     samples.clear();
     std::string quoted = "'";
     for (const char c : path)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     quoted += "'";
     const std::string command =
-        "ffmpeg -nostdin -v error -i " + quoted + " -f s16le -acodec pcm_s16le - 2>/dev/null";
+        "ffmpeg -nostdin -v error -i " + quoted +
+        (rate > 0 ? " -af aresample=" + std::to_string(rate) : std::string()) +
+        " -f s16le -acodec pcm_s16le - 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return false;

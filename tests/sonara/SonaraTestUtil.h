@@ -18,7 +18,8 @@ int OpenFdCount();
 void SleepMs(int ms);
 // The interleaved 16-bit samples ffmpeg decodes from a file, its channels kept: the
 // independent reference for what the library plays. False when ffmpeg cannot run or decode.
-bool FfmpegDecode(const std::string& path, std::vector<int16_t>& samples);
+// rate, when given, is the output rate (ffmpeg converts parts at other rates to it).
+bool FfmpegDecode(const std::string& path, std::vector<int16_t>& samples, int rate = 0);
 // The 16-bit samples SDL's disk driver wrote to a capture file.
 std::vector<int16_t> ReadCapture(const std::string& path);
 // The first frame with a non-zero sample (the frame count when all are silent).

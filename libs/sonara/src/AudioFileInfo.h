@@ -30,6 +30,9 @@ struct TAudioFileInfo {
     // The MPEG frames lie in [DataOffset, DataOffset + DataSize) of the file.
     uint64_t DataOffset = 0;
     uint64_t DataSize = 0;
+    // MPEG: parts of the stream at another sample rate (files joined end to end); Frames counts
+    // them at SampleRate, the rate they are played at.
+    bool RateChanges = false;
     std::vector<THeaderPatch> HeaderPatches; // applied when libsndfile reads the file
     std::string Error;                       // why the file is not recognised
 

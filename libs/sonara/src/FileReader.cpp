@@ -1,29 +1,49 @@
 #include "FileReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-TFileReader::TFileReader(const std::string& path) {
+namespace {
+
+// The head block covers the WAV chunks before the audio and the MPEG meter's search window
+// behind a small ID3v2 tag; the tail block the tags and last frames at the end.
+constexpr size_t kHeadBytes = 80 * 1024;
+constexpr size_t kTailBytes = 32 * 1024;
+
+} // namespace
+
+int TFileReader::OpenRegular(const std::string& path, uint64_t& size, std::string& error) {
+    size = 0;
     if (path.empty()) {
-        ErrorText = "No file name was given";
-        return;
+        error = "No file name was given";
+        return -1;
     }
-    Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (Fd < 0) {
-        ErrorText = std::strerror(errno);
-        return;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return -1;
     }
     struct stat st {};
-    if (::fstat(Fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ErrorText = S_ISDIR(st.st_mode) ? "Is a folder, not a file" : "Not a regular file";
-        ::close(Fd);
-        Fd = -1;
-        return;
+    if (::fstat(fd, &st) != 0) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return -1;
     }
-    FileSize = static_cast<uint64_t>(st.st_size);
+    if (!S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? "Is a folder, not a file" : "not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    size = static_cast<uint64_t>(st.st_size);
+    return fd;
+}
+
+TFileReader::TFileReader(const std::string& path) {
+    Fd = OpenRegular(path, FileSize, ErrorText);
 }
 
 TFileReader::~TFileReader() {
@@ -31,9 +51,7 @@ TFileReader::~TFileReader() {
         ::close(Fd);
 }
 
-size_t TFileReader::ReadAt(uint64_t offset, void* buffer, size_t size) const {
-    if (Fd < 0 || offset >= FileSize)
-        return 0;
+size_t TFileReader::ReadRaw(uint64_t offset, void* buffer, size_t size) const {
     size_t done = 0;
     auto* out = static_cast<uint8_t*>(buffer);
     while (done < size) {
@@ -45,4 +63,31 @@ size_t TFileReader::ReadAt(uint64_t offset, void* buffer, size_t size) const {
         done += static_cast<size_t>(got);
     }
     return done;
+}
+
+void TFileReader::Load(TBlock& block, uint64_t offset, size_t size) const {
+    block.Offset = offset;
+    block.Bytes.resize(size);
+    block.Bytes.resize(ReadRaw(offset, block.Bytes.data(), size));
+    block.Loaded = true;
+}
+
+size_t TFileReader::ReadAt(uint64_t offset, void* buffer, size_t size) const {
+    if (Fd < 0 || offset >= FileSize)
+        return 0;
+    size = static_cast<size_t>(std::min<uint64_t>(size, FileSize - offset));
+    const uint64_t tailStart = FileSize > kTailBytes ? FileSize - kTailBytes : 0;
+    if (offset + size <= kHeadBytes) {
+        if (!Head.Loaded)
+            Load(Head, 0, static_cast<size_t>(std::min<uint64_t>(FileSize, kHeadBytes)));
+    } else if (!Tail.Loaded && offset >= tailStart) {
+        Load(Tail, tailStart, static_cast<size_t>(FileSize - tailStart));
+    }
+    for (const TBlock* block : {&Head, &Tail}) {
+        if (block->Holds(offset, size)) {
+            std::memcpy(buffer, block->Bytes.data() + (offset - block->Offset), size);
+            return size;
+        }
+    }
+    return ReadRaw(offset, buffer, size);
 }

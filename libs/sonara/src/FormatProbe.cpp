@@ -36,15 +36,33 @@ std::string ChannelText(int rate, int channels) {
     return text + std::to_string(channels) + " channels";
 }
 
+// The fmt chunk's fields, as far as the chunk holds them.
+struct TWavFmt {
+    uint32_t ChunkSize = 0;
+    uint16_t Tag = 0; // as written (0xFFFE for extensible)
+    uint16_t Channels = 0;
+    uint32_t Rate = 0;
+    uint16_t BlockAlign = 0;
+    uint16_t Bits = 0;
+    uint16_t SamplesPerBlock = 0; // IMA/MS ADPCM and GSM: the field after the extra size
+    uint16_t Coefficients = 0;    // MS ADPCM
+    uint8_t SubFormat[16] = {};   // extensible: the sub-format GUID
+};
+
 // The fmt tag and data chunk position of a RIFF/WAVE or RF64 file.
 struct TRiffLayout {
     bool HasFmt = false;
-    uint16_t FormatTag = 0;
+    uint16_t FormatTag = 0; // the sub-format's tag for extensible files
     uint16_t BlockAlign = 0;
+    TWavFmt Fmt;
     bool HasData = false;
     uint64_t DataOffset = 0;
     uint64_t DataSize = 0;
     uint32_t FactSamples = 0; // the fact chunk's sample count; 0 when absent
+    // Something before the audio that libsndfile's header reader treats in its own way (an
+    // odd-sized or unnamed chunk, a fact or PEAK chunk it refuses): only libsndfile itself
+    // can then say what it makes of the file.
+    bool Unusual = false;
     // Header fields to read differently (a data size a recorder never filled in).
     std::vector<THeaderPatch> Patches;
 };
@@ -68,6 +86,24 @@ bool DataSizeUnset(const TFileReader& file, uint64_t dataOffset, uint32_t size, 
     return left < 8 || file.ReadAt(dataOffset, next, 8) != 8 || !LooksLikeChunk(next, left);
 }
 
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+void ReadFmt(const TFileReader& file, uint64_t at, uint32_t size, TWavFmt& fmt) {
+    uint8_t body[40] = {};
+    file.ReadAt(at, body, std::min<uint64_t>(size, sizeof body));
+    fmt.ChunkSize = size;
+    fmt.Tag = Le16(body);
+    fmt.Channels = Le16(body + 2);
+    fmt.Rate = Le32(body + 4);
+    fmt.BlockAlign = Le16(body + 12);
+    fmt.Bits = Le16(body + 14);
+    fmt.SamplesPerBlock = Le16(body + 18);
+    fmt.Coefficients = Le16(body + 20);
+    std::memcpy(fmt.SubFormat, body + 24, 16);
+}
+
 TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
     TRiffLayout layout;
     uint64_t ds64Data = 0;
@@ -77,21 +113,31 @@ TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
         if (file.ReadAt(pos, h, 8) != 8)
             break;
         uint64_t size = Le32(h + 4);
+        const bool printable =
+            std::all_of(h, h + 4, [](uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+        if (!printable || ((size & 1) && std::memcmp(h, "data", 4) != 0))
+            layout.Unusual = true;
         if (std::memcmp(h, "ds64", 4) == 0) {
             uint8_t body[16];
             if (file.ReadAt(pos + 8, body, 16) == 16)
                 ds64Data = Le64(body + 8);
-        } else if (std::memcmp(h, "fmt ", 4) == 0 && size >= 2) {
-            uint8_t body[26] = {};
-            const size_t got = file.ReadAt(pos + 8, body, std::min<uint64_t>(size, sizeof body));
-            layout.HasFmt = got >= 2;
-            layout.FormatTag = static_cast<uint16_t>(body[0] | (body[1] << 8));
-            if (got >= 14)
-                layout.BlockAlign = static_cast<uint16_t>(body[12] | (body[13] << 8));
-            if (layout.FormatTag == 0xFFFE && got >= 26) // extensible: the sub-format's tag
-                layout.FormatTag = static_cast<uint16_t>(body[24] | (body[25] << 8));
-        } else if (std::memcmp(h, "fact", 4) == 0 && size >= 4) {
-            layout.FactSamples = Le32Of(file, pos + 8);
+        } else if (std::memcmp(h, "fmt ", 4) == 0 && size >= 2 && !layout.HasFmt) {
+            // A second fmt chunk is ignored, as libsndfile does.
+            ReadFmt(file, pos + 8, static_cast<uint32_t>(size), layout.Fmt);
+            layout.HasFmt = true;
+            layout.FormatTag = layout.Fmt.Tag;
+            if (size >= 14)
+                layout.BlockAlign = layout.Fmt.BlockAlign;
+            if (layout.FormatTag == 0xFFFE && size >= 26) // extensible: the sub-format's tag
+                layout.FormatTag = Le16(layout.Fmt.SubFormat);
+        } else if (std::memcmp(h, "fact", 4) == 0) {
+            if (size >= 4)
+                layout.FactSamples = Le32Of(file, pos + 8);
+            else
+                layout.Unusual = true;
+        } else if (std::memcmp(h, "PEAK", 4) == 0) {
+            if (!layout.HasFmt || size != 8 + 8 * uint64_t(layout.Fmt.Channels))
+                layout.Unusual = true;
         } else if (std::memcmp(h, "data", 4) == 0) {
             layout.HasData = true;
             layout.DataOffset = pos + 8;
@@ -111,20 +157,141 @@ TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
             }
             if (layout.HasFmt)
                 break;
+            layout.Unusual = true; // audio before its format
         }
         pos += 8 + size + (size & 1);
     }
     return layout;
 }
 
-// factSamples: the WAV fact chunk's count, or 0.
-bool ProbeSndfile(const std::string& path, const std::vector<THeaderPatch>& patches,
+// The GUID of a WAVEFORMATEXTENSIBLE sub-format is the format tag followed by this.
+constexpr uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                   0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// The subtype, channels, rate and frames libsndfile reports for a plain RIFF/WAVE file, worked
+// out from the fmt chunk and the data size alone. False where the file is anything but a
+// well-formed file of a coding this knows, and then libsndfile is asked.
+bool WavFromHeaders(const TFileReader& file, const TRiffLayout& layout, TAudioFileInfo& info) {
+    const TWavFmt& fmt = layout.Fmt;
+    if (!layout.HasFmt || !layout.HasData || layout.Unusual || fmt.ChunkSize < 16 ||
+        fmt.Channels == 0 || fmt.Channels > 1024 || fmt.Rate == 0 || fmt.Rate > 0x7FFFFFFFu ||
+        layout.DataOffset > file.Size())
+        return false;
+    // Audio that starts as another container (WavPack, Ogg) is refused by libsndfile.
+    uint8_t start[4] = {};
+    if (file.ReadAt(layout.DataOffset, start, 4) == 4 &&
+        (std::memcmp(start, "wvpk", 4) == 0 || std::memcmp(start, "OggS", 4) == 0))
+        return false;
+    // The audio's bytes: the data chunk's size, but no more than the file holds. libsndfile's
+    // GSM and MS ADPCM readers also count the pad byte after an odd size.
+    const uint64_t held = file.Size() - layout.DataOffset;
+    const uint64_t bytes = std::min(layout.DataSize, held);
+    const uint64_t padded = bytes + ((layout.DataSize < held && (layout.DataSize & 1)) ? 1 : 0);
+    const uint64_t channels = fmt.Channels;
+    const uint64_t byteWidth = (uint64_t(fmt.Bits) + 7) / 8;
+    int subtype = 0;
+    uint64_t frames = 0;
+    const auto pcmSubtype = [&]() -> int {
+        switch (byteWidth) {
+        case 1:
+            return SF_FORMAT_PCM_U8;
+        case 2:
+            return SF_FORMAT_PCM_16;
+        case 3:
+            return SF_FORMAT_PCM_24;
+        case 4:
+            return SF_FORMAT_PCM_32;
+        default:
+            return 0;
+        }
+    };
+    uint16_t tag = fmt.Tag;
+    if (tag == 0xFFFE) {
+        if (fmt.ChunkSize < 40 || fmt.BlockAlign == 0 ||
+            std::memcmp(fmt.SubFormat + 2, kGuidTail, sizeof kGuidTail) != 0)
+            return false;
+        tag = Le16(fmt.SubFormat);
+        if (tag != 0x0001 && tag != 0x0003 && tag != 0x0006 && tag != 0x0007)
+            return false;
+    }
+    switch (tag) {
+    case 0x0001: // PCM; 24 bits in 4-byte blocks is a fmt libsndfile second-guesses
+        if (fmt.Bits == 24 && fmt.BlockAlign == 4 * channels && fmt.Tag == 0x0001)
+            return false;
+        subtype = pcmSubtype();
+        if (subtype == 0)
+            return false;
+        frames = bytes / (byteWidth * channels);
+        break;
+    case 0x0003: // IEEE float
+        if (fmt.Bits != 32 && fmt.Bits != 64)
+            return false;
+        subtype = fmt.Bits == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT;
+        frames = bytes / (byteWidth * channels);
+        break;
+    case 0x0006:
+    case 0x0007:
+    case 0x0101: // IBM mu-law
+    case 0x0102: // IBM A-law
+        if (fmt.BlockAlign == 0)
+            return false;
+        subtype = (tag == 0x0006 || tag == 0x0102) ? SF_FORMAT_ALAW : SF_FORMAT_ULAW;
+        frames = bytes / channels;
+        break;
+    case 0x0011: { // IMA ADPCM: the last block counts whole
+        const uint64_t block = fmt.BlockAlign;
+        if (fmt.ChunkSize < 20 || fmt.Bits != 4 || channels > 2 || block <= 4 * channels ||
+            fmt.SamplesPerBlock != 2 * (block - 4 * channels) / channels + 1)
+            return false;
+        subtype = SF_FORMAT_IMA_ADPCM;
+        frames = uint64_t(fmt.SamplesPerBlock) * ((bytes + block - 1) / block);
+        break;
+    }
+    case 0x0002: { // Microsoft ADPCM: whole blocks only
+        const uint64_t block = fmt.BlockAlign;
+        if (fmt.ChunkSize < 22 + 4 * uint64_t(std::min<uint16_t>(fmt.Coefficients, 7)) ||
+            fmt.Bits != 4 || channels > 2 || block <= 6 * channels ||
+            fmt.SamplesPerBlock != 2 * (block - 6 * channels) / channels)
+            return false;
+        subtype = SF_FORMAT_MS_ADPCM;
+        frames = uint64_t(fmt.SamplesPerBlock) * (padded / block);
+        break;
+    }
+    case 0x0031: // GSM 6.10: 320 samples in 65 bytes, the last block counts whole
+        if (fmt.ChunkSize < 20 || channels != 1 || fmt.BlockAlign != 65 ||
+            fmt.SamplesPerBlock != 320)
+            return false;
+        subtype = SF_FORMAT_GSM610;
+        frames = 320 * ((padded + 64) / 65);
+        break;
+    default:
+        return false;
+    }
+    const bool blockCoded = subtype == SF_FORMAT_GSM610 || subtype == SF_FORMAT_IMA_ADPCM ||
+                            subtype == SF_FORMAT_MS_ADPCM;
+    // Block codings decode whole blocks; the fact chunk says where the audio ends inside the
+    // last one.
+    if (blockCoded && layout.FactSamples > 0 && layout.FactSamples < frames)
+        frames = layout.FactSamples;
+    info.Kind = TAudioKind::Sndfile;
+    info.SampleRate = static_cast<int>(fmt.Rate);
+    info.Channels = static_cast<int>(fmt.Channels);
+    info.Frames = frames;
+    info.TextA = TFormatProbe::SndfileCodingText(subtype);
+    info.TextB = ChannelText(info.SampleRate, info.Channels);
+    info.HeaderPatches = layout.Patches;
+    return true;
+}
+
+// Asks libsndfile, on the descriptor already open. factSamples: the WAV fact chunk's count,
+// or 0.
+bool ProbeSndfile(const TFileReader& reader, const std::vector<THeaderPatch>& patches,
                   uint32_t factSamples, TAudioFileInfo& info) {
     SF_INFO sfInfo{};
     {
         TSndfileFile file;
         std::string error;
-        if (!file.Open(path, patches, sfInfo, error)) {
+        if (!file.OpenBorrowed(reader.Descriptor(), reader.Size(), patches, sfInfo, error)) {
             info.Error = error;
             return false;
         }
@@ -222,7 +389,9 @@ TAudioFileInfo TFormatProbe::Probe(const std::string& path) {
             }
             return info;
         }
-        ProbeSndfile(path, layout.Patches, layout.FactSamples, info);
+        if (head[1] != 'F' && WavFromHeaders(file, layout, info))
+            return info;
+        ProbeSndfile(file, layout.Patches, layout.FactSamples, info);
         return info;
     }
     if (TMpegMeter::Measure(file, 0, file.Size(), true, info)) {
@@ -236,7 +405,7 @@ TAudioFileInfo TFormatProbe::Probe(const std::string& path) {
     const bool known =
         got >= 4 && std::any_of(std::begin(kMagics), std::end(kMagics),
                                 [&](const char* m) { return std::memcmp(head, m, 4) == 0; });
-    if (!known || !ProbeSndfile(path, {}, 0, info))
+    if (!known || !ProbeSndfile(file, {}, 0, info))
         info.Error = "The file is not a recognised audio file";
     return info;
 }

@@ -135,6 +135,41 @@ bool CountFitsBytes(const TMpegFrameHeader& first, uint64_t frames, uint64_t hea
     return diff <= std::max<uint64_t>(streamBytes / 32, 2 * maxFrame);
 }
 
+// Whether the stream has the first frame's parameters and bit rate around its middle and at
+// its end: at each place, a header confirmed by the two that follow it must be found and
+// agree. Costs one read for the middle (the end is in the reader's tail block).
+bool AgreesAcrossStream(const TFileReader& file, uint64_t begin, uint64_t end,
+                        const TMpegFrameHeader& first) {
+    constexpr uint64_t kSpan = 8 * 1024; // three of the largest frames
+    std::vector<uint8_t> buf(kSpan);
+    for (const uint64_t at :
+         {begin + (end - begin) / 2, end - begin > kSpan ? end - kSpan : begin}) {
+        buf.resize(kSpan);
+        buf.resize(file.ReadAt(at, buf.data(), buf.size()));
+        bool agreed = false;
+        for (size_t i = 0; i + 4 <= buf.size() && !agreed; ++i) {
+            TMpegFrameHeader h;
+            if (!h.Parse(&buf[i]))
+                continue;
+            size_t pos = i + h.Length;
+            int confirmed = 0;
+            for (TMpegFrameHeader next; confirmed < 2 && pos + 4 <= buf.size() &&
+                                        next.Parse(&buf[pos]) && next.SameStream(h);
+                 pos += next.Length)
+                ++confirmed;
+            const bool endsHere = at + pos == end;
+            if (confirmed < 2 && !endsHere)
+                continue;
+            if (!h.SameStream(first) || h.BitrateKbps != first.BitrateKbps)
+                return false;
+            agreed = true;
+        }
+        if (!agreed)
+            return false;
+    }
+    return true;
+}
+
 const char* LayerName(int layer) {
     static const char* kNames[] = {"", "I", "II", "III"};
     return kNames[layer];
@@ -251,9 +286,11 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
     if (haveCount && !CountFitsBytes(first, headerFrames, headerBytes, end - firstPos)) {
         // The header frame itself is silence the decoder skips; its gapless values still
         // describe the start and the end.
-        const uint64_t frames = ScanFrames(file, firstPos, end, first);
-        const uint64_t audio = frames > 1 ? (frames - 1) * first.SamplesPerFrame : 0;
+        const TWalk walk = Walk(file, firstPos, end, first);
+        const uint64_t header = std::min<uint64_t>(walk.Samples, first.SamplesPerFrame);
+        const uint64_t audio = walk.Samples - header;
         samples = audio > gaplessTrim ? audio - gaplessTrim : 0;
+        info.RateChanges = walk.FormatChanges;
         haveCount = true;
     }
 
@@ -269,18 +306,23 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
             }
             pos += h.Length;
         }
-        uint64_t frames;
-        if (constant) {
-            // A tag appended without a footer (ID3v2.3 written by some tools) is not audio.
-            const uint64_t streamEnd = end - TrailingId3v2Header(file, firstPos, end);
+        // A tag appended without a footer (ID3v2.3 written by some tools) is not audio.
+        const uint64_t streamEnd = constant ? end - TrailingId3v2Header(file, firstPos, end) : end;
+        // Files joined end to end agree at the start and change later: the middle and the
+        // end must agree too before the size is trusted.
+        if (constant && AgreesAcrossStream(file, firstPos, streamEnd, first)) {
             const double avgLength =
                 double(first.SamplesPerFrame) * first.BitrateKbps * 125.0 / first.SampleRate;
-            frames = static_cast<uint64_t>(std::llround(double(streamEnd - firstPos) / avgLength));
+            samples =
+                static_cast<uint64_t>(std::llround(double(streamEnd - firstPos) / avgLength)) *
+                first.SamplesPerFrame;
         } else {
-            vbr = true;
-            frames = ScanFrames(file, firstPos, end, first);
+            const TWalk walk = Walk(file, firstPos, end, first);
+            // Damage among the first frames has always read as a variable rate.
+            vbr = !constant || walk.BitrateVaries;
+            info.RateChanges = walk.FormatChanges;
+            samples = walk.Samples;
         }
-        samples = frames * first.SamplesPerFrame;
     }
     info.Frames = samples;
     info.TextA = VersionName(first.Version) + " Layer " + LayerName(first.Layer) +
@@ -290,29 +332,63 @@ bool TMpegMeter::Measure(const TFileReader& file, uint64_t begin, uint64_t end, 
     return true;
 }
 
-uint64_t TMpegMeter::ScanFrames(const TFileReader& file, uint64_t begin, uint64_t end,
-                                const TMpegFrameHeader& first) {
+TMpegMeter::TWalk TMpegMeter::Walk(const TFileReader& file, uint64_t begin, uint64_t end,
+                                   const TMpegFrameHeader& first) {
     constexpr size_t kBlock = 256 * 1024;
     std::vector<uint8_t> buf(kBlock);
-    uint64_t frames = 0;
-    uint64_t pos = begin;
     uint64_t bufStart = 0;
     size_t bufLen = 0;
-    while (pos + 4 <= end) {
-        if (pos < bufStart || pos + 4 > bufStart + bufLen) {
-            bufStart = pos;
-            bufLen = file.ReadAt(pos, buf.data(),
-                                 static_cast<size_t>(std::min<uint64_t>(kBlock, end - pos)));
+    // The bytes [at, at + 4) in the buffer, reading on where needed; null past the end.
+    const auto header = [&](uint64_t at) -> const uint8_t* {
+        if (at + 4 > end)
+            return nullptr;
+        if (at < bufStart || at + 4 > bufStart + bufLen) {
+            bufStart = at;
+            bufLen = file.ReadAt(at, buf.data(),
+                                 static_cast<size_t>(std::min<uint64_t>(kBlock, end - at)));
             if (bufLen < 4)
-                break;
+                return nullptr;
         }
+        return &buf[at - bufStart];
+    };
+    TWalk walk;
+    // Sample counts by rate: a stream joined from parts at other rates plays each part at
+    // the first part's rate, converted.
+    std::vector<std::pair<int, uint64_t>> byRate;
+    TMpegFrameHeader current = first;
+    for (uint64_t pos = begin;;) {
+        const uint8_t* bytes = header(pos);
+        if (!bytes)
+            break;
         TMpegFrameHeader h;
-        if (h.Parse(&buf[pos - bufStart]) && h.SameStream(first)) {
-            ++frames;
-            pos += h.Length;
-        } else {
-            ++pos; // lost sync: look for the next header
+        bool take = h.Parse(bytes) && h.SameStream(current);
+        if (!take && h.Parse(bytes)) {
+            // Another version, layer or rate: a new part of a joined stream when the next
+            // header confirms it (or it ends the stream), else a false sync.
+            TMpegFrameHeader next;
+            const uint8_t* after = pos + h.Length == end ? nullptr : header(pos + h.Length);
+            take = pos + h.Length == end || (after && next.Parse(after) && next.SameStream(h));
+            if (take) {
+                current = h;
+                walk.FormatChanges = walk.FormatChanges || h.SampleRate != first.SampleRate;
+            }
         }
+        if (!take) {
+            ++pos; // lost sync: look for the next header
+            continue;
+        }
+        ++walk.Frames;
+        walk.BitrateVaries = walk.BitrateVaries || h.BitrateKbps != first.BitrateKbps;
+        auto rate = std::find_if(byRate.begin(), byRate.end(),
+                                 [&](const auto& r) { return r.first == h.SampleRate; });
+        if (rate == byRate.end())
+            rate = byRate.emplace(byRate.end(), h.SampleRate, 0);
+        rate->second += uint64_t(h.SamplesPerFrame);
+        pos += h.Length;
     }
-    return frames;
+    double samples = 0;
+    for (const auto& [rate, count] : byRate)
+        samples += double(count) * first.SampleRate / rate;
+    walk.Samples = static_cast<uint64_t>(std::llround(samples));
+    return walk;
 }

@@ -1,5 +1,7 @@
 #include "Mpg123Decoder.h"
 
+#include "FileReader.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -54,16 +56,18 @@ std::unique_ptr<TDecoder> TMpg123Decoder::Open(const std::string& path, const TA
     std::call_once(initOnce, [] { mpg123_init(); });
 
     std::unique_ptr<TMpg123Decoder> decoder(new TMpg123Decoder);
-    decoder->Window.Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    uint64_t size = 0;
+    std::string reason;
+    decoder->Window.Fd = TFileReader::OpenRegular(path, size, reason);
     if (decoder->Window.Fd < 0) {
-        error = "Cannot open \"" + path + "\": " + std::strerror(errno);
+        error = "Cannot open \"" + path + "\": " + reason;
         return nullptr;
     }
     if (info.Kind == TAudioKind::MpegInWav) {
         decoder->Window.Begin = static_cast<int64_t>(info.DataOffset);
         decoder->Window.End = static_cast<int64_t>(info.DataOffset + info.DataSize);
     } else {
-        decoder->Window.End = ::lseek(decoder->Window.Fd, 0, SEEK_END);
+        decoder->Window.End = static_cast<int64_t>(size);
     }
     int err = MPG123_OK;
     decoder->Handle = mpg123_new(nullptr, &err);
@@ -73,7 +77,10 @@ std::unique_ptr<TDecoder> TMpg123Decoder::Open(const std::string& path, const TA
     }
     mpg123_handle* mh = decoder->Handle;
     decoder->Rate = info.SampleRate;
+    decoder->RateChanges = info.RateChanges;
     decoder->ChannelCount = info.Channels;
+    // Only the first part's rate and channels are allowed: parts of a joined stream at other
+    // rates are converted to it by libmpg123's resampling synthesis, so the device plays on.
     // Gapless: mpg123 drops the encoder delay and padding a LAME header gives, and plays on
     // past a frame count that ends too soon (files joined end to end).
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
@@ -106,6 +113,10 @@ uint64_t TMpg123Decoder::SeekLeadIn() const {
 }
 
 bool TMpg123Decoder::SeekRaw(uint64_t frame) {
+    // libmpg123 counts a seek's samples at one rate; in a stream joined from parts at other
+    // rates that lands in the wrong place, so the caller decodes up to the frame instead.
+    if (RateChanges)
+        return false;
     return mpg123_seek(Handle, static_cast<off_t>(frame), SEEK_SET) >= 0;
 }
 

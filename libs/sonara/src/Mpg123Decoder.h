@@ -35,4 +35,5 @@ private:
     int Rate = 0;
     int ChannelCount = 0;
     bool Ended = false;
+    bool RateChanges = false;
 };

@@ -1,9 +1,9 @@
 #include "SndfileFile.h"
 
+#include "FileReader.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -62,26 +62,27 @@ sf_count_t SourceTell(void* user) {
 TSndfileFile::~TSndfileFile() {
     if (File)
         sf_close(File);
-    if (Source.Fd >= 0)
+    if (Source.OwnsFd && Source.Fd >= 0)
         ::close(Source.Fd);
 }
 
 bool TSndfileFile::Open(const std::string& path, const std::vector<THeaderPatch>& patches,
                         SF_INFO& info, std::string& error) {
     info = SF_INFO{};
-    if (patches.empty()) {
-        File = sf_open(path.c_str(), SFM_READ, &info);
-        if (!File)
-            error = sf_strerror(nullptr);
-        return File != nullptr;
-    }
-    Source.Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (Source.Fd < 0 || ::fstat(Source.Fd, &st) != 0) {
-        error = std::strerror(errno);
+    uint64_t size = 0;
+    const int fd = TFileReader::OpenRegular(path, size, error);
+    if (fd < 0)
         return false;
-    }
-    Source.Size = st.st_size;
+    Source.OwnsFd = true;
+    return OpenBorrowed(fd, size, patches, info, error);
+}
+
+bool TSndfileFile::OpenBorrowed(int fd, uint64_t size, const std::vector<THeaderPatch>& patches,
+                                SF_INFO& info, std::string& error) {
+    info = SF_INFO{};
+    Source.Fd = fd;
+    Source.Size = static_cast<int64_t>(size);
+    Source.Pos = 0;
     Source.Patches = patches;
     static SF_VIRTUAL_IO io = {SourceLength, SourceSeek, SourceRead, SourceWrite, SourceTell};
     File = sf_open_virtual(&io, SFM_READ, &info, &Source);
