@@ -23,8 +23,8 @@ struct TTextLink {
     F Field;
 };
 constexpr TTextLink TextLinks[] = {
-    {"DISP", F::Title}, {"IART", F::Artist}, {"ISRC", F::Category},
-    {"INAM", F::OutCue}, {"IURL", F::URL},   {"ISBJ", F::TagText},
+    {"DISP", F::Title},  {"IART", F::Artist}, {"ISRC", F::Category},
+    {"INAM", F::OutCue}, {"IURL", F::URL},    {"ISBJ", F::TagText},
 };
 // Date key, time key, cart date, cart time.
 struct TDateLink {
@@ -177,8 +177,8 @@ std::string MarkerReadBack(std::string_view key, const TCartChunk& cart,
 // A stored timer that reads as the same millisecond keeps its frame count, so a save of
 // other values never moves another system's marker by a rounding.
 std::vector<TCartChunk::TTimer> Timers(const TBroadcastSync::TValues& values,
-                                       const TBroadcastOptions& options,
-                                       const TAudioExtent& extent, const TCartChunk& stored) {
+                                       const TBroadcastOptions& options, const TAudioExtent& extent,
+                                       const TCartChunk& stored) {
     const std::uint32_t rate = extent.SampleRate;
     const std::uint64_t total64 = std::min<std::uint64_t>(extent.TotalFrames, 0xFFFFFFFFu);
     const auto total = static_cast<std::uint32_t>(total64);
@@ -249,8 +249,8 @@ void AddBextFields(std::string_view body, std::vector<std::pair<std::string, std
         std::uint64_t(BextGet32(body, 338)) | std::uint64_t(BextGet32(body, 342)) << 32;
     if (timeReference != 0)
         out.emplace_back("bext.TimeReference", std::to_string(timeReference));
-    const unsigned version = static_cast<unsigned char>(body[346]) |
-                             static_cast<unsigned char>(body[347]) << 8;
+    const unsigned version =
+        static_cast<unsigned char>(body[346]) | static_cast<unsigned char>(body[347]) << 8;
     out.emplace_back("bext.Version", std::to_string(version));
     if (body.size() >= 412) {
         const std::string_view umid = body.substr(348, 64);
@@ -335,8 +335,17 @@ TBroadcastSync::TCart TBroadcastSync::InStep(const std::optional<std::string>& s
         set(link.Field, Trimmed(v).empty() ? std::string_view() : std::string_view(v));
     }
     for (const auto& link : DateLinks) {
-        set(link.Date, CartDate(values(link.DateKey)));
-        set(link.Time, TimeOfDay(values(link.TimeKey)).value_or(""));
+        // A field that already means the same is left as stored: another system's form of
+        // "no date" stays, and so does its time beside it.
+        const std::string date = CartDate(values(link.DateKey));
+        const std::string oldDate = cart.Text(link.Date);
+        if (InfoDate(oldDate) != InfoDate(date))
+            set(link.Date, date);
+        const std::string time = TimeOfDay(values(link.TimeKey)).value_or("");
+        const std::string oldTime = TimeOfDay(cart.Text(link.Time)).value_or("");
+        const bool unsetPair = time.empty() && date.empty() && InfoDate(oldDate).empty();
+        if (time != oldTime && !unsetPair)
+            set(link.Time, time);
     }
     if (extent.SampleRate > 0) {
         const bool common = options.Profile == TBroadcastOptions::TTimerProfile::Common;

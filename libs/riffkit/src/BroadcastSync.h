@@ -31,7 +31,7 @@ class TBroadcastSync {
 public:
     using TValues = std::function<std::string(std::string_view key)>;
     struct TCart {
-        std::optional<std::string> Body; // nullopt: no cart
+        std::optional<std::string> Body;    // nullopt: no cart
         std::vector<std::string> Shortened; // cart field names holding a shortened copy
     };
 
@@ -42,8 +42,7 @@ public:
     // The value of an INFO key (or "DISP") that the cart, else the bext description,
     // holds; "" when none.
     static std::string ReadBack(std::string_view key, const std::optional<std::string>& cart,
-                                const std::optional<std::string>& bext,
-                                const TAudioExtent& extent);
+                                const std::optional<std::string>& bext, const TAudioExtent& extent);
 
     // Every stored field that holds something, named "cart.Title", "bext.Description" ...
     static std::vector<std::pair<std::string, std::string>>

@@ -105,7 +105,8 @@ std::optional<TCartChunk::TTimer> TCartChunk::Timer(std::size_t slot) const {
     const char* p = Bytes.data() + TimersAt + 8 * slot;
     if (slot >= TimerSlots || p[0] == '\0')
         return std::nullopt;
-    return TTimer{std::string(p, 4), TByteOrder::Get32(reinterpret_cast<const unsigned char*>(p + 4))};
+    return TTimer{std::string(p, 4),
+                  TByteOrder::Get32(reinterpret_cast<const unsigned char*>(p + 4))};
 }
 
 std::optional<std::uint32_t> TCartChunk::Find(std::string_view usage) const {

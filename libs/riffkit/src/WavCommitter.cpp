@@ -175,8 +175,7 @@ bool TWavCommitter::Step(TFileIo& io, const TRiffLayout& layout,
                          const TWavTagReader::TResult& current, const TWavTags& tags,
                          const TWavTags* gatherFor) {
     const bool gathering = gatherFor != nullptr;
-    const auto body =
-        BuildBlock(current, tags, gathering && gatherFor->Cart && !current.HasCartChunk);
+    const auto body = BuildBlock(current, tags, gathering && gatherFor->Cart && !tags.Cart);
     if (!body)
         return false;
     const auto placement = FindPlacement(layout, current, body->size());

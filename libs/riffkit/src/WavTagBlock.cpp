@@ -50,8 +50,7 @@ int TWavTagBlock::ChooseEncoding(const TWavTags& stored, const TWavTags& target)
 }
 
 std::optional<std::string> TWavTagBlock::Build(const TWavTags& tags, int codePage, bool withTitle,
-                                               bool withInfo, bool oneEncoding,
-                                               bool cartStandIn) {
+                                               bool withInfo, bool oneEncoding, bool cartStandIn) {
     std::string out;
     if (withTitle || tags.HasTitle || !tags.Title.empty()) {
         auto text = Stored(tags.Title, tags.TitleRaw, codePage, oneEncoding);
