@@ -278,7 +278,7 @@ TEST_F(BroadcastChunks, AlwaysWritesACartThatLibsndfileAndTheBytesAgreeOn) {
     ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);
     EXPECT_EQ(Tag("ISBJ"), "Line one\nLine two");
     EXPECT_EQ(Broadcast("cart.Title"), "Morning spot");
-    EXPECT_EQ(Broadcast("cart.PostTimer4"), "INTe 66150");
+    EXPECT_EQ(Broadcast("cart.PostTimer4"), "INTe 66150 (1500 ms)");
 }
 
 TEST_F(BroadcastChunks, GenesysProfileWritesItsTimersAndKeepsOthers) {

@@ -389,7 +389,7 @@ TEST_F(TagToolTest, BroadcastOptionsReachTheCartAndShowAndExportListIt) {
     EXPECT_TRUE(has("cart.Title=" + std::string(63, 'T')));
     EXPECT_TRUE(has("cart.OutCue=bye"));
     EXPECT_TRUE(has("cart.ProducerAppID=Cuemark"));
-    EXPECT_TRUE(has("cart.PostTimer1=INT  11025")) << show.Out; // 250 ms at 44.1 kHz
+    EXPECT_TRUE(has("cart.PostTimer1=INT  11025 (250 ms)")) << show.Out;
 
     const TRunResult plain = RunTool({"export", path});
     EXPECT_EQ(ParseCsv(plain.Out).at(0).size(), 35u);

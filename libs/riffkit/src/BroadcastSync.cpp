@@ -390,7 +390,7 @@ std::string TBroadcastSync::ReadBack(std::string_view key, const std::optional<s
 
 std::vector<std::pair<std::string, std::string>>
 TBroadcastSync::Fields(const std::optional<std::string>& cart,
-                       const std::optional<std::string>& bext) {
+                       const std::optional<std::string>& bext, const TAudioExtent& extent) {
     std::vector<std::pair<std::string, std::string>> out;
     if (cart) {
         const TCartChunk c(*cart);
@@ -401,8 +401,12 @@ TBroadcastSync::Fields(const std::optional<std::string>& cart,
                     out.emplace_back("cart.LevelReference", std::to_string(c.LevelReference()));
                 for (std::size_t i = 0; i < TCartChunk::TimerSlots; ++i)
                     if (const auto t = c.Timer(i))
-                        out.emplace_back("cart.PostTimer" + std::to_string(i + 1),
-                                         t->Usage + " " + std::to_string(t->Frames));
+                        out.emplace_back(
+                            "cart.PostTimer" + std::to_string(i + 1),
+                            t->Usage + " " + std::to_string(t->Frames) +
+                                (extent.SampleRate > 0
+                                     ? " (" + ToMs(t->Frames, extent.SampleRate) + " ms)"
+                                     : std::string()));
             }
             std::string v = c.Text(spec.Field);
             if (!v.empty())

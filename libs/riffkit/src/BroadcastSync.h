@@ -44,9 +44,11 @@ public:
     static std::string ReadBack(std::string_view key, const std::optional<std::string>& cart,
                                 const std::optional<std::string>& bext, const TAudioExtent& extent);
 
-    // Every stored field that holds something, named "cart.Title", "bext.Description" ...
+    // Every stored field that holds something, named "cart.Title", "bext.Description" ...;
+    // a post timer reads "USAGE frames", with "(N ms)" after it when the rate is known.
     static std::vector<std::pair<std::string, std::string>>
-    Fields(const std::optional<std::string>& cart, const std::optional<std::string>& bext);
+    Fields(const std::optional<std::string>& cart, const std::optional<std::string>& bext,
+           const TAudioExtent& extent);
 
     // Keys the read-back covers.
     static bool IsMappedKey(std::string_view key);

@@ -68,7 +68,7 @@ void TWavTagStore::SetChunk(std::string_view chunkId, std::string value) {
 }
 
 std::vector<std::pair<std::string, std::string>> TWavTagStore::BroadcastFields() const {
-    return TBroadcastSync::Fields(Current.Cart, Bext);
+    return TBroadcastSync::Fields(Current.Cart, Bext, Extent);
 }
 
 bool TWavTagStore::Commit() {
