@@ -135,6 +135,13 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     // Optional: a library without it still starts.
     bound.GetTagLastError =
         reinterpret_cast<decltype(bound.GetTagLastError)>(dlsym(TaggingHandle, "GetTagLastError"));
+#define CUEMARK_BIND_OPTIONAL(op)                                                                  \
+    bound.op = reinterpret_cast<decltype(bound.op)>(dlsym(TaggingHandle, #op));
+    CUEMARK_BIND_OPTIONAL(SetBroadcastOptions)
+    CUEMARK_BIND_OPTIONAL(GetBroadcastFields)
+    CUEMARK_BIND_OPTIONAL(GetBroadcastInfo)
+    CUEMARK_BIND_OPTIONAL(GetShortenedFields)
+#undef CUEMARK_BIND_OPTIONAL
 
     SetAudioLibs(bound);
     return result;

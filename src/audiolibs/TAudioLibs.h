@@ -45,6 +45,11 @@ struct TAudioLibs {
     // Bound when the tagging library has it (older builds do not): the reason for the last
     // failed open or close. Callers check for null.
     decltype(&::GetTagLastError) GetTagLastError = nullptr;
+    // Also optional: the broadcast chunks' options, stored fields and shortened copies.
+    decltype(&::SetBroadcastOptions) SetBroadcastOptions = nullptr;
+    decltype(&::GetBroadcastFields) GetBroadcastFields = nullptr;
+    decltype(&::GetBroadcastInfo) GetBroadcastInfo = nullptr;
+    decltype(&::GetShortenedFields) GetShortenedFields = nullptr;
 };
 
 // The reason the tagging library gives for its last failed open or close ("" when it gives

@@ -2,6 +2,7 @@
 
 #include "Fileversion.h"
 #include "TAudioLibs.h"
+#include "TBroadcastChoice.h"
 #include "TDeviceChoice.h"
 #include "TSettingsLocation.h"
 
@@ -107,6 +108,8 @@ TAboutPage::TAboutPage(QWidget* parent) : QWidget(parent) {
     layout->addWidget(Label3);
     layout->addWidget(cboOutputDevices);
     layout->addWidget(chkUseCodec);
+    BroadcastChoice = new TBroadcastChoice(this);
+    layout->addWidget(BroadcastChoice);
 
     // activated: only the user's picks, not the program's own selection.
     connect(cboOutputDevices, &QComboBox::activated, this, &TAboutPage::cboOutputDevices_OnChange);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class TBroadcastChoice;
 class QComboBox;
 class QLabel;
 class QTreeWidget;
@@ -49,6 +50,8 @@ public:
     QLabel* Label3;
     QComboBox* cboOutputDevices;
     QCheckBox* chkUseCodec;
+    // The "Broadcast chunks" setting; the main window reads and stores it.
+    TBroadcastChoice* BroadcastChoice;
 
 signals:
     // The user picked a device; it has been stored.

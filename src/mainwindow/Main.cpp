@@ -7,6 +7,8 @@
 #include "TAudioFileRule.h"
 #include "TAudioLibs.h"
 #include "TAuditionPanel.h"
+#include "TBroadcastChoice.h"
+#include "TBroadcastPage.h"
 #include "TBrowserNavigation.h"
 #include "TBrowserPanel.h"
 #include "TEditorValidation.h"
@@ -99,6 +101,19 @@ TFrmMain::TFrmMain(const QList<QByteArray>& arguments, QWidget* parent) : QMainW
     }
     connect(PageControl->AboutPage, &TAboutPage::DeviceIndexChanged, this,
             [this](int index) { DeviceIndex = index; });
+    Broadcast = TBroadcastSettings::Read(*Settings);
+    TBroadcastFields::Apply(Broadcast.Mode, Broadcast.Profile);
+    PageControl->AboutPage->BroadcastChoice->SetChoice(Broadcast.Mode, Broadcast.Profile);
+    connect(PageControl->AboutPage->BroadcastChoice, &TBroadcastChoice::Changed, this,
+            [this](int mode, int profile) {
+                Broadcast = {mode, profile};
+                Broadcast.Write(*Settings);
+                TBroadcastFields::Apply(mode, profile);
+            });
+    connect(PageControl, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == TEditorPages::piBroadcast)
+            PageControl->BroadcastPage->ShowStep(EditorValues());
+    });
 
     // The genre box is filled by the pages; an empty category list gets one entry.
     if (PageControl->Categories().isEmpty())
@@ -373,6 +388,7 @@ void TFrmMain::LoadCurrentFile() {
         ::chmod(CurrentFile.Data(), (status.st_mode & 07777) | S_IWUSR) == 0)
         Messages().Information(QStringLiteral("Removed read-only attribute"), this);
 
+    PageControl->BroadcastPage->Clear();
     TTagFileSession session(CurrentFile);
     if (!session.Open()) {
         Messages().Error(QStringLiteral("Invalid Audio File"), this);
@@ -384,6 +400,7 @@ void TFrmMain::LoadCurrentFile() {
             EnablePageControls(container, true);
 
         const TEditorValues values = session.ReadValues();
+        PageControl->BroadcastPage->ReadStored();
         const bool isMpeg = TAudioFileRule::IsMpegSuffix(CurrentFile.Suffix());
         PageControl->ShowValues(values);
         PageControl->SetLocation(CurrentFile.Display());
@@ -404,6 +421,7 @@ void TFrmMain::LoadCurrentFile() {
         // After the enabling, which gives edits the window colour: the marker edits take
         // their mode colour here.
         ShowMarkers();
+        PageControl->BroadcastPage->ShowStep(EditorValues());
 
         setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + CurrentFile.FileNameDisplay());
     } catch (const std::exception& error) {
@@ -452,6 +470,7 @@ bool TFrmMain::Save() {
             statusBar()->showMessage(QStringLiteral("Saved: ") + CurrentFile.FileNameDisplay());
             Modified = false;
             saved = true;
+            ShowBroadcastAfterSave(values);
             emit FileSaved(CurrentFile);
         }
     } catch (const std::exception& error) {
@@ -463,6 +482,18 @@ bool TFrmMain::Save() {
     if (saved && !BrowserMode)
         close();
     return saved;
+}
+
+void TFrmMain::ShowBroadcastAfterSave(const TEditorValues& values) {
+    const QString notice = PageControl->BroadcastPage->ShortenedNotice(CurrentFile.Display());
+    if (!notice.isEmpty())
+        Messages().Information(notice, this);
+    TTagFileSession reread(CurrentFile);
+    if (reread.Open()) {
+        PageControl->BroadcastPage->ReadStored();
+        reread.Close(); // nothing was changed
+    }
+    PageControl->BroadcastPage->ShowStep(values);
 }
 
 bool TFrmMain::PromptSaveChanges() {

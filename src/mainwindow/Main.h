@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TBroadcastSettings.h"
 #include "TEditorLink.h"
 #include "TEditorPages.h"
 #include "TEditorValues.h"
@@ -51,6 +52,7 @@ public:
     // The settings as read at start; the end of the run writes them back with the window's
     // values (the browser's own values included, once it keeps them here).
     TMainSettings Layout;
+    TBroadcastSettings Broadcast; // the "Broadcast chunks" setting, stored when changed
 
     // Editor
     void LoadCurrentFile();
@@ -131,6 +133,8 @@ private:
     QString FormatDescription(bool isMpeg) const;
     void SetSaveEnabled(bool enabled);
     void ShowMarkers();
+    // The notice for cart fields stored shortened, and the Broadcast page re-read.
+    void ShowBroadcastAfterSave(const TEditorValues& values);
     // Browser mode: the browser panel, its columns and the first folder.
     void CreateBrowser();
 };

@@ -4,6 +4,7 @@
 #include "ControlMarks.h"
 #include "MP3Genres.h"
 #include "TAboutPage.h"
+#include "TBroadcastPage.h"
 #include "TMaskedEdit.h"
 #include "TMemo.h"
 #include "TMessages.h"
@@ -119,6 +120,8 @@ TEditorPages::TEditorPages(QWidget* parent) : QTabWidget(parent) {
     setTabEnabled(piImage, false);
     addTab(tabMusic, TTagCatalogue::PageCaption(TTagPage::Music));
     addTab(tabAbout, QStringLiteral("A&bout"));
+    BroadcastPage = new TBroadcastPage;
+    addTab(BroadcastPage, QStringLiteral("B&roadcast"));
 
     BuildDescriptionPage();
     BuildTimesPage();
@@ -141,7 +144,7 @@ TEditorPages::TEditorPages(QWidget* parent) : QTabWidget(parent) {
 }
 
 void TEditorPages::ShowPage(int index) {
-    if (index < 0 || index > piAbout || index == piImage)
+    if (index < 0 || index > piBroadcast || index == piImage)
         index = piDescription;
     setCurrentIndex(index);
 }

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QToolButton;
 class TAboutPage;
+class TBroadcastPage;
 class TMaskedEdit;
 
 // The editor's page control: the pages "&Description / Tones", "&Times / Album",
@@ -34,7 +35,8 @@ public:
         piCommercial = 3,
         piImage = 4,
         piMusic = 5,
-        piAbout = 6
+        piAbout = 6,
+        piBroadcast = 7 // after About, so the stored indexes of the others keep their pages
     };
 
     explicit TEditorPages(QWidget* parent = nullptr);
@@ -97,6 +99,7 @@ public:
     QWidget* tabMusic = nullptr;
     TAboutPage* AboutPage = nullptr;
     QWidget* tabAbout = nullptr;
+    TBroadcastPage* BroadcastPage = nullptr;
     QFrame* pnlTransport = nullptr; // audition and marker controls (the window fills it)
 
     QLineEdit* edtTitle = nullptr;

@@ -47,8 +47,19 @@ private:
     TMode Mode;
 };
 
-TWavTags Edited(const std::string& bytes, const std::string& title, const std::string& artist) {
+// A cart chunk's body: the version, a title and tag text after the fixed part.
+std::string CartBody(const std::string& title, const std::string& tagText = {}) {
+    std::string body(2048, '\0');
+    body.replace(0, 4, "0101");
+    body.replace(4, title.size(), title);
+    return body + tagText;
+}
+
+TWavTags Edited(const std::string& bytes, const std::string& title, const std::string& artist,
+                const std::optional<std::string>& cart = std::nullopt) {
     TWavTags tags = WavTestFiles::Tags(bytes);
+    if (cart)
+        tags.Cart = cart;
     tags.SetTitle(title);
     if (artist.empty())
         tags.Remove("IART");
@@ -62,6 +73,7 @@ struct TScenario {
     std::string Bytes;
     std::string Title;
     std::string Artist;
+    std::optional<std::string> Cart = std::nullopt; // the cart the save writes, if any
 };
 
 const std::string Audio = B::Audio(6000, 7);
@@ -108,6 +120,38 @@ std::vector<TScenario> Scenarios() {
              .Raw(std::string(6, '\0'))
              .Build(),
          longTitle, "A"},
+        {"a first cart behind old tags after the audio",
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("data", Audio)
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Build(),
+         "Title", "New", CartBody("Title")},
+        {"a first cart into free space behind the old tags",
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("DISP", B::Disp("Old"))
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Chunk("JUNK", std::string(4096, '\0'))
+             .Chunk("data", Audio)
+             .Build(),
+         "Title", "New", CartBody("Title")},
+        {"a foreign cart and bext around the audio, edited",
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("bext", std::string(602, 'b'))
+             .Chunk("cart", CartBody("Old", "text\r\n"))
+             .Chunk("data", Audio)
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Build(),
+         "Title", "New", CartBody("Title", "text\r\n")},
+        {"a cart grown past its block",
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("JUNK", "")
+             .Chunk("DISP", B::Disp("Old"))
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Chunk("cart", CartBody("Old"))
+             .Chunk("JUNK", std::string(64, '\0'))
+             .Chunk("data", Audio)
+             .Build(),
+         "Old", "Old", CartBody("Old", std::string(3001, 'x'))},
     };
 }
 
@@ -121,7 +165,7 @@ TEST(WavCommit, EverySaveKeepsAudioAndForeignChunks) {
     for (const auto& s : Scenarios()) {
         SCOPED_TRACE(s.Name);
         riffkit::TMemoryFileIo io = WavTestFiles::Io(s.Bytes);
-        const TWavTags target = Edited(s.Bytes, s.Title, s.Artist);
+        const TWavTags target = Edited(s.Bytes, s.Title, s.Artist, s.Cart);
         ASSERT_TRUE(riffkit::TWavCommitter::Commit(io, target));
         const std::string after(io.Data().begin(), io.Data().end());
         EXPECT_EQ(WavTestFiles::DataPayload(after), Audio);
@@ -153,7 +197,7 @@ TEST(WavCommit, FailingAnyWriteLeavesOldOrNewTagsAndTheAudio) {
         for (const auto& s : Scenarios()) {
             SCOPED_TRACE(s.Name);
             const TWavTags oldTags = WavTestFiles::Tags(s.Bytes);
-            const TWavTags target = Edited(s.Bytes, s.Title, s.Artist);
+            const TWavTags target = Edited(s.Bytes, s.Title, s.Artist, s.Cart);
             for (int failAt = 1;; ++failAt) {
                 SCOPED_TRACE(failAt);
                 riffkit::TMemoryFileIo mem = WavTestFiles::Io(s.Bytes);

@@ -28,7 +28,8 @@ inline std::optional<riffkit::TRiffLayout> Layout(const std::string& bytes) {
     return riffkit::TRiffChunkWalker::Walk(io);
 }
 
-// The bytes of every chunk that is not a tag, free space or the RIFF header, in file order.
+// The bytes of every chunk that is not a tag (the cart included), free space or the RIFF
+// header, in file order.
 // A save must keep this exactly.
 inline std::string Untouchable(const std::string& bytes) {
     auto io = Io(bytes);
@@ -37,7 +38,7 @@ inline std::string Untouchable(const std::string& bytes) {
         return "<not riff>";
     std::string out;
     for (const auto& c : layout->Chunks) {
-        if (c.IsFree() || c.IsList("INFO") || c.Is("DISP") || c.Is("ds64"))
+        if (c.IsFree() || c.IsList("INFO") || c.Is("DISP") || c.Is("cart") || c.Is("ds64"))
             continue;
         out += std::string(c.Id.data(), 4) + ":" + bytes.substr(c.PayloadOffset(), c.Size) + "|";
     }

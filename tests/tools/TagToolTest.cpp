@@ -368,4 +368,43 @@ TEST_F(TagToolTest, ExportWritesColumnsOfFilesAndFolders) {
     EXPECT_EQ(ParseCsv(partial.Out).size(), 2u);
 }
 
+TEST_F(TagToolTest, BroadcastOptionsReachTheCartAndShowAndExportListIt) {
+    const std::string path = MakeWav("spot.wav");
+    // A two-byte character across the end of the 64-byte Title field.
+    const std::string title = std::string(63, 'T') + "\xC3\xA9";
+    const TRunResult set = RunTool({"--cart=always", "--timers=genesys", "set", path,
+                                    "DISP=" + title, "ISRF=250", "INAM=bye"});
+    ASSERT_EQ(set.ExitCode, 0) << set.Err;
+    EXPECT_NE(set.Err.find(path + ": warning: the cart chunk holds a shortened copy of Title"),
+              std::string::npos)
+        << set.Err;
+
+    const TRunResult show = RunTool({"show", path});
+    ASSERT_EQ(show.ExitCode, 0) << show.Err;
+    const auto lines = Lines(show.Out);
+    EXPECT_EQ(ShowBlock(lines, 1)["DISP"], title); // the key keeps the whole value
+    const auto has = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
+    EXPECT_TRUE(has("cart.Title=" + std::string(63, 'T')));
+    EXPECT_TRUE(has("cart.OutCue=bye"));
+    EXPECT_TRUE(has("cart.ProducerAppID=Cuemark"));
+    EXPECT_TRUE(has("cart.PostTimer1=INT  11025 (250 ms)")) << show.Out;
+
+    const TRunResult plain = RunTool({"export", path});
+    EXPECT_EQ(ParseCsv(plain.Out).at(0).size(), 35u);
+    const TRunResult wide = RunTool({"export", "--broadcast", path, MakeWav("other.wav")});
+    ASSERT_EQ(wide.ExitCode, 0) << wide.Err;
+    const auto records = ParseCsv(wide.Out);
+    ASSERT_EQ(records.size(), 3u);
+    const auto column = std::find(records[0].begin(), records[0].end(), "cart.OutCue");
+    ASSERT_NE(column, records[0].end());
+    const auto at = static_cast<size_t>(column - records[0].begin());
+    EXPECT_EQ(records[1].at(at), "bye");
+    EXPECT_EQ(records[2].at(at), ""); // a file without a cart has the column empty
+
+    EXPECT_EQ(RunTool({"--cart=sometimes", "show", path}).ExitCode, 2);
+    EXPECT_EQ(RunTool({"--timers=other", "show", path}).ExitCode, 2);
+}
+
 } // namespace

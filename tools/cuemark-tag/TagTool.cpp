@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -80,6 +81,39 @@ std::string LibraryReason() {
     return buffer;
 }
 
+// The text a library call copies out: asked for its length first, then read whole.
+template <typename TCall> std::string CopiedText(TCall call) {
+    const int32_t length = call(nullptr, 0);
+    if (length <= 0)
+        return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    call(text.data(), static_cast<int32_t>(text.size()));
+    text.resize(std::char_traits<char>::length(text.c_str()));
+    return text;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The open file's stored cart and bext fields, in the library's order.
+std::vector<std::pair<std::string, std::string>> BroadcastFields() {
+    std::vector<std::pair<std::string, std::string>> fields;
+    for (const std::string& name :
+         SplitLines(CopiedText([](char*b, int32_t n) { return GetBroadcastFields(b, n); }))) {
+        fields.emplace_back(name, CopiedText([&](char* b, int32_t n) {
+                                return std::max(GetBroadcastInfo(name.c_str(), b, n), 0);
+                            }));
+    }
+    return fields;
+}
+
 std::string OpenFailureReason(const std::string& path) {
     if (std::string reason = LibraryReason(); !reason.empty())
         return reason;
@@ -112,14 +146,26 @@ std::string LengthText(const std::string& path) {
 const char* TTagTool::UsageText() {
     return "usage: cuemark-tag show FILE...\n"
            "       cuemark-tag set FILE KEY=VALUE...\n"
-           "       cuemark-tag export PATH...\n"
+           "       cuemark-tag export [--broadcast] PATH...\n"
            "       cuemark-tag --help | --version\n"
            "\n"
-           "show    prints KEY=VALUE for all 35 keys of each file, after a line \"== FILE\"\n"
+           "show    prints KEY=VALUE for all 35 keys of each file, after a line \"== FILE\",\n"
+           "        then the stored broadcast fields of a WAV file (cart.Title=, "
+           "bext.Description=\n"
+           "        ...); an empty key shows what the file's cart or bext chunk holds for it\n"
            "set     sets the keys in one write; KEY= removes the key (DISP= empties the title)\n"
            "export  writes CSV of the files given and of the .wav, .mp2 and .mp3 files in the\n"
            "        folders given (not recursive); a text cell that a spreadsheet would take\n"
-           "        for a formula starts with an apostrophe\n"
+           "        for a formula starts with an apostrophe; --broadcast adds a column for each\n"
+           "        stored cart and bext field\n"
+           "Options for the cart chunk of WAV files (as the program's Broadcast chunks setting),\n"
+           "given before or after the command:\n"
+           "  --cart=keep     keep the cart in step with the keys when the file has one (default)\n"
+           "  --cart=always   always write a cart\n"
+           "  --cart=never    never change the cart\n"
+           "  --timers=common|genesys  the post timers written for intro, segue and hook\n"
+           "A cart field too short for its value holds a shortened copy (the key keeps it whole);\n"
+           "set then warns on a line of its own.\n"
            "In values a line feed is written \\n, a carriage return \\r and a backslash \\\\.\n"
            "Exit code: 0 all went well, 1 a file failed, 2 wrong usage.\n";
 }
@@ -153,7 +199,47 @@ std::string TTagTool::HelpText() {
     return text;
 }
 
-int TTagTool::Run(const std::vector<std::string>& args) {
+bool TTagTool::TakeOptions(std::vector<std::string>& args, int& exitCode) {
+    static const std::pair<const char*, int32_t> modes[] = {
+        {"keep", 0}, {"always", 1}, {"never", 2}};
+    static const std::pair<const char*, int32_t> profiles[] = {{"common", 0}, {"genesys", 1}};
+    const auto pick = [](const auto& table, const std::string& word, int32_t& out) {
+        for (const auto& [name, code] : table) {
+            if (word == name) {
+                out = code;
+                return true;
+            }
+        }
+        return false;
+    };
+    std::vector<std::string> rest;
+    for (const std::string& arg : args) {
+        if (arg.rfind("--cart=", 0) == 0) {
+            if (!pick(modes, arg.substr(7), CartMode)) {
+                exitCode = Refuse("\"" + arg + "\": the cart is keep, always or never");
+                return false;
+            }
+        } else if (arg.rfind("--timers=", 0) == 0) {
+            if (!pick(profiles, arg.substr(9), TimerProfile)) {
+                exitCode = Refuse("\"" + arg + "\": the timers are common or genesys");
+                return false;
+            }
+        } else if (arg == "--broadcast") {
+            ExportBroadcast = true;
+        } else {
+            rest.push_back(arg);
+        }
+    }
+    args = std::move(rest);
+    return true;
+}
+
+int TTagTool::Run(const std::vector<std::string>& givenArgs) {
+    std::vector<std::string> args = givenArgs;
+    int exitCode = ExitOk;
+    if (!TakeOptions(args, exitCode))
+        return exitCode;
+    SetBroadcastOptions(CartMode, TimerProfile);
     if (args.empty())
         return Usage("");
     const std::string& command = args.front();
@@ -211,6 +297,8 @@ int TTagTool::Show(const std::vector<std::string>& files) {
         Out << "== " << path << "\n";
         for (const TTagKeyInfo& key : TTagCatalogue::Keys())
             Out << key.Key << '=' << TValueEscape::Escape(ReadKey(key)) << "\n";
+        for (const auto& [name, value] : BroadcastFields())
+            Out << name << '=' << TValueEscape::Escape(value) << "\n";
     }
     Out.flush();
     return Result();
@@ -243,6 +331,16 @@ int TTagTool::Set(const std::string& path, const std::vector<std::string>& assig
     if (!file.Close()) {
         const std::string reason = LibraryReason();
         Fail(path, "the changes could not be saved" + (reason.empty() ? "" : ": " + reason));
+        return Result();
+    }
+    const auto shortened =
+        SplitLines(CopiedText([](char* b, int32_t n) { return GetShortenedFields(b, n); }));
+    if (!shortened.empty()) {
+        std::string names;
+        for (const std::string& name : shortened)
+            names += (names.empty() ? "" : ", ") + name;
+        Err << "cuemark-tag: " << path << ": warning: the cart chunk holds a shortened copy of "
+            << names << " (the keys keep the whole values)\n";
     }
     return Result();
 }
@@ -271,17 +369,16 @@ int TTagTool::Export(const std::vector<std::string>& paths) {
         }
     }
 
-    TCsvWriter csv(Out);
-    std::vector<std::string> header{"File"};
-    for (const TColumnInfo& column : TTagCatalogue::Columns())
-        header.emplace_back(column.CaptionText);
-    csv.WriteRecord(header);
-
+    // Rows are gathered first: the broadcast columns are those any of the files has.
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::map<std::string, std::string>> broadcast;
+    std::vector<std::string> broadcastNames;
     for (const std::string& path : files) {
         std::vector<std::string> row(1 + TTagCatalogue::ColumnCount);
         row[0] = path;
         row[TTagCatalogue::FormatColumn] = FormatText(path);
         row[TTagCatalogue::TimeColumn] = LengthText(path);
+        std::map<std::string, std::string> stored;
         TOpenTagFile file(path);
         if (file.IsOpen()) {
             for (const TColumnInfo& column : TTagCatalogue::Columns()) {
@@ -295,10 +392,33 @@ int TTagTool::Export(const std::vector<std::string>& paths) {
                 }
                 row[static_cast<size_t>(column.Number)] = std::move(text);
             }
+            if (ExportBroadcast) {
+                for (auto& [name, value] : BroadcastFields()) {
+                    if (std::find(broadcastNames.begin(), broadcastNames.end(), name) ==
+                        broadcastNames.end())
+                        broadcastNames.push_back(name);
+                    stored[name] = std::move(value);
+                }
+            }
         } else {
             Fail(path, OpenFailureReason(path));
         }
-        csv.WriteRecord(row);
+        rows.push_back(std::move(row));
+        broadcast.push_back(std::move(stored));
+    }
+
+    TCsvWriter csv(Out);
+    std::vector<std::string> header{"File"};
+    for (const TColumnInfo& column : TTagCatalogue::Columns())
+        header.emplace_back(column.CaptionText);
+    header.insert(header.end(), broadcastNames.begin(), broadcastNames.end());
+    csv.WriteRecord(header);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        for (const std::string& name : broadcastNames) {
+            const auto found = broadcast[i].find(name);
+            rows[i].push_back(found == broadcast[i].end() ? std::string() : found->second);
+        }
+        csv.WriteRecord(rows[i]);
     }
     Out.flush();
     return Result();

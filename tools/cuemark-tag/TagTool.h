@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,6 +24,8 @@ public:
     static std::string HelpText();
 
 private:
+    // Takes the broadcast options out of args; false (after the usage line) on a bad one.
+    bool TakeOptions(std::vector<std::string>& args, int& exitCode);
     int Show(const std::vector<std::string>& files);
     int Set(const std::string& file, const std::vector<std::string>& assignments);
     int Export(const std::vector<std::string>& paths);
@@ -36,4 +39,9 @@ private:
     std::ostream& Out;
     std::ostream& Err;
     bool AnyFailed = false;
+    // What a save does with the cart chunk (the tagging library's codes) and whether export
+    // adds the stored broadcast fields as columns.
+    int32_t CartMode = 0;
+    int32_t TimerProfile = 0;
+    bool ExportBroadcast = false;
 };

@@ -49,6 +49,29 @@ RIFFKIT_API int16_t AddId3v2(const char* path);
  * none. buffer may be null when size is 0. */
 RIFFKIT_API int32_t GetTagLastError(char* buffer, int32_t size);
 
+/* The broadcast chunks of WAV files (cart, bext). */
+
+/* How the saves that follow treat the cart chunk. mode: 0 keeps it in step with the values
+ * when the file has one, 1 always writes one, 2 never changes it. profile, the post timers
+ * written: 0 "Common" (AUDs/AUDe, INTs/INTe, SEGs/SEGe), 1 "Genesys" ("INT ", SEC1,
+ * MRK1/MRK2). Holds until set again; -1 (and no change) when a value is out of range. */
+RIFFKIT_API int16_t SetBroadcastOptions(int32_t mode, int32_t profile);
+
+/* The names of the open file's stored cart and bext fields that hold something
+ * ("cart.Title", "cart.PostTimer1", "bext.Description" ...), one per line. Copied as
+ * GetTagLastError copies; returns the full length in bytes. */
+RIFFKIT_API int32_t GetBroadcastFields(char* buffer, int32_t size);
+
+/* A stored field of the open file by name (as GetBroadcastFields lists them; a post timer
+ * reads "USAGE frames (N ms)", the usage always four characters). Copied as GetTagLastError copies; returns the full length, or -1
+ * when the field is empty or absent (the buffer then holds the empty text). */
+RIFFKIT_API int32_t GetBroadcastInfo(const char* field, char* buffer, int32_t size);
+
+/* The cart fields that the last CloseWavFile stored as a shortened copy (the INFO value
+ * stays whole), one name per line; also after CloseWavFile, cleared by OpenWavFile. Copied
+ * as GetTagLastError copies; returns the full length. */
+RIFFKIT_API int32_t GetShortenedFields(char* buffer, int32_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "BroadcastOptions.h"
+
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace riffkit {
 
@@ -21,6 +25,12 @@ public:
     virtual void SetChunk(std::string_view chunkId, std::string value) = 0;
 
     virtual bool HasId3v2() const = 0;
+
+    // The broadcast chunks (WAV only): how the next commit treats them, their stored fields
+    // ("cart.Title" ...), and the cart fields the last commit stored shortened.
+    virtual void SetBroadcastOptions(const TBroadcastOptions&) {}
+    virtual std::vector<std::pair<std::string, std::string>> BroadcastFields() const { return {}; }
+    virtual std::vector<std::string> ShortenedFields() const { return {}; }
 
     // Writes the pending changes; true when they were stored or nothing changed.
     virtual bool Commit() = 0;

@@ -26,11 +26,13 @@ bool WriteJunkId(TFileIo& io, std::uint64_t offset) {
 
 // The block of the tags in the file's one encoding: the CSET's code page, else the one
 // chosen from the file's values.
-std::optional<std::string> BuildBlock(const TWavTagReader::TResult& current, const TWavTags& tags) {
+// cartStandIn: an empty cart, so that the block shadows a cart the next block adds.
+std::optional<std::string> BuildBlock(const TWavTagReader::TResult& current, const TWavTags& tags,
+                                      bool cartStandIn = false) {
     if (current.CodePage != 0)
-        return TWavTagBlock::Build(tags, current.CodePage, true, true);
+        return TWavTagBlock::Build(tags, current.CodePage, true, true, false, cartStandIn);
     return TWavTagBlock::Build(tags, TWavTagBlock::ChooseEncoding(current.Tags, tags), true, true,
-                               true);
+                               true, cartStandIn);
 }
 
 std::string JunkHeader(std::uint32_t size) {
@@ -105,7 +107,7 @@ TWavCommitter::FindPlacement(const TRiffLayout& layout, const TWavTagReader::TRe
 }
 
 bool TWavCommitter::NeedsGathering(const TRiffLayout& layout, const TWavTagReader::TResult& current,
-                                   const TPlacement& placement) {
+                                   const TPlacement& placement, bool newHasCart) {
     const auto& tagChunks = current.TagChunks;
     if (tagChunks.empty())
         return false;
@@ -115,7 +117,8 @@ bool TWavCommitter::NeedsGathering(const TRiffLayout& layout, const TWavTagReade
     // Behind old tags: one write must retire them all, and until then they must shadow
     // every kind of chunk the new block has.
     const bool oneWrite = tagChunks.size() == 1 || FindHandle(layout, current);
-    return !oneWrite || !current.Tags.HasTitle || !current.Tags.HasInfo;
+    return !oneWrite || !current.Tags.HasTitle || !current.Tags.HasInfo ||
+           (newHasCart && !current.HasCartChunk);
 }
 
 bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
@@ -142,9 +145,10 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
         return false;
     }
 
-    if (NeedsGathering(*layout, current, *placement)) {
+    const bool newHasCart = target.Cart.has_value();
+    if (NeedsGathering(*layout, current, *placement, newHasCart)) {
         const TWavTags old = current.Tags;
-        if (!Step(io, *layout, current, old, true))
+        if (!Step(io, *layout, current, old, &target))
             return false;
         layout = TRiffChunkWalker::Walk(io);
         if (!layout || !layout->StructureOk)
@@ -153,10 +157,10 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
         if (!current.Tags.SameValues(old))
             return false;
         placement = FindPlacement(*layout, current, body->size());
-        if (!placement || NeedsGathering(*layout, current, *placement))
+        if (!placement || NeedsGathering(*layout, current, *placement, newHasCart))
             return false;
     }
-    if (!Step(io, *layout, current, target, false)) {
+    if (!Step(io, *layout, current, target, nullptr)) {
         TTagError::Set("write error: the file keeps its old tags");
         return false;
     }
@@ -169,8 +173,9 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
 
 bool TWavCommitter::Step(TFileIo& io, const TRiffLayout& layout,
                          const TWavTagReader::TResult& current, const TWavTags& tags,
-                         bool gathering) {
-    const auto body = BuildBlock(current, tags);
+                         const TWavTags* gatherFor) {
+    const bool gathering = gatherFor != nullptr;
+    const auto body = BuildBlock(current, tags, gathering && gatherFor->Cart && !tags.Cart);
     if (!body)
         return false;
     const auto placement = FindPlacement(layout, current, body->size());
@@ -181,7 +186,8 @@ bool TWavCommitter::Step(TFileIo& io, const TRiffLayout& layout,
     if (!written)
         return false;
     // Chunks behind a block that comes first are shadowed: their order no longer matters.
-    const bool oneByOne = gathering || !NeedsGathering(layout, current, *placement);
+    const bool oneByOne =
+        gathering || !NeedsGathering(layout, current, *placement, tags.Cart.has_value());
     return Retire(io, layout, current, oneByOne);
 }
 

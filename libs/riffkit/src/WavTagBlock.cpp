@@ -50,7 +50,7 @@ int TWavTagBlock::ChooseEncoding(const TWavTags& stored, const TWavTags& target)
 }
 
 std::optional<std::string> TWavTagBlock::Build(const TWavTags& tags, int codePage, bool withTitle,
-                                               bool withInfo, bool oneEncoding) {
+                                               bool withInfo, bool oneEncoding, bool cartStandIn) {
     std::string out;
     if (withTitle || tags.HasTitle || !tags.Title.empty()) {
         auto text = Stored(tags.Title, tags.TitleRaw, codePage, oneEncoding);
@@ -72,6 +72,10 @@ std::optional<std::string> TWavTagBlock::Build(const TWavTags& tags, int codePag
         }
         AppendChunk(out, "LIST", payload);
     }
+    if (tags.Cart)
+        AppendChunk(out, "cart", *tags.Cart);
+    else if (cartStandIn)
+        AppendChunk(out, "cart", "");
     if (out.size() > TWavTagReader::MaxTagChunk)
         return std::nullopt; // would not be read back
     return out;

@@ -82,6 +82,18 @@ TWavTagReader::TResult TWavTagReader::Read(TFileIo& io, const TRiffLayout& layou
                     if (!result.Tags.Find(item.Key))
                         result.Tags.Items.push_back(std::move(item));
             }
+        } else if (chunk.Is("cart")) {
+            // The first cart counts; an empty one stands for none. Later ones are shadowed
+            // and replaced with the rest.
+            result.TagChunks.push_back(i);
+            if (!result.HasCartChunk && ReadPayload(io, layout, chunk, payload)) {
+                result.HasCartChunk = true;
+                if (!payload.empty())
+                    result.Tags.Cart = payload;
+            }
+        } else if (chunk.Is("bext")) {
+            if (!result.Bext && ReadPayload(io, layout, chunk, payload))
+                result.Bext = payload;
         } else if (chunk.Is("DISP") && chunk.Size >= 4) {
             if (!ReadPayload(io, layout, chunk, payload) || payload.size() < 4)
                 continue;

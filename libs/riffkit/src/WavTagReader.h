@@ -5,12 +5,15 @@
 #include "WavTags.h"
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace riffkit {
 
-// Reads the tags of a walked WAV file: the first INFO list, the first text DISP chunk and
-// the CSET code page. Also names every chunk that carries tags, which a commit replaces.
+// Reads the tags of a walked WAV file: the first INFO list, the first text DISP chunk, the
+// first cart chunk and the CSET code page, and the first bext chunk for display. Also names
+// every chunk that carries tags, which a commit replaces.
 class TWavTagReader {
 public:
     // Tag chunks larger than this are neither read nor touched.
@@ -20,7 +23,10 @@ public:
     struct TResult {
         TWavTags Tags;
         int CodePage = 0; // from CSET when it names one we know, else 0 (automatic)
-        std::vector<std::size_t> TagChunks; // indices of every INFO list and text DISP chunk
+        std::vector<std::size_t> TagChunks; // every INFO list, text DISP and cart chunk
+        // A cart chunk counts, even an empty one (a commit's stand-in for "no cart yet").
+        bool HasCartChunk = false;
+        std::optional<std::string> Bext; // the bext chunk's body, never written
     };
 
     static TResult Read(TFileIo& io, const TRiffLayout& layout);

@@ -27,33 +27,67 @@ std::unique_ptr<TWavTagStore> TWavTagStore::Open(const std::string& path, TFileI
         return nullptr;
     }
     auto result = TWavTagReader::Read(io, *layout);
-    return std::unique_ptr<TWavTagStore>(new TWavTagStore(path, std::move(result.Tags)));
+    std::unique_ptr<TWavTagStore> store(new TWavTagStore(path, std::move(result.Tags)));
+    store->Bext = std::move(result.Bext);
+    store->Extent = TAudioExtent::Read(io, *layout);
+    return store;
+}
+
+std::string TWavTagStore::WithReadBack(std::string_view key, std::string stored) const {
+    if (Decided.contains(key) || stored.find_first_not_of(' ') != std::string::npos ||
+        !TBroadcastSync::IsMappedKey(key))
+        return stored;
+    std::string back = TBroadcastSync::ReadBack(key, Current.Cart, Bext, Extent);
+    return back.empty() ? stored : back;
 }
 
 std::string TWavTagStore::GetTag(std::string_view key) const {
-    return Current.Get(key);
+    return WithReadBack(key, Current.Get(key));
 }
 
 void TWavTagStore::SetTag(std::string_view key, std::string value) {
+    Decided.emplace(key);
+    Touched = true;
     Current.Set(key, std::move(value));
 }
 
 void TWavTagStore::RemoveTag(std::string_view key) {
+    Decided.emplace(key);
+    Touched = true;
     Current.Remove(key);
 }
 
 std::string TWavTagStore::GetChunk(std::string_view chunkId) const {
-    return chunkId == "DISP" ? Current.Title : std::string();
+    return chunkId == "DISP" ? WithReadBack("DISP", Current.Title) : std::string();
 }
 
 void TWavTagStore::SetChunk(std::string_view chunkId, std::string value) {
-    if (chunkId == "DISP")
-        Current.SetTitle(std::move(value));
+    if (chunkId != "DISP")
+        return;
+    Decided.emplace("DISP");
+    Touched = true;
+    Current.SetTitle(std::move(value));
+}
+
+std::vector<std::pair<std::string, std::string>> TWavTagStore::BroadcastFields() const {
+    return TBroadcastSync::Fields(Current.Cart, Bext, Extent);
 }
 
 bool TWavTagStore::Commit() {
-    if (Current.SameValues(Original))
+    Shortened.clear();
+    std::vector<std::string> shortened;
+    if (Touched) {
+        const auto values = [this](std::string_view key) {
+            return key == "DISP" ? GetChunk(key) : GetTag(key);
+        };
+        auto cart = TBroadcastSync::InStep(Current.Cart, values, Options, Extent);
+        Current.Cart = std::move(cart.Body);
+        shortened = std::move(cart.Shortened);
+    }
+    if (Current.SameValues(Original)) {
+        Shortened = std::move(shortened);
         return true;
+    }
     TPosixFileIo io;
     if (!io.Open(Path, true)) {
         TTagError::Set(io.OpenErrorText());
@@ -70,6 +104,7 @@ bool TWavTagStore::Commit() {
     }
     if (!TWavCommitter::Commit(io, Current))
         return false;
+    Shortened = std::move(shortened);
     Original = Current;
     return true;
 }

@@ -1,15 +1,20 @@
 #pragma once
 
+#include "BroadcastSync.h"
 #include "FileIo.h"
 #include "TagStore.h"
 #include "WavTags.h"
 
 #include <memory>
+#include <set>
 #include <string>
 
 namespace riffkit {
 
-// The tags of one RIFF/WAVE file, read at open and committed at close.
+// The tags of one RIFF/WAVE file, read at open and committed at close. Where an INFO key
+// (or the title) is empty and the file has a cart or bext chunk, the value it holds there is
+// read instead, until the caller sets or removes the key. A commit after any change keeps
+// the cart in step with the values, as the broadcast options say.
 class TWavTagStore : public TTagStore {
 public:
     // nullptr when the file cannot be read or is not RIFF/RF64/BW64 WAVE.
@@ -26,13 +31,26 @@ public:
     // Under an exclusive flock; false when it is held elsewhere or the write fails.
     bool Commit() override;
 
+    void SetBroadcastOptions(const TBroadcastOptions& options) override { Options = options; }
+    std::vector<std::pair<std::string, std::string>> BroadcastFields() const override;
+    std::vector<std::string> ShortenedFields() const override { return Shortened; }
+
 private:
     TWavTagStore(std::string path, TWavTags tags)
         : Path(std::move(path)), Original(tags), Current(std::move(tags)) {}
 
+    // The stored value, else what the broadcast chunks hold for the key.
+    std::string WithReadBack(std::string_view key, std::string stored) const;
+
     std::string Path;
     TWavTags Original;
     TWavTags Current;
+    std::optional<std::string> Bext;
+    TAudioExtent Extent;
+    TBroadcastOptions Options;
+    std::set<std::string, std::less<>> Decided; // keys the caller set or removed
+    bool Touched = false;
+    std::vector<std::string> Shortened;
 };
 
 } // namespace riffkit

@@ -7,7 +7,8 @@
 
 namespace riffkit {
 
-// The tags of a WAV file: the items of its first LIST/INFO list and its DISP title.
+// The tags of a WAV file: the items of its first LIST/INFO list, its DISP title and the body
+// of its cart chunk.
 // Items read from the file keep their stored bytes, so untouched values are written back
 // byte for byte whatever their encoding.
 struct TWavTags {
@@ -22,6 +23,8 @@ struct TWavTags {
     bool HasTitle = false; // the file has a text DISP chunk
     std::string Title;
     std::optional<std::string> TitleRaw;
+    // The cart chunk's body, stored byte for byte; nullopt when the file has none.
+    std::optional<std::string> Cart;
 
     // The first item with the key; nullptr when absent.
     const TItem* Find(std::string_view key) const;
@@ -32,7 +35,8 @@ struct TWavTags {
     void Remove(std::string_view key);
     void SetTitle(std::string text);
 
-    // Same texts for every key and the title; an absent value equals the empty text.
+    // Same texts for every key and the title, and the same cart; an absent value equals the
+    // empty text.
     bool SameValues(const TWavTags& other) const;
 };
 

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 using riffkit::TTagError;
 using riffkit::TTagStore;
@@ -23,6 +24,8 @@ namespace {
 
 std::unique_ptr<TTagStore> Current;
 bool LastHadId3v2 = false;
+riffkit::TBroadcastOptions BroadcastOptions;
+std::string LastShortened;
 
 bool StartsAsWav(riffkit::TFileIo& file) {
     char head[12];
@@ -50,6 +53,23 @@ int16_t Fill(const std::string& text, char* buffer, int32_t size) {
     return 0;
 }
 
+// Copies text as GetTagLastError does; the full length.
+int32_t Copy(const std::string& text, char* buffer, int32_t size) {
+    if (buffer && size > 0) {
+        const std::size_t n = TTextCodec::CutLength(text, static_cast<std::size_t>(size) - 1);
+        std::memcpy(buffer, text.data(), n);
+        buffer[n] = '\0';
+    }
+    return static_cast<int32_t>(text.size());
+}
+
+std::string Lines(const std::vector<std::string>& items) {
+    std::string out;
+    for (const auto& item : items)
+        out += (out.empty() ? "" : "\n") + item;
+    return out;
+}
+
 std::string Taken(const char* text, uint16_t length) {
     if (!text)
         return std::string();
@@ -64,6 +84,7 @@ int16_t OpenWavFile(const char* path, int32_t, int32_t) {
     if (Current)
         CloseWavFile();
     TTagError::Clear();
+    LastShortened.clear();
     if (!path || !*path) {
         TTagError::Set("no file name");
         return 1;
@@ -92,6 +113,8 @@ int16_t OpenWavFile(const char* path, int32_t, int32_t) {
     if (!Current)
         TTagError::Set("cannot read the file");
     LastHadId3v2 = Current && Current->HasId3v2();
+    if (Current)
+        Current->SetBroadcastOptions(BroadcastOptions);
     return Current ? 0 : 1;
 }
 
@@ -110,6 +133,7 @@ int16_t CloseWavFile(void) {
     }
     if (!ok)
         TTagError::Set("the tags could not be written");
+    LastShortened = ok ? Lines(Current->ShortenedFields()) : std::string();
     Current.reset();
     return ok ? 0 : 1;
 }
@@ -172,13 +196,39 @@ int16_t AddId3v2(const char* path) {
 }
 
 int32_t GetTagLastError(char* buffer, int32_t size) {
-    const std::string& reason = TTagError::Text();
-    if (buffer && size > 0) {
-        const std::size_t n = TTextCodec::CutLength(reason, static_cast<std::size_t>(size) - 1);
-        std::memcpy(buffer, reason.data(), n);
-        buffer[n] = '\0';
-    }
-    return static_cast<int32_t>(reason.size());
+    return Copy(TTagError::Text(), buffer, size);
+}
+
+int16_t SetBroadcastOptions(int32_t mode, int32_t profile) {
+    if (mode < 0 || mode > 2 || profile < 0 || profile > 1)
+        return -1;
+    using TOptions = riffkit::TBroadcastOptions;
+    BroadcastOptions.Mode = static_cast<TOptions::TCartMode>(mode);
+    BroadcastOptions.Profile = static_cast<TOptions::TTimerProfile>(profile);
+    if (Current)
+        Current->SetBroadcastOptions(BroadcastOptions);
+    return 0;
+}
+
+int32_t GetBroadcastFields(char* buffer, int32_t size) {
+    std::vector<std::string> names;
+    if (Current)
+        for (const auto& field : Current->BroadcastFields())
+            names.push_back(field.first);
+    return Copy(Lines(names), buffer, size);
+}
+
+int32_t GetBroadcastInfo(const char* field, char* buffer, int32_t size) {
+    if (Current && field)
+        for (const auto& f : Current->BroadcastFields())
+            if (f.first == field)
+                return Copy(f.second, buffer, size);
+    Copy(std::string(), buffer, size);
+    return -1;
+}
+
+int32_t GetShortenedFields(char* buffer, int32_t size) {
+    return Copy(LastShortened, buffer, size);
 }
 
 } // extern "C"
