@@ -1,8 +1,11 @@
 #include "TFileOperations.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -10,6 +13,35 @@ namespace {
 constexpr int64_t ChunkSize = 1 << 20;
 // Attempts at a free name when another program takes the chosen one in between.
 constexpr int NameAttempts = 5;
+
+// A copy is made under ".cuemark-PID-N.part" and renamed into place once complete and synced,
+// so no half-written item ever carries a real name. The process id tells a leftover of a
+// process that died (removed at the next operation in that folder) from work in progress.
+constexpr char PartPrefix[] = ".cuemark-";
+constexpr char PartSuffix[] = ".part";
+
+QByteArray PartName() {
+    static std::atomic<unsigned> sequence{0};
+    return PartPrefix + QByteArray::number(qint64(::getpid())) + '-' +
+           QByteArray::number(sequence++) + PartSuffix;
+}
+
+// The process that made a part name, or 0 when the name is not one of ours.
+pid_t PartOwner(const QByteArray& name) {
+    if (!name.startsWith(PartPrefix) || !name.endsWith(PartSuffix))
+        return 0;
+    const QByteArray middle =
+        name.mid(qsizetype(sizeof PartPrefix - 1),
+                 name.size() - qsizetype(sizeof PartPrefix - 1) - qsizetype(sizeof PartSuffix - 1));
+    const qsizetype dash = middle.indexOf('-');
+    bool pidOk = false;
+    bool sequenceOk = false;
+    const qint64 pid = middle.left(dash).toLongLong(&pidOk);
+    middle.mid(dash + 1).toUInt(&sequenceOk);
+    if (dash <= 0 || !pidOk || !sequenceOk || pid <= 0 || middle.front() == '+')
+        return 0;
+    return pid_t(pid);
+}
 
 } // namespace
 
@@ -270,6 +302,8 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
         return result;
     }
 
+    RemoveLeftovers(target);
+
     for (qsizetype i = 0; i < sources.size(); ++i) {
         const QByteArray source = Clean(sources[i]);
         const bool more = i + 1 < sources.size();
@@ -301,6 +335,7 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
         QByteArray failed;
         bool renamed = false;
         bool made = false;
+        QByteArray partial;
         for (int attempt = 0; attempt < NameAttempts; ++attempt) {
             to = Join(target, FreeName(target, FileName(source), status.IsDir()));
             failed.clear();
@@ -312,14 +347,19 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
                 if (rc != EXDEV)
                     break;
             }
-            rc = CopyTree(source, to, failed, made);
+            partial = Join(target, PartName());
+            rc = CopyTree(source, partial, failed, made);
             if (rc != EEXIST || made)
                 break;
         }
+        if (!renamed && rc == 0)
+            rc = PutInPlace(partial, target, FileName(source), status.IsDir(), to);
+        if (failed.startsWith(partial) && !partial.isEmpty())
+            failed = to + failed.mid(partial.size());
         if (rc != 0 && made) {
             // Never leave half a copy behind.
             QByteArray ignored;
-            RemoveTree(to, ignored, true);
+            RemoveTree(partial, ignored, true);
         }
         if (rc == ECANCELED || CancelRequested) {
             result.Cancelled = true;
@@ -354,6 +394,29 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
     if (!result.Cancelled)
         Tick(QByteArray());
     return result;
+}
+
+int TFileOperations::PutInPlace(const QByteArray& partial, const QByteArray& target,
+                                const QByteArray& name, bool isDir, QByteArray& to) {
+    int rc = EEXIST;
+    for (int attempt = 0; attempt < NameAttempts && rc == EEXIST; ++attempt) {
+        to = Join(target, FreeName(target, name, isDir));
+        rc = Calls.RenameNoReplace(partial, to);
+    }
+    return rc;
+}
+
+void TFileOperations::RemoveLeftovers(const QByteArray& folder) {
+    QList<QByteArray> names;
+    if (Calls.ReadDir(folder, names) != 0)
+        return;
+    for (const QByteArray& name : names) {
+        const pid_t owner = PartOwner(name);
+        if (owner == 0 || owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;
+        QByteArray ignored;
+        RemoveTree(Join(folder, name), ignored, true);
+    }
 }
 
 TFileOpResult TFileOperations::Trash(const QList<QByteArray>& paths) {
