@@ -298,7 +298,7 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
     if (rc == 0 && !targetStatus.IsDir())
         rc = ENOTDIR;
     if (rc != 0) {
-        Report(result, {step, target, {}, rc}, false);
+        Report(result, {step, target, {}, target, rc}, false);
         return result;
     }
 
@@ -313,7 +313,7 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
         }
         TFileStatus status;
         if (rc = Calls.Status(source, status); rc != 0) {
-            if (!Report(result, {step, source, {}, rc}, more))
+            if (!Report(result, {step, source, {}, target, rc}, more))
                 break;
             continue;
         }
@@ -326,7 +326,7 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
             continue;
         }
         if (status.IsDir() && IsInside(target, source)) {
-            if (!Report(result, {step, source, {}, EINVAL}, more))
+            if (!Report(result, {step, source, {}, target, EINVAL}, more))
                 break;
             continue;
         }
@@ -366,7 +366,8 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
             break;
         }
         if (rc != 0) {
-            if (!Report(result, {step, source, failed == source ? QByteArray() : failed, rc}, more))
+            if (!Report(result, {step, source, failed == source ? QByteArray() : failed, target, rc},
+                        more))
                 break;
             continue;
         }
@@ -380,7 +381,7 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
                 result.Done.append({source, to});
                 if (!Report(result,
                             {TFileOpError::TStep::RemoveOriginal, source,
-                             failed == source ? QByteArray() : failed, rc},
+                             failed == source ? QByteArray() : failed, {}, rc},
                             more))
                     break;
                 continue;
@@ -434,7 +435,7 @@ TFileOpResult TFileOperations::Trash(const QList<QByteArray>& paths) {
         ++Progress.ItemsDone;
         if (rc == 0) {
             result.Done.append({path, QByteArray()});
-        } else if (!Report(result, {TFileOpError::TStep::Trash, path, {}, rc},
+        } else if (!Report(result, {TFileOpError::TStep::Trash, path, {}, {}, rc},
                            i + 1 < paths.size())) {
             break;
         }

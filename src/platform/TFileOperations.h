@@ -17,6 +17,7 @@ struct TFileOpError {
     TStep Step = TStep::Copy;
     QByteArray Path;   // the item the user handed over (a top-level source)
     QByteArray Detail; // the file inside it that failed, when it is not Path itself
+    QByteArray Target; // the folder a copy or move was going to
     int Errno = 0;
 
     // The system's text for Errno ("No space left on device").
