@@ -366,8 +366,8 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
             break;
         }
         if (rc != 0) {
-            if (!Report(result, {step, source, failed == source ? QByteArray() : failed, target, rc},
-                        more))
+            if (!Report(result,
+                        {step, source, failed == source ? QByteArray() : failed, target, rc}, more))
                 break;
             continue;
         }
@@ -380,8 +380,11 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
             if (rc != 0) {
                 result.Done.append({source, to});
                 if (!Report(result,
-                            {TFileOpError::TStep::RemoveOriginal, source,
-                             failed == source ? QByteArray() : failed, {}, rc},
+                            {TFileOpError::TStep::RemoveOriginal,
+                             source,
+                             failed == source ? QByteArray() : failed,
+                             {},
+                             rc},
                             more))
                     break;
                 continue;

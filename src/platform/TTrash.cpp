@@ -70,10 +70,9 @@ int TopDirTrash(const QByteArray& topDir, QByteArray& trash) {
 // Writes the info file under a free entry name, then moves the item in under that name.
 int MoveInto(const QByteArray& trash, const QByteArray& absolute, const QByteArray& infoPath) {
     const QByteArray name = absolute.mid(absolute.lastIndexOf('/') + 1);
-    const QByteArray text = "[Trash Info]\nPath=" + infoPath.toPercentEncoding("/") +
-                            "\nDeletionDate=" +
-                            QDateTime::currentDateTime().toString("yyyy-MM-ddTHH:mm:ss").toLatin1() +
-                            "\n";
+    const QByteArray text =
+        "[Trash Info]\nPath=" + infoPath.toPercentEncoding("/") + "\nDeletionDate=" +
+        QDateTime::currentDateTime().toString("yyyy-MM-ddTHH:mm:ss").toLatin1() + "\n";
     for (int n = 1; n < 10000; ++n) {
         const QByteArray entry = n == 1 ? name : name + '.' + QByteArray::number(n);
         const QByteArray info = trash + "/info/" + entry + ".trashinfo";
@@ -83,8 +82,8 @@ int MoveInto(const QByteArray& trash, const QByteArray& absolute, const QByteArr
                 continue;
             return errno;
         }
-        const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size() &&
-                             ::fsync(fd) == 0;
+        const bool written =
+            ::write(fd, text.constData(), size_t(text.size())) == text.size() && ::fsync(fd) == 0;
         const int writeError = errno;
         ::close(fd);
         if (!written) {

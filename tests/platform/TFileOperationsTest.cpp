@@ -7,9 +7,9 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <csignal>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -39,9 +39,9 @@ std::string Quote(const std::string& text) {
 
 // Runs a shell command line with the test's home and returns its standard output.
 std::string RunShell(const TTempDir& home, const std::string& command) {
-    const std::string line = "cd " + Quote(home.Path().string()) + " && HOME=" +
-                             Quote(home.Path().string()) + " XDG_DATA_HOME=" +
-                             Quote(home.Path().string() + "/.local/share") + " " + command;
+    const std::string line =
+        "cd " + Quote(home.Path().string()) + " && HOME=" + Quote(home.Path().string()) +
+        " XDG_DATA_HOME=" + Quote(home.Path().string() + "/.local/share") + " " + command;
     std::string out;
     if (FILE* pipe = ::popen(line.c_str(), "r")) {
         char buffer[4096];

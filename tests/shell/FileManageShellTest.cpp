@@ -224,11 +224,9 @@ TEST_F(ShellFileTest, OperationErrorsNameTheItemAndTheSystemsReason) {
               QStringList{QString("Cannot copy \"%1/gone1.wav\" to \"%3\": %2\n\nGo on with the "
                                   "remaining items?")
                               .arg(QString::fromUtf8(Shown), reason, QString::fromUtf8(target))});
-    EXPECT_EQ(
-        Boxes.Texts(TKind::Error),
-        QStringList{
-            QString("Cannot copy \"%1/gone2.wav\" to \"%3\": %2")
-                .arg(QString::fromUtf8(Shown), reason, QString::fromUtf8(target))});
+    EXPECT_EQ(Boxes.Texts(TKind::Error),
+              QStringList{QString("Cannot copy \"%1/gone2.wav\" to \"%3\": %2")
+                              .arg(QString::fromUtf8(Shown), reason, QString::fromUtf8(target))});
     EXPECT_TRUE(fs::exists(Dir.Path() / "target" / "a.wav"));
 
     // Declining to go on stops: nothing after the failure is moved, and nothing more is shown.
@@ -249,8 +247,7 @@ TEST_F(ShellFileTest, OperationErrorsNameTheItemAndTheSystemsReason) {
 TEST_F(ShellFileTest, PasteIntoAReadOnlyFolderNamesTheFolder) {
     const fs::path readOnly = Dir.Path() / "read only";
     fs::create_directories(readOnly);
-    if (::geteuid() != 0 ||
-        ::mount("none", readOnly.c_str(), "tmpfs", MS_RDONLY, "size=1m") != 0)
+    if (::geteuid() != 0 || ::mount("none", readOnly.c_str(), "tmpfs", MS_RDONLY, "size=1m") != 0)
         GTEST_SKIP() << "a read-only file system needs root to mount";
     TFileOperationUi ui(nullptr);
     ui.Transfer({Shown + "/a.wav"}, Raw(readOnly), TTransferMode::Copy);
