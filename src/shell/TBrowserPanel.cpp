@@ -7,6 +7,7 @@
 #include "TListSearch.h"
 #include "TListSorter.h"
 #include "TListTransfer.h"
+#include "TPathText.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
 #include "TXListView.h"
@@ -76,10 +77,10 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ActionEditFavorites = Favorites->ActionEditFavorites;
     Favorites->IsFileSystemFolder = [this] { return ListView->IsFileSystemFolder(); };
     Favorites->FolderParsingName = [this] {
-        return QString::fromUtf8(ListView->FolderParsingName());
+        return TPathText::ToText(ListView->FolderParsingName());
     };
     Favorites->BrowseToPath = [this](const QString& path) {
-        ListView->BrowseToPath(path.toUtf8());
+        ListView->BrowseToPath(TPathText::FromText(path));
         ListView->setFocus(Qt::OtherFocusReason);
     };
     Favorites->ListControl = ListView;

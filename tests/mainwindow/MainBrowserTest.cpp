@@ -8,6 +8,7 @@
 #include "TAudioLibs.h"
 #include "TBrowserPanel.h"
 #include "TDirMonitorThread.h"
+#include "TFavoritesMenu.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
 #include "TScriptedMessages.h"
@@ -17,10 +18,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 
 #include <sndfile.h>
@@ -196,6 +199,33 @@ TEST_F(MainBrowserTest, TheEndWritesFolderSizeAndWidthsButNotTheColumns) {
     EXPECT_EQ(ini.ReadInteger("ColumnWidths", "Width0", 0), 210);
     // The column keys stand as the user (or the column selection) left them.
     EXPECT_EQ(ini.ReadString("Columns", "X", ""), QStringLiteral("Junk"));
+}
+
+TEST_F(MainBrowserTest, FolderAndFavoritesThatAreNotUtf8ComeBackByteForByte) {
+    const std::filesystem::path odd = Audio / "caf\xe9 100%";
+    std::filesystem::create_directories(odd);
+    const QByteArray oddPath = QByteArray::fromStdString(odd.string());
+    WriteIni("[Main]\nFolder=" + Path("sub") + "\n");
+    {
+        auto w = OpenBrowser();
+        w->Browser->ListView->BrowseToPath(oddPath);
+        w->Browser->ActionAddToFavorites->trigger();
+    }
+    TProfileFile ini(IniPath());
+    const QString stored = ini.ReadString("Main", "Folder", "");
+    EXPECT_TRUE(stored.startsWith("file:///")) << stored.toStdString();
+    EXPECT_FALSE(stored.contains(QChar::ReplacementCharacter));
+    EXPECT_EQ(ini.ReadSectionKeys("Favorites").size(), 1);
+    EXPECT_EQ(ini.ReadString("Favorites", "0", ""), stored);
+
+    auto w = OpenBrowser();
+    TXListView& list = *w->Browser->ListView;
+    EXPECT_EQ(list.FolderPath(), oddPath);
+    list.BrowseToPath(Path("sub"));
+    for (QAction* action : w->Browser->Favorites->PopupMenuFavorites->actions())
+        if (TFavoritesMenu::KindOf(action) == TFavoritesMenu::fkFavorite)
+            action->trigger();
+    EXPECT_EQ(list.FolderPath(), oddPath);
 }
 
 TEST_F(MainBrowserTest, DesktopAndTheFallbackStartFolders) {
