@@ -643,19 +643,32 @@ TEST_F(MainWindowTest, CategoryListFollowsLoadedFilesAndPersistsAcrossARestart) 
         EXPECT_TRUE(w->Modified);
     }
     const QString ini = SettingsText();
-    EXPECT_TRUE(ini.contains("[Categories]\nCategory0=AUDIO\nCategory1=JINGLE\nCategory2=\n"
-                             "Category3=NEWS\n"))
+    // The empty entry is never stored.
+    EXPECT_TRUE(ini.contains("[Categories]\nCategory0=AUDIO\nCategory1=JINGLE\nCategory2=NEWS\n"))
         << ini.toStdString();
+    EXPECT_FALSE(ini.contains("Category3")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("Tones=1"));
     EXPECT_TRUE(ini.contains("UseCodec=0"));
     EXPECT_TRUE(ini.contains("Height="));
 
-    // Reading stops at the first empty entry.
-    auto w = Open(QString());
-    QStringList entries;
-    for (int i = 0; i < w->PageControl->cboCategory->count(); ++i)
-        entries << w->PageControl->cboCategory->itemText(i);
-    EXPECT_EQ(entries, (QStringList{"AUDIO", "JINGLE"}));
+    auto entries = [](const TFrmMain& w) {
+        QStringList texts;
+        for (int i = 0; i < w.PageControl->cboCategory->count(); ++i)
+            texts << w.PageControl->cboCategory->itemText(i);
+        return texts;
+    };
+    EXPECT_EQ(entries(*Open(QString())), (QStringList{"AUDIO", "JINGLE", "NEWS"}));
+
+    // An older file's empty entries and gaps in the numbering are passed over, not its end.
+    QFile file(QString::fromStdString(Dir.File("settings")) + "/Cuemark.ini");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Categories]\nCategory0=AUDIO\nCategory1=\nCategory2=JINGLE\nCategory5=NEWS\n"
+               "category10=SPOT\n");
+    file.close();
+    EXPECT_EQ(entries(*Open(QString())), (QStringList{"AUDIO", "JINGLE", "NEWS", "SPOT"}));
+    EXPECT_TRUE(SettingsText().contains(
+        "[Categories]\nCategory0=AUDIO\nCategory1=JINGLE\nCategory2=NEWS\nCategory3=SPOT\n"))
+        << SettingsText().toStdString();
 }
 
 TEST_F(MainWindowTest, SettingsAreRestoredAndSingleFileModeLeavesBrowserKeysAlone) {
