@@ -1,6 +1,7 @@
 #include "TFolderListModel.h"
 
 #include "PidlHelp.h"
+#include "SortRules.h"
 #include "TColumnTexts.h"
 #include "TDetailReader.h"
 #include "TListRoles.h"
@@ -204,9 +205,16 @@ void TFolderListModel::SetColumns(std::vector<TListColumn> columns) {
 }
 
 bool TFolderListModel::NameLess(const TShellItem& a, const TShellItem& b) {
-    if (a.IsFolder != b.IsFolder)
-        return a.IsFolder;
-    const int byName = QString::compare(a.DisplayName, b.DisplayName, Qt::CaseInsensitive);
+    // The Name column's own rule, so a folder opens in the order a click on Name gives.
+    TSortFields fa;
+    TSortFields fb;
+    fa.NotFileSystem = a.NotFileSystem;
+    fb.NotFileSystem = b.NotFileSystem;
+    fa.IsFolder = a.IsFolder;
+    fb.IsFolder = b.IsFolder;
+    fa.DisplayName = a.DisplayName;
+    fb.DisplayName = b.DisplayName;
+    const int byName = CompareSortFields(TSortKind::Name, fa, fb, true);
     if (byName != 0)
         return byName < 0;
     return a.ParsingName < b.ParsingName;

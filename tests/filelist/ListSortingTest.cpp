@@ -91,6 +91,25 @@ TEST_F(ListSorting, SizeSortsFoldersByPathThenFilesByTheirWholeSize) {
     EXPECT_EQ(Names().mid(0, 3), (QStringList{"Alpha", "beta", "five.wav"}));
 }
 
+TEST_F(ListSorting, OpeningRefreshingAndTheNameColumnGiveOneOrder) {
+    // Folders first; only a-z folded to capitals, then the first differing code point decides
+    // ('_' is 0x5F, after 'Z'; 'Ä' is U+00C4; a shorter text first).
+    const QStringList expected = {"sub a",     "Sub B",    "Zebra",      "_sub",
+                                  "zebra.wav", "Zulu.wav", "_promo.wav", "\u00c4pfel.wav"};
+    for (const char* folder : {"_sub", "Sub B", "sub a", "Zebra"})
+        fs::create_directory(Dir.Path() / folder);
+    for (const char* file : {"_promo.wav", "Zulu.wav", "zebra.wav", "\xc3\x84pfel.wav"})
+        Touch(Dir.Path() / file);
+    Browse();
+    EXPECT_EQ(Names(), expected);
+    List.RefreshFolder(true);
+    EXPECT_EQ(Names(), expected);
+    ClickHeader(0); // descending
+    EXPECT_EQ(Names().first(), expected.last());
+    ClickHeader(0);
+    EXPECT_EQ(Names(), expected);
+}
+
 TEST_F(ListSorting, SelectionStaysAndTheFirstSelectedRowIsScrolledIntoView) {
     for (int i = 0; i < 40; ++i)
         Touch(Dir.Path() / QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0')).toStdString(),
