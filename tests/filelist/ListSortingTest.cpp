@@ -185,6 +185,37 @@ TEST_F(ListSorting, ArtistColumnReadsEveryRowAndPutsEmptyArtistsFirst) {
     EXPECT_EQ(Selected(), (QStringList{"b.wav"}));
 }
 
+TEST_F(ListSorting, LengthAndMarkerColumnsSortByTheirMilliseconds) {
+    // name, length in ms (shown "mm:ss.t" or "hh:mm:ss.t"), intro as stored (decimal ms)
+    struct TRow {
+        const char* Name;
+        uint32_t LengthMs;
+        const char* Intro;
+    } rows[] = {
+        {"hour.wav", 3600000, "10000"}, // 01:00:00.0
+        {"two.wav", 120000, "1500"},    // 02:00.0
+        {"nine.wav", 9500, "200"},      // 00:09.5
+        {"long.wav", 36000000, ""},     // 10:00:00.0
+    };
+    for (const TRow& row : rows) {
+        Touch(Dir.Path() / row.Name);
+        Libs.Files[P(row.Name)].LengthMs = row.LengthMs;
+        if (*row.Intro)
+            Libs.Files[P(row.Name)].Tags["ISRF"] = row.Intro;
+    }
+    std::vector<TListColumn> columns = TListColumns::Fixed();
+    columns.push_back({2, "Length", 80});
+    columns.push_back({6, "Intro", 80});
+    List.SetColumns(columns);
+    Browse();
+    Sorter->SortByColumn(3);
+    EXPECT_EQ(Names(), (QStringList{"nine.wav", "two.wav", "hour.wav", "long.wav"}));
+    Sorter->SortByColumn(4); // an empty intro first
+    EXPECT_EQ(Names(), (QStringList{"long.wav", "nine.wav", "two.wav", "hour.wav"}));
+    Sorter->SortByColumn(4);
+    EXPECT_EQ(Names(), (QStringList{"hour.wav", "two.wav", "nine.wav", "long.wav"}));
+}
+
 TEST_F(ListSorting, FindSelectsMatchesWrapsAndTellsWhenNothingMatches) {
     for (const char* name : {"Intro.wav", "MIXDOWN.mp3", "Outro.wav", "Remix Final.wav"})
         Touch(Dir.Path() / name);
