@@ -352,6 +352,7 @@ void TFrmMain::ClearEditor() {
     Markers.Reset();
     Markers.LengthMs = 0;
     AuditionPanel->ResetTrackBar();
+    AuditionPanel->ClearLength(); // a previous file's length must not stay on show
     ShowMarkers();
     btnAddId3v2->hide();
     for (QWidget* container : PageControl->EditorContainers())

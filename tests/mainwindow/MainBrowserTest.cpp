@@ -6,11 +6,13 @@
 #include "Main.h"
 #include "PidlHelp.h"
 #include "TAudioLibs.h"
+#include "TAuditionPanel.h"
 #include "TBrowserPanel.h"
 #include "TDirMonitorThread.h"
 #include "TFavoritesMenu.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
+#include "TReadout.h"
 #include "TScriptedMessages.h"
 #include "TSystemComboBox.h"
 #include "TXListView.h"
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -128,6 +131,22 @@ TEST_F(MainBrowserTest, StartsInTheSavedFolderWithItsColumnsAndFollowsTheSelecti
     Press(Qt::Key_Down); // a text file empties the editor
     EXPECT_TRUE(w->CurrentFile.IsEmpty());
     EXPECT_TRUE(Messages.Records().isEmpty());
+}
+
+TEST_F(MainBrowserTest, LeavingAFileForAFolderRowEmptiesEveryReadOut) {
+    WriteIni(StandardIni());
+    auto w = OpenBrowser();
+    TAuditionPanel& audition = *w->AuditionPanel;
+    Press(Qt::Key_Down);
+    ASSERT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    EXPECT_EQ(audition.txtLength->text(), QStringLiteral("00:00.5")); // 0.5 s generated
+    Press(Qt::Key_Up);                                                // the folder "sub"
+    ASSERT_TRUE(w->CurrentFile.IsEmpty());
+    for (const QLabel* readout :
+         {static_cast<QLabel*>(audition.txtFromStart), static_cast<QLabel*>(audition.txtLength),
+          static_cast<QLabel*>(audition.txtFromEnd)})
+        EXPECT_EQ(readout->text(), QString()) << readout->objectName().toStdString();
+    EXPECT_TRUE(w->PageControl->txtLocation->text().isEmpty());
 }
 
 TEST_F(MainBrowserTest, APromptedSaveThatFailsKeepsTheFileSelectedAndTheEdits) {
