@@ -155,6 +155,12 @@ void TXListView::RefreshSelectedEntry() {
         Model->MarkStale(rows.first());
 }
 
+void TXListView::RefreshEntry(const QByteArray& path) {
+    for (int row = 0; row < Model->Count(); ++row)
+        if (Model->Entry(row).ParsingName == path)
+            Model->MarkStale(row);
+}
+
 QList<int> TXListView::SelectedRows() const {
     QList<int> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows())

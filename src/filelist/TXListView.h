@@ -72,6 +72,8 @@ public:
     void MarkAllStale();
     // The first selected row is read again (after its file was saved).
     void RefreshSelectedEntry();
+    // The row of this file is read again (after the file was saved, wherever the selection is).
+    void RefreshEntry(const QByteArray& path);
 
     // --- selection
     // Selected rows in row order.

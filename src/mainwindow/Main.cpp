@@ -521,7 +521,9 @@ void TFrmMain::CreateBrowser() {
     // The save writes into the shown folder: its own change is not a notice, and the row of
     // the saved file is read again.
     connect(this, &TFrmMain::ChangeNotices, list, &TXListView::SetChangeNotices);
-    connect(this, &TFrmMain::FileSaved, list, [list] { list->RefreshSelectedEntry(); });
+    // By path: a save through the "Save it?" prompt happens once the selection has moved on.
+    connect(this, &TFrmMain::FileSaved, list,
+            [list](const TFilePath& path) { list->RefreshEntry(path.Bytes()); });
     const TRegistryStore registry;
     Browser->Favorites->Load(registry, *Settings);
     Browser->Navigation().BrowseToStart(

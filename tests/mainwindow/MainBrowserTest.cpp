@@ -202,6 +202,23 @@ TEST_F(MainBrowserTest, SaveReReadsTheRowAndNotesNoChangeOfItsOwn) {
     EXPECT_EQ(SelectedPath(list), Path("a.wav"));
 }
 
+TEST_F(MainBrowserTest, ASaveThroughThePromptReReadsTheSavedFilesRow) {
+    WriteIni(StandardIni());
+    auto w = OpenBrowser();
+    TXListView& list = *w->Browser->ListView;
+    Press(Qt::Key_Down);
+    const int row = RowOf(list, Path("a.wav"));
+    list.ReadEntryDetails(row, row);
+    w->PageControl->edtTitle->setFocus();
+    QTest::keyClicks(w->PageControl->edtTitle, " 3");
+    list.setFocus();
+    Messages.QueueAnswer(TMessages::mbYes);
+    Press(Qt::Key_Down); // "Save it?" Yes, then on to the next row
+    ASSERT_EQ(w->CurrentFile.Bytes(), Path("b.MP3"));
+    list.ReadEntryDetails(row, row); // reads the rows marked to be read again
+    EXPECT_EQ(list.ListModel().Entry(row).Value(4), QStringLiteral("Morning Jingle 3"));
+}
+
 TEST_F(MainBrowserTest, TheEndWritesFolderSizeAndWidthsButNotTheColumns) {
     WriteIni(StandardIni());
     {
