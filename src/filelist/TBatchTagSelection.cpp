@@ -151,6 +151,10 @@ void TBatchTagSelection::TagSelection(int section, const QPoint& globalPos) {
         rowOf.insert(QByteArray::fromStdString(GetPathFromPIDL(model.Entry(row).AbsoluteID.Get())),
                      row);
     using TOutcome = TBatchTagger::TFileResult::TOutcome;
+    QList<QByteArray> written;
+    for (const auto& file : results)
+        if (file.Outcome == TOutcome::Written)
+            written.append(file.Path);
     for (const auto& file : results) {
         if (file.Outcome == TOutcome::PassedOver || !rowOf.contains(file.Path))
             continue;
@@ -160,6 +164,8 @@ void TBatchTagSelection::TagSelection(int section, const QPoint& globalPos) {
         model.MarkStale(row);
     }
     List.viewport()->update();
+    if (!written.isEmpty())
+        emit OnFilesWritten(written, column);
 
     const QString failures = TBatchTagger::FailureMessage(results);
     if (!failures.isEmpty())

@@ -17,6 +17,7 @@
 #include "TStartFolder.h"
 #include "TTagFileSession.h"
 #include "TXListView.h"
+#include "TagCatalogue.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -549,6 +550,31 @@ void TFrmMain::EditorFileRenamed(const QByteArray& path) {
     CurrentFile = TFilePath(path);
     PageControl->SetLocation(CurrentFile.Display());
     setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + CurrentFile.FileNameDisplay());
+}
+
+void TFrmMain::EditorColumnWritten(int column) {
+    if (!Modified) {
+        LoadCurrentFile();
+        return;
+    }
+    // Only the written keys come in; the user's other edits stay, still to be saved.
+    const TColumnInfo* info = TTagCatalogue::FindColumn(column);
+    TTagFileSession session(CurrentFile);
+    if (info == nullptr || !session.Open())
+        return;
+    TEditorValues values;
+    try {
+        values = session.ReadValues();
+    } catch (const std::exception&) {
+        session.Abandon();
+        return;
+    }
+    session.Close();
+    Loading = true;
+    for (const char* key : {info->Key, info->TimeKey})
+        if (key != nullptr)
+            PageControl->SetFieldText(QLatin1String(key), values.Field(QLatin1String(key)));
+    Loading = false;
 }
 
 void TFrmMain::EditorLoadFile(const QByteArray& path) {

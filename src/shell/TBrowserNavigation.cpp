@@ -3,6 +3,7 @@
 #include "Find.h"
 #include "PidlHelp.h"
 #include "Selectcolumns.h"
+#include "TBatchTagSelection.h"
 #include "TBrowserPanel.h"
 #include "TColumnTexts.h"
 #include "TEditorLink.h"
@@ -49,6 +50,8 @@ TBrowserNavigation::TBrowserNavigation(TBrowserPanel& panel, QObject* parent)
             &TBrowserNavigation::Transfer_OnItemsGone);
     connect(Panel.Transfer, &TListTransfer::OnItemRenamed, this,
             &TBrowserNavigation::Transfer_OnItemRenamed);
+    connect(Panel.BatchTagging, &TBatchTagSelection::OnFilesWritten, this,
+            &TBrowserNavigation::BatchTagging_OnFilesWritten);
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         connect(clipboard, &QClipboard::dataChanged, this, &TBrowserNavigation::Clipboard_OnChange);
     Clipboard_OnChange();
@@ -189,6 +192,13 @@ void TBrowserNavigation::Transfer_OnItemRenamed(const QByteArray& oldPath,
                                                 const QByteArray& newPath) {
     if (Editor && !oldPath.isEmpty() && Editor->EditorCurrentFile() == oldPath)
         Editor->EditorFileRenamed(newPath);
+}
+
+void TBrowserNavigation::BatchTagging_OnFilesWritten(const QList<QByteArray>& paths, int column) {
+    // Else the editor's next save would write the old value back over the batch's.
+    if (Editor && !Editor->EditorCurrentFile().isEmpty() &&
+        paths.contains(Editor->EditorCurrentFile()))
+        Editor->EditorColumnWritten(column);
 }
 
 void TBrowserNavigation::ActionGotoSelection_OnExecute() {

@@ -7,6 +7,7 @@
 #include "PidlHelp.h"
 #include "TAudioLibs.h"
 #include "TAuditionPanel.h"
+#include "TBatchTagSelection.h"
 #include "TBrowserPanel.h"
 #include "TDirMonitorThread.h"
 #include "TFavoritesMenu.h"
@@ -17,13 +18,16 @@
 #include "TSystemComboBox.h"
 #include "TXListView.h"
 #include "TempDir.h"
+#include "Text.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +35,7 @@
 
 #include <sndfile.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -217,6 +222,67 @@ TEST_F(MainBrowserTest, ASaveThroughThePromptReReadsTheSavedFilesRow) {
     ASSERT_EQ(w->CurrentFile.Bytes(), Path("b.MP3"));
     list.ReadEntryDetails(row, row); // reads the rows marked to be read again
     EXPECT_EQ(list.ListModel().Entry(row).Value(4), QStringLiteral("Morning Jingle 3"));
+}
+
+// A tag as ffprobe reads it from the file.
+std::string ProbeTag(const std::string& path, const char* key) {
+    const std::string command = std::string("ffprobe -v quiet -show_entries format_tags=") + key +
+                                " -of default=nw=1:nk=1 '" + path + "'";
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, got);
+        ::pclose(pipe);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+TEST_F(MainBrowserTest, ABatchOnTheEditorsFileComesIntoTheEditorAndOtherEditsStay) {
+    WriteIni("[Main]\nFolder=" + QByteArray::fromStdString(Audio.string()) +
+             "\n[Columns]\n5=Category\n");
+    auto w = OpenBrowser();
+    TXListView& list = *w->Browser->ListView;
+    TBatchTagSelection::SetPickerRunner([](QDialog& picker) {
+        if (auto* text = qobject_cast<TFrmText*>(&picker))
+            text->edtText->setText(QStringLiteral("STALE1"));
+        return int(QDialog::Accepted);
+    });
+    auto batch = [&] {
+        QHeaderView* header = list.header();
+        const QPoint at(header->sectionViewportPosition(3) + 5, 5);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, header->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(header->viewport(), &event);
+    };
+    Press(Qt::Key_Down);
+    ASSERT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    QTest::keyClick(&list, Qt::Key_Down, Qt::ShiftModifier); // a.wav and b.MP3
+    ASSERT_EQ(list.SelectedCount(), 2);
+
+    // An editor without edits simply reads the file again.
+    batch();
+    EXPECT_EQ(w->PageControl->FieldText("ISRC"), QStringLiteral("STALE1"));
+    EXPECT_FALSE(w->Modified);
+
+    // With unsaved edits: the written key comes in, the other edits stay, still unsaved.
+    w->PageControl->edtTitle->setFocus();
+    QTest::keyClicks(w->PageControl->edtTitle, " Edit");
+    ASSERT_TRUE(w->Modified);
+    TBatchTagSelection::SetPickerRunner([](QDialog& picker) {
+        if (auto* text = qobject_cast<TFrmText*>(&picker))
+            text->edtText->setText(QStringLiteral("STALE2"));
+        return int(QDialog::Accepted);
+    });
+    batch();
+    TBatchTagSelection::SetPickerRunner({});
+    EXPECT_EQ(w->PageControl->FieldText("ISRC"), QStringLiteral("STALE2"));
+    EXPECT_EQ(w->PageControl->FieldText("DISP"), QStringLiteral("Morning Jingle Edit"));
+    EXPECT_TRUE(w->Modified);
+    w->btnOk_OnClick();
+    EXPECT_EQ(ProbeTag(File("a.wav"), "ISRC"), "STALE2");
+    EXPECT_TRUE(Messages.Texts(TScriptedMessages::TKind::Error).isEmpty());
 }
 
 TEST_F(MainBrowserTest, TheEndWritesFolderSizeAndWidthsButNotTheColumns) {
