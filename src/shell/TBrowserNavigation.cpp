@@ -234,6 +234,9 @@ void TBrowserNavigation::ActionExplore_OnExecute() {
 void TBrowserNavigation::Clipboard_OnChange() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
-    const auto files = data ? TFileClipboard::Read(data) : std::nullopt;
-    Panel.ActionPaste->setEnabled(files.has_value() && !files->Paths.isEmpty());
+    // Our own list is read here in the process; another program's only when pasted.
+    bool files = TFileClipboard::OffersFiles(data);
+    if (files && clipboard->ownsClipboard())
+        files = TFileClipboard::Read(data).has_value();
+    Panel.ActionPaste->setEnabled(files);
 }
