@@ -4,6 +4,7 @@
 #include "ControlMarks.h"
 #include "MP3Genres.h"
 #include "TAboutPage.h"
+#include "TContrastText.h"
 #include "TMaskedEdit.h"
 #include "TMemo.h"
 #include "TMessages.h"
@@ -57,6 +58,7 @@ void SetColour(QWidget* w, const QColor& colour) {
     QPalette palette = w->palette();
     palette.setColor(QPalette::Base, colour);
     w->setPalette(palette);
+    TContrastText::Apply(w, QPalette::Base, QPalette::Text);
 }
 
 // A one-line field may show a stored value longer than its typing limit; the limit then
