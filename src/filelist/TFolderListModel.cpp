@@ -13,6 +13,7 @@
 #include <QMultiHash>
 
 #include <algorithm>
+#include <cerrno>
 #include <numeric>
 
 TFolderListModel::TFolderListModel(QObject* parent)
@@ -104,12 +105,14 @@ bool TFolderListModel::OpenFolder(PCItemIDList absolute) {
         return false;
     TPidl copy = TPidl::Copy(absolute);
     std::unique_ptr<TShellFolder> folder;
+    errno = 0;
     if (PIDLCount(absolute) > 0)
         folder = Desktop->BindToObject(absolute);
     const bool opened = PIDLCount(absolute) == 0 || folder != nullptr;
     Folder = std::move(copy);
     Current = std::move(folder);
     SortLess = &TFolderListModel::NameLess;
+    FolderError = opened ? 0 : (errno != 0 ? errno : ENOENT);
     // A folder that cannot be had shows no rows (its names are still asked of the desktop).
     ResetEntries(opened ? Enumerate() : TEntries{}, SortLess);
     Path = Bytes(GetPathFromPIDL(Folder.Get()));
@@ -139,11 +142,14 @@ void TFolderListModel::RefreshFolder(bool resort) {
         resort ? SortLess : TLessItem());
 }
 
-TFolderListModel::TEntries TFolderListModel::Enumerate() const {
+TFolderListModel::TEntries TFolderListModel::Enumerate() {
     TEntries entries;
     std::vector<TPidl> items;
-    if (!CurrentFolder().EnumObjects(efFolders | efNonFolders | efIncludeHidden, items))
+    errno = 0;
+    if (!CurrentFolder().EnumObjects(efFolders | efNonFolders | efIncludeHidden, items)) {
+        FolderError = errno != 0 ? errno : EIO;
         return entries;
+    }
     entries.reserve(items.size());
     for (TPidl& item : items)
         entries.push_back(MakeEntry(std::move(item)));
