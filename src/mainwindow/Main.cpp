@@ -471,7 +471,12 @@ bool TFrmMain::Save() {
         } else if (!session.Close()) {
             Messages().Error(CannotSaveText(session.Reason()), this);
         } else {
-            statusBar()->showMessage(QStringLiteral("Saved: ") + CurrentFile.FileNameDisplay());
+            const QString savedText = QStringLiteral("Saved: ") + CurrentFile.FileNameDisplay();
+            // Under the list, where the toolbar's hints (in the window's bar) cannot cover it.
+            if (Browser)
+                Browser->ShowStatus(savedText);
+            else
+                statusBar()->showMessage(savedText);
             Modified = false;
             saved = true;
             emit FileSaved(CurrentFile);

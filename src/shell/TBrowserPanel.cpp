@@ -161,6 +161,10 @@ QAction* TBrowserPanel::MakeAction(const char* name, const QString& hint, const 
     return action;
 }
 
+void TBrowserPanel::ShowStatus(const QString& text) {
+    StatusBar->showMessage(text);
+}
+
 void TBrowserPanel::AddButton(QAction* action) {
     ToolBarBrowser->addAction(action);
     if (QWidget* button = ToolBarBrowser->widgetForAction(action))

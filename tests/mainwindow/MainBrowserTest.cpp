@@ -31,7 +31,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
+#include <QToolBar>
 
 #include <sndfile.h>
 
@@ -222,6 +225,23 @@ TEST_F(MainBrowserTest, ASaveThroughThePromptReReadsTheSavedFilesRow) {
     ASSERT_EQ(w->CurrentFile.Bytes(), Path("b.MP3"));
     list.ReadEntryDetails(row, row); // reads the rows marked to be read again
     EXPECT_EQ(list.ListModel().Entry(row).Value(4), QStringLiteral("Morning Jingle 3"));
+}
+
+TEST_F(MainBrowserTest, SavedStaysUnderTheListWhenHintsShow) {
+    WriteIni(StandardIni());
+    auto w = OpenBrowser();
+    Press(Qt::Key_Down);
+    w->PageControl->edtTitle->setFocus();
+    QTest::keyClicks(w->PageControl->edtTitle, " 4");
+    w->btnOk_OnClick();
+    EXPECT_EQ(w->Browser->StatusBar->currentMessage(), QStringLiteral("Saved: a.wav"));
+    // A toolbar hint, as the pointer over a button gives it, goes to the window's own bar.
+    QWidget* button = w->Browser->ToolBarBrowser->widgetForAction(w->Browser->ActionRefresh);
+    ASSERT_NE(button, nullptr);
+    QStatusTipEvent tip(w->Browser->ActionRefresh->statusTip());
+    QApplication::sendEvent(button, &tip);
+    EXPECT_EQ(w->statusBar()->currentMessage(), w->Browser->ActionRefresh->statusTip());
+    EXPECT_EQ(w->Browser->StatusBar->currentMessage(), QStringLiteral("Saved: a.wav"));
 }
 
 // A tag as ffprobe reads it from the file.
