@@ -53,6 +53,13 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ListView->SetStatusBar(StatusBar);
 
     ActionUp = MakeAction("ActionUp", QStringLiteral("Go up to parent folder"), {}, 0);
+    // The file managers' keys for Up, only while the list has the focus (elsewhere Backspace
+    // edits text).
+    auto* upKeys = new QAction(ListView);
+    upKeys->setShortcuts({QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)});
+    upKeys->setShortcutContext(Qt::WidgetShortcut);
+    ListView->addAction(upKeys);
+    connect(upKeys, &QAction::triggered, ActionUp, &QAction::trigger);
     ActionRefresh = MakeAction("ActionRefresh", QStringLiteral("Refresh current folder"), {}, 1);
     ActionRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     ActionGotoSelection =

@@ -333,6 +333,17 @@ TEST_F(BrowserTest, PasteFollowsTheClipboard) {
     EXPECT_FALSE(Panel->ActionPaste->isEnabled());
 }
 
+TEST_F(BrowserTest, BackspaceAndAltUpGoUpFromTheList) {
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Backspace), QKeyCombination(Qt::AltModifier, Qt::Key_Up)}) {
+        List().BrowseToPath(PathOf("sub"));
+        List().setFocus();
+        QApplication::processEvents();
+        Key(key.key(), key.keyboardModifiers());
+        EXPECT_EQ(List().FolderPath(), Bytes(Dir.Path()));
+    }
+}
+
 // Another program's cut as libfm hands it out: the list once, then the clipboard is empty.
 class TOneReadMimeData : public QMimeData {
 public:
