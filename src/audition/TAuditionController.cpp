@@ -149,6 +149,13 @@ void TAuditionController::ShowLength() {
     emit Changed();
 }
 
+void TAuditionController::ClearLength() {
+    LengthText.clear();
+    FromStartText.clear();
+    FromEndText.clear();
+    emit Changed();
+}
+
 void TAuditionController::SetSelection(int selStart, int selEnd) {
     TrackState.SelStart = selStart;
     TrackState.SelEnd = selEnd;

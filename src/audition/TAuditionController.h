@@ -39,6 +39,8 @@ public:
     void ResetTrackBar();
     // "Length", "From start" and "From end" for a file just loaded.
     void ShowLength();
+    // No file: the three read-outs empty.
+    void ClearLength();
     void SetSelection(int selStart, int selEnd);
     // The window is closing: every handle is released and polling ends.
     void ReleaseAll();

@@ -1,6 +1,7 @@
 #include "TAuditionPanel.h"
 
 #include "ControlMarks.h"
+#include "TContrastText.h"
 #include "TReadout.h"
 #include "TTrackBar.h"
 #include "TUpDown.h"
@@ -34,6 +35,7 @@ void SetBase(QLineEdit* edit, const QColor& colour) {
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, colour);
     edit->setPalette(palette);
+    TContrastText::Apply(edit, QPalette::Base, QPalette::Text);
     edit->repaint(); // a highlight shows while the thumb passes, not a frame later
 }
 
@@ -148,6 +150,7 @@ void TAuditionPanel::BuildControls(QWidget* c) {
         // Disabled, the usual grey text cannot be read on the mode colour.
         palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x50, 0x50, 0x50));
         label->setPalette(palette);
+        TContrastText::Apply(label, QPalette::Window, QPalette::WindowText);
         label->setContentsMargins(4, 1, 4, 1);
         label->setToolTip(hint);
         label->setCursor(Qt::PointingHandCursor);

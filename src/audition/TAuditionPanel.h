@@ -36,6 +36,7 @@ public:
     // A file was loaded: read-outs for its length, then the track bar's scale.
     void ShowLength() { Controller.ShowLength(); }
     void ResetTrackBar() { Controller.ResetTrackBar(); }
+    void ClearLength() { Controller.ClearLength(); }
     void ShowMarkers() { Editor.ShowCurrentMode(); }
     void CloseAudition() { Controller.ReleaseAll(); }
     // The panel's controls in their visual order, the order Tab follows.

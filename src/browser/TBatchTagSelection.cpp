@@ -141,6 +141,10 @@ void TBatchTagSelection::TagSelection(int section, const QPoint& globalPos) {
     for (int row = 0; row < model.Count(); ++row)
         rowOf.insert(model.PathOfRow(row), row);
     using TOutcome = TBatchTagger::TFileResult::TOutcome;
+    QList<QByteArray> written;
+    for (const auto& file : results)
+        if (file.Outcome == TOutcome::Written)
+            written.append(file.Path);
     for (const auto& file : results) {
         if (file.Outcome == TOutcome::PassedOver || !rowOf.contains(file.Path))
             continue;
@@ -150,6 +154,8 @@ void TBatchTagSelection::TagSelection(int section, const QPoint& globalPos) {
         model.MarkStale(row);
     }
     List.viewport()->update();
+    if (!written.isEmpty())
+        emit OnFilesWritten(written, column);
 
     const QString failures = TBatchTagger::FailureMessage(results);
     if (!failures.isEmpty())

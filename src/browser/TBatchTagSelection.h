@@ -30,6 +30,10 @@ public:
     using TPickerRunner = std::function<int(QDialog& picker)>;
     void SetPickerRunner(TPickerRunner runner);
 
+signals:
+    // The files into which the column's value was written (for an editor showing one of them).
+    void OnFilesWritten(const QList<QByteArray>& paths, int column);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -2,6 +2,7 @@
 
 #include "PidlHelp.h"
 #include "TAudioFileRule.h"
+#include "TBatchTagSelection.h"
 #include "TBrowserExchanges.h"
 #include "TBrowserPanel.h"
 #include "TEditorLink.h"
@@ -48,6 +49,8 @@ TBrowserNavigation::TBrowserNavigation(TBrowserPanel& panel, QObject* parent)
             &TBrowserNavigation::Transfer_OnItemsGone);
     connect(Panel.Transfer, &TListTransfer::OnItemRenamed, this,
             &TBrowserNavigation::Transfer_OnItemRenamed);
+    connect(Panel.BatchTagging, &TBatchTagSelection::OnFilesWritten, this,
+            &TBrowserNavigation::BatchTagging_OnFilesWritten);
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         connect(clipboard, &QClipboard::dataChanged, this, &TBrowserNavigation::Clipboard_OnChange);
     Clipboard_OnChange();
@@ -187,6 +190,13 @@ void TBrowserNavigation::Transfer_OnItemRenamed(const QByteArray& oldPath,
         Editor->EditorFileRenamed(newPath);
 }
 
+void TBrowserNavigation::BatchTagging_OnFilesWritten(const QList<QByteArray>& paths, int column) {
+    // Else the editor's next save would write the old value back over the batch's.
+    if (Editor && !Editor->EditorCurrentFile().isEmpty() &&
+        paths.contains(Editor->EditorCurrentFile()))
+        Editor->EditorColumnWritten(column);
+}
+
 void TBrowserNavigation::ActionGotoSelection_OnExecute() {
     ScrollToSelection();
 }
@@ -220,6 +230,9 @@ void TBrowserNavigation::ActionExplore_OnExecute() {
 void TBrowserNavigation::Clipboard_OnChange() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
-    const auto files = data ? TFileClipboard::Read(data) : std::nullopt;
-    Panel.ActionPaste->setEnabled(files.has_value() && !files->Paths.isEmpty());
+    // Our own list is read here in the process; another program's only when pasted.
+    bool files = TFileClipboard::OffersFiles(data);
+    if (files && clipboard->ownsClipboard())
+        files = TFileClipboard::Read(data).has_value();
+    Panel.ActionPaste->setEnabled(files);
 }

@@ -53,6 +53,7 @@ public:
     // file, or follows it to its new name.
     void Transfer_OnItemsGone(const QList<QByteArray>& paths);
     void Transfer_OnItemRenamed(const QByteArray& oldPath, const QByteArray& newPath);
+    void BatchTagging_OnFilesWritten(const QList<QByteArray>& paths, int column);
 
     // Clears the selection and returns the order to the Name column.
     void ResetView();

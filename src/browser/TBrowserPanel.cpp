@@ -7,6 +7,7 @@
 #include "TListSearch.h"
 #include "TListSorter.h"
 #include "TListTransfer.h"
+#include "TPathText.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
 #include "TXListView.h"
@@ -52,6 +53,13 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ListView->SetStatusBar(StatusBar);
 
     ActionUp = MakeAction("ActionUp", QStringLiteral("Go up to parent folder"), {}, 0);
+    // The file managers' keys for Up, only while the list has the focus (elsewhere Backspace
+    // edits text).
+    auto* upKeys = new QAction(ListView);
+    upKeys->setShortcuts({QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)});
+    upKeys->setShortcutContext(Qt::WidgetShortcut);
+    ListView->addAction(upKeys);
+    connect(upKeys, &QAction::triggered, ActionUp, &QAction::trigger);
     ActionRefresh = MakeAction("ActionRefresh", QStringLiteral("Refresh current folder"), {}, 1);
     ActionRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     ActionGotoSelection =
@@ -76,10 +84,10 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ActionEditFavorites = Favorites->ActionEditFavorites;
     Favorites->IsFileSystemFolder = [this] { return ListView->IsFileSystemFolder(); };
     Favorites->FolderParsingName = [this] {
-        return QString::fromUtf8(ListView->FolderParsingName());
+        return TPathText::ToText(ListView->FolderParsingName());
     };
     Favorites->BrowseToPath = [this](const QString& path) {
-        ListView->BrowseToPath(path.toUtf8());
+        ListView->BrowseToPath(TPathText::FromText(path));
         ListView->setFocus(Qt::OtherFocusReason);
     };
     Favorites->ListControl = ListView;
@@ -158,6 +166,10 @@ QAction* TBrowserPanel::MakeAction(const char* name, const QString& hint, const 
     action->setShortcutContext(Qt::WindowShortcut);
     addAction(action);
     return action;
+}
+
+void TBrowserPanel::ShowStatus(const QString& text) {
+    StatusBar->showMessage(text);
 }
 
 void TBrowserPanel::AddButton(QAction* action) {

@@ -43,6 +43,8 @@ public:
     // dialog write to it. Null until browser mode starts.
     void SetSettings(TProfileFile* settings);
     TProfileFile* Settings() const { return SettingsFile; }
+    // A message in the status bar under the list, where the toolbar's hints do not reach.
+    void ShowStatus(const QString& text);
 
     TSystemComboBox* cboSystem;
     QToolBar* ToolBarBrowser;

@@ -23,6 +23,9 @@ public:
         (void)path;
         EditorClear();
     }
+    // Another writer (batch tagging) stored new values of the list column `column` in the
+    // current file: the editor brings them in, other unsaved edits kept.
+    virtual void EditorColumnWritten(int column) { (void)column; }
     // Stops a running audition.
     virtual void EditorStopAudition() = 0;
 };

@@ -126,13 +126,15 @@ void TListTransfer::SetCutMarks(const QList<QByteArray>& paths) {
 }
 
 void TListTransfer::ClearCutMarks() {
-    // Change notices may come late (another process owns the clipboard, or the platform
-    // announces our own change after the fact): the marks stay while they are still true.
+    // The platform may announce our own change after the fact: the marks stay while our cut
+    // is still on the clipboard. Another program's data is never read here (some hand a list
+    // out only once).
     const QClipboard* clipboard = QGuiApplication::clipboard();
-    const auto contents = clipboard ? TFileClipboard::Read(clipboard->mimeData()) : std::nullopt;
-    if (!CutPaths.isEmpty() && contents && contents->Mode == TTransferMode::Move &&
-        contents->Paths == CutPaths)
-        return;
+    if (!CutPaths.isEmpty() && clipboard && clipboard->ownsClipboard()) {
+        const auto contents = TFileClipboard::Read(clipboard->mimeData());
+        if (contents && contents->Mode == TTransferMode::Move && contents->Paths == CutPaths)
+            return;
+    }
     CutPaths.clear();
     List.ListModel().SetCutMarks({});
 }

@@ -1,6 +1,8 @@
 #include "SortRules.h"
 
 #include "CompareText.h"
+#include "TagCatalogue.h"
+#include "TextForms.h"
 
 TSortKind SortKindOfColumn(int columnIndex) {
     switch (columnIndex) {
@@ -13,6 +15,31 @@ TSortKind SortKindOfColumn(int columnIndex) {
     default:
         return TSortKind::Value;
     }
+}
+
+TSortKind SortKindOfValueColumn(int number) {
+    if (number == TTagCatalogue::TimeColumn)
+        return TSortKind::Milliseconds;
+    const TTagKeyInfo* key = TTagCatalogue::KeyOfColumn(number);
+    if (key != nullptr &&
+        (key->Form == TValueForm::MarkerFromStart || key->Form == TValueForm::MarkerBeforeEnd))
+        return TSortKind::Milliseconds;
+    return TSortKind::Value;
+}
+
+qint64 SortMilliseconds(int number, QStringView text) {
+    const QString value = text.trimmed().toString();
+    if (number == TTagCatalogue::TimeColumn) {
+        // "Zero" (no length could be read) and other words hold no time.
+        if (value.isEmpty() || !value.contains(u':'))
+            return -1;
+        return qint64(TextToMs(value));
+    }
+    if (!IsDigitsOnly(value))
+        return -1;
+    bool ok = false;
+    const qint64 ms = value.toLongLong(&ok);
+    return ok ? ms : -1;
 }
 
 int CompareGroup(bool aFirst, bool bFirst) {
@@ -51,6 +78,13 @@ int CompareAscending(TSortKind kind, const TSortFields& a, const TSortFields& b)
         return CompareOrdered(a.ModifiedTime, b.ModifiedTime);
     case TSortKind::Value:
         return CompareText(a.Value, b.Value);
+    case TSortKind::Milliseconds:
+        // Texts without a value (empty, "Zero") first, among themselves by their text.
+        if (const int r = CompareOrdered(a.Milliseconds >= 0, b.Milliseconds >= 0))
+            return r;
+        if (a.Milliseconds < 0)
+            return CompareText(a.Value, b.Value);
+        return CompareOrdered(a.Milliseconds, b.Milliseconds);
     }
     return 0;
 }

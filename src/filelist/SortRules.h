@@ -10,9 +10,15 @@
 
 // The rule of a list column, by its position: Name, Size and Modified have their own, every
 // later (information) column compares its texts.
-enum class TSortKind { Name, Size, Modified, Value };
+enum class TSortKind { Name, Size, Modified, Value, Milliseconds };
 
 TSortKind SortKindOfColumn(int columnIndex);
+// An information column's rule by its number: Length and the marker columns compare their
+// values in milliseconds (a text order would put "01:00:00.0" before "02:00.0"), the rest
+// their texts.
+TSortKind SortKindOfValueColumn(int number);
+// The milliseconds of such a column's text ("02:00.0", "1500"); -1 when it holds none.
+qint64 SortMilliseconds(int number, QStringView text);
 
 // What one entry offers the comparison. Views, not copies: building one per comparison is
 // free as long as the entry outlives it.
@@ -24,6 +30,7 @@ struct TSortFields {
     qint64 Size = 0;            // the whole size in bytes
     QDateTime ModifiedTime;     // invalid (earliest) until read
     QStringView Value;          // the sort column's text (information columns only)
+    qint64 Milliseconds = -1;   // its value in ms (Milliseconds kind; -1 for none)
 };
 
 // -1, 0 or 1: -1 when only `aFirst` holds, 1 when only `bFirst` holds. Grouping folders

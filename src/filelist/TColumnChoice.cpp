@@ -38,7 +38,8 @@ std::vector<TListColumn> TColumnChoice::Rebuilt(const std::vector<TListColumn>& 
             continue;
         TListColumn column{n, TTagCatalogue::FindColumn(n)->Caption(), TListColumns::ExtendedWidth};
         for (size_t i = 3; i < columns.size(); ++i) {
-            if (columns[i].Number == n && columns[i].Width >= 0) {
+            // A column shrunk to nothing comes back at its default width when ticked.
+            if (columns[i].Number == n && columns[i].Width > 0) {
                 column.Width = columns[i].Width;
                 break;
             }

@@ -27,7 +27,8 @@ public:
 
     // The column set after a confirmed choice: the list's first three columns as they are,
     // then one column per tick in catalogue order with the catalogue caption. A column that
-    // stays ticked keeps the width the user gave it; a new one is ExtendedWidth wide.
+    // stays ticked keeps the width the user gave it; a new one, or one the user had shrunk to
+    // width 0, is ExtendedWidth wide.
     static std::vector<TListColumn> Rebuilt(const std::vector<TListColumn>& columns,
                                             const TTicks& ticks);
 

@@ -1,6 +1,7 @@
 #include "TFolderListModel.h"
 
 #include "PidlHelp.h"
+#include "SortRules.h"
 #include "TColumnTexts.h"
 #include "TDetailReader.h"
 #include "TListRoles.h"
@@ -12,6 +13,7 @@
 #include <QMultiHash>
 
 #include <algorithm>
+#include <cerrno>
 #include <numeric>
 
 TFolderListModel::TFolderListModel(QObject* parent)
@@ -103,12 +105,14 @@ bool TFolderListModel::OpenFolder(PCItemIDList absolute) {
         return false;
     TPidl copy = TPidl::Copy(absolute);
     std::unique_ptr<TShellFolder> folder;
+    errno = 0;
     if (PIDLCount(absolute) > 0)
         folder = Desktop->BindToObject(absolute);
     const bool opened = PIDLCount(absolute) == 0 || folder != nullptr;
     Folder = std::move(copy);
     Current = std::move(folder);
     SortLess = &TFolderListModel::NameLess;
+    FolderError = opened ? 0 : (errno != 0 ? errno : ENOENT);
     // A folder that cannot be had shows no rows (its names are still asked of the desktop).
     ResetEntries(opened ? Enumerate() : TEntries{}, SortLess);
     Path = Bytes(GetPathFromPIDL(Folder.Get()));
@@ -138,11 +142,14 @@ void TFolderListModel::RefreshFolder(bool resort) {
         resort ? SortLess : TLessItem());
 }
 
-TFolderListModel::TEntries TFolderListModel::Enumerate() const {
+TFolderListModel::TEntries TFolderListModel::Enumerate() {
     TEntries entries;
     std::vector<TPidl> items;
-    if (!CurrentFolder().EnumObjects(efFolders | efNonFolders | efIncludeHidden, items))
+    errno = 0;
+    if (!CurrentFolder().EnumObjects(efFolders | efNonFolders | efIncludeHidden, items)) {
+        FolderError = errno != 0 ? errno : EIO;
         return entries;
+    }
     entries.reserve(items.size());
     for (TPidl& item : items)
         entries.push_back(MakeEntry(std::move(item)));
@@ -204,9 +211,16 @@ void TFolderListModel::SetColumns(std::vector<TListColumn> columns) {
 }
 
 bool TFolderListModel::NameLess(const TShellItem& a, const TShellItem& b) {
-    if (a.IsFolder != b.IsFolder)
-        return a.IsFolder;
-    const int byName = QString::compare(a.DisplayName, b.DisplayName, Qt::CaseInsensitive);
+    // The Name column's own rule, so a folder opens in the order a click on Name gives.
+    TSortFields fa;
+    TSortFields fb;
+    fa.NotFileSystem = a.NotFileSystem;
+    fb.NotFileSystem = b.NotFileSystem;
+    fa.IsFolder = a.IsFolder;
+    fb.IsFolder = b.IsFolder;
+    fa.DisplayName = a.DisplayName;
+    fb.DisplayName = b.DisplayName;
+    const int byName = CompareSortFields(TSortKind::Name, fa, fb, true);
     if (byName != 0)
         return byName < 0;
     return a.ParsingName < b.ParsingName;

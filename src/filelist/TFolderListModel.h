@@ -53,6 +53,8 @@ public:
     // entry per item, folders and hidden items included, ordered by name. False, with no
     // rows, when the folder object cannot be had; false with no effect for null.
     bool OpenFolder(PCItemIDList absolute);
+    // Why the shown folder's items could not be listed (an errno value; 0 when they could).
+    int OpenError() const { return FolderError; }
     // Re-reads the shown folder: see MergeEntries. Nothing when it can no longer be read.
     void RefreshFolder(bool resort);
     // The shown folder's list (null before the first folder) and a new copy of it.
@@ -139,7 +141,9 @@ private:
     std::function<QIcon(int)> IconLookup;
     QIcon LinkOverlay;
 
-    TEntries Enumerate() const;
+    int FolderError = 0;
+
+    TEntries Enumerate();
     std::unique_ptr<TShellItem> MakeEntry(TPidl relative) const;
     void ReadOne(TShellItem& entry, const TDetailPlan& plan);
 };

@@ -44,7 +44,7 @@ bool TListSorter::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const {
-    const TSortKind kind = SortKindOfColumn(Column);
+    TSortKind kind = SortKindOfColumn(Column);
     TSortFields fa, fb;
     fa.NotFileSystem = a.NotFileSystem;
     fb.NotFileSystem = b.NotFileSystem;
@@ -68,6 +68,11 @@ int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const 
         vb = b.Value(number);
         fa.Value = va;
         fb.Value = vb;
+        kind = SortKindOfValueColumn(number);
+        if (kind == TSortKind::Milliseconds) {
+            fa.Milliseconds = SortMilliseconds(number, va);
+            fb.Milliseconds = SortMilliseconds(number, vb);
+        }
     }
     return CompareSortFields(kind, fa, fb, Ascending);
 }

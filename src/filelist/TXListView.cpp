@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -102,6 +103,7 @@ void TXListView::BrowseTo(PCItemIDList absolute) {
     QApplication::restoreOverrideCursor();
     scrollToTop();
     viewport()->update();
+    ShowFolderError();
 
     Monitor = std::make_unique<TDirMonitorThread>(NoticeTarget ? NoticeTarget.data() : this);
     const QByteArray& watched = Model->FolderParsingName();
@@ -155,6 +157,12 @@ void TXListView::RefreshSelectedEntry() {
         Model->MarkStale(rows.first());
 }
 
+void TXListView::RefreshEntry(const QByteArray& path) {
+    for (int row = 0; row < Model->Count(); ++row)
+        if (Model->Entry(row).ParsingName == path)
+            Model->MarkStale(row);
+}
+
 QList<int> TXListView::SelectedRows() const {
     QList<int> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows())
@@ -175,6 +183,21 @@ void TXListView::SelectRow(int row) {
     const QModelIndex index = Model->index(row, 0);
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                  QItemSelectionModel::Rows);
+}
+
+void TXListView::ShowFolderError() {
+    if (!StatusBar)
+        return;
+    // No rows can mean an empty folder or one that cannot be read: the bar tells which.
+    if (const int error = Model->OpenError(); error != 0) {
+        char buffer[256];
+        FolderErrorText = QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
+        StatusBar->showMessage(FolderErrorText);
+    } else if (!FolderErrorText.isEmpty()) {
+        if (StatusBar->currentMessage() == FolderErrorText)
+            StatusBar->clearMessage();
+        FolderErrorText.clear();
+    }
 }
 
 void TXListView::SetStatusBar(QStatusBar* statusBar) {

@@ -72,6 +72,8 @@ public:
     void MarkAllStale();
     // The first selected row is read again (after its file was saved).
     void RefreshSelectedEntry();
+    // The row of this file is read again (after the file was saved, wherever the selection is).
+    void RefreshEntry(const QByteArray& path);
 
     // --- selection
     // Selected rows in row order.
@@ -119,8 +121,11 @@ private:
     bool RefreshPending = false;
     bool PendingResort = false;
     qint64 LastProgressPaint = 0;
+    QString FolderErrorText; // the reason shown for a folder that could not be read
 
     void SelectionChanged();
+    // The reason in the status bar when the shown folder could not be read; else away.
+    void ShowFolderError();
     // Opens the selected rows in row order: files get their default action, the first
     // folder is shown and ends the walk.
     void OpenSelection(bool firstOnly);

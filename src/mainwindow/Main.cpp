@@ -20,6 +20,7 @@
 #include "TStartFolder.h"
 #include "TTagFileSession.h"
 #include "TXListView.h"
+#include "TagCatalogue.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -350,6 +351,7 @@ void TFrmMain::ClearEditor() {
     Markers.Reset();
     Markers.LengthMs = 0;
     AuditionPanel->ResetTrackBar();
+    AuditionPanel->ClearLength(); // a previous file's length must not stay on show
     ShowMarkers();
     btnAddId3v2->hide();
     for (QWidget* container : PageControl->EditorContainers())
@@ -467,7 +469,12 @@ bool TFrmMain::Save() {
         } else if (!session.Close()) {
             Messages().Error(CannotSaveText(session.Reason()), this);
         } else {
-            statusBar()->showMessage(QStringLiteral("Saved: ") + CurrentFile.FileNameDisplay());
+            const QString savedText = QStringLiteral("Saved: ") + CurrentFile.FileNameDisplay();
+            // Under the list, where the toolbar's hints (in the window's bar) cannot cover it.
+            if (Browser)
+                Browser->ShowStatus(savedText);
+            else
+                statusBar()->showMessage(savedText);
             Modified = false;
             saved = true;
             ShowBroadcastAfterSave(values);
@@ -528,7 +535,9 @@ void TFrmMain::CreateBrowser() {
     // The save writes into the shown folder: its own change is not a notice, and the row of
     // the saved file is read again.
     connect(this, &TFrmMain::ChangeNotices, list, &TXListView::SetChangeNotices);
-    connect(this, &TFrmMain::FileSaved, list, [list] { list->RefreshSelectedEntry(); });
+    // By path: a save through the "Save it?" prompt happens once the selection has moved on.
+    connect(this, &TFrmMain::FileSaved, list,
+            [list](const TFilePath& path) { list->RefreshEntry(path.Bytes()); });
     const TRegistryStore registry;
     Browser->Favorites->Load(registry, *Settings);
     Browser->Navigation().BrowseToStart(
@@ -544,6 +553,31 @@ void TFrmMain::EditorFileRenamed(const QByteArray& path) {
     CurrentFile = TFilePath(path);
     PageControl->SetLocation(CurrentFile.Display());
     setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + CurrentFile.FileNameDisplay());
+}
+
+void TFrmMain::EditorColumnWritten(int column) {
+    if (!Modified) {
+        LoadCurrentFile();
+        return;
+    }
+    // Only the written keys come in; the user's other edits stay, still to be saved.
+    const TColumnInfo* info = TTagCatalogue::FindColumn(column);
+    TTagFileSession session(CurrentFile);
+    if (info == nullptr || !session.Open())
+        return;
+    TEditorValues values;
+    try {
+        values = session.ReadValues();
+    } catch (const std::exception&) {
+        session.Abandon();
+        return;
+    }
+    session.Close();
+    Loading = true;
+    for (const char* key : {info->Key, info->TimeKey})
+        if (key != nullptr)
+            PageControl->SetFieldText(QLatin1String(key), values.Field(QLatin1String(key)));
+    Loading = false;
 }
 
 void TFrmMain::EditorLoadFile(const QByteArray& path) {

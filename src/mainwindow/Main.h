@@ -101,6 +101,7 @@ public:
     void EditorClear() override { ClearEditor(); }
     // The list renamed CurrentFile: the editor keeps its values and edits under the new name.
     void EditorFileRenamed(const QByteArray& path) override;
+    void EditorColumnWritten(int column) override;
     void EditorStopAudition() override { StopAudition(); }
 
     // Controls

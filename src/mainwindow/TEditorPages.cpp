@@ -5,6 +5,7 @@
 #include "MP3Genres.h"
 #include "TAboutPage.h"
 #include "TBroadcastPage.h"
+#include "TContrastText.h"
 #include "TMaskedEdit.h"
 #include "TMemo.h"
 #include "TMessages.h"
@@ -58,6 +59,7 @@ void SetColour(QWidget* w, const QColor& colour) {
     QPalette palette = w->palette();
     palette.setColor(QPalette::Base, colour);
     w->setPalette(palette);
+    TContrastText::Apply(w, QPalette::Base, QPalette::Text);
 }
 
 // A one-line field may show a stored value longer than its typing limit; the limit then

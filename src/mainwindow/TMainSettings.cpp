@@ -2,6 +2,8 @@
 
 #include "TProfileFile.h"
 
+#include <QMap>
+
 namespace {
 
 const QString MainSection = QStringLiteral("Main");
@@ -13,10 +15,22 @@ const QString ColumnWidthsSection = QStringLiteral("ColumnWidths");
 
 TMainSettings TMainSettings::Read(const TProfileFile& file, bool browserMode) {
     TMainSettings s;
-    for (int i = 0; i < MaxCategories; ++i) {
-        const QString category =
-            file.ReadString(CategoriesSection, QStringLiteral("Category%1").arg(i), QString());
+    // In the order of their numbers; a gap or an empty value (older files have them) is
+    // passed over, never the end of the list.
+    QMap<int, QString> numbered;
+    for (const QString& key : file.ReadSectionKeys(CategoriesSection)) {
+        if (!key.startsWith(QLatin1String("Category"), Qt::CaseInsensitive))
+            continue;
+        const QStringView digits = QStringView(key).mid(8);
+        bool ok = false;
+        const int number = digits.toInt(&ok);
+        if (ok && number >= 0 && !digits.startsWith(u'+') && !numbered.contains(number))
+            numbered.insert(number, file.ReadString(CategoriesSection, key, QString()));
+    }
+    for (const QString& category : std::as_const(numbered)) {
         if (category.isEmpty())
+            continue;
+        if (s.Categories.size() == MaxCategories)
             break;
         s.Categories.append(category);
     }
@@ -48,8 +62,10 @@ TMainSettings TMainSettings::Read(const TProfileFile& file, bool browserMode) {
 bool TMainSettings::Write(TProfileFile& file, bool browserMode) const {
     file.BeginUpdate();
     QList<QPair<QString, QString>> categories;
-    for (int j = 0; j < Categories.size(); ++j)
-        categories.append({QStringLiteral("Category%1").arg(j), Categories.at(j)});
+    // An empty category is never stored: it is not a category, and older readers stop at it.
+    for (const QString& category : Categories)
+        if (!category.isEmpty())
+            categories.append({QStringLiteral("Category%1").arg(categories.size()), category});
     file.WriteSection(CategoriesSection, categories);
     file.WriteInteger(MainSection, QStringLiteral("ActivePage"), ActivePage);
     file.WriteInteger(MainSection, QStringLiteral("Tones"), ToneMode ? 1 : 0);

@@ -79,6 +79,10 @@ std::unique_ptr<QMimeData> TFileClipboard::MimeData(const QList<QByteArray>& pat
     return data;
 }
 
+bool TFileClipboard::OffersFiles(const QMimeData* data) {
+    return data && (data->hasFormat(GnomeType) || data->hasFormat(UriListType));
+}
+
 std::optional<TFileClipboard::TContents> TFileClipboard::Read(const QMimeData* data) {
     if (!data)
         return std::nullopt;

@@ -29,6 +29,10 @@ public:
     // The local files on offer: cut (either marker) moves; "copy" or a bare URI list copies.
     // Nothing when the data holds no local file (text only, remote URIs).
     static std::optional<TContents> Read(const QMimeData* data);
+    // Whether the data offers a file list, from its formats alone: another program's list is
+    // read only when the user pastes, as some hand it out once (libfm clears the clipboard
+    // after the first read).
+    static bool OffersFiles(const QMimeData* data);
 
     // "file:///a%20b.wav" for "/a b.wav".
     static QByteArray PathToUri(const QByteArray& path);

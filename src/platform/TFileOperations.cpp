@@ -1,8 +1,11 @@
 #include "TFileOperations.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -10,6 +13,35 @@ namespace {
 constexpr int64_t ChunkSize = 1 << 20;
 // Attempts at a free name when another program takes the chosen one in between.
 constexpr int NameAttempts = 5;
+
+// A copy is made under ".cuemark-PID-N.part" and renamed into place once complete and synced,
+// so no half-written item ever carries a real name. The process id tells a leftover of a
+// process that died (removed at the next operation in that folder) from work in progress.
+constexpr char PartPrefix[] = ".cuemark-";
+constexpr char PartSuffix[] = ".part";
+
+QByteArray PartName() {
+    static std::atomic<unsigned> sequence{0};
+    return PartPrefix + QByteArray::number(qint64(::getpid())) + '-' +
+           QByteArray::number(sequence++) + PartSuffix;
+}
+
+// The process that made a part name, or 0 when the name is not one of ours.
+pid_t PartOwner(const QByteArray& name) {
+    if (!name.startsWith(PartPrefix) || !name.endsWith(PartSuffix))
+        return 0;
+    const QByteArray middle =
+        name.mid(qsizetype(sizeof PartPrefix - 1),
+                 name.size() - qsizetype(sizeof PartPrefix - 1) - qsizetype(sizeof PartSuffix - 1));
+    const qsizetype dash = middle.indexOf('-');
+    bool pidOk = false;
+    bool sequenceOk = false;
+    const qint64 pid = middle.left(dash).toLongLong(&pidOk);
+    middle.mid(dash + 1).toUInt(&sequenceOk);
+    if (dash <= 0 || !pidOk || !sequenceOk || pid <= 0 || middle.front() == '+')
+        return 0;
+    return pid_t(pid);
+}
 
 } // namespace
 
@@ -266,9 +298,11 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
     if (rc == 0 && !targetStatus.IsDir())
         rc = ENOTDIR;
     if (rc != 0) {
-        Report(result, {step, target, {}, rc}, false);
+        Report(result, {step, target, {}, target, rc}, false);
         return result;
     }
+
+    RemoveLeftovers(target);
 
     for (qsizetype i = 0; i < sources.size(); ++i) {
         const QByteArray source = Clean(sources[i]);
@@ -279,7 +313,7 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
         }
         TFileStatus status;
         if (rc = Calls.Status(source, status); rc != 0) {
-            if (!Report(result, {step, source, {}, rc}, more))
+            if (!Report(result, {step, source, {}, target, rc}, more))
                 break;
             continue;
         }
@@ -292,7 +326,7 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
             continue;
         }
         if (status.IsDir() && IsInside(target, source)) {
-            if (!Report(result, {step, source, {}, EINVAL}, more))
+            if (!Report(result, {step, source, {}, target, EINVAL}, more))
                 break;
             continue;
         }
@@ -301,6 +335,7 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
         QByteArray failed;
         bool renamed = false;
         bool made = false;
+        QByteArray partial;
         for (int attempt = 0; attempt < NameAttempts; ++attempt) {
             to = Join(target, FreeName(target, FileName(source), status.IsDir()));
             failed.clear();
@@ -312,21 +347,27 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
                 if (rc != EXDEV)
                     break;
             }
-            rc = CopyTree(source, to, failed, made);
+            partial = Join(target, PartName());
+            rc = CopyTree(source, partial, failed, made);
             if (rc != EEXIST || made)
                 break;
         }
+        if (!renamed && rc == 0)
+            rc = PutInPlace(partial, target, FileName(source), status.IsDir(), to);
+        if (failed.startsWith(partial) && !partial.isEmpty())
+            failed = to + failed.mid(partial.size());
         if (rc != 0 && made) {
             // Never leave half a copy behind.
             QByteArray ignored;
-            RemoveTree(to, ignored, true);
+            RemoveTree(partial, ignored, true);
         }
         if (rc == ECANCELED || CancelRequested) {
             result.Cancelled = true;
             break;
         }
         if (rc != 0) {
-            if (!Report(result, {step, source, failed == source ? QByteArray() : failed, rc}, more))
+            if (!Report(result,
+                        {step, source, failed == source ? QByteArray() : failed, target, rc}, more))
                 break;
             continue;
         }
@@ -339,8 +380,11 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
             if (rc != 0) {
                 result.Done.append({source, to});
                 if (!Report(result,
-                            {TFileOpError::TStep::RemoveOriginal, source,
-                             failed == source ? QByteArray() : failed, rc},
+                            {TFileOpError::TStep::RemoveOriginal,
+                             source,
+                             failed == source ? QByteArray() : failed,
+                             {},
+                             rc},
                             more))
                     break;
                 continue;
@@ -354,6 +398,29 @@ TFileOpResult TFileOperations::Transfer(const QList<QByteArray>& sources,
     if (!result.Cancelled)
         Tick(QByteArray());
     return result;
+}
+
+int TFileOperations::PutInPlace(const QByteArray& partial, const QByteArray& target,
+                                const QByteArray& name, bool isDir, QByteArray& to) {
+    int rc = EEXIST;
+    for (int attempt = 0; attempt < NameAttempts && rc == EEXIST; ++attempt) {
+        to = Join(target, FreeName(target, name, isDir));
+        rc = Calls.RenameNoReplace(partial, to);
+    }
+    return rc;
+}
+
+void TFileOperations::RemoveLeftovers(const QByteArray& folder) {
+    QList<QByteArray> names;
+    if (Calls.ReadDir(folder, names) != 0)
+        return;
+    for (const QByteArray& name : names) {
+        const pid_t owner = PartOwner(name);
+        if (owner == 0 || owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;
+        QByteArray ignored;
+        RemoveTree(Join(folder, name), ignored, true);
+    }
 }
 
 TFileOpResult TFileOperations::Trash(const QList<QByteArray>& paths) {
@@ -371,7 +438,7 @@ TFileOpResult TFileOperations::Trash(const QList<QByteArray>& paths) {
         ++Progress.ItemsDone;
         if (rc == 0) {
             result.Done.append({path, QByteArray()});
-        } else if (!Report(result, {TFileOpError::TStep::Trash, path, {}, rc},
+        } else if (!Report(result, {TFileOpError::TStep::Trash, path, {}, {}, rc},
                            i + 1 < paths.size())) {
             break;
         }

@@ -17,6 +17,7 @@ struct TFileOpError {
     TStep Step = TStep::Copy;
     QByteArray Path;   // the item the user handed over (a top-level source)
     QByteArray Detail; // the file inside it that failed, when it is not Path itself
+    QByteArray Target; // the folder a copy or move was going to
     int Errno = 0;
 
     // The system's text for Errno ("No space left on device").
@@ -44,6 +45,9 @@ struct TFileOpResult {
 //  - a move within one file system is a rename; across file systems the item is copied, every
 //    copied file synced to the device, and only then the original removed, so a failure or a
 //    cancel at any point leaves the original whole (and removes the partial copy);
+//  - a copy is written under a hidden temporary name and renamed into place only when complete
+//    and synced, so a killed process never leaves a truncated item under the real name; such
+//    leftovers of a process that is gone are removed at the next operation in that folder;
 //  - an arriving item whose name is taken gets a free name like "take (2).wav"; nothing is
 //    ever overwritten (targets are created exclusively);
 //  - a rename never replaces another item;
@@ -102,6 +106,11 @@ private:
     int CopyTree(const QByteArray& from, const QByteArray& to, QByteArray& failedPath, bool& made);
     int CopyFile(const QByteArray& from, const QByteArray& to, const TFileStatus& status);
     int RemoveTree(const QByteArray& path, QByteArray& failedPath, bool ownCopy);
+    // Renames a complete copy to a free form of `name` in target; `to` is where it went.
+    int PutInPlace(const QByteArray& partial, const QByteArray& target, const QByteArray& name,
+                   bool isDir, QByteArray& to);
+    // Removes temporary copies in `folder` left by processes that no longer run.
+    void RemoveLeftovers(const QByteArray& folder);
 
     TFileSystemCalls& Calls;
     TProgressHandler OnProgress;

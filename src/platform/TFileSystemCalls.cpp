@@ -1,9 +1,6 @@
 #include "TFileSystemCalls.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
+#include "TTrash.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -26,68 +23,6 @@ void Fill(const struct stat& st, TFileStatus& status) {
     status.Size = st.st_size;
     status.Accessed = st.st_atim;
     status.Modified = st.st_mtim;
-}
-
-// The home trash ($XDG_DATA_HOME/Trash) as the freedesktop Trash layout has it, for names that Qt's
-// trash cannot carry (Qt turns a non-UTF-8 name into text and loses bytes). Only on the
-// device of the home trash: other devices need QFile::moveToTrash's top-folder trashes.
-int MoveToHomeTrash(const QByteArray& path) {
-    const QByteArray trash =
-        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) +
-        "/Trash";
-    const QByteArray files = trash + "/files";
-    const QByteArray info = trash + "/info";
-    for (const QByteArray& dir : {trash, files, info})
-        if (::mkdir(dir.constData(), 0700) != 0 && errno != EEXIST)
-            return errno;
-    struct stat item {};
-    struct stat home {};
-    if (::lstat(path.constData(), &item) != 0)
-        return errno;
-    if (::stat(files.constData(), &home) != 0)
-        return errno;
-    if (item.st_dev != home.st_dev)
-        return ENOTSUP;
-
-    QByteArray absolute = path;
-    if (!absolute.startsWith('/')) {
-        char* cwd = ::getcwd(nullptr, 0);
-        absolute = QByteArray(cwd ? cwd : "") + '/' + path;
-        std::free(cwd);
-    }
-    const QByteArray name = absolute.mid(absolute.lastIndexOf('/') + 1);
-    const QByteArray text =
-        "[Trash Info]\nPath=" + absolute.toPercentEncoding("/") +
-        "\nDeletionDate=" + QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + "\n";
-    for (int n = 1; n < 10000; ++n) {
-        const QByteArray entry = n == 1 ? name : name + '.' + QByteArray::number(n);
-        const QByteArray infoPath = info + '/' + entry + ".trashinfo";
-        const int fd = ::open(infoPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return errno;
-        }
-        const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
-        const int writeError = errno;
-        ::close(fd);
-        if (!written) {
-            ::unlink(infoPath.constData());
-            return writeError != 0 ? writeError : EIO;
-        }
-        const QByteArray target = files + '/' + entry;
-        if (::access(target.constData(), F_OK) == 0) {
-            ::unlink(infoPath.constData());
-            continue;
-        }
-        if (::rename(absolute.constData(), target.constData()) != 0) {
-            const int error = errno;
-            ::unlink(infoPath.constData());
-            return error;
-        }
-        return 0;
-    }
-    return EEXIST;
 }
 
 } // namespace
@@ -280,18 +215,5 @@ int TFileSystemCalls::SyncDir(const QByteArray& dir) {
 }
 
 int TFileSystemCalls::MoveToTrash(const QByteArray& path) {
-    const QString name = QFile::decodeName(path);
-    if (QFile::encodeName(name) != path)
-        return MoveToHomeTrash(path);
-    struct stat st {};
-    if (::lstat(path.constData(), &st) != 0)
-        return errno;
-    // Qt makes the home trash's own folders but not a missing data folder above them (a
-    // fresh account has no ~/.local/share yet).
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    errno = 0;
-    if (QFile::moveToTrash(name))
-        return 0;
-    // Qt gives no error number; when it left none behind, the device has no usable trash.
-    return errno != 0 && errno != ENOENT ? errno : ENOTSUP;
+    return TTrash::MoveToTrash(path);
 }

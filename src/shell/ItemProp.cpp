@@ -1,16 +1,17 @@
 #include "ItemProp.h"
 
+#include "TDesktopLauncher.h"
 #include "TFileClipboard.h"
 #include "TFileOperationUi.h"
 #include "TFileOperations.h"
 #include "TFrmProperties.h"
+#include "TMessages.h"
 
 #include <QClipboard>
-#include <QDesktopServices>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
-#include <QUrl>
 
 #include <fnmatch.h>
 
@@ -68,14 +69,21 @@ QList<QByteArray> PathItems(const QByteArray& fileName) {
     return ListItems(folder, matches);
 }
 
-bool Open(const QList<QByteArray>& paths) {
+bool Open(const QList<QByteArray>& paths, QWidget* owner) {
     bool ok = !paths.isEmpty();
     for (const QByteArray& path : paths) {
-        if (Opener())
+        if (Opener()) {
             ok = Opener()(path) && ok;
-        else
-            ok =
-                QDesktopServices::openUrl(QUrl::fromEncoded(TFileClipboard::PathToUri(path))) && ok;
+            continue;
+        }
+        QString reason;
+        if (!TDesktopLauncher::Open(path, reason)) {
+            // Once for the whole selection: the next item would fail for the same reason.
+            Messages().Error(QStringLiteral("No application could be started for \"%1\": %2.")
+                                 .arg(QFile::decodeName(TFileOperations::FileName(path)), reason),
+                             owner);
+            return false;
+        }
     }
     return ok;
 }
@@ -107,7 +115,7 @@ bool Verb(const QString& verb, const QList<QByteArray>& paths, QWidget* owner) {
     if (paths.isEmpty())
         return false;
     if (verb == QLatin1String("open"))
-        return Open(paths);
+        return Open(paths, owner);
     if (verb == QLatin1String("copy") || verb == QLatin1String("cut"))
         return ToClipboard(paths, verb == QLatin1String("cut"));
     if (verb == QLatin1String("delete"))
@@ -155,7 +163,7 @@ bool ContextMenu(const QList<QByteArray>& paths, QWidget* owner, const QPoint& g
     if (chosen == copy)
         return ToClipboard(paths, false);
     if (chosen == open)
-        return Open(paths);
+        return Open(paths, owner);
     if (chosen == remove)
         return Delete(paths, owner);
     if (chosen == properties)
@@ -218,13 +226,13 @@ bool DisplayPropertiesDialog(const QByteArray& folderPath, const QList<QByteArra
     return Properties(ListItems(folderPath, names), owner);
 }
 
-bool PerformDefaultAction(const QByteArray& fileName, QWidget* /*owner*/) {
-    return Open(PathItems(fileName));
+bool PerformDefaultAction(const QByteArray& fileName, QWidget* owner) {
+    return Open(PathItems(fileName), owner);
 }
 
 bool PerformDefaultAction(const QByteArray& folderPath, const QList<QByteArray>& names,
-                          QWidget* /*owner*/) {
-    return Open(ListItems(folderPath, names));
+                          QWidget* owner) {
+    return Open(ListItems(folderPath, names), owner);
 }
 
 bool PerformVerb(const QString& verb, const QByteArray& fileName, QWidget* owner) {

@@ -29,11 +29,15 @@ QString TFileOperationUi::ErrorText(const TFileOpError& error) {
         reason = QStringLiteral("a folder cannot be put into itself");
     if (!error.Detail.isEmpty())
         reason = QStringLiteral("\"%1\": %2").arg(Shown(error.Detail), reason);
+    // The folder pasted into is named too: its state is as often the reason as the item's.
+    const bool intoTarget = !error.Target.isEmpty() && error.Target != error.Path;
+    const QString into =
+        intoTarget ? QStringLiteral(" to \"%1\"").arg(Shown(error.Target)) : QString();
     switch (error.Step) {
     case S::Copy:
-        return QStringLiteral("Cannot copy \"%1\": %2").arg(name, reason);
+        return QStringLiteral("Cannot copy \"%1\"%2: %3").arg(name, into, reason);
     case S::Move:
-        return QStringLiteral("Cannot move \"%1\": %2").arg(name, reason);
+        return QStringLiteral("Cannot move \"%1\"%2: %3").arg(name, into, reason);
     case S::Trash:
         return QStringLiteral("Cannot move \"%1\" to the Trash: %2").arg(name, reason);
     case S::Rename:
@@ -159,7 +163,8 @@ std::optional<QByteArray> TFileOperationUi::Rename(const QByteArray& path,
         break;
     }
     Messages().Error(
-        ErrorText({TFileOpError::TStep::Rename, TFileOperations::Clean(path), {}, result.Errno}),
+        ErrorText(
+            {TFileOpError::TStep::Rename, TFileOperations::Clean(path), {}, {}, result.Errno}),
         Owner);
     return std::nullopt;
 }

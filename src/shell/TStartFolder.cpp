@@ -1,6 +1,7 @@
 #include "TStartFolder.h"
 
 #include "ItemIdList.h"
+#include "TPathText.h"
 #include "TRegistryStore.h"
 
 #include <QFile>
@@ -33,7 +34,7 @@ TStartFolder TStartFolder::Choose(const QString& folderSetting, const TRegistryS
         return start;
     }
     if (!folderSetting.isEmpty()) {
-        start.Path = QFile::encodeName(folderSetting);
+        start.Path = TPathText::FromText(folderSetting);
         return start;
     }
     // The audio folders stop at the first empty value, so the first one is AudioPath0.
@@ -52,5 +53,5 @@ TStartFolder TStartFolder::Choose(const QString& folderSetting, const TRegistryS
 QString TStartFolder::FolderSetting(PCItemIDList folder, const QByteArray& parsingName) {
     if (folder != nullptr && ItemSizeField(folder) == 0)
         return QLatin1String(DesktopWord);
-    return QFile::decodeName(parsingName);
+    return TPathText::ToText(parsingName);
 }

@@ -1,5 +1,7 @@
 #include "TReadout.h"
 
+#include "TContrastText.h"
+
 TReadout::TReadout(QWidget* parent) : QLabel(parent) {
     setAlignment(Qt::AlignCenter);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -17,4 +19,5 @@ void TReadout::SetColour(const QColor& colour) {
     QPalette p = palette();
     p.setColor(QPalette::Window, colour);
     setPalette(p);
+    TContrastText::Apply(this, QPalette::Window, QPalette::WindowText);
 }

@@ -327,14 +327,58 @@ TEST_F(BrowserTest, PasteFollowsTheClipboard) {
     EXPECT_TRUE(Panel->ActionPaste->isEnabled());
     clipboard->setText(QStringLiteral("just text"));
     EXPECT_FALSE(Panel->ActionPaste->isEnabled());
-    auto* remote = new QMimeData;
-    remote->setData(TFileClipboard::UriListType, "https://example.org/a.wav\r\n");
-    clipboard->setMimeData(remote);
-    EXPECT_FALSE(Panel->ActionPaste->isEnabled());
     clipboard->setMimeData(TFileClipboard::MimeData({PathOf("b.mp3")}, true).release());
     EXPECT_TRUE(Panel->ActionPaste->isEnabled());
     clipboard->clear();
     EXPECT_FALSE(Panel->ActionPaste->isEnabled());
+}
+
+TEST_F(BrowserTest, BackspaceAndAltUpGoUpFromTheList) {
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Backspace), QKeyCombination(Qt::AltModifier, Qt::Key_Up)}) {
+        List().BrowseToPath(PathOf("sub"));
+        List().setFocus();
+        QApplication::processEvents();
+        Key(key.key(), key.keyboardModifiers());
+        EXPECT_EQ(List().FolderPath(), Bytes(Dir.Path()));
+    }
+}
+
+// Another program's cut as libfm hands it out: the list once, then the clipboard is empty.
+class TOneReadMimeData : public QMimeData {
+public:
+    QByteArray List;
+    int* Reads = nullptr; // outlives the data, which the clipboard deletes
+
+    QStringList formats() const override {
+        return {TFileClipboard::GnomeType, TFileClipboard::UriListType};
+    }
+
+protected:
+    QVariant retrieveData(const QString& type, QMetaType) const override {
+        if (!formats().contains(type) || (*Reads)++ > 0)
+            return {};
+        return type == TFileClipboard::GnomeType ? "cut\n" + List : List + "\r\n";
+    }
+};
+
+TEST_F(BrowserTest, AnotherProgramsListIsReadOnlyWhenPasted) {
+    OpenDir();
+    List().BrowseToPath(PathOf("sub"));
+    List().setFocus();
+    int reads = 0;
+    auto* cut = new TOneReadMimeData;
+    cut->List = TFileClipboard::PathToUri(PathOf("a.WAV"));
+    cut->Reads = &reads;
+    QGuiApplication::clipboard()->setMimeData(cut);
+    QApplication::processEvents();
+    EXPECT_EQ(reads, 0);
+    EXPECT_TRUE(Panel->ActionPaste->isEnabled());
+
+    Panel->ActionPaste->trigger();
+    EXPECT_EQ(reads, 1);
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path() / "a.WAV"));
+    EXPECT_TRUE(std::filesystem::exists(Dir.Path() / "sub" / "a.WAV"));
 }
 
 TEST_F(BrowserTest, ToolbarHasItsFifteenButtonsWithHints) {

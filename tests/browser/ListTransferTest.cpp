@@ -443,6 +443,19 @@ TEST_F(ListTransfer, ItemMenuActsOnCutRenameAndDeleteAndWaitsWhileADragIsArmed) 
     EXPECT_EQ(Opened, QList<QByteArray>{QByteArray::fromStdString((Src() / "c.wav").string())});
 }
 
+TEST_F(ListTransfer, OpenWithoutTheDesktopsLauncherTellsTheUserWhy) {
+    ItemProp::SetOpener({}); // the real launcher, on a PATH without it
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString((Dir.Path() / "no-tools").string()));
+    Browse(Src());
+    Select({"c.wav"});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    qputenv("PATH", oldPath);
+    EXPECT_EQ(Messages.Texts(TKind::Error),
+              QStringList{"No application could be started for \"c.wav\": the desktop's launcher "
+                          "(xdg-open) is not installed."});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -142,13 +142,11 @@ TEST(ColumnChoiceTest, TicksComeFromTheColumnsBehindTheFixedOnes) {
 }
 
 TEST(ColumnChoiceTest, RebuiltInCatalogueOrderKeepingWidthsOfColumnsThatStay) {
-    const std::vector<TListColumn> columns = {{0, "Name", 210},
-                                              {0, "Size", 60},
-                                              {0, "Modified", 90},
-                                              {14, "Album", 80},
-                                              {3, "Singer", 200}};
-    const auto rebuilt = TColumnChoice::Rebuilt(columns, TicksFor({1, 3, 4}));
-    ASSERT_EQ(rebuilt.size(), 6u);
+    const std::vector<TListColumn> columns = {{0, "Name", 210},    {0, "Size", 60},
+                                              {0, "Modified", 90}, {14, "Album", 80},
+                                              {3, "Singer", 200},  {6, "Intro", 0}};
+    const auto rebuilt = TColumnChoice::Rebuilt(columns, TicksFor({1, 3, 4, 6}));
+    ASSERT_EQ(rebuilt.size(), 7u);
     EXPECT_EQ(rebuilt[0].Width, 210);
     EXPECT_EQ(rebuilt[2].Caption, QStringLiteral("Modified"));
     struct Expect {
@@ -157,9 +155,10 @@ TEST(ColumnChoiceTest, RebuiltInCatalogueOrderKeepingWidthsOfColumnsThatStay) {
         int Width;
     };
     // Format and Title are new (100 wide); Artist stays with its width and gets its
-    // catalogue caption back; Album went.
-    const Expect expected[] = {{1, "Format", 100}, {3, "Artist", 200}, {4, "Title", 100}};
-    for (size_t i = 0; i < 3; ++i) {
+    // catalogue caption back; Intro, shrunk to nothing, comes back 100 wide; Album went.
+    const Expect expected[] = {
+        {1, "Format", 100}, {3, "Artist", 200}, {4, "Title", 100}, {6, "Intro", 100}};
+    for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(rebuilt[3 + i].Number, expected[i].Number);
         EXPECT_EQ(rebuilt[3 + i].Caption, QString::fromLatin1(expected[i].Caption));
         EXPECT_EQ(rebuilt[3 + i].Width, expected[i].Width);

@@ -91,6 +91,25 @@ TEST_F(ListSorting, SizeSortsFoldersByPathThenFilesByTheirWholeSize) {
     EXPECT_EQ(Names().mid(0, 3), (QStringList{"Alpha", "beta", "five.wav"}));
 }
 
+TEST_F(ListSorting, OpeningRefreshingAndTheNameColumnGiveOneOrder) {
+    // Folders first; only a-z folded to capitals, then the first differing code point decides
+    // ('_' is 0x5F, after 'Z'; 'Ä' is U+00C4; a shorter text first).
+    const QStringList expected = {"sub a",     "Sub B",    "Zebra",      "_sub",
+                                  "zebra.wav", "Zulu.wav", "_promo.wav", "\u00c4pfel.wav"};
+    for (const char* folder : {"_sub", "Sub B", "sub a", "Zebra"})
+        fs::create_directory(Dir.Path() / folder);
+    for (const char* file : {"_promo.wav", "Zulu.wav", "zebra.wav", "\xc3\x84pfel.wav"})
+        Touch(Dir.Path() / file);
+    Browse();
+    EXPECT_EQ(Names(), expected);
+    List.RefreshFolder(true);
+    EXPECT_EQ(Names(), expected);
+    ClickHeader(0); // descending
+    EXPECT_EQ(Names().first(), expected.last());
+    ClickHeader(0);
+    EXPECT_EQ(Names(), expected);
+}
+
 TEST_F(ListSorting, SelectionStaysAndTheFirstSelectedRowIsScrolledIntoView) {
     for (int i = 0; i < 40; ++i)
         Touch(Dir.Path() / QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0')).toStdString(),
@@ -164,6 +183,37 @@ TEST_F(ListSorting, ArtistColumnReadsEveryRowAndPutsEmptyArtistsFirst) {
     EXPECT_EQ(Search->ColumnNumberOfChoice(1), 3);
     EXPECT_TRUE(Search->FindFirst(3, QStringLiteral("ABB")));
     EXPECT_EQ(Selected(), (QStringList{"b.wav"}));
+}
+
+TEST_F(ListSorting, LengthAndMarkerColumnsSortByTheirMilliseconds) {
+    // name, length in ms (shown "mm:ss.t" or "hh:mm:ss.t"), intro as stored (decimal ms)
+    struct TRow {
+        const char* Name;
+        uint32_t LengthMs;
+        const char* Intro;
+    } rows[] = {
+        {"hour.wav", 3600000, "10000"}, // 01:00:00.0
+        {"two.wav", 120000, "1500"},    // 02:00.0
+        {"nine.wav", 9500, "200"},      // 00:09.5
+        {"long.wav", 36000000, ""},     // 10:00:00.0
+    };
+    for (const TRow& row : rows) {
+        Touch(Dir.Path() / row.Name);
+        Libs.Files[P(row.Name)].LengthMs = row.LengthMs;
+        if (*row.Intro)
+            Libs.Files[P(row.Name)].Tags["ISRF"] = row.Intro;
+    }
+    std::vector<TListColumn> columns = TListColumns::Fixed();
+    columns.push_back({2, "Length", 80});
+    columns.push_back({6, "Intro", 80});
+    List.SetColumns(columns);
+    Browse();
+    Sorter->SortByColumn(3);
+    EXPECT_EQ(Names(), (QStringList{"nine.wav", "two.wav", "hour.wav", "long.wav"}));
+    Sorter->SortByColumn(4); // an empty intro first
+    EXPECT_EQ(Names(), (QStringList{"long.wav", "nine.wav", "two.wav", "hour.wav"}));
+    Sorter->SortByColumn(4);
+    EXPECT_EQ(Names(), (QStringList{"hour.wav", "two.wav", "nine.wav", "long.wav"}));
 }
 
 TEST_F(ListSorting, FindSelectsMatchesWrapsAndTellsWhenNothingMatches) {

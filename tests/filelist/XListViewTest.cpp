@@ -19,7 +19,9 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
@@ -142,6 +144,35 @@ TEST_F(XListView, EmptyFolderAndUnknownPath) {
     Browse(Dir.Path() / "missing");
     EXPECT_EQ(List.FolderParsingName().toStdString(), TShellNamespace::ComputerParsingName);
     EXPECT_GT(List.ListModel().Count(), 0); // at least "/"
+}
+
+TEST_F(XListView, AFolderThatCannotBeReadShowsNoRowsAndSaysWhy) {
+    QStatusBar status;
+    List.SetStatusBar(&status);
+    const fs::path closed = Dir.Path() / "closed";
+    fs::create_directory(closed);
+    Touch(closed / "a.wav");
+    ::chmod(closed.c_str(), 0);
+    ::chmod(Dir.Path().c_str(), 0755);
+    // Root reads every folder: the list looks as an ordinary user (nobody) for this.
+    const bool root = ::geteuid() == 0;
+    if (root && ::seteuid(65534) != 0)
+        GTEST_SKIP() << "cannot act as an ordinary user";
+    Browse(closed);
+    const int rows = List.ListModel().Count();
+    const QString shown = status.currentMessage();
+    if (root) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+    EXPECT_EQ(List.FolderParsingName(), QByteArray::fromStdString(closed.string()));
+    EXPECT_EQ(rows, 0);
+    EXPECT_EQ(shown, QString::fromLocal8Bit(std::strerror(EACCES)));
+
+    // A folder that can be read takes the reason away.
+    Browse(Dir.Path());
+    EXPECT_EQ(List.ListModel().Count(), 1);
+    EXPECT_TRUE(status.currentMessage().isEmpty());
+    ::chmod(closed.c_str(), 0700);
 }
 
 TEST_F(XListView, RefreshMergesAndTheSelectionStaysOnItsEntries) {

@@ -5,25 +5,39 @@
 #include "MainBrowserFixture.h"
 #include "PidlHelp.h"
 #include "TAudioLibs.h"
+#include "TAuditionPanel.h"
+#include "TBatchTagSelection.h"
 #include "TBrowserPanel.h"
 #include "TDirMonitorThread.h"
+#include "TFavoritesMenu.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
+#include "TReadout.h"
 #include "TScriptedMessages.h"
 #include "TSystemComboBox.h"
 #include "TXListView.h"
 #include "TempDir.h"
+#include "Text.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
+#include <QToolBar>
 
 #include <sndfile.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -85,6 +99,22 @@ TEST_F(MainBrowserTest, StartsInTheSavedFolderWithItsColumnsAndFollowsTheSelecti
     EXPECT_TRUE(Messages.Records().isEmpty());
 }
 
+TEST_F(MainBrowserTest, LeavingAFileForAFolderRowEmptiesEveryReadOut) {
+    WriteIni(StandardIni());
+    auto w = OpenBrowser();
+    TAuditionPanel& audition = *w->AuditionPanel;
+    Press(Qt::Key_Down);
+    ASSERT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    EXPECT_EQ(audition.txtLength->text(), QStringLiteral("00:00.5")); // 0.5 s generated
+    Press(Qt::Key_Up);                                                // the folder "sub"
+    ASSERT_TRUE(w->CurrentFile.IsEmpty());
+    for (const QLabel* readout :
+         {static_cast<QLabel*>(audition.txtFromStart), static_cast<QLabel*>(audition.txtLength),
+          static_cast<QLabel*>(audition.txtFromEnd)})
+        EXPECT_EQ(readout->text(), QString()) << readout->objectName().toStdString();
+    EXPECT_TRUE(w->PageControl->txtLocation->text().isEmpty());
+}
+
 TEST_F(MainBrowserTest, APromptedSaveThatFailsKeepsTheFileSelectedAndTheEdits) {
     WriteIni(StandardIni());
     auto w = OpenBrowser();
@@ -138,6 +168,101 @@ TEST_F(MainBrowserTest, SaveReReadsTheRowAndNotesNoChangeOfItsOwn) {
     EXPECT_EQ(SelectedPath(list), Path("a.wav"));
 }
 
+TEST_F(MainBrowserTest, ASaveThroughThePromptReReadsTheSavedFilesRow) {
+    WriteIni(StandardIni());
+    auto w = OpenBrowser();
+    TXListView& list = *w->Browser->ListView;
+    Press(Qt::Key_Down);
+    const int row = RowOf(list, Path("a.wav"));
+    list.ReadEntryDetails(row, row);
+    w->PageControl->edtTitle->setFocus();
+    QTest::keyClicks(w->PageControl->edtTitle, " 3");
+    list.setFocus();
+    Messages.QueueAnswer(TMessages::mbYes);
+    Press(Qt::Key_Down); // "Save it?" Yes, then on to the next row
+    ASSERT_EQ(w->CurrentFile.Bytes(), Path("b.MP3"));
+    list.ReadEntryDetails(row, row); // reads the rows marked to be read again
+    EXPECT_EQ(list.ListModel().Entry(row).Value(4), QStringLiteral("Morning Jingle 3"));
+}
+
+TEST_F(MainBrowserTest, SavedStaysUnderTheListWhenHintsShow) {
+    WriteIni(StandardIni());
+    auto w = OpenBrowser();
+    Press(Qt::Key_Down);
+    w->PageControl->edtTitle->setFocus();
+    QTest::keyClicks(w->PageControl->edtTitle, " 4");
+    w->btnOk_OnClick();
+    EXPECT_EQ(w->Browser->StatusBar->currentMessage(), QStringLiteral("Saved: a.wav"));
+    // A toolbar hint, as the pointer over a button gives it, goes to the window's own bar.
+    QWidget* button = w->Browser->ToolBarBrowser->widgetForAction(w->Browser->ActionRefresh);
+    ASSERT_NE(button, nullptr);
+    QStatusTipEvent tip(w->Browser->ActionRefresh->statusTip());
+    QApplication::sendEvent(button, &tip);
+    EXPECT_EQ(w->statusBar()->currentMessage(), w->Browser->ActionRefresh->statusTip());
+    EXPECT_EQ(w->Browser->StatusBar->currentMessage(), QStringLiteral("Saved: a.wav"));
+}
+
+// A tag as ffprobe reads it from the file.
+std::string ProbeTag(const std::string& path, const char* key) {
+    const std::string command = std::string("ffprobe -v quiet -show_entries format_tags=") + key +
+                                " -of default=nw=1:nk=1 '" + path + "'";
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, got);
+        ::pclose(pipe);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+TEST_F(MainBrowserTest, ABatchOnTheEditorsFileComesIntoTheEditorAndOtherEditsStay) {
+    WriteIni("[Main]\nFolder=" + QByteArray::fromStdString(Audio.string()) +
+             "\n[Columns]\n5=Category\n");
+    auto w = OpenBrowser();
+    TXListView& list = *w->Browser->ListView;
+    TBatchTagSelection::SetPickerRunner([](QDialog& picker) {
+        if (auto* text = qobject_cast<TFrmText*>(&picker))
+            text->edtText->setText(QStringLiteral("STALE1"));
+        return int(QDialog::Accepted);
+    });
+    auto batch = [&] {
+        QHeaderView* header = list.header();
+        const QPoint at(header->sectionViewportPosition(3) + 5, 5);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, header->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(header->viewport(), &event);
+    };
+    Press(Qt::Key_Down);
+    ASSERT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    QTest::keyClick(&list, Qt::Key_Down, Qt::ShiftModifier); // a.wav and b.MP3
+    ASSERT_EQ(list.SelectedCount(), 2);
+
+    // An editor without edits simply reads the file again.
+    batch();
+    EXPECT_EQ(w->PageControl->FieldText("ISRC"), QStringLiteral("STALE1"));
+    EXPECT_FALSE(w->Modified);
+
+    // With unsaved edits: the written key comes in, the other edits stay, still unsaved.
+    w->PageControl->edtTitle->setFocus();
+    QTest::keyClicks(w->PageControl->edtTitle, " Edit");
+    ASSERT_TRUE(w->Modified);
+    TBatchTagSelection::SetPickerRunner([](QDialog& picker) {
+        if (auto* text = qobject_cast<TFrmText*>(&picker))
+            text->edtText->setText(QStringLiteral("STALE2"));
+        return int(QDialog::Accepted);
+    });
+    batch();
+    TBatchTagSelection::SetPickerRunner({});
+    EXPECT_EQ(w->PageControl->FieldText("ISRC"), QStringLiteral("STALE2"));
+    EXPECT_EQ(w->PageControl->FieldText("DISP"), QStringLiteral("Morning Jingle Edit"));
+    EXPECT_TRUE(w->Modified);
+    w->btnOk_OnClick();
+    EXPECT_EQ(ProbeTag(File("a.wav"), "ISRC"), "STALE2");
+    EXPECT_TRUE(Messages.Texts(TScriptedMessages::TKind::Error).isEmpty());
+}
+
 TEST_F(MainBrowserTest, TheEndWritesFolderSizeAndWidthsButNotTheColumns) {
     WriteIni(StandardIni());
     {
@@ -154,6 +279,33 @@ TEST_F(MainBrowserTest, TheEndWritesFolderSizeAndWidthsButNotTheColumns) {
     EXPECT_EQ(ini.ReadInteger("ColumnWidths", "Width0", 0), 210);
     // The column keys stand as the user (or the column selection) left them.
     EXPECT_EQ(ini.ReadString("Columns", "X", ""), QStringLiteral("Junk"));
+}
+
+TEST_F(MainBrowserTest, FolderAndFavoritesThatAreNotUtf8ComeBackByteForByte) {
+    const std::filesystem::path odd = Audio / "caf\xe9 100%";
+    std::filesystem::create_directories(odd);
+    const QByteArray oddPath = QByteArray::fromStdString(odd.string());
+    WriteIni("[Main]\nFolder=" + Path("sub") + "\n");
+    {
+        auto w = OpenBrowser();
+        w->Browser->ListView->BrowseToPath(oddPath);
+        w->Browser->ActionAddToFavorites->trigger();
+    }
+    TProfileFile ini(IniPath());
+    const QString stored = ini.ReadString("Main", "Folder", "");
+    EXPECT_TRUE(stored.startsWith("file:///")) << stored.toStdString();
+    EXPECT_FALSE(stored.contains(QChar::ReplacementCharacter));
+    EXPECT_EQ(ini.ReadSectionKeys("Favorites").size(), 1);
+    EXPECT_EQ(ini.ReadString("Favorites", "0", ""), stored);
+
+    auto w = OpenBrowser();
+    TXListView& list = *w->Browser->ListView;
+    EXPECT_EQ(list.FolderPath(), oddPath);
+    list.BrowseToPath(Path("sub"));
+    for (QAction* action : w->Browser->Favorites->PopupMenuFavorites->actions())
+        if (TFavoritesMenu::KindOf(action) == TFavoritesMenu::fkFavorite)
+            action->trigger();
+    EXPECT_EQ(list.FolderPath(), oddPath);
 }
 
 TEST_F(MainBrowserTest, DesktopAndTheFallbackStartFolders) {

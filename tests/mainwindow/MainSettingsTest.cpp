@@ -36,7 +36,7 @@ TEST_F(MainSettings, SingleFileModeLeavesTheBrowsersValuesAlone) {
     TMainSettings s = TMainSettings::Read(file, false);
     EXPECT_EQ(s.ActivePage, 3);
     EXPECT_FALSE(s.ToneMode);
-    EXPECT_EQ(s.Categories, QStringList{"NEWS"}); // reading stops at the first empty value
+    EXPECT_EQ(s.Categories, (QStringList{"NEWS", "LOST"})); // an empty value is passed over
     EXPECT_EQ(s.Height, TMainSettings::Unset);
     EXPECT_FALSE(s.Folder.has_value());
     EXPECT_FALSE(s.Columns.has_value());

@@ -10,6 +10,7 @@
 #include "TMaskedEdit.h"
 #include "TMemo.h"
 #include "TMessages.h"
+#include "TReadout.h"
 #include "TScriptedAudioLibs.h"
 #include "TScriptedMessages.h"
 #include "TTrackBar.h"
@@ -27,6 +28,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -38,6 +40,7 @@
 
 #include <sndfile.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -607,6 +610,69 @@ TEST_F(MainWindowTest, Mp1IsNeverRestrictedAndMpgIsMpeg) {
     EXPECT_FALSE(mpg->PageControl->FieldWidget("ISRC")->isEnabled());
 }
 
+// WCAG contrast ratio, worked out here from the colours' sRGB values.
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double x = luminance(a);
+    const double y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+TEST_F(MainWindowTest, ControlsWithTheirOwnBackgroundsStayReadableUnderADarkPalette) {
+    // A dark scheme as qt6ct's "darker" gives it with Fusion: light text on dark ground.
+    const QPalette before = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::WindowText, QColor(0xdd, 0xdd, 0xdd));
+    dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Button, QColor(0x40, 0x40, 0x40));
+    dark.setColor(QPalette::ButtonText, QColor(0xdd, 0xdd, 0xdd));
+    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+    dark.setColor(QPalette::HighlightedText, QColor(0xff, 0xff, 0xff));
+    QApplication::setPalette(dark);
+    {
+        auto w = Open(AddFile("a.wav", FullTags));
+        w->resize(900, 640);
+        w->PageControl->setCurrentIndex(TEditorPages::piDescription);
+        QApplication::processEvents();
+        TAuditionPanel& audition = *w->AuditionPanel;
+        struct TControl {
+            QWidget* Widget;
+            QPalette::ColorRole Background;
+            QPalette::ColorRole Text;
+        } controls[] = {
+            {w->PageControl->txtLocation, QPalette::Base, QPalette::Text},
+            {w->PageControl->txtFormat, QPalette::Base, QPalette::Text},
+            {audition.txtFromStart, QPalette::Window, QPalette::WindowText},
+            {audition.txtLength, QPalette::Window, QPalette::WindowText},
+            {audition.txtFromEnd, QPalette::Window, QPalette::WindowText},
+            {audition.lblTones, QPalette::Window, QPalette::WindowText},
+            {audition.lblHook, QPalette::Window, QPalette::WindowText},
+            {audition.edtStart, QPalette::Base, QPalette::Text},
+            {audition.edtEnd, QPalette::Base, QPalette::Text},
+        };
+        for (const TControl& c : controls) {
+            const QPalette& p = c.Widget->palette();
+            EXPECT_GE(ContrastRatio(p.color(QPalette::Active, c.Background),
+                                    p.color(QPalette::Active, c.Text)),
+                      4.5)
+                << c.Widget->objectName().toStdString();
+        }
+        // For the eye: CUEMARK_SCREENSHOT_DIR=... under Xvfb keeps a picture of the editor.
+        const QByteArray shots = qgetenv("CUEMARK_SCREENSHOT_DIR");
+        if (!shots.isEmpty())
+            w->grab().save(QString::fromLocal8Bit(shots) + "/editor-dark.png");
+    }
+    QApplication::setPalette(before);
+}
+
 TEST_F(MainWindowTest, CategoryListFollowsLoadedFilesAndPersistsAcrossARestart) {
     const QString first = AddFile("a.wav", {{"ISRC", "JINGLE"}});
     const QString second = AddFile("b.wav", {});
@@ -630,19 +696,32 @@ TEST_F(MainWindowTest, CategoryListFollowsLoadedFilesAndPersistsAcrossARestart) 
         EXPECT_TRUE(w->Modified);
     }
     const QString ini = SettingsText();
-    EXPECT_TRUE(ini.contains("[Categories]\nCategory0=AUDIO\nCategory1=JINGLE\nCategory2=\n"
-                             "Category3=NEWS\n"))
+    // The empty entry is never stored.
+    EXPECT_TRUE(ini.contains("[Categories]\nCategory0=AUDIO\nCategory1=JINGLE\nCategory2=NEWS\n"))
         << ini.toStdString();
+    EXPECT_FALSE(ini.contains("Category3")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("Tones=1"));
     EXPECT_TRUE(ini.contains("UseCodec=0"));
     EXPECT_TRUE(ini.contains("Height="));
 
-    // Reading stops at the first empty entry.
-    auto w = Open(QString());
-    QStringList entries;
-    for (int i = 0; i < w->PageControl->cboCategory->count(); ++i)
-        entries << w->PageControl->cboCategory->itemText(i);
-    EXPECT_EQ(entries, (QStringList{"AUDIO", "JINGLE"}));
+    auto entries = [](const TFrmMain& w) {
+        QStringList texts;
+        for (int i = 0; i < w.PageControl->cboCategory->count(); ++i)
+            texts << w.PageControl->cboCategory->itemText(i);
+        return texts;
+    };
+    EXPECT_EQ(entries(*Open(QString())), (QStringList{"AUDIO", "JINGLE", "NEWS"}));
+
+    // An older file's empty entries and gaps in the numbering are passed over, not its end.
+    QFile file(QString::fromStdString(Dir.File("settings")) + "/Cuemark.ini");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Categories]\nCategory0=AUDIO\nCategory1=\nCategory2=JINGLE\nCategory5=NEWS\n"
+               "category10=SPOT\n");
+    file.close();
+    EXPECT_EQ(entries(*Open(QString())), (QStringList{"AUDIO", "JINGLE", "NEWS", "SPOT"}));
+    EXPECT_TRUE(SettingsText().contains(
+        "[Categories]\nCategory0=AUDIO\nCategory1=JINGLE\nCategory2=NEWS\nCategory3=SPOT\n"))
+        << SettingsText().toStdString();
 }
 
 TEST_F(MainWindowTest, SettingsAreRestoredAndSingleFileModeLeavesBrowserKeysAlone) {

@@ -7,9 +7,13 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -47,7 +51,8 @@ public:
     std::vector<std::string> Log;
 
     int RenameNoReplace(const QByteArray& from, const QByteArray& to) override {
-        if (CrossDevice)
+        // Within one folder (a finished copy put in place) a rename stays on its device.
+        if (CrossDevice && TFileOperations::FolderOf(from) != TFileOperations::FolderOf(to))
             return EXDEV;
         return TFileSystemCalls::RenameNoReplace(from, to);
     }
@@ -231,6 +236,51 @@ TEST_F(FileOperationsTest, CancelRemovesThePartialCopyAndKeepsTheOriginal) {
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back().BytesTotal, (3 << 20) + 3);
     EXPECT_EQ(seen.back().Current, Raw(Src / "caf\xe9.wav"));
+}
+
+// A real second file system: a tmpfs mounted in the test's folder.
+TEST_F(FileOperationsTest, MoveKilledHalfWayLeavesNoItemUnderTheRealName) {
+    const fs::path volume = Dir.Path() / "volume";
+    fs::create_directories(volume);
+    if (::geteuid() != 0 || ::mount("none", volume.c_str(), "tmpfs", 0, "size=64m") != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    struct TUnmount {
+        fs::path Path;
+        ~TUnmount() { ::umount2(Path.c_str(), MNT_DETACH); }
+    } unmount{volume};
+    WriteFile(Src / "big.wav", std::string(8 << 20, 'b'));
+    // Work in progress of a running process (pid 1) is never touched.
+    WriteFile(volume / ".cuemark-1-0.part", "running");
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TFileOperations ops; // the real file system
+        ops.SetProgressHandler([](const TFileOpProgress& p) {
+            if (p.BytesDone >= (3 << 20))
+                ::raise(SIGKILL);
+            return true;
+        });
+        ops.Transfer({Raw(Src / "big.wav")}, Raw(volume), TTransferMode::Move);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+    EXPECT_EQ(fs::file_size(Src / "big.wav"), 8u << 20);
+    std::vector<std::string> left = Names(volume);
+    EXPECT_EQ(std::count(left.begin(), left.end(), "big.wav"), 0);
+    ASSERT_EQ(left.size(), 2u); // the dead child's part and the running one's
+    EXPECT_EQ(fs::file_size(volume / left[0]) + fs::file_size(volume / left[1]),
+              (3u << 20) + 7); // what the child wrote before it died, and "running"
+
+    // The next operation in that folder removes the dead process's leftover and completes.
+    TFileOperations ops;
+    ASSERT_TRUE(ops.Transfer({Raw(Src / "big.wav")}, Raw(volume), TTransferMode::Move).Ok());
+    EXPECT_EQ(Names(volume), (std::vector<std::string>{".cuemark-1-0.part", "big.wav"}));
+    EXPECT_EQ(fs::file_size(volume / "big.wav"), 8u << 20);
+    EXPECT_FALSE(fs::exists(Src / "big.wav"));
 }
 
 TEST_F(FileOperationsTest, FolderIsNeverCopiedOrMovedIntoItself) {

@@ -18,6 +18,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using TKind = TScriptedMessages::TKind;
@@ -219,13 +221,12 @@ TEST_F(ShellFileTest, OperationErrorsNameTheItemAndTheSystemsReason) {
     EXPECT_EQ(result.Done.size(), 1);
     const QString reason = QString::fromLocal8Bit(strerror(ENOENT));
     EXPECT_EQ(Boxes.Texts(TKind::Question),
-              QStringList{QString("Cannot copy \"%1/gone1.wav\": %2\n\nGo on with the remaining "
-                                  "items?")
-                              .arg(QString::fromUtf8(Shown), reason)});
-    EXPECT_EQ(
-        Boxes.Texts(TKind::Error),
-        QStringList{
-            QString("Cannot copy \"%1/gone2.wav\": %2").arg(QString::fromUtf8(Shown), reason)});
+              QStringList{QString("Cannot copy \"%1/gone1.wav\" to \"%3\": %2\n\nGo on with the "
+                                  "remaining items?")
+                              .arg(QString::fromUtf8(Shown), reason, QString::fromUtf8(target))});
+    EXPECT_EQ(Boxes.Texts(TKind::Error),
+              QStringList{QString("Cannot copy \"%1/gone2.wav\" to \"%3\": %2")
+                              .arg(QString::fromUtf8(Shown), reason, QString::fromUtf8(target))});
     EXPECT_TRUE(fs::exists(Dir.Path() / "target" / "a.wav"));
 
     // Declining to go on stops: nothing after the failure is moved, and nothing more is shown.
@@ -241,6 +242,20 @@ TEST_F(ShellFileTest, OperationErrorsNameTheItemAndTheSystemsReason) {
               "Move these 2 items to the Trash?");
     EXPECT_FALSE(ui.DeleteToTrash({Shown + "/a.wav"}).Ok()); // unattended answer: No
     EXPECT_TRUE(fs::exists(Dir.Path() / "shown" / "a.wav"));
+}
+
+TEST_F(ShellFileTest, PasteIntoAReadOnlyFolderNamesTheFolder) {
+    const fs::path readOnly = Dir.Path() / "read only";
+    fs::create_directories(readOnly);
+    if (::geteuid() != 0 || ::mount("none", readOnly.c_str(), "tmpfs", MS_RDONLY, "size=1m") != 0)
+        GTEST_SKIP() << "a read-only file system needs root to mount";
+    TFileOperationUi ui(nullptr);
+    ui.Transfer({Shown + "/a.wav"}, Raw(readOnly), TTransferMode::Copy);
+    ::umount2(readOnly.c_str(), MNT_DETACH);
+    EXPECT_EQ(Boxes.Texts(TKind::Error),
+              QStringList{QString("Cannot copy \"%1/a.wav\" to \"%2\": %3")
+                              .arg(QString::fromUtf8(Shown), QString::fromStdString(readOnly),
+                                   QString::fromLocal8Bit(strerror(EROFS)))});
 }
 
 TEST_F(ShellFileTest, RenameAsksBeforeAFreeNameAndNeverReplaces) {

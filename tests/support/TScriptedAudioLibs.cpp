@@ -78,6 +78,9 @@ struct TScriptedAudioLibsOps {
     }
     static uint32_t SN_PlayGetLengthMsFile(const char* path) {
         Log("SN_PlayGetLengthMsFile(" + Str(path) + ")");
+        const auto found = S().Files.find(Str(path));
+        if (found != S().Files.end() && found->second.LengthMs != 0)
+            return found->second.LengthMs;
         return S().LengthMs;
     }
     static uint32_t SN_PlayGetLengthMs(uint32_t handle) {

@@ -23,6 +23,7 @@ public:
         std::map<std::string, std::string> Tags;   // INFO keys
         std::map<std::string, std::string> Chunks; // "DISP"
         bool HasId3v2 = true;
+        uint32_t LengthMs = 0; // SN_PlayGetLengthMsFile for this file when not 0
     };
 
     TScriptedAudioLibs();
