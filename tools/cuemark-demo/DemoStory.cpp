@@ -43,7 +43,7 @@ std::string Flag(bool noFade) {
     return TTagCatalogue::FlagStoredText(noFade).toStdString();
 }
 
-// One spot: its air dates in days from the demo day (no end date when endDay is unset),
+// One spot: its air dates in days from the demo day (no end date when EndDay is unset),
 // with an optional daily window.
 struct TSpot {
     const char* Name;
