@@ -13,6 +13,7 @@
 #include "TBrowserPanel.h"
 #include "TEditorValidation.h"
 #include "TFavoritesMenu.h"
+#include "TListSorter.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
 #include "TRegistryStore.h"
@@ -542,6 +543,16 @@ void TFrmMain::CreateBrowser() {
     Browser->Favorites->Load(registry, *Settings);
     Browser->Navigation().BrowseToStart(
         TStartFolder::Choose(Layout.Folder.value_or(QString()), registry));
+    // "Main"/"SortColumn": a column number as in "Columns"; when that column is shown, the
+    // start folder opens sorted by it (ascending). Read only here, never written.
+    const int sortNumber =
+        Settings->ReadInteger(QStringLiteral("Main"), QStringLiteral("SortColumn"), 0);
+    const std::vector<TListColumn> columns = list->Columns();
+    for (size_t i = 3; sortNumber > 0 && i < columns.size(); ++i)
+        if (columns[i].Number == sortNumber) {
+            Browser->Sorter->SortByColumn(static_cast<int>(i));
+            break;
+        }
 }
 
 void TFrmMain::Form_OnActivate() {

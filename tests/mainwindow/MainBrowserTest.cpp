@@ -10,6 +10,7 @@
 #include "TBrowserPanel.h"
 #include "TDirMonitorThread.h"
 #include "TFavoritesMenu.h"
+#include "TListSorter.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
 #include "TReadout.h"
@@ -41,6 +42,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -322,6 +325,39 @@ TEST_F(MainBrowserTest, DesktopAndTheFallbackStartFolders) {
     auto w = OpenBrowser();
     EXPECT_EQ(w->Browser->ListView->FolderParsingName(),
               QByteArray("::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"));
+}
+
+// "Main"/"SortColumn" names a column by its number: shown, the start folder opens sorted by
+// it; not shown, or absent, the folder opens in Name order.
+TEST_F(MainBrowserTest, StartsSortedByTheSettingsSortColumnWhenItIsShown) {
+    for (const auto& [path, artist] :
+         {std::pair{File("a.wav"), "Zed"}, std::pair{File("b.MP3"), "Mid"},
+          std::pair{File("c.wav"), "Alpha"}}) {
+        ASSERT_EQ(AudioLibs().OpenWavFile(path.c_str(), 0, 0), 0);
+        AudioLibs().SetTagInfo("IART", artist, uint16_t(strlen(artist)));
+        ASSERT_EQ(AudioLibs().CloseWavFile(), 0);
+    }
+    const struct {
+        const char* Setting;
+        int SortColumn;
+        std::vector<const char*> Rows;
+    } cases[] = {
+        {"SortColumn=3\n", 4, {"sub", "notes.txt", "c.wav", "b.MP3", "a.wav"}},
+        {"SortColumn=5\n", 0, {"sub", "a.wav", "b.MP3", "c.wav", "notes.txt"}},
+        {"", 0, {"sub", "a.wav", "b.MP3", "c.wav", "notes.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Setting);
+        WriteIni("[Main]\n" + QByteArray(c.Setting) + StandardIni().mid(7)); // after "[Main]\n"
+        auto w = OpenBrowser();
+        TXListView& list = *w->Browser->ListView;
+        EXPECT_EQ(w->Browser->Sorter->SortColumn(), c.SortColumn);
+        EXPECT_TRUE(w->Browser->Sorter->SortAscending());
+        ASSERT_EQ(list.ListModel().Count(), int(c.Rows.size()));
+        for (int row = 0; row < list.ListModel().Count(); ++row)
+            EXPECT_EQ(list.ListModel().Entry(row).ParsingName, Path(c.Rows[size_t(row)])) << row;
+        w->close();
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <numbers>
@@ -88,39 +89,69 @@ std::string TDemoAudio::WriteMp3(const std::string& path, const TMelody& melody)
     return WriteThroughSndfile(path, melody, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III);
 }
 
-std::string TDemoAudio::WriteMp2(const std::string& path, const TMelody& melody) {
+std::string TDemoAudio::RenderPcm16(const TMelody& melody) {
+    const std::vector<float> samples = Render(melody);
+    std::string out;
+    out.reserve(samples.size() * 2);
+    for (float s : samples) {
+        const auto v = static_cast<uint16_t>(static_cast<int16_t>(std::lround(s * 32767.0f)));
+        out += static_cast<char>(v & 0xFF);
+        out += static_cast<char>(v >> 8);
+    }
+    return out;
+}
+
+std::string TDemoAudio::EncodeMp2(const TMelody& melody, int bitrateKbps, std::string& error) {
     using TOptions = std::unique_ptr<twolame_options, void (*)(twolame_options*)>;
     TOptions options(twolame_init(), [](twolame_options* o) { twolame_close(&o); });
-    if (!options)
-        return "twolame could not start";
+    if (!options) {
+        error = "twolame could not start";
+        return {};
+    }
+    if (bitrateKbps == 0)
+        bitrateKbps = melody.Channels == 1 ? 128 : 192;
     twolame_set_num_channels(options.get(), melody.Channels);
     twolame_set_in_samplerate(options.get(), melody.SampleRate);
     twolame_set_out_samplerate(options.get(), melody.SampleRate);
     twolame_set_mode(options.get(), melody.Channels == 1 ? TWOLAME_MONO : TWOLAME_STEREO);
-    twolame_set_bitrate(options.get(), melody.Channels == 1 ? 128 : 192);
-    if (twolame_init_params(options.get()) != 0)
-        return "twolame refused the parameters";
+    twolame_set_bitrate(options.get(), bitrateKbps);
+    if (twolame_init_params(options.get()) != 0) {
+        error = "twolame refused the parameters";
+        return {};
+    }
 
     const std::vector<float> samples = Render(melody);
     std::vector<short> pcm(samples.size());
     std::transform(samples.begin(), samples.end(), pcm.begin(),
                    [](float s) { return static_cast<short>(std::lround(s * 32767.0f)); });
     const int frames = static_cast<int>(samples.size() / static_cast<size_t>(melody.Channels));
-    std::vector<unsigned char> out(static_cast<size_t>(frames) * 2 + 16384);
-    const int encoded = twolame_encode_buffer_interleaved(options.get(), pcm.data(), frames,
-                                                          out.data(), static_cast<int>(out.size()));
-    if (encoded < 0)
-        return "twolame could not encode";
-    const int flushed = twolame_encode_flush(options.get(), out.data() + encoded,
+    std::string out(static_cast<size_t>(frames) * 2 + 16384, '\0');
+    auto* bytes = reinterpret_cast<unsigned char*>(out.data());
+    const int encoded = twolame_encode_buffer_interleaved(options.get(), pcm.data(), frames, bytes,
+                                                          static_cast<int>(out.size()));
+    if (encoded < 0) {
+        error = "twolame could not encode";
+        return {};
+    }
+    const int flushed = twolame_encode_flush(options.get(), bytes + encoded,
                                              static_cast<int>(out.size()) - encoded);
-    if (flushed < 0)
-        return "twolame could not finish";
+    if (flushed < 0) {
+        error = "twolame could not finish";
+        return {};
+    }
+    out.resize(static_cast<size_t>(encoded + flushed));
+    return out;
+}
 
+std::string TDemoAudio::WriteMp2(const std::string& path, const TMelody& melody) {
+    std::string error;
+    const std::string frames = EncodeMp2(melody, 0, error);
+    if (!error.empty())
+        return error;
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
     if (!file)
         return "cannot create the file";
-    const size_t total = static_cast<size_t>(encoded + flushed);
-    if (std::fwrite(out.data(), 1, total, file.get()) != total)
+    if (std::fwrite(frames.data(), 1, frames.size(), file.get()) != frames.size())
         return "cannot write the file";
     if (std::fclose(file.release()) != 0)
         return "cannot finish the file";

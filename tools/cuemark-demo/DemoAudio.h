@@ -19,6 +19,12 @@ public:
     // Interleaved samples in -1..1.
     static std::vector<float> Render(const TMelody& melody);
 
+    // Interleaved little-endian 16-bit PCM, the payload of a WAV "data" chunk.
+    static std::string RenderPcm16(const TMelody& melody);
+    // MPEG-1 Layer II frames through twolame at bitrateKbps (0: 128 mono, 192 stereo);
+    // empty with error set on failure. Every frame holds 1152 sample frames.
+    static std::string EncodeMp2(const TMelody& melody, int bitrateKbps, std::string& error);
+
     // Each returns an error text, empty on success; an existing file is replaced.
     static std::string WriteWav16(const std::string& path, const TMelody& melody);
     static std::string WriteMp3(const std::string& path, const TMelody& melody);
