@@ -179,7 +179,7 @@ TEST_F(MainWindowTest, LayoutAndModes) {
     EXPECT_EQ(single->PageControl->width(), 320);
     EXPECT_EQ(single->btnCancel->text(), "Cancel");
     EXPECT_FALSE(single->pnlBrowser->isVisible());
-    EXPECT_EQ(single->PageControl->count(), 7);
+    EXPECT_EQ(single->PageControl->count(), 8);
     EXPECT_FALSE(single->PageControl->isTabVisible(TEditorPages::piImage));
     const QStringList tabs = {"&Description / Tones",
                               "&Times / Album",
@@ -187,7 +187,8 @@ TEST_F(MainWindowTest, LayoutAndModes) {
                               "&Commercial",
                               "Image",
                               "Music",
-                              "A&bout"};
+                              "A&bout",
+                              "B&roadcast"};
     for (int i = 0; i < tabs.size(); ++i)
         EXPECT_EQ(single->PageControl->tabText(i), tabs[i]);
     single.reset();
