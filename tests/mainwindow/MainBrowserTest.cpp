@@ -265,7 +265,8 @@ TEST_F(MainBrowserTest, ABatchOnTheEditorsFileComesIntoTheEditorAndOtherEditsSta
     EXPECT_EQ(ProbeTag(File("a.wav"), "ISRC"), "STALE2");
     // b.MP3 carries only an ID3v1 tag, which has no field for ISRC: only it is refused.
     for (const QString& error : Messages.Texts(TScriptedMessages::TKind::Error))
-        EXPECT_TRUE(error.contains(QStringLiteral("b.MP3 (ID3v1 has no field"))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("b.MP3 (ID3v1 has no field")))
+            << error.toStdString();
 }
 
 TEST_F(MainBrowserTest, TheEndWritesFolderSizeAndWidthsButNotTheColumns) {

@@ -63,8 +63,9 @@ RIFFKIT_API int16_t SetBroadcastOptions(int32_t mode, int32_t profile);
 RIFFKIT_API int32_t GetBroadcastFields(char* buffer, int32_t size);
 
 /* A stored field of the open file by name (as GetBroadcastFields lists them; a post timer
- * reads "USAGE frames (N ms)", the usage always four characters). Copied as GetTagLastError copies; returns the full length, or -1
- * when the field is empty or absent (the buffer then holds the empty text). */
+ * reads "USAGE frames (N ms)", the usage always four characters). Copied as GetTagLastError copies;
+ * returns the full length, or -1 when the field is empty or absent (the buffer then holds the empty
+ * text). */
 RIFFKIT_API int32_t GetBroadcastInfo(const char* field, char* buffer, int32_t size);
 
 /* The cart fields that the last CloseWavFile stored as a shortened copy (the INFO value
