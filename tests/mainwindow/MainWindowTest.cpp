@@ -573,17 +573,17 @@ TEST_F(MainWindowTest, MpegWithoutId3v2KeepsOnlyTheId3v1FieldsUntilATagIsAdded) 
     auto w = Open(path);
     EXPECT_EQ(w->PageControl->txtFormat->text(), "MP3 File / MPEG 1 Layer 3 - 128 kbps");
     EXPECT_TRUE(w->btnAddId3v2->isVisible());
-    for (const char* key : {"DISP", "IART", "IALB", "IYER", "IGRE"}) {
+    for (const char* key : {"DISP", "IART", "IALB", "IYER", "IGRE", "ITRK", "ICMT"}) {
         EXPECT_TRUE(w->PageControl->FieldWidget(key)->isEnabled()) << key;
         EXPECT_TRUE(w->PageControl->FieldLabel(key)->isEnabled()) << key;
     }
-    for (const char* key : {"ISRC", "BFAD", "IGNR", "BSTM", "IKEY", "BETW", "ITRK", "IENG", "ITCH",
-                            "ICMT", "INAM", "ISBJ", "IURL", "BKEY", "BERG", "IBPM"})
+    for (const char* key : {"ISRC", "BFAD", "IGNR", "BSTM", "IKEY", "BETW", "IENG", "ITCH", "INAM",
+                            "ISBJ", "IURL", "BKEY", "BERG", "IBPM"})
         EXPECT_FALSE(w->PageControl->FieldWidget(key)->isEnabled()) << key;
     EXPECT_FALSE(w->PageControl->FieldLabel("ISRC")->isEnabled());
     EXPECT_FALSE(w->PageControl->btnStartDate->isEnabled());
     EXPECT_FALSE(w->PageControl->btnEndWindow->isEnabled());
-    EXPECT_EQ(w->PageControl->FieldWidget("ITRK")->palette().color(QPalette::Base),
+    EXPECT_EQ(w->PageControl->FieldWidget("IENG")->palette().color(QPalette::Base),
               QColor(0xE0, 0xE0, 0xE0));
 
     Libs.AddId3v2Result = -1;
@@ -595,7 +595,7 @@ TEST_F(MainWindowTest, MpegWithoutId3v2KeepsOnlyTheId3v1FieldsUntilATagIsAdded) 
     Libs.AddId3v2Result = 0;
     w->btnAddId3v2->click();
     EXPECT_FALSE(w->btnAddId3v2->isVisible());
-    for (const char* key : {"ISRC", "IGNR", "ITRK", "IENG", "ISBJ", "BKEY"})
+    for (const char* key : {"ISRC", "IGNR", "IENG", "ISBJ", "BKEY"})
         EXPECT_TRUE(w->PageControl->FieldWidget(key)->isEnabled()) << key;
     EXPECT_TRUE(w->PageControl->btnStartDate->isEnabled());
     EXPECT_EQ(w->PageControl->txtFormat->text(), "MP3 w/ ID3v2  File / MPEG 1 Layer 3 - 128 kbps");

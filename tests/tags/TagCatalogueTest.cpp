@@ -114,7 +114,7 @@ TEST(TagCatalogueTest, KeysWithThisSystemsOwnMeaning) {
     }
     EXPECT_EQ(chunks, 1);
     EXPECT_TRUE(TTagCatalogue::FindKey("DISP")->IsChunk);
-    EXPECT_EQ(id3v1, 5); // DISP, IART, IALB, IYER, IGRE
+    EXPECT_EQ(id3v1, 7); // DISP, IART, IALB, IYER, IGRE, ITRK, ICMT
     EXPECT_TRUE(TTagCatalogue::FindKey("IGRE")->Id3v1Field);
 }
 
