@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLayout>
 #include <QStatusBar>
 #include <QToolBar>
@@ -31,13 +32,20 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ToolBarBrowser->setFloatable(false);
     ToolBarBrowser->setIconSize(QSize(16, 16));
     ToolBarBrowser->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    ToolBarBrowser->setContentsMargins(ToolBarIndent, 0, 0, 0);
     // Buttons side by side as designed, so all fifteen fit the panel's designed width.
     ToolBarBrowser->layout()->setSpacing(0);
-    // A flat bar with an edge line below it.
+    // A flat bar. Its indent and the edge line below it belong to the frame around it: a
+    // style sheet's padding on the bar itself would pad every side, and a style sheet
+    // replaces the bar's own contents margins.
     ToolBarBrowser->setStyleSheet(
-        QStringLiteral("QToolBar { border: none; border-bottom: 1px solid palette(mid); "
-                       "padding: 0px; spacing: 0px; }"));
+        QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"));
+    ToolBarFrame = new QFrame(this);
+    ToolBarFrame->setObjectName(QStringLiteral("ToolBarFrame"));
+    ToolBarFrame->setStyleSheet(QStringLiteral(
+        "QFrame#ToolBarFrame { border: none; border-bottom: 1px solid palette(mid); }"));
+    auto* toolBarLayout = new QHBoxLayout(ToolBarFrame);
+    toolBarLayout->setContentsMargins(ToolBarIndent, 0, 0, 0);
+    toolBarLayout->addWidget(ToolBarBrowser);
 
     ListView = new TXListView(this);
     ListView->setObjectName(QStringLiteral("ListView"));
@@ -120,7 +128,7 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     layout->addWidget(cboSystem);
-    layout->addWidget(ToolBarBrowser);
+    layout->addWidget(ToolBarFrame);
     layout->addWidget(ListView, 1);
     layout->addWidget(StatusBar);
 

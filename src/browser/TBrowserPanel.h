@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QAction;
+class QFrame;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
@@ -48,6 +49,7 @@ public:
 
     TSystemComboBox* cboSystem;
     QToolBar* ToolBarBrowser;
+    QFrame* ToolBarFrame; // holds the bar: its indent and the edge line below it
     TXListView* ListView;
     QStatusBar* StatusBar;
     QToolButton* btnFavorites;

@@ -414,6 +414,11 @@ TEST_F(BrowserTest, ToolbarHasItsFifteenButtonsWithHints) {
         ASSERT_NE(widget, nullptr);
         EXPECT_TRUE(widget->isVisible()) << action->objectName().toStdString();
     }
+    // The buttons start 10 pixels in from the panel's left edge.
+    EXPECT_EQ(Panel->ToolBarBrowser->widgetForAction(Panel->ActionUp)
+                  ->mapTo(Panel.get(), QPoint(0, 0))
+                  .x(),
+              10);
     EXPECT_EQ(Panel->btnFavorites->defaultAction(), Panel->ActionAddToFavorites);
     EXPECT_EQ(Panel->btnFavorites->popupMode(), QToolButton::MenuButtonPopup);
     EXPECT_EQ(Panel->ActionUp->toolTip(), QStringLiteral("Go up to parent folder"));
