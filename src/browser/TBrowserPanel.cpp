@@ -10,6 +10,7 @@
 #include "TPathText.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
+#include "TValidityFilter.h"
 #include "TXListView.h"
 
 #include <QAction>
@@ -115,6 +116,8 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ToolBarBrowser->addWidget(btnFavorites);
     AddSeparator();
     AddButton(ActionExplore);
+    AddSeparator();
+    Validity = new TValidityFilter(*ListView, *ToolBarBrowser, *StatusBar);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -151,6 +154,7 @@ void TBrowserPanel::SetEditor(TEditorLink* editor) {
 void TBrowserPanel::SetSettings(TProfileFile* settings) {
     SettingsFile = settings;
     Favorites->Settings = settings;
+    Validity->SetSettings(settings);
 }
 
 QAction* TBrowserPanel::MakeAction(const char* name, const QString& hint, const QString& caption,
