@@ -388,8 +388,8 @@ void TFolderListModel::SetAirReading(bool on) {
     if (on == ReadAir)
         return;
     ReadAir = on;
-    // Rows read without any audio column lack their dates.
-    if (on && !TDetailReader::Plan(ListColumns).Audio)
+    // Rows read while no audio column was shown lack their dates.
+    if (on)
         for (auto& entry : Entries)
             if (!entry->DatesRead)
                 entry->Stale = true;
