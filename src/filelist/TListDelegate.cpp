@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QPainter>
 
+#include <cstdlib>
+
 namespace {
 
 // Cut or hidden items: half of white over the icon's own pixels.
@@ -123,14 +125,26 @@ void TListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
 
 QColor TListDelegate::AirTextColour(TAirState state, const QPalette& palette,
                                     QPalette::ColorGroup group, const QColor& normal) {
+    QColor colour;
     switch (state) {
     case TAirState::Expired:
-        return palette.color(group, QPalette::PlaceholderText);
+        colour = palette.color(group, QPalette::PlaceholderText);
+        break;
     case TAirState::NotYetValid:
-        return palette.color(group, QPalette::Link);
+        colour = palette.color(group, QPalette::Link);
+        break;
     default:
         return normal;
     }
+    // A theme that darkens the base but keeps the light theme's link blue (a style sheet, say)
+    // would leave the text hard to read: move its lightness away from the base's.
+    const auto luma = [](const QColor& c) {
+        return (299 * c.red() + 587 * c.green() + 114 * c.blue()) / 1000;
+    };
+    const int base = luma(palette.color(group, QPalette::Base));
+    if (std::abs(luma(colour) - base) < 90)
+        colour = QColor::fromHsl(colour.hslHue(), colour.hslSaturation(), base < 128 ? 180 : 80);
+    return colour;
 }
 
 QColor TListDelegate::AirMarkColour(TAirState state, const QPalette& palette) {
