@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QFrame>
+#include <QLabel>
 #include <QLayout>
 #include <QStatusBar>
 #include <QToolBar>
@@ -116,14 +117,26 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ToolBarBrowser->addWidget(btnFavorites);
     AddSeparator();
     AddButton(ActionExplore);
-    AddSeparator();
-    Validity = new TValidityFilter(*ListView, *ToolBarBrowser, *StatusBar);
+
+    // The validity filter on a bar of its own under the buttons: the fifteen buttons already
+    // fill the panel's designed width.
+    ToolBarFilter = new QToolBar(this);
+    ToolBarFilter->setObjectName(QStringLiteral("ToolBarFilter"));
+    ToolBarFilter->setMovable(false);
+    ToolBarFilter->setFloatable(false);
+    ToolBarFilter->setContentsMargins(ToolBarIndent, 0, 0, 0);
+    ToolBarFilter->setStyleSheet(ToolBarBrowser->styleSheet());
+    auto* showLabel = new QLabel(QStringLiteral("Show: "), ToolBarFilter);
+    ToolBarFilter->addWidget(showLabel);
+    Validity = new TValidityFilter(*ListView, *ToolBarFilter, *StatusBar);
+    showLabel->setBuddy(Validity->cboValidity);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     layout->addWidget(cboSystem);
     layout->addWidget(ToolBarBrowser);
+    layout->addWidget(ToolBarFilter);
     layout->addWidget(ListView, 1);
     layout->addWidget(StatusBar);
 

@@ -49,6 +49,7 @@ public:
 
     TSystemComboBox* cboSystem;
     QToolBar* ToolBarBrowser;
+    QToolBar* ToolBarFilter; // "Show:" and the validity filter's box
     TXListView* ListView;
     QStatusBar* StatusBar;
     QToolButton* btnFavorites;
