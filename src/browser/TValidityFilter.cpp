@@ -123,7 +123,8 @@ void TValidityFilter::WriteSettings() {
 
 bool TValidityFilter::RowShown(int row) const {
     const TFolderListModel& model = View.ListModel();
-    if (FilterKind == All || model.IsFolderRow(row) || model.Entry(row).IsFolder)
+    // The entry's folder flag, set when it was listed: asking the folder anew costs a stat.
+    if (FilterKind == All || model.Entry(row).IsFolder)
         return true;
     const QDateTime moment = FilterKind == ValidAt ? ValidAtMoment : QDateTime::currentDateTime();
     const auto air = model.AirStateOf(row, moment);
