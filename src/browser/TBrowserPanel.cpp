@@ -10,11 +10,12 @@
 #include "TPathText.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
+#include "TValidityFilter.h"
 #include "TXListView.h"
 
 #include <QAction>
 #include <QFrame>
-#include <QHBoxLayout>
+#include <QLabel>
 #include <QLayout>
 #include <QStatusBar>
 #include <QToolBar>
@@ -43,8 +44,9 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ToolBarFrame->setObjectName(QStringLiteral("ToolBarFrame"));
     ToolBarFrame->setStyleSheet(QStringLiteral(
         "QFrame#ToolBarFrame { border: none; border-bottom: 1px solid palette(mid); }"));
-    auto* toolBarLayout = new QHBoxLayout(ToolBarFrame);
-    toolBarLayout->setContentsMargins(ToolBarIndent, 0, 0, 0);
+    auto* toolBarLayout = new QVBoxLayout(ToolBarFrame);
+    toolBarLayout->setContentsMargins(ToolBarIndent, 0, 0, 1);
+    toolBarLayout->setSpacing(0);
     toolBarLayout->addWidget(ToolBarBrowser);
 
     ListView = new TXListView(this);
@@ -124,10 +126,23 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     AddSeparator();
     AddButton(ActionExplore);
 
+    // The validity filter on a bar of its own under the buttons (the fifteen buttons already
+    // fill the panel's designed width), in the same frame.
+    ToolBarFilter = new QToolBar(this);
+    ToolBarFilter->setObjectName(QStringLiteral("ToolBarFilter"));
+    ToolBarFilter->setMovable(false);
+    ToolBarFilter->setFloatable(false);
+    ToolBarFilter->setStyleSheet(ToolBarBrowser->styleSheet());
+    auto* showLabel = new QLabel(QStringLiteral("Show: "), ToolBarFilter);
+    ToolBarFilter->addWidget(showLabel);
+    Validity = new TValidityFilter(*ListView, *ToolBarFilter, *StatusBar);
+    showLabel->setBuddy(Validity->cboValidity);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     layout->addWidget(cboSystem);
+    toolBarLayout->addWidget(ToolBarFilter);
     layout->addWidget(ToolBarFrame);
     layout->addWidget(ListView, 1);
     layout->addWidget(StatusBar);
@@ -159,6 +174,7 @@ void TBrowserPanel::SetEditor(TEditorLink* editor) {
 void TBrowserPanel::SetSettings(TProfileFile* settings) {
     SettingsFile = settings;
     Favorites->Settings = settings;
+    Validity->SetSettings(settings);
 }
 
 QAction* TBrowserPanel::MakeAction(const char* name, const QString& hint, const QString& caption,

@@ -16,6 +16,7 @@ class TListSorter;
 class TListTransfer;
 class TProfileFile;
 class TSystemComboBox;
+class TValidityFilter;
 class TXListView;
 
 // The folder browser on the left of the main window (pnlBrowser): the folder combo box, the
@@ -49,7 +50,8 @@ public:
 
     TSystemComboBox* cboSystem;
     QToolBar* ToolBarBrowser;
-    QFrame* ToolBarFrame; // holds the bar: its indent and the edge line below it
+    QFrame* ToolBarFrame;    // holds the bars: their indent and the edge line below them
+    QToolBar* ToolBarFilter; // "Show:" and the validity filter's box
     TXListView* ListView;
     QStatusBar* StatusBar;
     QToolButton* btnFavorites;
@@ -75,6 +77,8 @@ public:
     // The list's sorting with its header and row drawing; find and type-ahead over it.
     TListSorter* Sorter;
     TListSearch* Search;
+    // The validity filter's box on the toolbar and its count in the status bar.
+    TValidityFilter* Validity;
     // PopupMenuFavorites on btnFavorites; the window loads it at start and saves it at the end.
     TFavoritesMenu* Favorites;
 

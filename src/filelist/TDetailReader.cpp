@@ -43,6 +43,14 @@ TDetailPlan TDetailReader::Plan(const std::vector<TListColumn>& columns) {
     return plan;
 }
 
+void TDetailReader::AddAirColumns(TDetailPlan& plan) {
+    plan.Audio = true;
+    for (int number : {10, 11, 12, 13})
+        if (std::find(plan.TagColumns.begin(), plan.TagColumns.end(), number) ==
+            plan.TagColumns.end())
+            plan.TagColumns.push_back(number);
+}
+
 void TDetailReader::ReadFileData(TShellItem& entry) {
     struct stat st {};
     const QByteArray& path = entry.ParsingName;

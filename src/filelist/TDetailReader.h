@@ -21,6 +21,9 @@ struct TDetailPlan {
 class TDetailReader {
 public:
     static TDetailPlan Plan(const std::vector<TListColumn>& columns);
+    // Adds the columns of the air dates (start, end and the daily window) to a plan, so a
+    // row's validity is known whatever columns are shown; they come from the same open.
+    static void AddAirColumns(TDetailPlan& plan);
 
     // Size, mode and last write time of the entry's path (following a link; a dangling link
     // reports itself). A path that cannot be examined gives size 0, mode 0 and an empty

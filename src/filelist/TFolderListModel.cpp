@@ -2,6 +2,7 @@
 
 #include "PidlHelp.h"
 #include "SortRules.h"
+#include "TAudioFileRule.h"
 #include "TColumnTexts.h"
 #include "TDetailReader.h"
 #include "TListRoles.h"
@@ -40,6 +41,11 @@ QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         if (role == Qt::ToolTipRole && column != 0)
             return {};
+        if (column == 0 && role == Qt::ToolTipRole) {
+            const auto air = AirStateOf(index.row(), AirMoment());
+            if (air && air->State != TAirState::Evergreen)
+                return entry.DisplayName + u'\n' + air->Text();
+        }
         if (column == 0)
             return entry.DisplayName;
         if (column == 1)
@@ -61,6 +67,10 @@ QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
         return {};
     case ReadFailedRole:
         return entry.ReadFailed;
+    case AirStateRole:
+        if (const auto air = AirStateOf(index.row(), AirMoment()))
+            return static_cast<int>(air->State);
+        return {};
     case FadedIconRole:
         return entry.Ghosted || entry.CutMark;
     case OverlayIconRole:
@@ -321,7 +331,9 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     const int n = last - first + 1;
 
     std::lock_guard<std::recursive_mutex> lock(ReadLock);
-    const TDetailPlan plan = TDetailReader::Plan(ListColumns);
+    TDetailPlan plan = TDetailReader::Plan(ListColumns);
+    if (plan.Audio || ReadAir)
+        TDetailReader::AddAirColumns(plan);
     // Only the outermost pass shows progress: a pass nested in it (a repaint while the window
     // keeps painting) must not take the outer pass's bar away.
     const bool progress = ReadDepth == 0 && plan.Audio && last - first > 10 && Entry(last).Stale &&
@@ -368,6 +380,30 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan) {
                                                                    SHGFI_PIDL | SHGFI_SMALLICON);
     TDetailReader::ReadFileData(entry);
     TDetailReader::ReadAudio(entry, plan);
+    entry.DatesRead = plan.Audio && !entry.ReadFailed && entry.IsFileSystem && !entry.IsFolder &&
+                      TAudioFileRule::IsAudioPath(entry.ParsingName);
+}
+
+void TFolderListModel::SetAirReading(bool on) {
+    if (on == ReadAir)
+        return;
+    ReadAir = on;
+    // Rows read while no audio column was shown lack their dates.
+    if (on)
+        for (auto& entry : Entries)
+            if (!entry->DatesRead)
+                entry->Stale = true;
+}
+
+std::optional<TAirValidity> TFolderListModel::AirStateOf(int row, const QDateTime& moment) const {
+    if (row < 0 || row >= Count())
+        return std::nullopt;
+    const TShellItem& entry = Entry(row);
+    if (entry.Stale || !entry.DatesRead || entry.ReadFailed)
+        return std::nullopt;
+    return TAirValidity::At(TAirTimes::FromColumnTexts(entry.Value(10), entry.Value(11),
+                                                       entry.Value(12), entry.Value(13)),
+                            moment);
 }
 
 void TFolderListModel::MarkAllStale() {

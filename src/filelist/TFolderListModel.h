@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TAirValidity.h"
 #include "TDetailReader.h"
 #include "TListColumns.h"
 #include "TShellFolder.h"
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 // The folder list's rows over its entries. Rows are virtual: the model keeps no texts of its
@@ -121,6 +123,17 @@ public:
     // Sets information column n (1..34) of a row's entry, as a batch just wrote it.
     void SetEntryValue(int row, int n, const QString& value);
 
+    // --- air validity
+    // While on, every pass reads the air dates of audio files even when only the fixed
+    // columns are shown (the validity filter needs them); turning it on reads rows again.
+    void SetAirReading(bool on);
+    bool AirReading() const { return ReadAir; }
+    // The row's validity at a moment; nothing for folders, other files, unread or failed rows.
+    std::optional<TAirValidity> AirStateOf(int row, const QDateTime& moment) const;
+    // The moment the rows' colours are drawn for (the clock by default).
+    void SetAirClock(std::function<QDateTime()> clock) { AirClock = std::move(clock); }
+    QDateTime AirMoment() const { return AirClock ? AirClock() : QDateTime::currentDateTime(); }
+
     void SetReadHooks(TReadHooks hooks) { Hooks = std::move(hooks); }
     // The icon for an entry's IconIndex, and the overlay drawn over a link's icon.
     void SetIconLookup(std::function<QIcon(int)> lookup) { IconLookup = std::move(lookup); }
@@ -142,6 +155,8 @@ private:
     QIcon LinkOverlay;
 
     int FolderError = 0;
+    bool ReadAir = false;
+    std::function<QDateTime()> AirClock;
 
     TEntries Enumerate();
     std::unique_ptr<TShellItem> MakeEntry(TPidl relative) const;

@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QPainter>
 
+#include <cstdlib>
+
 namespace {
 
 // Cut or hidden items: half of white over the icon's own pixels.
@@ -60,6 +62,9 @@ void TListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     if (column == SortColumn)
         background = SortTint(background);
     QColor text = failed ? QColor(255, 0, 0) : option.palette.color(group, QPalette::Text);
+    const QVariant air = index.data(AirStateRole);
+    if (!failed && air.isValid())
+        text = AirTextColour(static_cast<TAirState>(air.toInt()), option.palette, group, text);
     if (selected) {
         background = option.palette.color(group, QPalette::Highlight);
         text = option.palette.color(group, QPalette::HighlightedText);
@@ -88,6 +93,8 @@ void TListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                 pixmap = Faded(pixmap);
             painter->drawPixmap(iconRect.topLeft(), pixmap);
         }
+        if (air.isValid() && !failed)
+            PaintAirMark(*painter, iconRect, static_cast<TAirState>(air.toInt()), option.palette);
         label.setLeft(iconRect.right() + 1 + IconInset);
     }
 
@@ -114,6 +121,64 @@ void TListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     }
 
     painter->restore();
+}
+
+QColor TListDelegate::AirTextColour(TAirState state, const QPalette& palette,
+                                    QPalette::ColorGroup group, const QColor& normal) {
+    QColor colour;
+    switch (state) {
+    case TAirState::Expired:
+        colour = palette.color(group, QPalette::PlaceholderText);
+        break;
+    case TAirState::NotYetValid:
+        colour = palette.color(group, QPalette::Link);
+        break;
+    default:
+        return normal;
+    }
+    // A theme that darkens the base but keeps the light theme's link blue (a style sheet, say)
+    // would leave the text hard to read: move its lightness away from the base's.
+    const auto luma = [](const QColor& c) {
+        return (299 * c.red() + 587 * c.green() + 114 * c.blue()) / 1000;
+    };
+    const int base = luma(palette.color(group, QPalette::Base));
+    if (std::abs(luma(colour) - base) < 90)
+        colour = QColor::fromHsl(colour.hslHue(), colour.hslSaturation(), base < 128 ? 180 : 80);
+    return colour;
+}
+
+QColor TListDelegate::AirMarkColour(TAirState state, const QPalette& palette) {
+    switch (state) {
+    case TAirState::Valid:
+        return QColor(0x2e, 0xa0, 0x43);
+    case TAirState::OutsideWindow:
+        return QColor(0xe0, 0x9a, 0x1a);
+    case TAirState::NotYetValid:
+        return palette.color(QPalette::Active, QPalette::Link);
+    case TAirState::Expired:
+        return palette.color(QPalette::Active, QPalette::PlaceholderText);
+    case TAirState::Unknown:
+        return QColor(0xd0, 0x40, 0xc0);
+    case TAirState::Evergreen:
+        break;
+    }
+    return {};
+}
+
+void TListDelegate::PaintAirMark(QPainter& painter, const QRect& iconRect, TAirState state,
+                                 const QPalette& palette) {
+    // Evergreen files carry no mark: most of a library has no dates.
+    const QColor colour = AirMarkColour(state, palette);
+    if (!colour.isValid())
+        return;
+    const int d = qMax(5, iconRect.width() / 2);
+    const QRect dot(iconRect.right() - d + 2, iconRect.bottom() - d + 2, d, d);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette.color(QPalette::Active, QPalette::Base), 1));
+    painter.setBrush(colour);
+    painter.drawEllipse(dot);
+    painter.restore();
 }
 
 QSize TListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "TAirValidity.h"
+
+#include <QPalette>
 #include <QStyledItemDelegate>
 
 class QHeaderView;
 
 // Draws the folder list's cells: red text for rows whose audio information could not be read,
+// grey for expired and blue for not yet valid files with a state mark on their icon,
 // a tint over the column that orders the rows, icons faded for hidden or cut items and with
 // their overlay, texts inset from the cell's edges and cut with an ellipsis. Colours come from
 // the view's palette, so light and dark themes both work. The focus frame of the current row is
@@ -33,6 +37,15 @@ public:
     static QColor SortTint(const QColor& window);
     // An icon image blended half-way with white, as hidden and cut items are shown.
     static QPixmap Faded(const QPixmap& pixmap);
+
+    // Row text of a dated file: expired rows in the palette's placeholder grey, rows not yet
+    // valid in its link blue (both stay readable on dark themes); others keep `normal`.
+    static QColor AirTextColour(TAirState state, const QPalette& palette,
+                                QPalette::ColorGroup group, const QColor& normal);
+    // The small mark drawn on a dated file's icon (none for files without dates).
+    static QColor AirMarkColour(TAirState state, const QPalette& palette);
+    static void PaintAirMark(QPainter& painter, const QRect& iconRect, TAirState state,
+                             const QPalette& palette);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;

@@ -47,6 +47,8 @@ int TListFinder::Search(TListRowSource& rows, int first) {
 }
 
 bool TListFinder::RowMatches(TListRowSource& rows, int row) {
+    if (!rows.RowShown(row))
+        return false;
     QString text;
     if (FindColumn == 0) {
         text = rows.RowName(row);

@@ -9,4 +9,5 @@ enum TListRole : int {
     FadedIconRole,                     // bool: icon drawn blended with white (hidden or cut item)
     OverlayIconRole,                   // QIcon: drawn over the item's icon (link), may be null
     ColumnNumberRole, // int (header data): 0 for Name/Size/Modified, 1..34 extended
+    AirStateRole,     // int (TAirState) at the model's moment; invalid while not known
 };

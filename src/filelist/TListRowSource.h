@@ -17,4 +17,6 @@ public:
     virtual void ReadRows(int first, int last) = 0;
     // The text of the information column `columnNumber` (1..34) of the row.
     virtual QString RowValue(int row, int columnNumber) const = 0;
+    // False for a row a filter hides: searches pass over it.
+    virtual bool RowShown(int /*row*/) const { return true; }
 };

@@ -109,3 +109,7 @@ void TListSearch::ReadRows(int first, int last) {
 QString TListSearch::RowValue(int row, int columnNumber) const {
     return View.ListModel().Entry(row).Value(columnNumber);
 }
+
+bool TListSearch::RowShown(int row) const {
+    return !View.isRowHidden(row, QModelIndex());
+}

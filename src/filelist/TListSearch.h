@@ -46,6 +46,7 @@ private:
     bool RowStale(int row) const override;
     void ReadRows(int first, int last) override;
     QString RowValue(int row, int columnNumber) const override;
+    bool RowShown(int row) const override;
 
     bool Show(const TFindResult& result);
     bool TypeAhead(const QString& text);

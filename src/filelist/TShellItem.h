@@ -46,6 +46,7 @@ public:
     uint32_t Attributes = 0; // file mode bits read with the details
     bool ReadFailed = false; // the last read of the audio information failed: row drawn red
     bool Added = false;      // work flag of a folder re-read
+    bool DatesRead = false;  // the air dates (columns 10..13) were read with the details
 
     // Text of information column n (1..34); empty until read or outside the range.
     QString Value(int n) const {

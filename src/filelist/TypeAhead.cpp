@@ -9,7 +9,7 @@ int TypeAheadRow(const TListRowSource& rows, QStringView text, int start, bool w
         return -1;
     int row = start;
     do {
-        if (StartsWithText(rows.RowName(row), text))
+        if (rows.RowShown(row) && StartsWithText(rows.RowName(row), text))
             return row;
         if (++row == count) {
             if (!wrap)

@@ -179,6 +179,36 @@ TEST_F(ListDrawingTest, FailedRowIsRedUnlessSelected) {
     EXPECT_GT(Count(image, name, [](const QColor& c) { return c == White; }), 10);
 }
 
+TEST_F(ListDrawingTest, AirStatesColourTheTextAndFailedStaysRed) {
+    const QColor grey(128, 128, 128);
+    const QColor blue(0, 0, 200);
+    QPalette pal = View.palette();
+    pal.setColor(QPalette::PlaceholderText, grey);
+    pal.setColor(QPalette::Link, blue);
+    View.setPalette(pal);
+    for (int c = 0; c < 4; ++c) {
+        Model.item(0, c)->setData(int(TAirState::Expired), AirStateRole);
+        Model.item(1, c)->setData(int(TAirState::Expired), AirStateRole);
+        Model.item(2, c)->setData(int(TAirState::NotYetValid), AirStateRole);
+    }
+    const auto is = [](const QColor& want) {
+        return [want](const QColor& c) { return c == want; };
+    };
+    QImage image = Rows();
+    EXPECT_GT(Count(image, Cell(0, 3), is(grey)), 10);
+    EXPECT_GT(Count(image, Cell(2, 3), is(blue)), 10);
+    EXPECT_GT(Count(image, Cell(1, 3), is(Red)), 10); // the failed read wins
+    EXPECT_EQ(Count(image, Cell(1, 3), is(grey)), 0);
+
+    // A dark base with the light theme's link blue: the text is lightened to stay readable.
+    pal.setColor(QPalette::Base, QColor(30, 30, 30));
+    pal.setColor(QPalette::Link, QColor(0, 0, 255));
+    View.setPalette(pal);
+    image = Rows();
+    EXPECT_EQ(Count(image, Cell(2, 3), is(QColor(0, 0, 255))), 0);
+    EXPECT_GT(Count(image, Cell(2, 3), is(QColor(105, 105, 255))), 10);
+}
+
 TEST_F(ListDrawingTest, IconsFadedAndOverlaid) {
     const QImage image = Rows();
     const QPoint iconAt(Cell(0, 0).left() + TListDelegate::IconInset + 12,
