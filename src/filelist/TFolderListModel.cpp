@@ -138,18 +138,7 @@ void TFolderListModel::RefreshFolder(bool resort) {
     std::vector<TPidl> items;
     if (!CurrentFolder().EnumObjects(efFolders | efNonFolders | efIncludeHidden, items))
         return; // a folder that can no longer be read keeps its rows
-    TEntries enumerated;
-    enumerated.reserve(items.size());
-    for (TPidl& item : items)
-        enumerated.push_back(MakeEntry(std::move(item)));
-    MergeEntries(
-        std::move(enumerated),
-        [](const TShellItem& entry) {
-            const PCItemIDList id = entry.RelativeID.Get();
-            return QByteArray(reinterpret_cast<const char*>(ItemBytes(id)),
-                              static_cast<qsizetype>(GetPidlSize(id)));
-        },
-        resort ? SortLess : TLessItem());
+    MergeEntries(std::move(items), resort ? SortLess : TLessItem());
 }
 
 TFolderListModel::TEntries TFolderListModel::Enumerate() {
@@ -166,7 +155,8 @@ TFolderListModel::TEntries TFolderListModel::Enumerate() {
     return entries;
 }
 
-std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative) const {
+std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative) {
+    ++EntriesMade;
     auto entry = std::make_unique<TShellItem>();
     const TShellFolder& folder = CurrentFolder();
     const PCItemIDList id = relative.Get();
@@ -245,25 +235,31 @@ void TFolderListModel::ResetEntries(TEntries entries, const TLessItem& less) {
     endResetModel();
 }
 
-void TFolderListModel::MergeEntries(TEntries enumerated, const TItemKey& key,
-                                    const TLessItem& less) {
-    // Existing entries by identity; a key met twice keeps all its rows, matched in order.
+void TFolderListModel::MergeEntries(std::vector<TPidl> items, const TLessItem& less) {
+    // Existing entries by identity (their item's bytes); a key met twice keeps all its rows,
+    // matched in order. Only items not met get an entry, so a notice in a big folder costs
+    // one listing, not a look at every item.
+    const auto key = [](PCItemIDList id) {
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(ItemBytes(id)),
+                                       static_cast<qsizetype>(GetPidlSize(id)));
+    };
     QMultiHash<QByteArray, int> rows;
     rows.reserve(Count());
     for (int row = Count() - 1; row >= 0; --row) {
         Entry(row).Seen = false;
-        rows.insert(key(Entry(row)), row);
+        rows.insert(key(Entry(row).RelativeID.Get()), row);
     }
     TEntries added;
-    for (auto& item : enumerated) {
-        auto found = rows.find(key(*item));
+    for (TPidl& item : items) {
+        auto found = rows.find(key(item.Get()));
         if (found != rows.end()) {
             Entry(found.value()).Seen = true;
             rows.erase(found);
         } else {
-            item->Seen = true;
-            item->Added = true;
-            added.push_back(std::move(item));
+            auto entry = MakeEntry(std::move(item));
+            entry->Seen = true;
+            entry->Added = true;
+            added.push_back(std::move(entry));
         }
     }
     // Remove vanished entries run by run from the end, so every removal is announced at the

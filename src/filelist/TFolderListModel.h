@@ -26,7 +26,6 @@ class TFolderListModel : public QAbstractTableModel {
 public:
     using TEntries = std::vector<std::unique_ptr<TShellItem>>;
     // The identity of an entry's item within its folder (its relative identifier's bytes).
-    using TItemKey = std::function<QByteArray(const TShellItem&)>;
     using TLessItem = std::function<bool(const TShellItem&, const TShellItem&)>;
 
     // Hooks of a detail-reading pass, set by the view: the progress bar in the status bar.
@@ -86,9 +85,12 @@ public:
     // Replaces every entry (a new folder), ordered by less.
     void ResetEntries(TEntries entries, const TLessItem& less);
     // Merges a new enumeration of the same folder: entries whose item is still there stay
-    // with their read details; new items are appended at the end (then the whole is sorted
-    // when less is set); entries whose item is gone are removed.
-    void MergeEntries(TEntries enumerated, const TItemKey& key, const TLessItem& less);
+    // with their read details and are not looked at again; new items get entries, appended
+    // at the end (then the whole is sorted when less is set); entries whose item is gone are
+    // removed.
+    void MergeEntries(std::vector<TPidl> items, const TLessItem& less);
+    // How many entries were built from folder items so far (tests and benchmarks).
+    long long EntriesBuilt() const { return EntriesMade; }
     // Orders the entries, moving rows (and so the selection) with their entries.
     void SortEntries(const TLessItem& less);
     // Folders first, then case-insensitive display name order.
@@ -147,6 +149,7 @@ private:
     QByteArray ParsingName;
     TLessItem SortLess = &TFolderListModel::NameLess;
     TEntries Entries;
+    long long EntriesMade = 0;
     std::vector<TListColumn> ListColumns;
     std::recursive_mutex ReadLock; // serialises passes; the same thread may enter again
     int ReadDepth = 0;
@@ -159,6 +162,6 @@ private:
     std::function<QDateTime()> AirClock;
 
     TEntries Enumerate();
-    std::unique_ptr<TShellItem> MakeEntry(TPidl relative) const;
+    std::unique_ptr<TShellItem> MakeEntry(TPidl relative);
     void ReadOne(TShellItem& entry, const TDetailPlan& plan);
 };

@@ -217,6 +217,34 @@ TEST_F(XListView, RefreshMergesAndTheSelectionStaysOnItsEntries) {
     EXPECT_EQ(selection.last()[1].toByteArray(), QByteArray::fromStdString(P("d.wav")));
 }
 
+// A notice in a big folder builds entries for the new names only: the others are matched by
+// their item and keep their entries; a touch or chmod by another program builds none.
+TEST_F(XListView, ARefreshBuildsEntriesOnlyForNewItems) {
+    for (int i = 0; i < 500; ++i)
+        Touch(Dir.Path() / ("f" + std::to_string(i) + ".wav"), 0);
+    Browse(Dir.Path());
+    ASSERT_EQ(List.ListModel().Count(), 500);
+    const TShellItem* kept = &List.ListModel().Entry(7);
+    const long long built = List.ListModel().EntriesBuilt();
+
+    fs::last_write_time(Dir.Path() / "f7.wav", fs::file_time_type::clock::now());
+    ::chmod((Dir.Path() / "f8.wav").c_str(), 0600);
+    List.RefreshFolder(false);
+    EXPECT_EQ(List.ListModel().EntriesBuilt(), built);
+
+    Touch(Dir.Path() / "new.wav");
+    fs::remove(Dir.Path() / "f9.wav");
+    List.RefreshFolder(true);
+    EXPECT_EQ(List.ListModel().EntriesBuilt(), built + 1);
+    EXPECT_EQ(List.ListModel().Count(), 500);
+    EXPECT_TRUE(Names(List).contains(QStringLiteral("new.wav")));
+    EXPECT_FALSE(Names(List).contains(QStringLiteral("f9.wav")));
+    bool stillThere = false;
+    for (int row = 0; row < List.ListModel().Count(); ++row)
+        stillThere |= &List.ListModel().Entry(row) == kept;
+    EXPECT_TRUE(stillThere);
+}
+
 TEST_F(XListView, AFileMadeByAnotherProgramAppearsAtTheEnd) {
     Touch(Dir.Path() / "b.wav");
     Touch(Dir.Path() / "c.wav");
