@@ -104,6 +104,7 @@ void TXListView::BrowseTo(PCItemIDList absolute) {
     scrollToTop();
     viewport()->update();
     ShowFolderError();
+    FolderIdentity = TFolderWhereabouts::IdentityOf(Model->FolderParsingName());
 
     Monitor = std::make_unique<TDirMonitorThread>(NoticeTarget ? NoticeTarget.data() : this);
     const QByteArray& watched = Model->FolderParsingName();
@@ -131,6 +132,8 @@ void TXListView::RefreshFolder(bool resort) {
         PendingResort = PendingResort || resort;
         return;
     }
+    if (FollowMovedFolder())
+        return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     setUpdatesEnabled(false);
     Model->RefreshFolder(resort);
@@ -183,6 +186,21 @@ void TXListView::SelectRow(int row) {
     const QModelIndex index = Model->index(row, 0);
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                  QItemSelectionModel::Rows);
+}
+
+bool TXListView::FollowMovedFolder() {
+    if (!FolderIdentity)
+        return false;
+    const QByteArray old = Model->FolderParsingName();
+    const TFolderWhereabouts::TResult where = TFolderWhereabouts::Locate(old, *FolderIdentity);
+    if (where.Kind == TFolderWhereabouts::TKind::Unchanged)
+        return false;
+    BrowseToPath(where.Path);
+    if (where.Kind == TFolderWhereabouts::TKind::Gone && StatusBar)
+        StatusBar->showMessage(
+            QStringLiteral("\"%1\" no longer exists; showing \"%2\"")
+                .arg(QString::fromLocal8Bit(old), QString::fromLocal8Bit(where.Path)));
+    return true;
 }
 
 void TXListView::ShowFolderError() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TFolderListModel.h"
+#include "TFolderWhereabouts.h"
 #include "TListColumns.h"
 
 #include <QByteArray>
@@ -122,10 +123,14 @@ private:
     bool PendingResort = false;
     qint64 LastProgressPaint = 0;
     QString FolderErrorText; // the reason shown for a folder that could not be read
+    // The shown folder's identity, to follow it when another program renames or deletes it.
+    std::optional<TFolderWhereabouts::TIdentity> FolderIdentity;
 
     void SelectionChanged();
     // The reason in the status bar when the shown folder could not be read; else away.
     void ShowFolderError();
+    // Browses to where the shown folder went when it was renamed or deleted; true when it did.
+    bool FollowMovedFolder();
     // Opens the selected rows in row order: files get their default action, the first
     // folder is shown and ends the walk.
     void OpenSelection(bool firstOnly);

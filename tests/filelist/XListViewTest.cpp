@@ -258,6 +258,41 @@ TEST_F(XListView, AFileMadeByAnotherProgramAppearsAtTheEnd) {
     EXPECT_EQ(Names(List), (QStringList{"c.wav", "a.wav"}));
 }
 
+// Another program renames the shown folder: the list follows it and its notices go on. Then
+// it deletes the folder and its parent: the list shows the nearest folder left and says so.
+TEST_F(XListView, TheShownFolderRenamedIsFollowedAndDeletedLeadsToItsParent) {
+    QStatusBar status;
+    List.SetStatusBar(&status);
+    const fs::path outer = Dir.Path() / "outer";
+    fs::create_directories(outer / "show");
+    Touch(outer / "show" / "a.wav");
+    Browse(outer / "show");
+    ASSERT_EQ(List.ListModel().Count(), 1);
+
+    ASSERT_EQ(std::system(("mv '" + (outer / "show").string() + "' '" +
+                           (outer / "shown later").string() + "'")
+                              .c_str()),
+              0);
+    QTRY_COMPARE_WITH_TIMEOUT(List.FolderParsingName(),
+                              QByteArray::fromStdString((outer / "shown later").string()), 20000);
+    EXPECT_EQ(Names(List), QStringList{"a.wav"});
+    ASSERT_EQ(std::system(("touch '" + (outer / "shown later" / "b.wav").string() + "'").c_str()),
+              0);
+    QTRY_COMPARE_WITH_TIMEOUT(List.ListModel().Count(), 2, 20000);
+
+    ASSERT_EQ(std::system(("rm -r '" + outer.string() + "'").c_str()), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(List.FolderParsingName(),
+                              QByteArray::fromStdString(Dir.Path().string()), 20000);
+    EXPECT_TRUE(status.currentMessage().contains(QStringLiteral("no longer exists")))
+        << status.currentMessage().toStdString();
+    // F5 on a folder that is gone also leads to its parent rather than keeping old rows.
+    fs::create_directories(Dir.Path() / "again");
+    Browse(Dir.Path() / "again");
+    fs::remove(Dir.Path() / "again");
+    List.RefreshFolder(true);
+    EXPECT_EQ(List.FolderParsingName(), QByteArray::fromStdString(Dir.Path().string()));
+}
+
 TEST_F(XListView, RowTextsOfTheDetails) {
     fs::create_directory(Dir.Path() / "sub");
     Touch(Dir.Path() / "small.wav", 1023);
