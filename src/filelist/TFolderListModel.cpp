@@ -332,8 +332,12 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
         TDetailReader::AddAirColumns(plan);
     // Only the outermost pass shows progress: a pass nested in it (a repaint while the window
     // keeps painting) must not take the outer pass's bar away.
-    const bool progress = ReadDepth == 0 && plan.Audio && last - first > 10 && Entry(last).Stale &&
+    // A pass over many rows shows progress even with the fixed columns only (a sort by Size
+    // on a network share takes seconds).
+    const bool progress = ReadDepth == 0 && (plan.Audio ? n > 11 : n > 1000) && Entry(last).Stale &&
                           Hooks.ProgressBegin;
+    if (ReadDepth == 0)
+        PassCancelled = false;
     ++ReadDepth;
     struct TEnd {
         TFolderListModel* Model;
@@ -352,6 +356,10 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     for (int row = first; row <= last; ++row) {
         if (progress && Hooks.ProgressStep)
             Hooks.ProgressStep((row - first) * 100 / n);
+        if (progress && Hooks.CancelRequested && Hooks.CancelRequested()) {
+            PassCancelled = true;
+            break;
+        }
         // A nested pass may run inside the step above; the rows stay (folder changes wait
         // for the outermost pass to end), only their stale flags may have changed.
         TShellItem& entry = Entry(row);

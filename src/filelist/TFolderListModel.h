@@ -33,6 +33,9 @@ public:
         std::function<void()> ProgressBegin;
         std::function<void(int percent)> ProgressStep; // 0..99
         std::function<void()> ProgressEnd;
+        // Asked at each step of a pass with progress: true ends the pass early (the rows
+        // read so far keep their values).
+        std::function<bool()> CancelRequested;
     };
 
     explicit TFolderListModel(QObject* parent = nullptr);
@@ -103,6 +106,8 @@ public:
     void ReadEntryDetails(int first, int last, bool notify = true);
     // True while a pass runs (on this thread; nested passes included).
     bool IsReading() const { return ReadDepth > 0; }
+    // The last outermost pass was ended early by the user; its later rows stay stale.
+    bool LastPassCancelled() const { return PassCancelled; }
     // Every entry is read again when next shown.
     void MarkAllStale();
     // One entry is read again when next shown; its row is redrawn.
@@ -153,6 +158,7 @@ private:
     std::vector<TListColumn> ListColumns;
     std::recursive_mutex ReadLock; // serialises passes; the same thread may enter again
     int ReadDepth = 0;
+    bool PassCancelled = false;
     TReadHooks Hooks;
     std::function<QIcon(int)> IconLookup;
     QIcon LinkOverlay;

@@ -81,10 +81,13 @@ void TListSorter::SortByColumn(int column) {
     TFolderListModel& model = View.ListModel();
     if (column < 0 || column >= model.columnCount())
         return;
+    if (column > 0 && model.Count() > 0) {
+        View.ReadEntryDetails(0, model.Count() - 1);
+        if (model.LastPassCancelled())
+            return; // an unfinished sort is not applied
+    }
     Ascending = column != Column || !Ascending;
     Column = column;
-    if (column > 0 && model.Count() > 0)
-        View.ReadEntryDetails(0, model.Count() - 1);
     // Rows move with their entries: the selection stays on them.
     model.SetSortLess(
         [this](const TShellItem& a, const TShellItem& b) { return CompareEntries(a, b) < 0; });

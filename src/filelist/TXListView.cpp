@@ -43,6 +43,7 @@ TXListView::TXListView(QWidget* parent) : QTreeView(parent), Model(new TFolderLi
     hooks.ProgressBegin = [this] { ProgressBegin(); };
     hooks.ProgressStep = [this](int percent) { ProgressStep(percent); };
     hooks.ProgressEnd = [this] { ProgressEnd(); };
+    hooks.CancelRequested = [this] { return CancelPass; };
     Model->SetReadHooks(std::move(hooks));
     Model->SetLinkOverlay(QIcon::fromTheme(QStringLiteral("emblem-symbolic-link")));
 
@@ -295,6 +296,8 @@ void TXListView::ProgressBegin() {
     Progress->show();
     Progress->raise();
     LastProgressPaint = 0;
+    CancelPass = false;
+    qApp->installEventFilter(this);
 }
 
 void TXListView::ProgressStep(int percent) {
@@ -308,14 +311,41 @@ void TXListView::ProgressStep(int percent) {
     if (now - LastProgressPaint >= ProgressPaintIntervalMs) {
         LastProgressPaint = now;
         Progress->repaint();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // User input is let through to the filter, which keeps only Escape.
+        QCoreApplication::processEvents();
+    }
+}
+
+bool TXListView::eventFilter(QObject* watched, QEvent* e) {
+    switch (e->type()) {
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+            CancelPass = true;
+        return true;
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+        return true;
+    default:
+        return QTreeView::eventFilter(watched, e);
     }
 }
 
 void TXListView::ProgressEnd() {
     if (Progress != nullptr) {
+        qApp->removeEventFilter(this);
         delete Progress;
         Progress = nullptr;
+        if (CancelPass && StatusBar)
+            StatusBar->showMessage(
+                QStringLiteral("Cancelled: the rows read so far keep their values"));
     }
     if (RefreshPending && !Model->IsReading()) {
         RefreshPending = false;

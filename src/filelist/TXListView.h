@@ -108,6 +108,9 @@ signals:
 protected:
     bool event(QEvent* e) override;
     bool viewportEvent(QEvent* e) override;
+    // While a pass with progress runs: Escape cancels it, other input is dropped (a click
+    // queued for later would act on rows that have moved).
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
@@ -119,6 +122,7 @@ private:
     QPointer<QStatusBar> StatusBar;
     QProgressBar* Progress = nullptr;
     bool InPaintRead = false;
+    bool CancelPass = false;
     bool RefreshPending = false;
     bool PendingResort = false;
     qint64 LastProgressPaint = 0;

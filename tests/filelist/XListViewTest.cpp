@@ -4,6 +4,7 @@
 #include "PidlHelp.h"
 #include "TDirMonitorThread.h"
 #include "TListRoles.h"
+#include "TListSorter.h"
 #include "TProfileFile.h"
 #include "TScriptedAudioLibs.h"
 #include "TShellNamespace.h"
@@ -401,6 +402,52 @@ TEST_F(XListView, FailedReadsAreRedUntilARereadSucceeds) {
     EXPECT_TRUE(red("odd.wav"));
     EXPECT_EQ(Cell(List, RowOf(List, "odd.wav"), 3), "Unknown");
     EXPECT_EQ(Cell(List, RowOf(List, "odd.wav"), 4), "Zero");
+}
+
+// Escape during a long pass ends it: the rows read keep their values, the later ones stay
+// unread, an unfinished sort is not applied and the status bar says so. A click that arrives
+// during the pass is dropped, not acted on later.
+TEST_F(XListView, EscapeCancelsALongPassAndClicksDuringItAreDropped) {
+    for (int i = 0; i < 60; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "track%03d.wav", i);
+        Touch(Dir.Path() / name);
+        Libs.Files[P(name)].Tags["IART"] = "Artist " + std::to_string(2000 - i);
+    }
+    QStatusBar status;
+    List.SetStatusBar(&status);
+    List.SetColumns(WithColumns({3, 5}));
+    Browse(Dir.Path());
+    TListSorter sorter(List);
+    const QStringList before = Names(List);
+    List.SelectRow(0);
+    Paint();
+    const int artist = 3; // after Name, Size and Modified: column 3, Artist
+    ASSERT_EQ(List.ListModel().Columns()[artist].Number, 3);
+
+    const QPoint at = List.visualRect(List.model()->index(3, 0)).center();
+    QCoreApplication::postEvent(List.viewport(),
+                                new QMouseEvent(QEvent::MouseButtonPress, at,
+                                                List.viewport()->mapToGlobal(at), Qt::LeftButton,
+                                                Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(&List,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    sorter.SortByColumn(artist);
+
+    EXPECT_TRUE(List.ListModel().LastPassCancelled());
+    EXPECT_TRUE(List.ListModel().Entry(59).Stale);
+    EXPECT_EQ(sorter.SortColumn(), 0);
+    EXPECT_EQ(Names(List), before);
+    EXPECT_EQ(List.SelectedRows(), QList<int>{0});
+    EXPECT_TRUE(status.currentMessage().startsWith(QStringLiteral("Cancelled")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(List.SelectedRows(), QList<int>{0});
+
+    // Without Escape the same sort runs to its end.
+    sorter.SortByColumn(artist);
+    EXPECT_FALSE(List.ListModel().LastPassCancelled());
+    EXPECT_EQ(sorter.SortColumn(), artist);
+    EXPECT_EQ(Names(List).first(), QStringLiteral("track059.wav"));
 }
 
 TEST_F(XListView, OnlyVisibleRowsAreReadAndScrollingReadsAScreen) {
