@@ -64,7 +64,7 @@ std::string MeasureAndOpen(const std::string& path) {
     return out;
 }
 
-TEST(SonaraSpecialFiles, FifosAndDevicesAreRefusedWithoutWaiting) {
+TEST(SonaraNonRegularFiles, FifosAndDevicesAreRefusedWithoutWaiting) {
     TTempDir dir;
     ASSERT_EQ(::mkfifo(dir.File("pipe.mp3").c_str(), 0644), 0);
     ASSERT_EQ(::mkfifo(dir.File("pipe.wav").c_str(), 0644), 0);
@@ -81,7 +81,7 @@ TEST(SonaraSpecialFiles, FifosAndDevicesAreRefusedWithoutWaiting) {
 
 // A file replaced by a FIFO after its handle was made: the start opens it again and must
 // refuse it, whichever decoder plays it.
-TEST(SonaraSpecialFiles, StartRefusesAFileSwappedForAFifo) {
+TEST(SonaraNonRegularFiles, StartRefusesAFileSwappedForAFifo) {
     TTempDir dir;
     Fixtures::TToneSpec tone;
     const std::string wav = dir.File("song.wav"), mp3 = dir.File("song.mp3");
