@@ -319,11 +319,11 @@ void TXListView::ProgressStep(int percent) {
 bool TXListView::eventFilter(QObject* watched, QEvent* e) {
     switch (e->type()) {
     case QEvent::KeyPress:
+    case QEvent::ShortcutOverride: // comes first when the window has shortcuts
         if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
             CancelPass = true;
         return true;
     case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
     case QEvent::Shortcut:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

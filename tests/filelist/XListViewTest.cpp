@@ -19,6 +19,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstdlib>
@@ -430,8 +431,14 @@ TEST_F(XListView, EscapeCancelsALongPassAndClicksDuringItAreDropped) {
                                 new QMouseEvent(QEvent::MouseButtonPress, at,
                                                 List.viewport()->mapToGlobal(at), Qt::LeftButton,
                                                 Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(&List,
-                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    // Escape typed at the focused list while the pass runs (as the keyboard delivers it:
+    // shortcut override first, then the key).
+    List.activateWindow();
+    List.setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&List));
+    ASSERT_EQ(QApplication::focusWidget(), &List);
+    QTimer::singleShot(0, &List,
+                       [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); });
     sorter.SortByColumn(artist);
 
     EXPECT_TRUE(List.ListModel().LastPassCancelled());
