@@ -27,8 +27,11 @@ TFolderWhereabouts::IdentityOf(const QByteArray& path) {
 TFolderWhereabouts::TResult TFolderWhereabouts::Locate(const QByteArray& path,
                                                        const TIdentity& identity) {
     struct stat st {};
-    if (IsFolder(path, st) && st.st_dev == identity.Device && st.st_ino == identity.Inode)
-        return {TKind::Unchanged, path};
+    // Another folder under the old name wins: the path is what the user asked for.
+    if (IsFolder(path, st))
+        return {st.st_dev == identity.Device && st.st_ino == identity.Inode ? TKind::Unchanged
+                                                                            : TKind::Replaced,
+                path};
     // Renamed within its parent: the parent lists a folder of the same identity.
     const QByteArray parent = ParentOf(path);
     if (DIR* dir = ::opendir(parent.constData())) {

@@ -15,10 +15,13 @@ public:
         dev_t Device = 0;
         ino_t Inode = 0;
     };
-    enum class TKind { Unchanged, Renamed, Gone };
+    // Replaced: another folder now stands under the old name (a tool that writes a new
+    // folder and swaps it in): the list shows that one.
+    enum class TKind { Unchanged, Renamed, Replaced, Gone };
     struct TResult {
         TKind Kind = TKind::Unchanged;
-        QByteArray Path; // the new name (Renamed) or the nearest existing parent (Gone)
+        QByteArray Path; // the new name (Renamed), the old one (Replaced), else the nearest
+                         // existing parent (Gone)
     };
 
     // The identity of an absolute folder path; none for anything else.

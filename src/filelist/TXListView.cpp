@@ -43,7 +43,10 @@ TXListView::TXListView(QWidget* parent) : QTreeView(parent), Model(new TFolderLi
     hooks.ProgressBegin = [this] { ProgressBegin(); };
     hooks.ProgressStep = [this](int percent) { ProgressStep(percent); };
     hooks.ProgressEnd = [this] { ProgressEnd(); };
-    hooks.CancelRequested = [this] { return CancelPass; };
+    hooks.CancelRequested = [this] {
+        CancelTaken = CancelTaken || CancelPass;
+        return CancelPass;
+    };
     Model->SetReadHooks(std::move(hooks));
     Model->SetLinkOverlay(QIcon::fromTheme(QStringLiteral("emblem-symbolic-link")));
 
@@ -297,6 +300,7 @@ void TXListView::ProgressBegin() {
     Progress->raise();
     LastProgressPaint = 0;
     CancelPass = false;
+    CancelTaken = false;
     qApp->installEventFilter(this);
 }
 
@@ -343,7 +347,8 @@ void TXListView::ProgressEnd() {
         qApp->removeEventFilter(this);
         delete Progress;
         Progress = nullptr;
-        if (CancelPass && StatusBar)
+        // Only a pass that asks for Escape ends early (batch tagging runs to its end).
+        if (CancelTaken && StatusBar)
             StatusBar->showMessage(
                 QStringLiteral("Cancelled: the rows read so far keep their values"));
     }

@@ -122,7 +122,8 @@ private:
     QPointer<QStatusBar> StatusBar;
     QProgressBar* Progress = nullptr;
     bool InPaintRead = false;
-    bool CancelPass = false;
+    bool CancelPass = false;  // Escape arrived during the running pass
+    bool CancelTaken = false; // ... and the pass ended on it
     bool RefreshPending = false;
     bool PendingResort = false;
     qint64 LastProgressPaint = 0;

@@ -293,6 +293,19 @@ TEST_F(XListView, TheShownFolderRenamedIsFollowedAndDeletedLeadsToItsParent) {
     fs::remove(Dir.Path() / "again");
     List.RefreshFolder(true);
     EXPECT_EQ(List.FolderParsingName(), QByteArray::fromStdString(Dir.Path().string()));
+
+    // A new folder swapped in under the old name is shown, with no word of a loss.
+    fs::create_directories(Dir.Path() / "swapped");
+    Browse(Dir.Path() / "swapped");
+    status.clearMessage();
+    fs::rename(Dir.Path() / "swapped", Dir.Path() / "old");
+    fs::create_directories(Dir.Path() / "swapped");
+    Touch(Dir.Path() / "swapped" / "fresh.wav");
+    List.RefreshFolder(true);
+    EXPECT_EQ(List.FolderParsingName(),
+              QByteArray::fromStdString((Dir.Path() / "swapped").string()));
+    EXPECT_EQ(Names(List), QStringList{"fresh.wav"});
+    EXPECT_TRUE(status.currentMessage().isEmpty()) << status.currentMessage().toStdString();
 }
 
 TEST_F(XListView, RowTextsOfTheDetails) {
