@@ -10,6 +10,8 @@
 #include "TPathText.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
+#include "TProfileFile.h"
+#include "TTagCache.h"
 #include "TValidityFilter.h"
 #include "TXListView.h"
 
@@ -175,6 +177,12 @@ void TBrowserPanel::SetSettings(TProfileFile* settings) {
     SettingsFile = settings;
     Favorites->Settings = settings;
     Validity->SetSettings(settings);
+    // "Browser"/"TagCache" (on unless 0) and CUEMARK_NO_CACHE=1: the persistent cache of
+    // what the list reads from audio files.
+    const bool cacheOn =
+        settings == nullptr ||
+        settings->ReadInteger(QStringLiteral("Browser"), QStringLiteral("TagCache"), 1) != 0;
+    ListView->ListModel().SetTagCache(cacheOn ? TTagCache::Shared() : nullptr);
 }
 
 QAction* TBrowserPanel::MakeAction(const char* name, const QString& hint, const QString& caption,

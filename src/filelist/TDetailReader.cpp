@@ -51,7 +51,19 @@ void TDetailReader::AddAirColumns(TDetailPlan& plan) {
             plan.TagColumns.push_back(number);
 }
 
-void TDetailReader::ReadFileData(TShellItem& entry) {
+uint64_t TDetailReader::ColumnsOf(const TDetailPlan& plan) {
+    uint64_t columns = 0;
+    if (plan.Format)
+        columns |= uint64_t{1} << TTagCatalogue::FormatColumn;
+    if (plan.Time)
+        columns |= uint64_t{1} << TTagCatalogue::TimeColumn;
+    for (int number : plan.TagColumns)
+        if (number >= 1 && number <= TShellItem::ValueCount)
+            columns |= uint64_t{1} << number;
+    return columns;
+}
+
+TFileStamp TDetailReader::ReadFileData(TShellItem& entry) {
     struct stat st {};
     const QByteArray& path = entry.ParsingName;
     const bool found = !path.isEmpty() && !path.startsWith("::") &&
@@ -60,22 +72,28 @@ void TDetailReader::ReadFileData(TShellItem& entry) {
         entry.Size = 0;
         entry.Attributes = 0;
         entry.ModifiedText.clear();
-        return;
+        return {};
     }
     entry.Size = static_cast<int64_t>(st.st_size);
     entry.Attributes = static_cast<uint32_t>(st.st_mode);
+    TFileStamp stamp;
+    stamp.Size = static_cast<int64_t>(st.st_size);
+    stamp.MtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.CtimeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    stamp.Inode = static_cast<uint64_t>(st.st_ino);
     const qint64 ms = static_cast<qint64>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
     if (st.st_mtim.tv_sec == 0 && st.st_mtim.tv_nsec == 0) {
         entry.ModifiedText.clear();
-        return;
+        return stamp;
     }
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
     if (!local.isValid()) {
         entry.ModifiedText.clear();
-        return;
+        return stamp;
     }
     entry.ModifiedTime = local;
     entry.ModifiedText = TColumnTexts::ModifiedText(local);
+    return stamp;
 }
 
 void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {

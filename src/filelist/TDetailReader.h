@@ -1,7 +1,9 @@
 #pragma once
 
 #include "TListColumns.h"
+#include "TTagCache.h"
 
+#include <cstdint>
 #include <vector>
 
 class TShellItem;
@@ -25,10 +27,13 @@ public:
     // row's validity is known whatever columns are shown; they come from the same open.
     static void AddAirColumns(TDetailPlan& plan);
 
+    // The columns a plan reads (bit n for information column n).
+    static uint64_t ColumnsOf(const TDetailPlan& plan);
+
     // Size, mode and last write time of the entry's path (following a link; a dangling link
     // reports itself). A path that cannot be examined gives size 0, mode 0 and an empty
-    // Modified text.
-    static void ReadFileData(TShellItem& entry);
+    // Modified text. Returns the stamp of what was examined (unknown when nothing was).
+    static TFileStamp ReadFileData(TShellItem& entry);
 
     // The information columns of an audio file (a file-system file whose extension is
     // ".wav", ".mp2" or ".mp3" in any case); other entries are left alone. ReadFailed

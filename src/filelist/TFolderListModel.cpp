@@ -12,6 +12,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QMultiHash>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -227,6 +228,8 @@ bool TFolderListModel::NameLess(const TShellItem& a, const TShellItem& b) {
 }
 
 void TFolderListModel::ResetEntries(TEntries entries, const TLessItem& less) {
+    CacheLoaded = false;
+    CacheRows.clear();
     beginResetModel();
     Entries = std::move(entries);
     if (less)
@@ -272,6 +275,8 @@ void TFolderListModel::MergeEntries(std::vector<TPidl> items, const TLessItem& l
         int first = row;
         while (first > 0 && !Entry(first - 1).Seen)
             --first;
+        for (int gone = first; gone <= row; ++gone)
+            ForgetCached(Entry(gone));
         beginRemoveRows(QModelIndex(), first, row);
         Entries.erase(Entries.begin() + first, Entries.begin() + row + 1);
         endRemoveRows();
@@ -351,6 +356,9 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     if (progress)
         Hooks.ProgressBegin();
 
+    if (Cache && plan.Audio && !CacheLoaded)
+        LoadCacheRows();
+
     int firstRead = -1;
     int lastRead = -1;
     for (int row = first; row <= last; ++row) {
@@ -371,6 +379,8 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
             firstRead = row;
         lastRead = row;
     }
+    if (Cache && ReadDepth == 1)
+        Cache->Flush();
     if (notify && firstRead >= 0)
         emit dataChanged(index(firstRead, 0), index(lastRead, columnCount() - 1));
 }
@@ -382,8 +392,30 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan) {
     if (entry.IconIndex < 0)
         entry.IconIndex = GetIconIndex(entry.AbsoluteID.Get(), SHGFI_SYSICONINDEX | SHGFI_ICON |
                                                                    SHGFI_PIDL | SHGFI_SMALLICON);
-    TDetailReader::ReadFileData(entry);
-    TDetailReader::ReadAudio(entry, plan);
+    const TFileStamp stamp = TDetailReader::ReadFileData(entry);
+    const bool audio = plan.Audio && entry.IsFileSystem && !entry.IsFolder &&
+                       TAudioFileRule::IsAudioPath(entry.ParsingName);
+    const QByteArray name = Cache && audio && stamp.IsKnown() ? CacheName(entry) : QByteArray();
+    const uint64_t wanted = TDetailReader::ColumnsOf(plan);
+    bool fromCache = false;
+    if (!name.isEmpty()) {
+        const auto found = CacheRows.find(name);
+        if (found != CacheRows.end()) {
+            // A failed read is tried again: its cause may have passed (a lock, a share's
+            // hiccup) without the file changing.
+            const TTagCache::TRow& row = found->second;
+            fromCache = row.Stamp == stamp && !row.ReadFailed &&
+                        (row.Columns & wanted) == wanted && TTagCache::Apply(row, entry);
+            CacheRows.erase(found);
+        }
+    }
+    if (fromCache) {
+        ++CacheHitCount;
+    } else {
+        TDetailReader::ReadAudio(entry, plan);
+        if (!name.isEmpty() && Cache->Usable())
+            Cache->Put(Path, name, TTagCache::RowOf(entry, stamp, wanted));
+    }
     entry.DatesRead = plan.Audio && !entry.ReadFailed && entry.IsFileSystem && !entry.IsFolder &&
                       TAudioFileRule::IsAudioPath(entry.ParsingName);
 }
@@ -410,7 +442,60 @@ std::optional<TAirValidity> TFolderListModel::AirStateOf(int row, const QDateTim
                             moment);
 }
 
+void TFolderListModel::SetTagCache(std::shared_ptr<TTagCache> cache) {
+    Cache = std::move(cache);
+    CacheLoaded = false;
+    CacheRows.clear();
+}
+
+QByteArray TFolderListModel::CacheName(const TShellItem& entry) const {
+    const QByteArray& path = entry.ParsingName;
+    if (Path.isEmpty() || !Path.startsWith('/'))
+        return {};
+    const qsizetype start = Path.endsWith('/') ? Path.size() : Path.size() + 1;
+    if (path.size() <= start || !path.startsWith(Path) || path[start - 1] != '/' ||
+        path.indexOf('/', start) >= 0)
+        return {};
+    return path.mid(start);
+}
+
+void TFolderListModel::LoadCacheRows() {
+    CacheLoaded = true;
+    CacheRows.clear();
+    if (!Cache->Usable() || !IsFileSystemFolder())
+        return;
+    CacheRows = Cache->FolderRows(Path);
+    // Rows of files no longer in the folder are dropped as the folder is listed.
+    QSet<QByteArray> names;
+    names.reserve(Count());
+    for (const auto& entry : Entries)
+        names.insert(CacheName(*entry));
+    std::vector<QByteArray> gone;
+    for (auto it = CacheRows.begin(); it != CacheRows.end();) {
+        if (names.contains(it->first)) {
+            ++it;
+            continue;
+        }
+        gone.push_back(it->first);
+        it = CacheRows.erase(it);
+    }
+    Cache->Forget(Path, gone);
+}
+
+void TFolderListModel::ForgetCached(const TShellItem& entry) {
+    if (!Cache)
+        return;
+    const QByteArray name = CacheName(entry);
+    if (!name.isEmpty()) {
+        CacheRows.erase(name);
+        Cache->Forget(Path, {name});
+    }
+}
+
 void TFolderListModel::MarkAllStale() {
+    // The cache answers again for every entry (one query), instead of every file being read.
+    CacheLoaded = false;
+    CacheRows.clear();
     for (auto& entry : Entries)
         entry->Stale = true;
     if (!Entries.empty())
@@ -453,6 +538,7 @@ bool TFolderListModel::RenameEntry(int row, const QByteArray& name) {
     if (!folder.ParseDisplayName(name.toStdString(), relative))
         return false;
     TShellItem& entry = Entry(row);
+    ForgetCached(entry);
     entry.DisplayName = QString::fromUtf8(folder.GetDisplayNameOf(relative.Get(), dntNormal));
     entry.ParsingName =
         QByteArray::fromStdString(folder.GetDisplayNameOf(relative.Get(), dntForParsing));
@@ -466,6 +552,8 @@ bool TFolderListModel::RenameEntry(int row, const QByteArray& name) {
 void TFolderListModel::SetEntryValue(int row, int n, const QString& value) {
     if (row < 0 || row >= Count())
         return;
+    // The file was written: its cached row no longer holds.
+    ForgetCached(Entry(row));
     Entry(row).SetValue(n, value);
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }

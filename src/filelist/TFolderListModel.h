@@ -5,6 +5,7 @@
 #include "TListColumns.h"
 #include "TShellFolder.h"
 #include "TShellItem.h"
+#include "TTagCache.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
@@ -141,6 +142,15 @@ public:
     void SetAirClock(std::function<QDateTime()> clock) { AirClock = std::move(clock); }
     QDateTime AirMoment() const { return AirClock ? AirClock() : QDateTime::currentDateTime(); }
 
+    // --- the persistent tag cache
+    // Passes take an audio file's columns from the cache when its row there is valid and
+    // open only files whose row is missing or stale; what they read goes into the cache.
+    // Null (the default) reads every file.
+    void SetTagCache(std::shared_ptr<TTagCache> cache);
+    const std::shared_ptr<TTagCache>& TagCache() const { return Cache; }
+    // How many entries were given their columns from the cache (tests and benchmarks).
+    long long CacheHits() const { return CacheHitCount; }
+
     void SetReadHooks(TReadHooks hooks) { Hooks = std::move(hooks); }
     // The icon for an entry's IconIndex, and the overlay drawn over a link's icon.
     void SetIconLookup(std::function<QIcon(int)> lookup) { IconLookup = std::move(lookup); }
@@ -165,6 +175,14 @@ private:
 
     int FolderError = 0;
     bool ReadAir = false;
+
+    std::shared_ptr<TTagCache> Cache;
+    bool CacheLoaded = false;            // CacheRows holds the shown folder's rows
+    TTagCache::TFolderRows CacheRows;    // not yet used by an entry
+    long long CacheHitCount = 0;
+    void LoadCacheRows();
+    QByteArray CacheName(const TShellItem& entry) const;
+    void ForgetCached(const TShellItem& entry);
     std::function<QDateTime()> AirClock;
 
     TEntries Enumerate();

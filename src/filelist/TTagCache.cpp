@@ -1,0 +1,453 @@
+#include "TTagCache.h"
+
+#include "TShellItem.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+
+#include <bit>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Marks the file as Cuemark's ("CUMK"), and the layout of its rows; a file with other
+// values is set aside rather than read.
+constexpr int ApplicationId = 0x43554D4B;
+constexpr int SchemaVersion = 1;
+// Rows queued before they are written in one transaction.
+constexpr size_t PendingLimit = 512;
+// How long a statement waits for another process's transaction.
+constexpr int BusyTimeoutMs = 5000;
+
+constexpr const char* Schema = "CREATE TABLE IF NOT EXISTS files("
+                               " folder BLOB NOT NULL, name BLOB NOT NULL,"
+                               " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
+                               " ctime_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
+                               " columns INTEGER NOT NULL, failed INTEGER NOT NULL,"
+                               " texts BLOB NOT NULL,"
+                               " analysis BLOB," // results of later analyses of the audio
+                               " PRIMARY KEY(folder, name))";
+
+// A changed file loses its analysis results with its old row.
+constexpr const char* UpsertSql =
+    "INSERT INTO files(folder, name, size, mtime_ns, ctime_ns, inode, columns, failed, texts)"
+    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"
+    " ON CONFLICT(folder, name) DO UPDATE SET"
+    " analysis = CASE WHEN files.size = excluded.size AND files.mtime_ns = excluded.mtime_ns"
+    " AND files.ctime_ns = excluded.ctime_ns AND files.inode = excluded.inode"
+    " THEN files.analysis ELSE NULL END,"
+    " size = excluded.size, mtime_ns = excluded.mtime_ns, ctime_ns = excluded.ctime_ns,"
+    " inode = excluded.inode, columns = excluded.columns, failed = excluded.failed,"
+    " texts = excluded.texts";
+
+bool IsDamage(int code) {
+    code &= 0xff;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
+// File systems on which SQLite's shared-memory WAL index is unsafe or slow.
+bool OnNetworkFileSystem(const QString& folder) {
+    struct statfs fs {};
+    if (::statfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x6969UL:     // NFS
+    case 0x517BUL:     // SMB
+    case 0xFF534D42UL: // CIFS
+    case 0xFE534D42UL: // SMB2
+    case 0x65735546UL: // FUSE (sshfs and others)
+    case 0x01021997UL: // 9P
+    case 0x00C36400UL: // Ceph
+    case 0x5346414FUL: // AFS
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Warn(const QString& text) {
+    std::fprintf(stderr, "cuemark: %s\n", text.toLocal8Bit().constData());
+}
+
+void BindBlob(sqlite3_stmt* statement, int n, const QByteArray& bytes) {
+    // Never bind null: an empty name or folder is still a value.
+    sqlite3_bind_blob(statement, n, bytes.isEmpty() ? "" : bytes.constData(),
+                      static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+}
+
+QByteArray ColumnBlob(sqlite3_stmt* statement, int n) {
+    const void* data = sqlite3_column_blob(statement, n);
+    const int size = sqlite3_column_bytes(statement, n);
+    return data != nullptr && size > 0 ? QByteArray(static_cast<const char*>(data), size)
+                                       : QByteArray();
+}
+
+} // namespace
+
+TTagCache::TTagCache(QString file) : Path(std::move(file)) {}
+
+TTagCache::~TTagCache() {
+    std::lock_guard<std::recursive_mutex> lock(Lock);
+    FlushLocked();
+    Close();
+}
+
+QString TTagCache::DefaultFile() {
+    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    return base + QStringLiteral("/cuemark/cache.sqlite");
+}
+
+bool TTagCache::TurnedOffByEnvironment() {
+    return qEnvironmentVariable("CUEMARK_NO_CACHE") == QStringLiteral("1");
+}
+
+std::shared_ptr<TTagCache> TTagCache::Open(const QString& file) {
+    std::shared_ptr<TTagCache> cache(new TTagCache(file));
+    if (!cache->Start())
+        return nullptr;
+    return cache;
+}
+
+std::shared_ptr<TTagCache> TTagCache::Shared() {
+    static std::mutex guard;
+    static std::shared_ptr<TTagCache> shared;
+    static bool tried = false;
+    std::lock_guard<std::mutex> lock(guard);
+    if (!tried) {
+        tried = true;
+        if (!TurnedOffByEnvironment())
+            shared = Open(DefaultFile());
+    }
+    return shared;
+}
+
+bool TTagCache::Start() {
+    bool damaged = false;
+    if (StartOnce(damaged))
+        return true;
+    if (!damaged)
+        return false;
+    // A damaged or foreign cache holds nothing worth keeping: set it aside and begin anew.
+    SetAside("it is damaged or was written by another version");
+    damaged = false;
+    return StartOnce(damaged);
+}
+
+bool TTagCache::StartOnce(bool& damaged) {
+    const QString folder = QFileInfo(Path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        Warn(QStringLiteral("the tag cache folder \"%1\" cannot be made: running without it")
+                 .arg(folder));
+        return false;
+    }
+    const int opened = sqlite3_open_v2(QFile::encodeName(Path).constData(), &Db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (opened != SQLITE_OK) {
+        Warn(QStringLiteral("the tag cache \"%1\" cannot be opened (%2): running without it")
+                 .arg(Path, QString::fromUtf8(sqlite3_errstr(opened))));
+        Close();
+        return false;
+    }
+    sqlite3_busy_timeout(Db, BusyTimeoutMs);
+    ::chmod(QFile::encodeName(Path).constData(), S_IRUSR | S_IWUSR);
+
+    // The file's marks: a new file has none and no tables.
+    int applicationId = -1;
+    int version = -1;
+    int tables = -1;
+    auto readInt = [this](const char* sql, int& value) {
+        sqlite3_stmt* statement = nullptr;
+        int code = sqlite3_prepare_v2(Db, sql, -1, &statement, nullptr);
+        if (code == SQLITE_OK) {
+            code = sqlite3_step(statement);
+            if (code == SQLITE_ROW) {
+                value = sqlite3_column_int(statement, 0);
+                code = SQLITE_OK;
+            }
+        }
+        sqlite3_finalize(statement);
+        return code;
+    };
+    int code = readInt("PRAGMA application_id", applicationId);
+    if (code == SQLITE_OK)
+        code = readInt("PRAGMA user_version", version);
+    if (code == SQLITE_OK)
+        code = readInt("SELECT count(*) FROM sqlite_master", tables);
+    if (code != SQLITE_OK) {
+        damaged = IsDamage(code);
+        if (!damaged)
+            Warn(QStringLiteral("the tag cache \"%1\" cannot be read (%2): running without it")
+                     .arg(Path, QString::fromUtf8(sqlite3_errmsg(Db))));
+        Close();
+        return false;
+    }
+    const bool fresh = applicationId == 0 && version == 0 && tables == 0;
+    if (!fresh && (applicationId != ApplicationId || version != SchemaVersion)) {
+        damaged = true;
+        Close();
+        return false;
+    }
+
+    Journal = OnNetworkFileSystem(folder) ? QStringLiteral("delete") : QStringLiteral("wal");
+    const QByteArray journal = "PRAGMA journal_mode=" + Journal.toLatin1();
+    const QByteArray marks = "PRAGMA application_id=" + QByteArray::number(ApplicationId) +
+                             ";PRAGMA user_version=" + QByteArray::number(SchemaVersion);
+    if (!Exec(journal.constData()) || !Exec("PRAGMA synchronous=NORMAL") || !Exec(Schema) ||
+        (fresh && !Exec(marks.constData()))) {
+        damaged = IsDamage(sqlite3_extended_errcode(Db));
+        if (!damaged)
+            Warn(QStringLiteral("the tag cache \"%1\" cannot be written (%2): running without it")
+                     .arg(Path, QString::fromUtf8(sqlite3_errmsg(Db))));
+        Close();
+        return false;
+    }
+    const bool prepared =
+        sqlite3_prepare_v3(Db,
+                           "SELECT name, size, mtime_ns, ctime_ns, inode, columns, failed, texts"
+                           " FROM files WHERE folder = ?1",
+                           -1, SQLITE_PREPARE_PERSISTENT, &SelectFolder, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v3(Db, UpsertSql, -1, SQLITE_PREPARE_PERSISTENT, &Upsert, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_prepare_v3(Db, "DELETE FROM files WHERE folder = ?1 AND name = ?2", -1,
+                           SQLITE_PREPARE_PERSISTENT, &Delete, nullptr) == SQLITE_OK;
+    if (!prepared) {
+        damaged = IsDamage(sqlite3_extended_errcode(Db));
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool TTagCache::Exec(const char* sql) {
+    return sqlite3_exec(Db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void TTagCache::Close() {
+    for (sqlite3_stmt** statement : {&SelectFolder, &Upsert, &Delete}) {
+        sqlite3_finalize(*statement);
+        *statement = nullptr;
+    }
+    if (Db != nullptr)
+        sqlite3_close_v2(Db);
+    Db = nullptr;
+}
+
+void TTagCache::SetAside(const char* why) {
+    Close();
+    const QByteArray path = QFile::encodeName(Path);
+    const QByteArray aside = path + ".broken";
+    if (::rename(path.constData(), aside.constData()) != 0)
+        ::unlink(path.constData());
+    // The journal files belong to the old file.
+    ::unlink((path + "-wal").constData());
+    ::unlink((path + "-shm").constData());
+    ::unlink((path + "-journal").constData());
+    Warn(QStringLiteral("the tag cache \"%1\" was set aside as \"%1.broken\" (%2) and starts anew")
+             .arg(Path, QString::fromUtf8(why)));
+}
+
+void TTagCache::Stop(const char* what, int code) {
+    if (Db == nullptr)
+        return;
+    if (IsDamage(code)) {
+        Pending.clear();
+        SetAside("it is damaged");
+        bool damaged = false;
+        if (!StartOnce(damaged))
+            Close();
+        return;
+    }
+    // Another process holding the file too long costs this batch only.
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+        return;
+    Warn(QStringLiteral("the tag cache \"%1\" failed while %2 (%3): running without it")
+             .arg(Path, QString::fromUtf8(what), QString::fromUtf8(sqlite3_errstr(code))));
+    Pending.clear();
+    Close();
+}
+
+TTagCache::TFolderRows TTagCache::FolderRows(const QByteArray& folder) {
+    std::lock_guard<std::recursive_mutex> lock(Lock);
+    TFolderRows rows;
+    if (Db == nullptr)
+        return rows;
+    FlushLocked();
+    if (Db == nullptr)
+        return rows;
+    sqlite3_reset(SelectFolder);
+    BindBlob(SelectFolder, 1, folder);
+    int code = SQLITE_OK;
+    while ((code = sqlite3_step(SelectFolder)) == SQLITE_ROW) {
+        TRow row;
+        row.Stamp.Size = sqlite3_column_int64(SelectFolder, 1);
+        row.Stamp.MtimeNs = sqlite3_column_int64(SelectFolder, 2);
+        row.Stamp.CtimeNs = sqlite3_column_int64(SelectFolder, 3);
+        row.Stamp.Inode = static_cast<uint64_t>(sqlite3_column_int64(SelectFolder, 4));
+        row.Columns = static_cast<uint64_t>(sqlite3_column_int64(SelectFolder, 5));
+        row.ReadFailed = sqlite3_column_int(SelectFolder, 6) != 0;
+        row.Texts = ColumnBlob(SelectFolder, 7);
+        rows.insert_or_assign(ColumnBlob(SelectFolder, 0), std::move(row));
+    }
+    sqlite3_reset(SelectFolder);
+    sqlite3_clear_bindings(SelectFolder);
+    if (code != SQLITE_DONE) {
+        rows.clear();
+        Stop("reading a folder", code);
+    }
+    return rows;
+}
+
+void TTagCache::Put(const QByteArray& folder, const QByteArray& name, TRow row) {
+    std::lock_guard<std::recursive_mutex> lock(Lock);
+    if (Db == nullptr)
+        return;
+    Pending.push_back({folder, name, std::move(row)});
+    if (Pending.size() >= PendingLimit)
+        FlushLocked();
+}
+
+void TTagCache::Flush() {
+    std::lock_guard<std::recursive_mutex> lock(Lock);
+    FlushLocked();
+}
+
+void TTagCache::FlushLocked() {
+    if (Db == nullptr || Pending.empty())
+        return;
+    std::vector<TPending> rows;
+    rows.swap(Pending);
+    int code = sqlite3_exec(Db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK) {
+        Stop("starting a write", sqlite3_extended_errcode(Db));
+        return;
+    }
+    for (const TPending& pending : rows) {
+        sqlite3_reset(Upsert);
+        BindBlob(Upsert, 1, pending.Folder);
+        BindBlob(Upsert, 2, pending.Name);
+        sqlite3_bind_int64(Upsert, 3, pending.Row.Stamp.Size);
+        sqlite3_bind_int64(Upsert, 4, pending.Row.Stamp.MtimeNs);
+        sqlite3_bind_int64(Upsert, 5, pending.Row.Stamp.CtimeNs);
+        sqlite3_bind_int64(Upsert, 6, static_cast<sqlite3_int64>(pending.Row.Stamp.Inode));
+        sqlite3_bind_int64(Upsert, 7, static_cast<sqlite3_int64>(pending.Row.Columns));
+        sqlite3_bind_int(Upsert, 8, pending.Row.ReadFailed ? 1 : 0);
+        BindBlob(Upsert, 9, pending.Row.Texts);
+        code = sqlite3_step(Upsert);
+        if (code != SQLITE_DONE)
+            break;
+    }
+    sqlite3_reset(Upsert);
+    if (code != SQLITE_DONE) {
+        const int failed = sqlite3_extended_errcode(Db);
+        Exec("ROLLBACK");
+        Stop("writing", failed);
+        return;
+    }
+    if (!Exec("COMMIT")) {
+        const int failed = sqlite3_extended_errcode(Db);
+        Exec("ROLLBACK");
+        Stop("writing", failed);
+    }
+}
+
+void TTagCache::Forget(const QByteArray& folder, const std::vector<QByteArray>& names) {
+    std::lock_guard<std::recursive_mutex> lock(Lock);
+    if (Db == nullptr || names.empty())
+        return;
+    FlushLocked();
+    if (Db == nullptr || !Exec("BEGIN IMMEDIATE")) {
+        if (Db != nullptr)
+            Stop("starting a write", sqlite3_extended_errcode(Db));
+        return;
+    }
+    int code = SQLITE_DONE;
+    for (const QByteArray& name : names) {
+        sqlite3_reset(Delete);
+        BindBlob(Delete, 1, folder);
+        BindBlob(Delete, 2, name);
+        code = sqlite3_step(Delete);
+        if (code != SQLITE_DONE)
+            break;
+    }
+    sqlite3_reset(Delete);
+    if (code != SQLITE_DONE || !Exec("COMMIT")) {
+        const int failed = sqlite3_extended_errcode(Db);
+        Exec("ROLLBACK");
+        Stop("dropping rows", failed);
+    }
+}
+
+void TTagCache::ForgetPath(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return;
+    Forget(slash == 0 ? QByteArray("/") : path.left(slash), {path.mid(slash + 1)});
+}
+
+TTagCache::TRow TTagCache::RowOf(const TShellItem& entry, const TFileStamp& stamp,
+                                 uint64_t columns) {
+    TRow row;
+    row.Stamp = stamp;
+    row.Columns = columns;
+    row.ReadFailed = entry.ReadFailed;
+    std::vector<QString> texts;
+    for (int n = 1; n <= TShellItem::ValueCount; ++n)
+        if ((columns & (uint64_t{1} << n)) != 0)
+            texts.push_back(entry.Value(n));
+    row.Texts = EncodeTexts(texts);
+    return row;
+}
+
+bool TTagCache::Apply(const TRow& row, TShellItem& entry) {
+    const uint64_t valid = ((uint64_t{1} << (TShellItem::ValueCount + 1)) - 1) & ~uint64_t{1};
+    if ((row.Columns & ~valid) != 0)
+        return false;
+    std::vector<QString> texts;
+    if (!DecodeTexts(row.Texts, std::popcount(row.Columns), texts))
+        return false;
+    size_t i = 0;
+    for (int n = 1; n <= TShellItem::ValueCount; ++n)
+        if ((row.Columns & (uint64_t{1} << n)) != 0)
+            entry.SetValue(n, texts[i++]);
+    entry.ReadFailed = row.ReadFailed;
+    return true;
+}
+
+// Each text as four bytes of length (little-endian) and its UTF-8 bytes.
+QByteArray TTagCache::EncodeTexts(const std::vector<QString>& texts) {
+    QByteArray bytes;
+    for (const QString& text : texts) {
+        const QByteArray utf8 = text.toUtf8();
+        const auto size = static_cast<uint32_t>(utf8.size());
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes.append(static_cast<char>((size >> shift) & 0xff));
+        bytes.append(utf8);
+    }
+    return bytes;
+}
+
+bool TTagCache::DecodeTexts(const QByteArray& bytes, int count, std::vector<QString>& texts) {
+    texts.clear();
+    qsizetype at = 0;
+    for (int i = 0; i < count; ++i) {
+        if (bytes.size() - at < 4)
+            return false;
+        uint32_t size = 0;
+        for (int k = 0; k < 4; ++k)
+            size |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
+        at += 4;
+        if (size > static_cast<uint64_t>(bytes.size() - at))
+            return false;
+        texts.push_back(QString::fromUtf8(bytes.constData() + at, static_cast<qsizetype>(size)));
+        at += size;
+    }
+    return at == bytes.size();
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+class TShellItem;
+
+// What identifies one state of a file's contents: another program's save changes at least
+// one of these (an in-place save that keeps the size and sets the mtime back still moves the
+// ctime; a file replaced by another gets a new inode).
+struct TFileStamp {
+    int64_t Size = 0;
+    int64_t MtimeNs = 0;
+    int64_t CtimeNs = 0;
+    uint64_t Inode = 0;
+    bool operator==(const TFileStamp&) const = default;
+    bool IsKnown() const { return Inode != 0; }
+};
+
+// The persistent cache of what the list reads from audio files (the information columns and
+// whether the read failed), kept in an SQLite file shared by every Cuemark process of the
+// user. Rows are keyed by the folder's path bytes and the name bytes and are only trusted
+// while the file's stamp is unchanged. The cache is never in the way: a damaged or foreign
+// file is set aside and rebuilt, a cache that cannot be written is turned off for the
+// process, each with one line on standard error.
+class TTagCache {
+public:
+    // One file's cached read: which columns (bit n for column n) and their texts.
+    struct TRow {
+        TFileStamp Stamp;
+        uint64_t Columns = 0;
+        bool ReadFailed = false;
+        QByteArray Texts; // the columns' texts, encoded by EncodeTexts
+    };
+    using TFolderRows = std::unordered_map<QByteArray, TRow>;
+
+    ~TTagCache();
+    TTagCache(const TTagCache&) = delete;
+    TTagCache& operator=(const TTagCache&) = delete;
+
+    // $XDG_CACHE_HOME/cuemark/cache.sqlite (~/.cache when the variable is unset or relative).
+    static QString DefaultFile();
+    // CUEMARK_NO_CACHE=1 turns the cache off.
+    static bool TurnedOffByEnvironment();
+    // The cache in `file` (its folder is made when missing); null, with one line on standard
+    // error, when it cannot be used at all.
+    static std::shared_ptr<TTagCache> Open(const QString& file);
+    // The process's cache at DefaultFile(), opened once; null when turned off or unusable.
+    static std::shared_ptr<TTagCache> Shared();
+
+    // Every row of a folder, in one query.
+    TFolderRows FolderRows(const QByteArray& folder);
+    // Queues a file's row (written with the next Flush, or when many are queued).
+    void Put(const QByteArray& folder, const QByteArray& name, TRow row);
+    // Writes the queued rows in one transaction.
+    void Flush();
+    // Drops the rows of these names in a folder (files gone, or changed by Cuemark itself).
+    void Forget(const QByteArray& folder, const std::vector<QByteArray>& names);
+    // Drops the row of one file path.
+    void ForgetPath(const QByteArray& path);
+
+    // Whether the cache still works (a failed write turns it off for the process).
+    bool Usable() const { return Db != nullptr; }
+    const QString& File() const { return Path; }
+    // The journal mode chosen ("wal" locally, "delete" on a network file system).
+    const QString& JournalMode() const { return Journal; }
+
+    // A row from an entry's values of the columns read (bit n for column n).
+    static TRow RowOf(const TShellItem& entry, const TFileStamp& stamp, uint64_t columns);
+    // Gives the entry the row's values and failed state; false (entry unchanged) when the
+    // row's texts are damaged.
+    static bool Apply(const TRow& row, TShellItem& entry);
+    static QByteArray EncodeTexts(const std::vector<QString>& texts);
+    // False when the bytes do not hold exactly `count` texts.
+    static bool DecodeTexts(const QByteArray& bytes, int count, std::vector<QString>& texts);
+
+private:
+    explicit TTagCache(QString file);
+    bool Start();
+    bool StartOnce(bool& damaged);
+    void SetAside(const char* why);
+    void Stop(const char* what, int code);
+    void Close();
+    bool Exec(const char* sql);
+    void FlushLocked();
+
+    QString Path;
+    QString Journal;
+    sqlite3* Db = nullptr;
+    sqlite3_stmt* SelectFolder = nullptr;
+    sqlite3_stmt* Upsert = nullptr;
+    sqlite3_stmt* Delete = nullptr;
+    struct TPending {
+        QByteArray Folder;
+        QByteArray Name;
+        TRow Row;
+    };
+    std::vector<TPending> Pending;
+    std::recursive_mutex Lock;
+};

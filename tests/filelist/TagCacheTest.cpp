@@ -1,0 +1,314 @@
+// The persistent tag cache: a folder read once is answered from the cache without opening
+// its files; a file changed by another program in any way that keeps its name (size, an
+// in-place save with the mtime set back, a replacement) is read again; a damaged, foreign,
+// shared or unwritable cache never breaks the list.
+#include "PidlHelp.h"
+#include "TFolderListModel.h"
+#include "TScriptedAudioLibs.h"
+#include "TTagCache.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int ArtistColumn = 3;
+constexpr int CategoryColumn = 5;
+constexpr int FileCount = 6;
+
+std::vector<TListColumn> Columns(std::initializer_list<int> numbers) {
+    std::vector<TListColumn> columns = {{0, "Name"}, {0, "Size"}, {0, "Modified"}};
+    for (int n : numbers)
+        columns.push_back({n, QString::number(n)});
+    return columns;
+}
+
+class TagCache : public ::testing::Test {
+protected:
+    TTempDir Home;
+    TTempDir Dir;
+    TScriptedAudioLibs Libs;
+
+    void SetUp() override {
+        Home.BecomeHome();
+        Libs.LengthMs = 180000;
+        for (int i = 0; i < FileCount; ++i) {
+            const std::string name = "f" + std::to_string(i) + ".wav";
+            std::ofstream(Dir.Path() / name) << "RIFF-not-really-" << i;
+            TScriptedAudioLibs::TFile& file = Libs.Files[Dir.File(name)];
+            file.Tags["IART"] = "Artist " + std::to_string(i);
+            file.Tags["ISRC"] = "CAT" + std::to_string(i);
+        }
+        std::ofstream(Dir.Path() / "notes.txt") << "not audio";
+    }
+
+    QString CacheFile() const { return QString::fromStdString(Home.File("cache.sqlite")); }
+
+    // A new list (as a new window or process would have) over the folder, with the cache in
+    // CacheFile() and the given columns, every row read; returns the opens it took.
+    int ReadAll(std::unique_ptr<TFolderListModel>& model, std::initializer_list<int> columns,
+                std::shared_ptr<TTagCache> cache = nullptr) {
+        model = std::make_unique<TFolderListModel>();
+        model->SetTagCache(cache ? cache : TTagCache::Open(CacheFile()));
+        model->SetColumns(Columns(columns));
+        TPidl folder;
+        EXPECT_TRUE(GetPIDLFromPath(&model->DesktopFolder(), Dir.Path().string(), folder));
+        EXPECT_TRUE(model->OpenFolder(folder.Get()));
+        const int before = Libs.CallCount("OpenWavFile");
+        model->ReadEntryDetails(0, model->Count() - 1);
+        model->TagCache()->Flush();
+        return Libs.CallCount("OpenWavFile") - before;
+    }
+
+    static QString ValueOf(const TFolderListModel& model, const std::string& name, int column) {
+        for (int row = 0; row < model.Count(); ++row)
+            if (model.Entry(row).DisplayName == QString::fromStdString(name))
+                return model.Entry(row).Value(column);
+        return QStringLiteral("<no row>");
+    }
+};
+
+TEST_F(TagCache, AWarmCacheOpensNoFileAndGivesTheSameTexts) {
+    std::unique_ptr<TFolderListModel> cold;
+    EXPECT_EQ(ReadAll(cold, {ArtistColumn, CategoryColumn}), FileCount);
+    std::unique_ptr<TFolderListModel> warm;
+    EXPECT_EQ(ReadAll(warm, {ArtistColumn, CategoryColumn}), 0);
+    EXPECT_EQ(warm->CacheHits(), FileCount);
+    for (int i = 0; i < FileCount; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".wav";
+        EXPECT_EQ(ValueOf(*warm, name, ArtistColumn), QString("Artist %1").arg(i));
+        EXPECT_EQ(ValueOf(*warm, name, CategoryColumn), QString("CAT%1").arg(i));
+    }
+    // A column the cached rows lack sends the list to the files once, then it is cached too.
+    std::unique_ptr<TFolderListModel> wider;
+    EXPECT_EQ(ReadAll(wider, {ArtistColumn, CategoryColumn, 1, 2}), FileCount);
+    EXPECT_EQ(ValueOf(*wider, "f0.wav", 1), "PCM 16 bit - 44100 Hz Stereo");
+    EXPECT_EQ(ReadAll(wider, {2, ArtistColumn}), 0);
+    // Re-reading every row (new columns, F5) asks the cache again, not the files.
+    const int before = Libs.CallCount("OpenWavFile");
+    wider->MarkAllStale();
+    wider->ReadEntryDetails(0, wider->Count() - 1);
+    EXPECT_EQ(Libs.CallCount("OpenWavFile"), before);
+}
+
+TEST_F(TagCache, AFileChangedByAnotherProgramIsReadAgain) {
+    std::unique_ptr<TFolderListModel> model;
+    ASSERT_EQ(ReadAll(model, {ArtistColumn}), FileCount);
+
+    // f1: longer. f2: same size, written in place, its mtime set back to the old one (only
+    // the ctime tells). f3: replaced by another file of the same size and mtime (new inode).
+    Libs.Files[Dir.File("f1.wav")].Tags["IART"] = "Longer";
+    std::ofstream(Dir.Path() / "f1.wav", std::ios::app) << "more";
+
+    struct stat old {};
+    ASSERT_EQ(::stat(Dir.File("f2.wav").c_str(), &old), 0);
+    ::usleep(20000); // a ctime tick on coarse clocks
+    {
+        const int fd = ::open(Dir.File("f2.wav").c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "X", 1, 0), 1);
+        ::close(fd);
+    }
+    const struct timespec times[2] = {old.st_atim, old.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Dir.File("f2.wav").c_str(), times, 0), 0);
+    Libs.Files[Dir.File("f2.wav")].Tags["IART"] = "Same size";
+
+    struct stat three {};
+    ASSERT_EQ(::stat(Dir.File("f3.wav").c_str(), &three), 0);
+    fs::copy_file(Dir.Path() / "f3.wav", Dir.Path() / "f3.new");
+    const struct timespec threeTimes[2] = {three.st_atim, three.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Dir.File("f3.new").c_str(), threeTimes, 0), 0);
+    fs::rename(Dir.Path() / "f3.new", Dir.Path() / "f3.wav");
+    Libs.Files[Dir.File("f3.wav")].Tags["IART"] = "Replaced";
+
+    std::unique_ptr<TFolderListModel> again;
+    EXPECT_EQ(ReadAll(again, {ArtistColumn}), 3);
+    EXPECT_EQ(ValueOf(*again, "f1.wav", ArtistColumn), "Longer");
+    EXPECT_EQ(ValueOf(*again, "f2.wav", ArtistColumn), "Same size");
+    EXPECT_EQ(ValueOf(*again, "f3.wav", ArtistColumn), "Replaced");
+    EXPECT_EQ(ValueOf(*again, "f0.wav", ArtistColumn), "Artist 0");
+}
+
+TEST_F(TagCache, FailedReadsAreTriedAgainAndOwnWritesDropTheRow) {
+    Libs.Files.erase(Dir.File("f4.wav")); // the scripted library cannot open it
+    std::unique_ptr<TFolderListModel> model;
+    ASSERT_EQ(ReadAll(model, {ArtistColumn}), FileCount);
+    EXPECT_EQ(ReadAll(model, {ArtistColumn}), 1); // only the failed one
+
+    // A value written by a batch drops the row: the next list reads that file.
+    int row = 0;
+    while (model->Entry(row).DisplayName != "f0.wav")
+        ++row;
+    model->SetEntryValue(row, ArtistColumn, "Batch");
+    std::unique_ptr<TFolderListModel> next;
+    EXPECT_EQ(ReadAll(next, {ArtistColumn}), 2);
+}
+
+TEST_F(TagCache, RowsOfFilesGoneArePrunedWhenTheFolderIsListed) {
+    std::unique_ptr<TFolderListModel> model;
+    ASSERT_EQ(ReadAll(model, {ArtistColumn}), FileCount);
+    fs::remove(Dir.Path() / "f5.wav");
+    fs::remove(Dir.Path() / "f4.wav");
+    std::unique_ptr<TFolderListModel> again;
+    ReadAll(again, {ArtistColumn});
+    const auto rows =
+        TTagCache::Open(CacheFile())->FolderRows(QByteArray::fromStdString(Dir.Path().string()));
+    EXPECT_EQ(rows.size(), static_cast<size_t>(FileCount - 2));
+    EXPECT_EQ(rows.count("f5.wav"), 0u);
+    EXPECT_EQ(rows.count("f0.wav"), 1u);
+}
+
+// Damage of every kind is set aside with the list still reading the files.
+TEST_F(TagCache, ADamagedOrForeignCacheIsSetAsideAndRebuilt) {
+    const std::string file = CacheFile().toStdString();
+    std::unique_ptr<TFolderListModel> model;
+
+    // Garbage.
+    std::ofstream(file) << std::string(8192, 'g');
+    EXPECT_EQ(ReadAll(model, {ArtistColumn}), FileCount);
+    EXPECT_TRUE(fs::exists(file + ".broken"));
+    EXPECT_EQ(ReadAll(model, {ArtistColumn}), 0) << "the rebuilt cache works";
+
+    // Truncated after many rows: pages the index points to are gone.
+    model.reset(); // the last connection folds its journal into the file as it closes
+    {
+        auto cache = TTagCache::Open(CacheFile());
+        for (int i = 0; i < 3000; ++i) {
+            TTagCache::TRow row;
+            row.Stamp.Inode = 1;
+            row.Columns = 1u << ArtistColumn;
+            row.Texts = TTagCache::EncodeTexts({QString(200, QChar('a' + i % 26))});
+            cache->Put("/elsewhere", QByteArray::number(i), row);
+        }
+    }
+    fs::remove(file + ".broken");
+    fs::resize_file(file, fs::file_size(file) / 3);
+    fs::remove(file + "-wal");
+    fs::remove(file + "-shm");
+    // The damage may show at the start or only when a damaged page is read: either way the
+    // list shows the files' own texts.
+    ReadAll(model, {ArtistColumn});
+    EXPECT_EQ(ValueOf(*model, "f0.wav", ArtistColumn), "Artist 0");
+    auto cache = TTagCache::Open(CacheFile());
+    ASSERT_NE(cache, nullptr);
+    EXPECT_TRUE(cache->FolderRows("/elsewhere").empty());
+    EXPECT_TRUE(fs::exists(file + ".broken"));
+    ReadAll(model, {ArtistColumn}, cache);
+    EXPECT_EQ(ValueOf(*model, "f5.wav", ArtistColumn), "Artist 5");
+
+    // Another program's (or version's) SQLite file.
+    cache.reset();
+    model.reset();
+    fs::remove(file);
+    fs::remove(file + "-wal");
+    fs::remove(file + "-shm");
+    fs::remove(file + ".broken");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(x); PRAGMA user_version=7", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(ReadAll(model, {ArtistColumn}), FileCount);
+    EXPECT_TRUE(fs::exists(file + ".broken"));
+    EXPECT_EQ(ReadAll(model, {ArtistColumn}), 0);
+
+    // A row whose texts were damaged is read from its file.
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE files SET texts = x'ffffff7f41' WHERE name = CAST('f0.wav' AS BLOB)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(ReadAll(model, {ArtistColumn}), 1);
+    EXPECT_EQ(ValueOf(*model, "f0.wav", ArtistColumn), "Artist 0");
+}
+
+TEST_F(TagCache, TwoProcessesWriteTheSameCache) {
+    auto row = [](int i) {
+        TTagCache::TRow r;
+        r.Stamp.Inode = static_cast<uint64_t>(i + 1);
+        r.Columns = 1u << ArtistColumn;
+        r.Texts = TTagCache::EncodeTexts({QString::number(i)});
+        return r;
+    };
+    ASSERT_NE(TTagCache::Open(CacheFile()), nullptr); // made before the two start
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    const QByteArray folder = child == 0 ? "/child" : "/parent";
+    auto cache = TTagCache::Open(CacheFile());
+    bool ok = cache != nullptr;
+    for (int i = 0; ok && i < 4000; ++i) {
+        cache->Put(folder, QByteArray::number(i), row(i));
+        if (i % 100 == 99)
+            cache->Flush();
+    }
+    if (ok)
+        cache->Flush();
+    ok = ok && cache->Usable();
+    if (child == 0)
+        ::_exit(ok ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(ok);
+    auto check = TTagCache::Open(CacheFile());
+    EXPECT_EQ(check->FolderRows("/child").size(), 4000u);
+    EXPECT_EQ(check->FolderRows("/parent").size(), 4000u);
+}
+
+// A cache folder the user cannot write: no cache, one line on standard error, no failure.
+TEST_F(TagCache, AnUnwritableCacheFolderMeansNoCache) {
+    const fs::path folder = Dir.Path() / "ro";
+    fs::create_directory(folder);
+    ::chmod(Dir.Path().c_str(), 0755);
+    ::chmod(folder.c_str(), 0555);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Root writes anywhere: drop to nobody first.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        const auto cache =
+            TTagCache::Open(QString::fromStdString((folder / "cuemark/cache.sqlite").string()));
+        ::_exit(cache == nullptr ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ::chmod(folder.c_str(), 0755);
+}
+
+TEST(TagCacheTexts, EncodingRoundTripsAndRejectsDamage) {
+    const std::vector<QString> texts = {"", "Ünïcode ☃", QString(300, 'x'), "last"};
+    std::vector<QString> back;
+    ASSERT_TRUE(TTagCache::DecodeTexts(TTagCache::EncodeTexts(texts), 4, back));
+    EXPECT_EQ(back, texts);
+    const QByteArray bytes = TTagCache::EncodeTexts(texts);
+    EXPECT_FALSE(TTagCache::DecodeTexts(bytes, 3, back)); // bytes left over
+    EXPECT_FALSE(TTagCache::DecodeTexts(bytes, 5, back)); // too few
+    EXPECT_FALSE(TTagCache::DecodeTexts(bytes.left(bytes.size() - 1), 4, back));
+    EXPECT_FALSE(TTagCache::DecodeTexts(QByteArray("\xff\xff\xff\xff", 4), 1, back));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QGuiApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
