@@ -404,8 +404,8 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan) {
             // A failed read is tried again: its cause may have passed (a lock, a share's
             // hiccup) without the file changing.
             const TTagCache::TRow& row = found->second;
-            fromCache = row.Stamp == stamp && !row.ReadFailed &&
-                        (row.Columns & wanted) == wanted && TTagCache::Apply(row, entry);
+            fromCache = row.Stamp == stamp && !row.ReadFailed && (row.Columns & wanted) == wanted &&
+                        TTagCache::Apply(row, entry);
             CacheRows.erase(found);
         }
     }

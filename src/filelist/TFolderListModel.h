@@ -177,8 +177,8 @@ private:
     bool ReadAir = false;
 
     std::shared_ptr<TTagCache> Cache;
-    bool CacheLoaded = false;            // CacheRows holds the shown folder's rows
-    TTagCache::TFolderRows CacheRows;    // not yet used by an entry
+    bool CacheLoaded = false;         // CacheRows holds the shown folder's rows
+    TTagCache::TFolderRows CacheRows; // not yet used by an entry
     long long CacheHitCount = 0;
     void LoadCacheRows();
     QByteArray CacheName(const TShellItem& entry) const;

@@ -219,9 +219,9 @@ TEST_F(TagCache, ADamagedOrForeignCacheIsSetAsideAndRebuilt) {
     fs::remove(file + ".broken");
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(x); PRAGMA user_version=7", nullptr, nullptr,
-                           nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(db, "CREATE TABLE t(x); PRAGMA user_version=7", nullptr, nullptr, nullptr),
+        SQLITE_OK);
     sqlite3_close(db);
     EXPECT_EQ(ReadAll(model, {ArtistColumn}), FileCount);
     EXPECT_TRUE(fs::exists(file + ".broken"));
@@ -229,8 +229,9 @@ TEST_F(TagCache, ADamagedOrForeignCacheIsSetAsideAndRebuilt) {
 
     // A row whose texts were damaged is read from its file.
     ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "UPDATE files SET texts = x'ffffff7f41' WHERE name = CAST('f0.wav' AS BLOB)",
-                           nullptr, nullptr, nullptr),
+    ASSERT_EQ(sqlite3_exec(
+                  db, "UPDATE files SET texts = x'ffffff7f41' WHERE name = CAST('f0.wav' AS BLOB)",
+                  nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
     EXPECT_EQ(ReadAll(model, {ArtistColumn}), 1);
