@@ -228,6 +228,7 @@ bool TFolderListModel::NameLess(const TShellItem& a, const TShellItem& b) {
 }
 
 void TFolderListModel::ResetEntries(TEntries entries, const TLessItem& less) {
+    AudioIcons.clear();
     CacheLoaded = false;
     CacheRows.clear();
     beginResetModel();
@@ -387,11 +388,26 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
 
 void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan) {
     // The shown folder's icon key first; the namespace's lookup of the full list otherwise.
-    entry.IconIndex = TSystemIconTable::Instance().IndexOf(
-        CurrentFolder().GetIconKeyOf(entry.RelativeID.Get(), false));
-    if (entry.IconIndex < 0)
-        entry.IconIndex = GetIconIndex(entry.AbsoluteID.Get(), SHGFI_SYSICONINDEX | SHGFI_ICON |
-                                                                   SHGFI_PIDL | SHGFI_SMALLICON);
+    // Audio files take their icon by their extension alone: the shell's answer for the first
+    // of each extension is kept for the rest of the folder (two stats and a type lookup a row).
+    const bool audioFile = entry.IsFileSystem && !entry.IsFolder && !entry.IsLink &&
+                           TAudioFileRule::IsAudioPath(entry.ParsingName);
+    const QByteArray suffix =
+        audioFile ? entry.ParsingName.mid(entry.ParsingName.lastIndexOf('.')).toLower()
+                  : QByteArray();
+    const auto known = suffix.isEmpty() ? AudioIcons.end() : AudioIcons.find(suffix);
+    if (known != AudioIcons.end()) {
+        entry.IconIndex = known->second;
+    } else {
+        entry.IconIndex = TSystemIconTable::Instance().IndexOf(
+            CurrentFolder().GetIconKeyOf(entry.RelativeID.Get(), false));
+        if (entry.IconIndex < 0)
+            entry.IconIndex =
+                GetIconIndex(entry.AbsoluteID.Get(),
+                             SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_PIDL | SHGFI_SMALLICON);
+        if (!suffix.isEmpty() && entry.IconIndex >= 0)
+            AudioIcons.emplace(suffix, entry.IconIndex);
+    }
     const TFileStamp stamp = TDetailReader::ReadFileData(entry);
     const bool audio = plan.Audio && entry.IsFileSystem && !entry.IsFolder &&
                        TAudioFileRule::IsAudioPath(entry.ParsingName);

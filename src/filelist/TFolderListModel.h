@@ -11,6 +11,7 @@
 #include <QIcon>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -180,6 +181,7 @@ private:
     bool CacheLoaded = false;         // CacheRows holds the shown folder's rows
     TTagCache::TFolderRows CacheRows; // not yet used by an entry
     long long CacheHitCount = 0;
+    std::map<QByteArray, int> AudioIcons; // icon of an audio file by its lower-case extension
     void LoadCacheRows();
     QByteArray CacheName(const TShellItem& entry) const;
     void ForgetCached(const TShellItem& entry);

@@ -31,20 +31,19 @@ constexpr const char* Schema = "CREATE TABLE IF NOT EXISTS files("
                                " ctime_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
                                " columns INTEGER NOT NULL, failed INTEGER NOT NULL,"
                                " texts BLOB NOT NULL,"
-                               " analysis BLOB," // results of later analyses of the audio
-                               " PRIMARY KEY(folder, name))";
+                               " PRIMARY KEY(folder, name));"
+                               // Results of analyses of a file's audio, by kind, with the
+                               // stamp of the file they were made from.
+                               "CREATE TABLE IF NOT EXISTS analysis("
+                               " folder BLOB NOT NULL, name BLOB NOT NULL, kind TEXT NOT NULL,"
+                               " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
+                               " ctime_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
+                               " data BLOB NOT NULL,"
+                               " PRIMARY KEY(folder, name, kind))";
 
-// A changed file loses its analysis results with its old row.
 constexpr const char* UpsertSql =
-    "INSERT INTO files(folder, name, size, mtime_ns, ctime_ns, inode, columns, failed, texts)"
-    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"
-    " ON CONFLICT(folder, name) DO UPDATE SET"
-    " analysis = CASE WHEN files.size = excluded.size AND files.mtime_ns = excluded.mtime_ns"
-    " AND files.ctime_ns = excluded.ctime_ns AND files.inode = excluded.inode"
-    " THEN files.analysis ELSE NULL END,"
-    " size = excluded.size, mtime_ns = excluded.mtime_ns, ctime_ns = excluded.ctime_ns,"
-    " inode = excluded.inode, columns = excluded.columns, failed = excluded.failed,"
-    " texts = excluded.texts";
+    "INSERT OR REPLACE INTO files(folder, name, size, mtime_ns, ctime_ns, inode, columns,"
+    " failed, texts) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
 
 bool IsDamage(int code) {
     code &= 0xff;
@@ -93,8 +92,15 @@ QByteArray ColumnBlob(sqlite3_stmt* statement, int n) {
 TTagCache::TTagCache(QString file) : Path(std::move(file)) {}
 
 TTagCache::~TTagCache() {
-    std::lock_guard<std::recursive_mutex> lock(Lock);
-    FlushLocked();
+    if (Writer.joinable()) {
+        {
+            std::lock_guard<std::mutex> queue(QueueLock);
+            Ending = true;
+        }
+        QueueWake.notify_all();
+        Writer.join();
+    }
+    std::lock_guard<std::mutex> lock(DbLock);
     Close();
 }
 
@@ -111,8 +117,12 @@ bool TTagCache::TurnedOffByEnvironment() {
 
 std::shared_ptr<TTagCache> TTagCache::Open(const QString& file) {
     std::shared_ptr<TTagCache> cache(new TTagCache(file));
-    if (!cache->Start())
-        return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(cache->DbLock);
+        if (!cache->Start())
+            return nullptr;
+    }
+    cache->Writer = std::thread([raw = cache.get()] { raw->WriterLoop(); });
     return cache;
 }
 
@@ -200,8 +210,11 @@ bool TTagCache::StartOnce(bool& damaged) {
     const QByteArray journal = "PRAGMA journal_mode=" + Journal.toLatin1();
     const QByteArray marks = "PRAGMA application_id=" + QByteArray::number(ApplicationId) +
                              ";PRAGMA user_version=" + QByteArray::number(SchemaVersion);
-    if (!Exec(journal.constData()) || !Exec("PRAGMA synchronous=NORMAL") || !Exec(Schema) ||
-        (fresh && !Exec(marks.constData()))) {
+    // Locally the file is mapped, so a folder's rows are read without a call per page.
+    const char* mapping =
+        Journal == QStringLiteral("wal") ? "PRAGMA mmap_size=268435456" : "PRAGMA mmap_size=0";
+    if (!Exec(journal.constData()) || !Exec("PRAGMA synchronous=NORMAL") || !Exec(mapping) ||
+        !Exec(Schema) || (fresh && !Exec(marks.constData()))) {
         damaged = IsDamage(sqlite3_extended_errcode(Db));
         if (!damaged)
             Warn(QStringLiteral("the tag cache \"%1\" cannot be written (%2): running without it")
@@ -210,6 +223,8 @@ bool TTagCache::StartOnce(bool& damaged) {
         return false;
     }
     const bool prepared =
+        sqlite3_prepare_v3(Db, "DELETE FROM analysis WHERE folder = ?1 AND name = ?2", -1,
+                           SQLITE_PREPARE_PERSISTENT, &DeleteAnalysis, nullptr) == SQLITE_OK &&
         sqlite3_prepare_v3(Db,
                            "SELECT name, size, mtime_ns, ctime_ns, inode, columns, failed, texts"
                            " FROM files WHERE folder = ?1",
@@ -223,6 +238,7 @@ bool TTagCache::StartOnce(bool& damaged) {
         Close();
         return false;
     }
+    Working = true;
     return true;
 }
 
@@ -231,7 +247,8 @@ bool TTagCache::Exec(const char* sql) {
 }
 
 void TTagCache::Close() {
-    for (sqlite3_stmt** statement : {&SelectFolder, &Upsert, &Delete}) {
+    Working = false;
+    for (sqlite3_stmt** statement : {&SelectFolder, &Upsert, &Delete, &DeleteAnalysis}) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }
@@ -258,7 +275,6 @@ void TTagCache::Stop(const char* what, int code) {
     if (Db == nullptr)
         return;
     if (IsDamage(code)) {
-        Pending.clear();
         SetAside("it is damaged");
         bool damaged = false;
         if (!StartOnce(damaged))
@@ -270,16 +286,13 @@ void TTagCache::Stop(const char* what, int code) {
         return;
     Warn(QStringLiteral("the tag cache \"%1\" failed while %2 (%3): running without it")
              .arg(Path, QString::fromUtf8(what), QString::fromUtf8(sqlite3_errstr(code))));
-    Pending.clear();
     Close();
 }
 
 TTagCache::TFolderRows TTagCache::FolderRows(const QByteArray& folder) {
-    std::lock_guard<std::recursive_mutex> lock(Lock);
+    WaitWritten();
+    std::lock_guard<std::mutex> lock(DbLock);
     TFolderRows rows;
-    if (Db == nullptr)
-        return rows;
-    FlushLocked();
     if (Db == nullptr)
         return rows;
     sqlite3_reset(SelectFolder);
@@ -306,30 +319,75 @@ TTagCache::TFolderRows TTagCache::FolderRows(const QByteArray& folder) {
 }
 
 void TTagCache::Put(const QByteArray& folder, const QByteArray& name, TRow row) {
-    std::lock_guard<std::recursive_mutex> lock(Lock);
-    if (Db == nullptr)
+    if (!Working)
         return;
-    Pending.push_back({folder, name, std::move(row)});
-    if (Pending.size() >= PendingLimit)
-        FlushLocked();
+    std::lock_guard<std::mutex> queue(QueueLock);
+    Queue.push_back({folder, name, std::move(row)});
+    if (Queue.size() >= PendingLimit) {
+        FlushWanted = true;
+        QueueWake.notify_one();
+    }
 }
 
 void TTagCache::Flush() {
-    std::lock_guard<std::recursive_mutex> lock(Lock);
-    FlushLocked();
+    std::lock_guard<std::mutex> queue(QueueLock);
+    if (Queue.empty())
+        return;
+    FlushWanted = true;
+    QueueWake.notify_one();
 }
 
-void TTagCache::FlushLocked() {
-    if (Db == nullptr || Pending.empty())
+void TTagCache::WaitWritten() {
+    std::unique_lock<std::mutex> queue(QueueLock);
+    if (!Writer.joinable())
         return;
-    std::vector<TPending> rows;
-    rows.swap(Pending);
+    if (!Queue.empty()) {
+        FlushWanted = true;
+        QueueWake.notify_one();
+    }
+    QueueIdle.wait(queue, [this] { return Queue.empty() && !Writing; });
+}
+
+void TTagCache::WriterLoop() {
+    std::unique_lock<std::mutex> queue(QueueLock);
+    for (;;) {
+        QueueWake.wait(queue, [this] { return Ending || (FlushWanted && !Queue.empty()); });
+        if (Queue.empty()) {
+            if (Ending)
+                return;
+            continue;
+        }
+        std::vector<TPending> rows;
+        rows.swap(Queue);
+        FlushWanted = false;
+        Writing = true;
+        queue.unlock();
+        {
+            std::lock_guard<std::mutex> lock(DbLock);
+            Write(rows);
+        }
+        queue.lock();
+        Writing = false;
+        QueueIdle.notify_all();
+    }
+}
+
+void TTagCache::Write(const std::vector<TPending>& rows) {
+    if (Db == nullptr)
+        return;
     int code = sqlite3_exec(Db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (code != SQLITE_OK) {
         Stop("starting a write", sqlite3_extended_errcode(Db));
         return;
     }
     for (const TPending& pending : rows) {
+        // A file whose row changes loses the analysis results of its old contents.
+        sqlite3_reset(DeleteAnalysis);
+        BindBlob(DeleteAnalysis, 1, pending.Folder);
+        BindBlob(DeleteAnalysis, 2, pending.Name);
+        code = sqlite3_step(DeleteAnalysis);
+        if (code != SQLITE_DONE)
+            break;
         sqlite3_reset(Upsert);
         BindBlob(Upsert, 1, pending.Folder);
         BindBlob(Upsert, 2, pending.Name);
@@ -345,13 +403,8 @@ void TTagCache::FlushLocked() {
             break;
     }
     sqlite3_reset(Upsert);
-    if (code != SQLITE_DONE) {
-        const int failed = sqlite3_extended_errcode(Db);
-        Exec("ROLLBACK");
-        Stop("writing", failed);
-        return;
-    }
-    if (!Exec("COMMIT")) {
+    sqlite3_reset(DeleteAnalysis);
+    if (code != SQLITE_DONE || !Exec("COMMIT")) {
         const int failed = sqlite3_extended_errcode(Db);
         Exec("ROLLBACK");
         Stop("writing", failed);
@@ -359,10 +412,10 @@ void TTagCache::FlushLocked() {
 }
 
 void TTagCache::Forget(const QByteArray& folder, const std::vector<QByteArray>& names) {
-    std::lock_guard<std::recursive_mutex> lock(Lock);
-    if (Db == nullptr || names.empty())
+    if (names.empty() || !Working)
         return;
-    FlushLocked();
+    WaitWritten();
+    std::lock_guard<std::mutex> lock(DbLock);
     if (Db == nullptr || !Exec("BEGIN IMMEDIATE")) {
         if (Db != nullptr)
             Stop("starting a write", sqlite3_extended_errcode(Db));
@@ -370,14 +423,19 @@ void TTagCache::Forget(const QByteArray& folder, const std::vector<QByteArray>& 
     }
     int code = SQLITE_DONE;
     for (const QByteArray& name : names) {
-        sqlite3_reset(Delete);
-        BindBlob(Delete, 1, folder);
-        BindBlob(Delete, 2, name);
-        code = sqlite3_step(Delete);
+        for (sqlite3_stmt* statement : {Delete, DeleteAnalysis}) {
+            sqlite3_reset(statement);
+            BindBlob(statement, 1, folder);
+            BindBlob(statement, 2, name);
+            code = sqlite3_step(statement);
+            if (code != SQLITE_DONE)
+                break;
+        }
         if (code != SQLITE_DONE)
             break;
     }
     sqlite3_reset(Delete);
+    sqlite3_reset(DeleteAnalysis);
     if (code != SQLITE_DONE || !Exec("COMMIT")) {
         const int failed = sqlite3_extended_errcode(Db);
         Exec("ROLLBACK");

@@ -3,9 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -30,7 +33,8 @@ struct TFileStamp {
 // user. Rows are keyed by the folder's path bytes and the name bytes and are only trusted
 // while the file's stamp is unchanged. The cache is never in the way: a damaged or foreign
 // file is set aside and rebuilt, a cache that cannot be written is turned off for the
-// process, each with one line on standard error.
+// process, each with one line on standard error. Rows are written by a thread of the
+// cache's own, so a pass never waits for the disk.
 class TTagCache {
 public:
     // One file's cached read: which columns (bit n for column n) and their texts.
@@ -56,19 +60,21 @@ public:
     // The process's cache at DefaultFile(), opened once; null when turned off or unusable.
     static std::shared_ptr<TTagCache> Shared();
 
-    // Every row of a folder, in one query.
+    // Every row of a folder, in one query (after the rows queued so far are written).
     TFolderRows FolderRows(const QByteArray& folder);
-    // Queues a file's row (written with the next Flush, or when many are queued).
+    // Queues a file's row (written after the next Flush, or when many are queued).
     void Put(const QByteArray& folder, const QByteArray& name, TRow row);
-    // Writes the queued rows in one transaction.
+    // Hands the queued rows to the writer, to be written in one transaction; returns at once.
     void Flush();
+    // Returns once every row queued so far is written (or dropped with the cache).
+    void WaitWritten();
     // Drops the rows of these names in a folder (files gone, or changed by Cuemark itself).
     void Forget(const QByteArray& folder, const std::vector<QByteArray>& names);
     // Drops the row of one file path.
     void ForgetPath(const QByteArray& path);
 
     // Whether the cache still works (a failed write turns it off for the process).
-    bool Usable() const { return Db != nullptr; }
+    bool Usable() const { return Working; }
     const QString& File() const { return Path; }
     // The journal mode chosen ("wal" locally, "delete" on a network file system).
     const QString& JournalMode() const { return Journal; }
@@ -83,26 +89,39 @@ public:
     static bool DecodeTexts(const QByteArray& bytes, int count, std::vector<QString>& texts);
 
 private:
+    struct TPending {
+        QByteArray Folder;
+        QByteArray Name;
+        TRow Row;
+    };
+
     explicit TTagCache(QString file);
+    // The connection's work; each runs with DbLock held.
     bool Start();
     bool StartOnce(bool& damaged);
     void SetAside(const char* why);
     void Stop(const char* what, int code);
     void Close();
     bool Exec(const char* sql);
-    void FlushLocked();
+    void Write(const std::vector<TPending>& rows);
+    void WriterLoop();
 
     QString Path;
     QString Journal;
+    std::mutex DbLock; // the connection and its statements
     sqlite3* Db = nullptr;
     sqlite3_stmt* SelectFolder = nullptr;
     sqlite3_stmt* Upsert = nullptr;
     sqlite3_stmt* Delete = nullptr;
-    struct TPending {
-        QByteArray Folder;
-        QByteArray Name;
-        TRow Row;
-    };
-    std::vector<TPending> Pending;
-    std::recursive_mutex Lock;
+    sqlite3_stmt* DeleteAnalysis = nullptr;
+    std::atomic<bool> Working{false};
+
+    std::mutex QueueLock; // what follows
+    std::condition_variable QueueWake;
+    std::condition_variable QueueIdle;
+    std::vector<TPending> Queue;
+    bool FlushWanted = false;
+    bool Writing = false;
+    bool Ending = false;
+    std::thread Writer;
 };

@@ -70,7 +70,7 @@ protected:
         EXPECT_TRUE(model->OpenFolder(folder.Get()));
         const int before = Libs.CallCount("OpenWavFile");
         model->ReadEntryDetails(0, model->Count() - 1);
-        model->TagCache()->Flush();
+        model->TagCache()->WaitWritten();
         return Libs.CallCount("OpenWavFile") - before;
     }
 
@@ -258,7 +258,7 @@ TEST_F(TagCache, TwoProcessesWriteTheSameCache) {
             cache->Flush();
     }
     if (ok)
-        cache->Flush();
+        cache->WaitWritten();
     ok = ok && cache->Usable();
     if (child == 0)
         ::_exit(ok ? 0 : 1);

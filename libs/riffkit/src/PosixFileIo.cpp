@@ -35,6 +35,7 @@ bool TPosixFileIo::Open(const std::string& path, bool writable) {
         Error = NotRegular;
         return false;
     }
+    ReadAhead = !writable;
     return true;
 }
 
@@ -106,6 +107,8 @@ bool TPosixFileIo::IsReadOnlyMode() const {
 }
 
 void TPosixFileIo::Close() {
+    ReadAhead = false;
+    WindowLength = 0;
     if (Fd >= 0) {
         ::close(Fd); // also releases the flock
         Fd = -1;
@@ -136,6 +139,36 @@ bool TPosixFileIo::TryLockExclusive() {
 }
 
 bool TPosixFileIo::Read(std::uint64_t offset, void* buffer, std::size_t size) {
+    if (!ReadAhead || size > WindowSize)
+        return ReadDirect(offset, buffer, size);
+    const bool inside =
+        WindowLength > 0 && offset >= WindowStart && offset - WindowStart + size <= WindowLength;
+    if (!inside) {
+        // A new window from this offset, as much of it as the file holds.
+        Window.resize(WindowSize);
+        WindowStart = offset;
+        WindowLength = 0;
+        while (WindowLength < WindowSize) {
+            const ssize_t n = ::pread(Fd, Window.data() + WindowLength, WindowSize - WindowLength,
+                                      static_cast<off_t>(offset + WindowLength));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                WindowLength = 0;
+                return false;
+            }
+            if (n == 0)
+                break;
+            WindowLength += static_cast<std::size_t>(n);
+        }
+        if (size > WindowLength)
+            return false; // the file ends before the bytes asked for
+    }
+    std::memcpy(buffer, Window.data() + (offset - WindowStart), size);
+    return true;
+}
+
+bool TPosixFileIo::ReadDirect(std::uint64_t offset, void* buffer, std::size_t size) {
     auto* p = static_cast<char*>(buffer);
     while (size > 0) {
         const ssize_t n = ::pread(Fd, p, size, static_cast<off_t>(offset));
@@ -149,6 +182,7 @@ bool TPosixFileIo::Read(std::uint64_t offset, void* buffer, std::size_t size) {
 }
 
 bool TPosixFileIo::Write(std::uint64_t offset, const void* buffer, std::size_t size) {
+    WindowLength = 0;
     const auto* p = static_cast<const char*>(buffer);
     while (size > 0) {
         const ssize_t n = ::pwrite(Fd, p, size, static_cast<off_t>(offset));
@@ -175,6 +209,7 @@ std::uint64_t TPosixFileIo::Size() {
 }
 
 bool TPosixFileIo::Truncate(std::uint64_t size) {
+    WindowLength = 0;
     return ::ftruncate(Fd, static_cast<off_t>(size)) == 0;
 }
 

@@ -3,6 +3,7 @@
 #include "FileIo.h"
 
 #include <string>
+#include <vector>
 
 namespace riffkit {
 
@@ -58,8 +59,17 @@ public:
     bool Reserve(std::uint64_t size) override;
 
 private:
+    // A file opened for reading is read in windows of this size: its headers, chunk list and
+    // tags usually take one call, where reading each header by itself took one call each.
+    static constexpr std::size_t WindowSize = 64 * 1024;
+    bool ReadDirect(std::uint64_t offset, void* buffer, std::size_t size);
+
     int Fd = -1;
     int Error = 0;
+    bool ReadAhead = false; // opened read-only: reads go through the window
+    std::vector<char> Window;
+    std::uint64_t WindowStart = 0;
+    std::size_t WindowLength = 0; // bytes of the window that hold the file's bytes
 };
 
 } // namespace riffkit
