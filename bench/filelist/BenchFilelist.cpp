@@ -299,7 +299,7 @@ int main(int argc, char** argv) {
     if (time("open/readdir+stat") > 0 && time("open/BrowseTo") > 0) {
         const TCallsPer& paint = Calls["open/BrowseTo"];
         std::printf("ratio (a) BrowseTo until the %d visible rows are read / readdir+stat: %.2f "
-                    "(goal < 2); %.0f opens, %.0f syscalls per open (readdir+stat: %.0f)\n",
+                    "(goal < 2); %.0f opens and %.0f syscalls in all (readdir+stat: %.0f)\n",
                     VisibleRows, time("open/BrowseTo") / time("open/readdir+stat"), paint.Opens,
                     paint.Syscalls(), Calls["open/readdir+stat"].Syscalls());
     }
