@@ -10,8 +10,9 @@
 //  (d) the re-read after a change notice for one new file (then for its removal), the work
 //      the window does on the notice (goal: under 50 ms), with the entries it built;
 //  (e) memory per entry after a full pass (goal: below 1 KB);
-//  (f) the same work on a share that adds 1 ms to every file call, projected from the
-//      counted calls (this set-up has no FUSE file system to measure it through).
+//  (f) the same work on a share that adds 1 ms to every operation: measured on a smaller
+//      folder through bench_delayfs (a FUSE passthrough; when libfuse3 and /dev/fuse are
+//      there), and projected from the counted calls (every call paying the 1 ms).
 // Calls are counted in-process (FileCalls.c): opens and the stat family at libc's entry
 // points, read-family calls by the kernel's count.
 #include "FileCalls.h"
@@ -26,6 +27,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -33,8 +35,10 @@
 #include <filesystem>
 #include <malloc.h>
 #include <map>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -43,8 +47,21 @@ namespace {
 namespace fs = std::filesystem;
 
 int FileCount = 20000;
-fs::path Root;
-std::vector<std::string> Files;
+// The share: a smaller folder of the same files behind bench_delayfs (1 ms per operation).
+constexpr int ShareFileCount = 300;
+constexpr int ShareDelayUs = 1000;
+
+// A folder of generated WAV files and their paths.
+struct TBenchFolder {
+    fs::path Root;
+    std::vector<std::string> Files;
+    QByteArray RootBytes() const { return QByteArray::fromStdString(Root.string()); }
+    int Count() const { return static_cast<int>(Files.size()); }
+};
+TBenchFolder Local;
+TBenchFolder Share; // empty unless the share could be mounted
+fs::path Work;
+pid_t ShareServer = -1;
 
 // File calls per file (or per pass, as the benchmark says) of one benchmark's iterations.
 struct TCallsPer {
@@ -86,14 +103,14 @@ std::vector<TListColumn> TwentyColumns() {
     return columns;
 }
 
-void Setup() {
-    Root = fs::temp_directory_path() / ("bench_filelist_" + std::to_string(::getpid()));
-    fs::create_directories(Root);
+void WriteFolder(TBenchFolder& folder, const fs::path& root, int count) {
+    folder.Root = root;
+    fs::create_directories(root);
     const std::string audio = TRiffBuilder::Audio(8820, 7); // 50 ms of 16-bit stereo
-    for (int i = 0; i < FileCount; ++i) {
+    for (int i = 0; i < count; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "track%05d.wav", i);
-        const std::string path = (Root / name).string();
+        const std::string path = (root / name).string();
         TRiffBuilder()
             .Chunk("fmt ", TRiffBuilder::Fmt())
             .Chunk("LIST", TRiffBuilder::Info({{"IART", "Artist " + std::to_string(i)},
@@ -106,8 +123,51 @@ void Setup() {
             .Chunk("DISP", TRiffBuilder::Disp("Title " + std::to_string(i)))
             .Chunk("data", audio)
             .WriteTo(path);
-        Files.push_back(path);
+        folder.Files.push_back(path);
     }
+}
+
+// Mounts bench_delayfs (built beside this program when libfuse3 is there) over a copy of
+// the files; false, with a reason on stderr, when it cannot run here.
+bool MountShare() {
+    const fs::path server = fs::read_symlink("/proc/self/exe").parent_path() / "bench_delayfs";
+    if (!fs::exists(server) || ::access("/dev/fuse", R_OK | W_OK) != 0) {
+        std::fprintf(stderr, "share: no bench_delayfs or no /dev/fuse\n");
+        return false;
+    }
+    TBenchFolder source;
+    WriteFolder(source, Work / "share-source", ShareFileCount);
+    const fs::path mount = Work / "share";
+    fs::create_directories(mount);
+    const std::string delay = std::to_string(ShareDelayUs);
+    ShareServer = ::fork();
+    if (ShareServer == 0) {
+        ::execl(server.c_str(), server.c_str(), source.Root.c_str(), mount.c_str(), delay.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    struct stat sourceStat {};
+    ::stat(source.Root.c_str(), &sourceStat);
+    for (int wait = 0; wait < 100; ++wait) {
+        struct stat mountStat {};
+        if (::stat(mount.c_str(), &mountStat) == 0 && mountStat.st_dev != sourceStat.st_dev) {
+            Share.Root = mount;
+            for (const std::string& path : source.Files)
+                Share.Files.push_back((mount / fs::path(path).filename()).string());
+            return true;
+        }
+        ::usleep(50000);
+    }
+    std::fprintf(stderr, "share: bench_delayfs did not mount\n");
+    return false;
+}
+
+void UnmountShare() {
+    if (ShareServer <= 0)
+        return;
+    ::kill(ShareServer, SIGTERM); // the server unmounts on its way out
+    int status = 0;
+    ::waitpid(ShareServer, &status, 0);
 }
 
 long RssBytes() {
@@ -120,28 +180,24 @@ long RssBytes() {
     return resident * ::sysconf(_SC_PAGESIZE);
 }
 
-QByteArray RootBytes() {
-    return QByteArray::fromStdString(Root.string());
-}
-
 size_t HeapInUse() {
     return mallinfo2().uordblks;
 }
 
-void Enumerate(benchmark::State& state) {
+void Enumerate(benchmark::State& state, const TBenchFolder* where, const char* name) {
     TCallCounter counter(state);
     for (auto _ : state) {
-        DIR* dir = ::opendir(Root.c_str());
+        DIR* dir = ::opendir(where->Root.c_str());
         int n = 0;
         while (dirent* e = ::readdir(dir)) {
             struct stat st {};
-            const std::string path = Root.string() + "/" + e->d_name;
+            const std::string path = where->Root.string() + "/" + e->d_name;
             n += ::stat(path.c_str(), &st) == 0 ? 1 : 0;
         }
         ::closedir(dir);
         benchmark::DoNotOptimize(n);
     }
-    counter.Finish("open/readdir+stat", 1);
+    counter.Finish(name, 1);
 }
 
 // Whether every row in the list's viewport has its details read.
@@ -161,7 +217,7 @@ bool VisibleRowsRead(TXListView& list, int& rows) {
 // The user's wait: the folder opened, then the event loop turns (as the window's does) until
 // the rows on screen show their details.
 int VisibleRows = 0;
-void BrowseToFirstPaint(benchmark::State& state) {
+void BrowseToFirstPaint(benchmark::State& state, const TBenchFolder* where, const char* name) {
     TXListView list;
     list.resize(1000, 700);
     list.SetColumns(TwentyColumns());
@@ -170,7 +226,7 @@ void BrowseToFirstPaint(benchmark::State& state) {
     bool read = true;
     TCallCounter counter(state);
     for (auto _ : state) {
-        list.BrowseToPath(RootBytes());
+        list.BrowseToPath(where->RootBytes());
         int rows = 0;
         int turns = 0;
         while (!VisibleRowsRead(list, rows) && ++turns < 1000)
@@ -178,25 +234,26 @@ void BrowseToFirstPaint(benchmark::State& state) {
         read = read && turns < 1000;
         VisibleRows = rows;
     }
-    counter.Finish("open/BrowseTo", 1);
+    counter.Finish(name, 1);
     state.counters["rows_read"] = VisibleRows;
-    if (!read || list.ListModel().Count() != FileCount || VisibleRows < 10 ||
-        !list.ListModel().Entry(FileCount - 1).Stale)
+    const int count = where->Count();
+    if (!read || list.ListModel().Count() != count || VisibleRows < 10 ||
+        !list.ListModel().Entry(count - 1).Stale)
         state.SkipWithError("visible rows not read, or more than them");
 }
 
-void FullPassList(benchmark::State& state) {
+void FullPassList(benchmark::State& state, const TBenchFolder* where, const char* name) {
     TFolderListModel model;
     model.SetColumns(TwentyColumns());
     TPidl folder;
-    GetPIDLFromPath(&model.DesktopFolder(), Root.string(), folder);
+    GetPIDLFromPath(&model.DesktopFolder(), where->Root.string(), folder);
     model.OpenFolder(folder.Get());
     TCallCounter counter(state);
     for (auto _ : state) {
         model.MarkAllStale();
         model.ReadEntryDetails(0, model.Count() - 1);
     }
-    counter.Finish("fullpass/list", FileCount);
+    counter.Finish(name, where->Count());
     if (model.Entry(7).Value(4) != "Title 7")
         state.SkipWithError("values not read");
 }
@@ -206,9 +263,9 @@ void NoticeOneNewFile(benchmark::State& state) {
     TFolderListModel model;
     model.SetColumns(TwentyColumns());
     TPidl folder;
-    GetPIDLFromPath(&model.DesktopFolder(), Root.string(), folder);
+    GetPIDLFromPath(&model.DesktopFolder(), Local.Root.string(), folder);
     model.OpenFolder(folder.Get());
-    const std::string extra = (Root / "zz-new.wav").string();
+    const std::string extra = (Local.Root / "zz-new.wav").string();
     const long long before = model.EntriesBuilt();
     bool present = false;
     for (auto _ : state) {
@@ -228,11 +285,11 @@ void NoticeOneNewFile(benchmark::State& state) {
 }
 
 // The floor of a pass: each file opened once and its first 64 KB read.
-void FullPassBare(benchmark::State& state) {
+void FullPassBare(benchmark::State& state, const TBenchFolder* where, const char* name) {
     std::vector<char> buffer(64 * 1024);
     TCallCounter counter(state);
     for (auto _ : state) {
-        for (const std::string& path : Files) {
+        for (const std::string& path : where->Files) {
             const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
             if (fd < 0)
                 continue;
@@ -240,7 +297,7 @@ void FullPassBare(benchmark::State& state) {
             ::close(fd);
         }
     }
-    counter.Finish("fullpass/open+pread", FileCount);
+    counter.Finish(name, where->Count());
 }
 
 } // namespace
@@ -255,7 +312,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", bound.Message.c_str());
         return 1;
     }
-    Setup();
+    Work = fs::temp_directory_path() / ("bench_filelist_" + std::to_string(::getpid()));
+    WriteFolder(Local, Work / "local", FileCount);
 
     // Memory per entry before and after a full pass: the first model to hold the entries (no
     // freed entries of an earlier one to reuse). The heap in use is the measure; RSS growth is
@@ -267,7 +325,7 @@ int main(int argc, char** argv) {
         auto model = std::make_unique<TFolderListModel>();
         model->SetColumns(TwentyColumns());
         TPidl folder;
-        GetPIDLFromPath(&model->DesktopFolder(), Root.string(), folder);
+        GetPIDLFromPath(&model->DesktopFolder(), Local.Root.string(), folder);
         const size_t heapBefore = HeapInUse();
         const long before = RssBytes();
         model->OpenFolder(folder.Get());
@@ -278,15 +336,34 @@ int main(int argc, char** argv) {
         rssPerEntryAfterPass = static_cast<double>(RssBytes() - before) / model->Count();
     }
 
-    benchmark::RegisterBenchmark("open/readdir+stat", Enumerate)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("open/BrowseTo+visible-rows-read", BrowseToFirstPaint)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("fullpass/list", FullPassList)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
-    benchmark::RegisterBenchmark("fullpass/open+pread64K+close", FullPassBare)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
+    const auto registerFolder = [](const TBenchFolder& where, const std::string& prefix,
+                                   int passes) {
+        // The names outlive the registration: they are the keys of the counted calls.
+        static std::vector<std::unique_ptr<std::string>> names;
+        const auto name = [&](const char* text) {
+            names.push_back(std::make_unique<std::string>(prefix + text));
+            return names.back()->c_str();
+        };
+        const char* enumerate = name("open/readdir+stat");
+        benchmark::RegisterBenchmark(enumerate, Enumerate, &where, enumerate)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(passes == 1 ? 1 : 20);
+        const char* paint = name("open/BrowseTo+visible-rows-read");
+        benchmark::RegisterBenchmark(paint, BrowseToFirstPaint, &where, paint)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(passes == 1 ? 1 : 10);
+        const char* list = name("fullpass/list");
+        benchmark::RegisterBenchmark(list, FullPassList, &where, list)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(passes);
+        const char* bare = name("fullpass/open+pread64K+close");
+        benchmark::RegisterBenchmark(bare, FullPassBare, &where, bare)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(passes);
+    };
+    registerFolder(Local, "", 3);
+    if (MountShare())
+        registerFolder(Share, "share/", 1);
     benchmark::RegisterBenchmark("notice/one-new-file", NoticeOneNewFile)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(20);
@@ -295,18 +372,25 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     const auto time = [&](const std::string& name) { return reporter.Time(name); };
+    // The counted calls of the first benchmark whose name starts with prefix.
+    const auto calls = [](const std::string& prefix) {
+        for (const auto& [name, per] : Calls)
+            if (name.rfind(prefix, 0) == 0)
+                return per;
+        return TCallsPer();
+    };
     std::printf("%d files, 20 information columns\n", FileCount);
     if (time("open/readdir+stat") > 0 && time("open/BrowseTo") > 0) {
-        const TCallsPer& paint = Calls["open/BrowseTo"];
+        const TCallsPer paint = calls("open/BrowseTo");
         std::printf("ratio (a) BrowseTo until the %d visible rows are read / readdir+stat: %.2f "
                     "(goal < 2); %.0f opens and %.0f syscalls in all (readdir+stat: %.0f)\n",
                     VisibleRows, time("open/BrowseTo") / time("open/readdir+stat"), paint.Opens,
-                    paint.Syscalls(), Calls["open/readdir+stat"].Syscalls());
+                    paint.Syscalls(), calls("open/readdir+stat").Syscalls());
     }
     std::printf("(b) memory per entry before details: %.0f bytes\n", bytesPerEntry);
     if (time("fullpass/list") > 0 && time("fullpass/open+pread") > 0) {
-        const TCallsPer& list = Calls["fullpass/list"];
-        const TCallsPer& bare = Calls["fullpass/open+pread"];
+        const TCallsPer list = calls("fullpass/list");
+        const TCallsPer bare = calls("fullpass/open+pread");
         std::printf("ratio (c) full pass, list / open+pread64K+close: %.2f (goal <= 2)\n",
                     time("fullpass/list") / time("fullpass/open+pread"));
         std::printf("(c) per file: list %.2f opens (goal <= 2), %.1f syscalls (%.1f reads, "
@@ -322,15 +406,27 @@ int main(int argc, char** argv) {
                 heapPerEntryAfterPass, rssPerEntryAfterPass);
     // Projection: every counted call pays the share's round trip once; local time added.
     const auto share = [&](const std::string& name, double units) {
-        return time(name) + Calls[name].Syscalls() * units * 0.001;
+        return time(name) + calls(name).Syscalls() * units * 0.001;
     };
     if (time("fullpass/list") > 0 && time("fullpass/open+pread") > 0)
-        std::printf("(f) projected on a share adding 1 ms per call (not measured: no FUSE "
-                    "here): first paint %.1f s (readdir+stat %.1f s), full pass %.0f s "
-                    "(open+pread+close %.0f s)\n",
-                    share("open/BrowseTo", 1), share("open/readdir+stat", 1),
+        std::printf("(f) projected, every counted call paying 1 ms, %d files: first paint "
+                    "%.1f s (readdir+stat %.1f s), full pass %.0f s (open+pread+close %.0f s)\n",
+                    FileCount, share("open/BrowseTo", 1), share("open/readdir+stat", 1),
                     share("fullpass/list", FileCount), share("fullpass/open+pread", FileCount));
+    if (time("share/fullpass/list") > 0 && time("share/fullpass/open+pread") > 0) {
+        const double perFile = time("share/fullpass/list") / Share.Count();
+        const double barePerFile = time("share/fullpass/open+pread") / Share.Count();
+        std::printf("(f) measured through bench_delayfs (1 ms per operation, %d files): "
+                    "BrowseTo until the visible rows are read %.2f s (readdir+stat %.2f s, "
+                    "ratio %.2f); full pass %.1f ms per file (open+pread+close %.1f ms, ratio "
+                    "%.2f): %.0f s for %d files (%.0f s)\n",
+                    Share.Count(), time("share/open/BrowseTo"), time("share/open/readdir+stat"),
+                    time("share/open/BrowseTo") / time("share/open/readdir+stat"), perFile * 1000,
+                    barePerFile * 1000, perFile / barePerFile, perFile * FileCount, FileCount,
+                    barePerFile * FileCount);
+    }
     std::error_code ec;
-    fs::remove_all(Root, ec);
+    UnmountShare();
+    fs::remove_all(Work, ec);
     return 0;
 }
