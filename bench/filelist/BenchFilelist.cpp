@@ -11,7 +11,7 @@
 //      the window does on the notice (goal: under 50 ms), with the entries it built;
 //  (e) memory per entry after a full pass (goal: below 1 KB);
 //  (f) the same work on a share that adds 1 ms to every operation: measured on a smaller
-//      folder through bench_delayfs (a FUSE passthrough; when libfuse3 and /dev/fuse are
+//      folder through delayfs (a FUSE passthrough; when libfuse3 and /dev/fuse are
 //      there), and projected from the counted calls (every call paying the 1 ms).
 // Calls are counted in-process (FileCalls.c): opens and the stat family at libc's entry
 // points, read-family calls by the kernel's count.
@@ -47,7 +47,7 @@ namespace {
 namespace fs = std::filesystem;
 
 int FileCount = 20000;
-// The share: a smaller folder of the same files behind bench_delayfs (1 ms per operation).
+// The share: a smaller folder of the same files behind delayfs (1 ms per operation).
 constexpr int ShareFileCount = 300;
 constexpr int ShareDelayUs = 1000;
 
@@ -127,12 +127,12 @@ void WriteFolder(TBenchFolder& folder, const fs::path& root, int count) {
     }
 }
 
-// Mounts bench_delayfs (built beside this program when libfuse3 is there) over a copy of
+// Mounts delayfs (built beside this program when libfuse3 is there) over a copy of
 // the files; false, with a reason on stderr, when it cannot run here.
 bool MountShare() {
-    const fs::path server = fs::read_symlink("/proc/self/exe").parent_path() / "bench_delayfs";
+    const fs::path server = fs::read_symlink("/proc/self/exe").parent_path() / "delayfs";
     if (!fs::exists(server) || ::access("/dev/fuse", R_OK | W_OK) != 0) {
-        std::fprintf(stderr, "share: no bench_delayfs or no /dev/fuse\n");
+        std::fprintf(stderr, "share: no delayfs or no /dev/fuse\n");
         return false;
     }
     TBenchFolder source;
@@ -158,7 +158,7 @@ bool MountShare() {
         }
         ::usleep(50000);
     }
-    std::fprintf(stderr, "share: bench_delayfs did not mount\n");
+    std::fprintf(stderr, "share: delayfs did not mount\n");
     return false;
 }
 
@@ -416,7 +416,7 @@ int main(int argc, char** argv) {
     if (time("share/fullpass/list") > 0 && time("share/fullpass/open+pread") > 0) {
         const double perFile = time("share/fullpass/list") / Share.Count();
         const double barePerFile = time("share/fullpass/open+pread") / Share.Count();
-        std::printf("(f) measured through bench_delayfs (1 ms per operation, %d files): "
+        std::printf("(f) measured through delayfs (1 ms per operation, %d files): "
                     "BrowseTo until the visible rows are read %.2f s (readdir+stat %.2f s, "
                     "ratio %.2f); full pass %.1f ms per file (open+pread+close %.1f ms, ratio "
                     "%.2f): %.0f s for %d files (%.0f s)\n",

@@ -1,7 +1,7 @@
-// bench_delayfs: a read-only passthrough file system that waits a fixed time in every
+// delayfs: a read-only passthrough file system that waits a fixed time in every
 // operation, as a network share's round trip does. bench_filelist mounts it over its share
 // folder to measure the list there instead of projecting it.
-//   bench_delayfs SOURCE MOUNTPOINT DELAY_US [fuse options]
+//   delayfs SOURCE MOUNTPOINT DELAY_US [fuse options]
 // The kernel's entry and attribute caches are off, so every look-up reaches the file system
 // and pays the delay (the page cache still serves small reads within one open).
 #define FUSE_USE_VERSION 31
