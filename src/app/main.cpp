@@ -65,7 +65,8 @@ int Run(int& argc, char** argv, std::unique_ptr<QApplication>& app) {
     // are exactly the windows' own.
     QApplication::setApplicationName(QStringLiteral("cuemark"));
     {
-        auto window = std::make_unique<TFrmMain>(arguments);
+        auto window = std::make_unique<TFrmMain>(arguments, nullptr,
+                                                 TFrmMain::TStartFolderOpening::AfterShow);
         window->show();
         QApplication::exec();
     }

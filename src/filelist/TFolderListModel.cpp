@@ -151,8 +151,30 @@ TFolderListModel::TEntries TFolderListModel::Enumerate() {
         return entries;
     }
     entries.reserve(items.size());
-    for (TPidl& item : items)
-        entries.push_back(MakeEntry(std::move(item)));
+    // A big folder (on a share: seconds) shows progress as a pass does, and the window keeps
+    // painting. The rows of the folder left are gone first, so nothing reads them against the
+    // new folder meanwhile; the pass is not cancelled (a part of a folder is not shown).
+    const int n = static_cast<int>(items.size());
+    const bool progress = ReadDepth == 0 && n > EnumerateProgressItems && Hooks.ProgressBegin;
+    ++ReadDepth;
+    struct TEnd {
+        TFolderListModel* Model;
+        bool Progress;
+        ~TEnd() {
+            --Model->ReadDepth;
+            if (Progress && Model->Hooks.ProgressEnd)
+                Model->Hooks.ProgressEnd();
+        }
+    } end{this, progress};
+    if (progress) {
+        ResetEntries(TEntries{}, TLessItem());
+        Hooks.ProgressBegin();
+    }
+    for (int i = 0; i < n; ++i) {
+        if (progress && Hooks.ProgressStep)
+            Hooks.ProgressStep(i * 100 / n);
+        entries.push_back(MakeEntry(std::move(items[static_cast<size_t>(i)])));
+    }
     return entries;
 }
 

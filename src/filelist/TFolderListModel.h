@@ -30,13 +30,14 @@ public:
     // The identity of an entry's item within its folder (its relative identifier's bytes).
     using TLessItem = std::function<bool(const TShellItem&, const TShellItem&)>;
 
-    // Hooks of a detail-reading pass, set by the view: the progress bar in the status bar.
+    // Hooks of a detail-reading pass (and of making a big folder's entries), set by the view:
+    // the progress bar in the status bar.
     struct TReadHooks {
         std::function<void()> ProgressBegin;
         std::function<void(int percent)> ProgressStep; // 0..99
         std::function<void()> ProgressEnd;
-        // Asked at each step of a pass with progress: true ends the pass early (the rows
-        // read so far keep their values).
+        // Asked at each step of a detail-reading pass with progress: true ends the pass early
+        // (the rows read so far keep their values).
         std::function<bool()> CancelRequested;
     };
 
@@ -57,8 +58,10 @@ public:
     // --- the shown folder (the namespace's root is the desktop)
     // Shows the folder of an absolute list (copied; the empty list is the desktop): makes an
     // entry per item, folders and hidden items included, ordered by name. False, with no
-    // rows, when the folder object cannot be had; false with no effect for null.
+    // rows, when the folder object cannot be had; false with no effect for null. A folder of
+    // more than EnumerateProgressItems items makes its entries as a pass with progress.
     bool OpenFolder(PCItemIDList absolute);
+    static constexpr int EnumerateProgressItems = 1000;
     // Why the shown folder's items could not be listed (an errno value; 0 when they could).
     int OpenError() const { return FolderError; }
     // Re-reads the shown folder: see MergeEntries. Nothing when it can no longer be read.

@@ -58,20 +58,17 @@ int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const 
     fb.Size = b.Size;
     fa.ModifiedTime = a.ModifiedTime;
     fb.ModifiedTime = b.ModifiedTime;
-    // The texts must live as long as the views on them.
-    QString va, vb;
     if (kind == TSortKind::Value) {
         const auto& columns = View.ListModel().Columns();
         const int number =
             Column < static_cast<int>(columns.size()) ? columns[size_t(Column)].Number : 0;
-        va = a.Value(number);
-        vb = b.Value(number);
-        fa.Value = va;
-        fb.Value = vb;
+        // Views into the entries' own texts: a sort copies no text.
+        fa.Value = a.ValueView(number);
+        fb.Value = b.ValueView(number);
         kind = SortKindOfValueColumn(number);
         if (kind == TSortKind::Milliseconds) {
-            fa.Milliseconds = SortMilliseconds(number, va);
-            fb.Milliseconds = SortMilliseconds(number, vb);
+            fa.Milliseconds = SortMilliseconds(number, fa.Value);
+            fb.Milliseconds = SortMilliseconds(number, fb.Value);
         }
     }
     return CompareSortFields(kind, fa, fb, Ascending);

@@ -3,10 +3,10 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringView>
 
 #include "TPidl.h"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -49,21 +49,15 @@ public:
     bool DatesRead = false;  // the air dates (columns 10..13) were read with the details
 
     // Text of information column n (1..34); empty until read or outside the range.
-    QString Value(int n) const {
-        return Values != nullptr && n >= 1 && n <= ValueCount ? (*Values)[n] : QString();
-    }
-    void SetValue(int n, const QString& text) {
-        if (n < 1 || n > ValueCount)
-            return;
-        if (Values == nullptr) {
-            if (text.isEmpty())
-                return;
-            Values = std::make_unique<std::array<QString, ValueCount + 1>>();
-        }
-        (*Values)[n] = text;
-    }
+    QString Value(int n) const { return ValueView(n).toString(); }
+    // The same text without a copy; valid until the next SetValue.
+    QStringView ValueView(int n) const;
+    void SetValue(int n, const QString& text);
 
 private:
-    // Allocated on the first value, so a large folder costs little before its rows are read.
-    std::unique_ptr<std::array<QString, ValueCount + 1>> Values;
+    // All values of the entry in one block, so a large folder costs little after a full pass
+    // too: a 64-bit mask of the columns that have a text, the end offset (uint32) of each
+    // such text in column order, then the texts in UTF-16. Empty values take no space; no
+    // values, no block.
+    std::unique_ptr<char16_t[]> Texts;
 };

@@ -34,6 +34,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -84,7 +85,8 @@ QStringList ArgumentTexts(const QList<QByteArray>& arguments) {
 
 } // namespace
 
-TFrmMain::TFrmMain(const QList<QByteArray>& arguments, QWidget* parent) : QMainWindow(parent) {
+TFrmMain::TFrmMain(const QList<QByteArray>& arguments, QWidget* parent, TStartFolderOpening opening)
+    : QMainWindow(parent) {
     // Dates go through the fixed text forms ("M/d/yyyy" shown, "yyyy/mm/dd" stored)
     // whatever the user's locale; the shared state starts at its member initialisers.
     setWindowTitle(ApplicationTitle());
@@ -146,10 +148,15 @@ TFrmMain::TFrmMain(const QList<QByteArray>& arguments, QWidget* parent) : QMainW
                      std::max(DesignedClientSize.height(), MinimumHeight));
     }
     RestorePosition();
-    if (!BrowserMode)
+    if (!BrowserMode) {
         LoadCurrentFile();
-    else
+    } else {
         CreateBrowser();
+        if (opening == TStartFolderOpening::Now)
+            OpenStartFolder();
+        else
+            QTimer::singleShot(0, this, &TFrmMain::OpenStartFolder);
+    }
 
     // In single-file mode Enter saves and Esc cancels (keyPressEvent).
     raise();
@@ -541,8 +548,13 @@ void TFrmMain::CreateBrowser() {
             [list](const TFilePath& path) { list->RefreshEntry(path.Bytes()); });
     const TRegistryStore registry;
     Browser->Favorites->Load(registry, *Settings);
+}
+
+void TFrmMain::OpenStartFolder() {
+    const TRegistryStore registry;
     Browser->Navigation().BrowseToStart(
         TStartFolder::Choose(Layout.Folder.value_or(QString()), registry));
+    TXListView* list = Browser->ListView;
     // "Main"/"SortColumn": a column number as in "Columns"; when that column is shown, the
     // start folder opens sorted by it (ascending). Read only here, never written.
     const int sortNumber =

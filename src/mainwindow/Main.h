@@ -32,9 +32,15 @@ class TFrmMain : public QMainWindow, public TEditorLink {
     Q_OBJECT
 
 public:
+    // When browser mode opens its start folder: during construction, or queued to run once
+    // the window is shown (the program's start: a big folder on a share then fills a window
+    // already on screen, with the list's progress, instead of keeping it from appearing).
+    enum class TStartFolderOpening { Now, AfterShow };
+
     // arguments: the process arguments without the program name, as the bytes the
     // process received (a file name need not be valid UTF-8).
-    explicit TFrmMain(const QList<QByteArray>& arguments, QWidget* parent = nullptr);
+    explicit TFrmMain(const QList<QByteArray>& arguments, QWidget* parent = nullptr,
+                      TStartFolderOpening opening = TStartFolderOpening::Now);
     ~TFrmMain() override;
 
     static QString ApplicationTitle() { return QStringLiteral("QAV Cuemark"); }
@@ -138,4 +144,5 @@ private:
     void ShowBroadcastAfterSave(const TEditorValues& values);
     // Browser mode: the browser panel, its columns and the first folder.
     void CreateBrowser();
+    void OpenStartFolder();
 };

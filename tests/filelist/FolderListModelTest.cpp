@@ -123,6 +123,47 @@ TEST_F(FolderListModel, EntryValueIsAnnounced) {
     EXPECT_EQ(Model.Entry(row).Value(1), "Morning spot");
 }
 
+// A big folder's entries are made as a pass with progress (a share takes seconds for them);
+// while it runs the rows of the folder left are gone, so a repaint reads none of them against
+// the new folder. A small folder opens without progress.
+TEST_F(FolderListModel, OpeningABigFolderIsAPassWithProgressOverNoOldRows) {
+    TTempDir big;
+    const int items = TFolderListModel::EnumerateProgressItems + 1;
+    for (int i = 0; i < items; ++i)
+        std::ofstream(big.Path() / ("f" + std::to_string(i))) << "x";
+    struct TSeen {
+        int Begins = 0, Steps = 0, Ends = 0, LastPercent = -1;
+        bool StepsInOrder = true, OldRowsShown = false;
+    } seen;
+    TFolderListModel::TReadHooks hooks;
+    hooks.ProgressBegin = [&] { ++seen.Begins; };
+    hooks.ProgressStep = [&](int percent) {
+        ++seen.Steps;
+        seen.StepsInOrder = seen.StepsInOrder && percent >= seen.LastPercent && percent < 100;
+        seen.LastPercent = percent;
+        seen.OldRowsShown = seen.OldRowsShown || Model.Count() != 0 || !Model.IsReading();
+    };
+    hooks.ProgressEnd = [&] { ++seen.Ends; };
+    Model.SetReadHooks(std::move(hooks));
+
+    TPidl folder;
+    ASSERT_TRUE(GetPIDLFromPath(&Model.DesktopFolder(), big.Path().string(), folder));
+    ASSERT_TRUE(Model.OpenFolder(folder.Get()));
+    EXPECT_EQ(Model.Count(), items);
+    EXPECT_FALSE(Model.IsReading());
+    EXPECT_EQ(seen.Begins, 1);
+    EXPECT_EQ(seen.Ends, 1);
+    EXPECT_EQ(seen.Steps, items);
+    EXPECT_TRUE(seen.StepsInOrder);
+    EXPECT_FALSE(seen.OldRowsShown);
+
+    seen = TSeen();
+    ASSERT_TRUE(GetPIDLFromPath(&Model.DesktopFolder(), Dir.Path().string(), folder));
+    ASSERT_TRUE(Model.OpenFolder(folder.Get()));
+    EXPECT_EQ(Model.Count(), 4);
+    EXPECT_EQ(seen.Begins + seen.Steps + seen.Ends, 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

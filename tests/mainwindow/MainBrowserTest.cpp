@@ -34,6 +34,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <sndfile.h>
@@ -361,6 +362,42 @@ TEST_F(MainBrowserTest, StartsSortedByTheSettingsSortColumnWhenItIsShown) {
             EXPECT_EQ(list.ListModel().Entry(row).ParsingName, Path(c.Rows[size_t(row)])) << row;
         w->close();
     }
+}
+
+// At the program's start the window is on screen before its start folder is read; a big
+// folder then makes its rows with the list's progress showing, and the sort from the settings
+// follows. Constructing the window reads nothing.
+TEST_F(MainBrowserTest, AtStartTheWindowShowsFirstAndTheFolderFillsWithProgress) {
+    constexpr int extra = TFolderListModel::EnumerateProgressItems + 200;
+    for (int i = 0; i < extra; ++i)
+        std::ofstream(Audio / ("cue" + std::to_string(i) + ".txt")) << "x";
+    WriteIni("[Main]\nSortColumn=3\n" + StandardIni().mid(7));
+    auto w = std::make_unique<TFrmMain>(QList<QByteArray>(), nullptr,
+                                        TFrmMain::TStartFolderOpening::AfterShow);
+    TXListView& list = *w->Browser->ListView;
+    EXPECT_EQ(list.FolderID(), nullptr);
+    EXPECT_EQ(list.ListModel().Count(), 0);
+
+    // Sampled whenever the event loop turns: while the folder's rows are being made, the
+    // window is shown and the bar is up.
+    bool progressWhileShown = false;
+    QTimer probe;
+    probe.setInterval(0);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (list.FolderID() != nullptr && list.ListModel().Count() == 0 &&
+            list.ListModel().IsReading())
+            progressWhileShown =
+                progressWhileShown || (w->isVisible() && list.ReadProgress() != nullptr);
+    });
+    probe.start();
+    w->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.ListModel().Count() == extra + 5; }, 10000));
+    probe.stop();
+    EXPECT_TRUE(progressWhileShown);
+    EXPECT_EQ(list.ReadProgress(), nullptr);
+    EXPECT_EQ(list.FolderPath(), QByteArray::fromStdString(Audio.string()));
+    EXPECT_EQ(w->Browser->Sorter->SortColumn(), 4);
+    EXPECT_EQ(list.ListModel().Entry(0).ParsingName, Path("sub"));
 }
 
 } // namespace
