@@ -9,6 +9,8 @@
 #include "TListTransfer.h"
 #include "TPathText.h"
 #include "TProfileFile.h"
+#include "TRegistryStore.h"
+#include "TStartFolder.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
 #include "TTagCache.h"
@@ -183,6 +185,54 @@ void TBrowserPanel::SetSettings(TProfileFile* settings) {
         settings == nullptr ||
         settings->ReadInteger(QStringLiteral("Browser"), QStringLiteral("TagCache"), 1) != 0;
     ListView->ListModel().SetTagCache(cacheOn ? TTagCache::Shared() : nullptr);
+}
+
+void TBrowserPanel::ReadSettings(TProfileFile& settings) {
+    SetSettings(&settings);
+    ListView->ReadColumnSettings(settings);
+    const TRegistryStore registry;
+    Favorites->Load(registry, settings);
+}
+
+void TBrowserPanel::OpenStartFolder(const QString& folder) {
+    const TRegistryStore registry;
+    Nav->BrowseToStart(TStartFolder::Choose(folder, registry));
+    // "Main"/"SortColumn": a column number as in "Columns"; when that column is shown, the
+    // start folder opens sorted by it (ascending). Read only here, never written.
+    const int sortNumber =
+        SettingsFile == nullptr
+            ? 0
+            : SettingsFile->ReadInteger(QStringLiteral("Main"), QStringLiteral("SortColumn"), 0);
+    const std::vector<TListColumn> columns = ListView->Columns();
+    for (size_t i = 3; sortNumber > 0 && i < columns.size(); ++i)
+        if (columns[i].Number == sortNumber) {
+            Sorter->SortByColumn(static_cast<int>(i));
+            break;
+        }
+}
+
+TBrowserPanel::TStoredValues TBrowserPanel::StoredValues() const {
+    TStoredValues values;
+    values.Folder = Nav->FolderSetting();
+    for (const TListColumn& column : ListView->Columns())
+        values.ColumnWidths.append(column.Width);
+    return values;
+}
+
+void TBrowserPanel::WriteSettings(TProfileFile& settings) const {
+    Favorites->SaveFavorites(settings);
+}
+
+void TBrowserPanel::SetChangeNotices(bool on) {
+    ListView->SetChangeNotices(on);
+}
+
+void TBrowserPanel::RefreshEntry(const QByteArray& path) {
+    ListView->RefreshEntry(path);
+}
+
+void TBrowserPanel::FocusList() {
+    ListView->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 QAction* TBrowserPanel::MakeAction(const char* name, const QString& hint, const QString& caption,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QString>
 #include <QWidget>
 
 class QAction;
@@ -47,6 +49,31 @@ public:
     TProfileFile* Settings() const { return SettingsFile; }
     // A message in the status bar under the list, where the toolbar's hints do not reach.
     void ShowStatus(const QString& text);
+
+    // Browser mode's start from the window's settings file, which is kept (SetSettings): the
+    // list's columns and the favorites.
+    void ReadSettings(TProfileFile& settings);
+    // Opens the start folder (`folder`: the stored "Folder", "" when none) sorted by the
+    // stored sort column; a big folder fills with the list's progress.
+    void OpenStartFolder(const QString& folder);
+    // What the browser keeps at the end of a run beside the window's own values.
+    struct TStoredValues {
+        QString Folder;          // the shown folder's "Folder" value; "" keeps the stored one
+        QList<int> ColumnWidths; // every list column's width, the fixed ones included
+    };
+    // The values the window stores with its own.
+    TStoredValues StoredValues() const;
+    // Writes the browser's own sections (the favorites) into the settings file, in the
+    // window's batch after its values.
+    void WriteSettings(TProfileFile& settings) const;
+
+    // The editor writes into the shown folder: the folder monitor's notices go off (false)
+    // while it writes and on again (true) after.
+    void SetChangeNotices(bool on);
+    // The editor stored this file: its row is read again.
+    void RefreshEntry(const QByteArray& path);
+    // The keyboard focus to the list.
+    void FocusList();
 
     TSystemComboBox* cboSystem;
     QToolBar* ToolBarBrowser;

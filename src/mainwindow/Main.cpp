@@ -4,23 +4,15 @@
 #include "Header.h"
 #include "PlaceWindow.h"
 #include "TAboutPage.h"
-#include "TAudioFileRule.h"
 #include "TAudioLibs.h"
 #include "TAuditionPanel.h"
 #include "TBroadcastChoice.h"
 #include "TBroadcastPage.h"
-#include "TBrowserNavigation.h"
 #include "TBrowserPanel.h"
-#include "TEditorValidation.h"
-#include "TFavoritesMenu.h"
-#include "TListSorter.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
 #include "TRegistryStore.h"
 #include "TSettingsLocation.h"
-#include "TStartFolder.h"
-#include "TTagFileSession.h"
-#include "TXListView.h"
 #include "TagCatalogue.h"
 
 #include <QApplication>
@@ -37,13 +29,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cxxabi.h>
-#include <exception>
-#include <sys/stat.h>
-#include <typeinfo>
-
 namespace {
 
 constexpr int BottomBarHeight = 32;
@@ -51,29 +36,6 @@ constexpr int MinimumWidth = 330;
 constexpr int MinimumHeight = 500;
 const QSize DesignedClientSize(700, 473);
 const QPoint DesignedPosition(219, 211);
-
-QString TypeName(const std::type_info& type) {
-    int status = 0;
-    char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-    QString name = QString::fromLatin1(status == 0 && demangled ? demangled : type.name());
-    std::free(demangled);
-    return name;
-}
-
-QString ErrorText(const char* prefix, const std::exception& error) {
-    return QString::fromLatin1(prefix) + TypeName(typeid(error)) + QLatin1Char('-') +
-           QString::fromLocal8Bit(error.what());
-}
-
-// The save's failure box, with the tagging library's reason on a line of its own when it
-// gives one.
-QString CannotSaveText(const QString& reason) {
-    QString text = QStringLiteral("Cannot open file to save tags. Ensure the file is not open\n"
-                                  "in another application.");
-    if (!reason.isEmpty())
-        text += QLatin1Char('\n') + reason;
-    return text;
-}
 
 // Only the device switch is read from the arguments as text; it is plain ASCII.
 QStringList ArgumentTexts(const QList<QByteArray>& arguments) {
@@ -96,8 +58,6 @@ TFrmMain::TFrmMain(const QList<QByteArray>& arguments, QWidget* parent, TStartFo
 
     Settings = std::make_unique<TProfileFile>(TSettingsLocation::SettingsFilePath());
     Layout = TMainSettings::Read(*Settings, BrowserMode);
-    for (const QString& category : Layout.Categories)
-        PageControl->AddCategory(category);
 
     if (AudioLibs().SN_GetNumOutputDevices != nullptr) {
         TRegistryStore registry;
@@ -119,16 +79,11 @@ TFrmMain::TFrmMain(const QList<QByteArray>& arguments, QWidget* parent, TStartFo
             PageControl->BroadcastPage->ShowStep(EditorValues());
     });
 
-    // The genre box is filled by the pages; an empty category list gets one entry.
-    if (PageControl->Categories().isEmpty())
-        PageControl->AddCategory(QStringLiteral("AUDIO"));
-
-    PageControl->ShowPage(Layout.ActivePage);
+    PageControl->ReadSettings(Layout);
     ToneMode = Layout.ToneMode;
-    PageControl->chkUseCodec->setChecked(Layout.UseCodec);
 
     ClearEditor(); // also stops audition and shows the markers of the stored mode
-    CurrentFile = file;
+    Document.CurrentFile = file;
 
     if (BrowserMode) {
         btnCancel->setText(QStringLiteral("Done"));
@@ -211,9 +166,9 @@ void TFrmMain::BuildLayout() {
     // Audition and markers on the transport panel; they share the window's state.
     AuditionPanel = new TAuditionPanel(
         PageControl->pnlTransport,
-        TAuditionHost{Markers, PlayHandle, ToneMode, [this] { return CurrentFile.Bytes(); },
-                      [this] { return DeviceIndex; },
-                      [this] { return PageControl->chkUseCodec->isChecked(); },
+        TAuditionHost{Markers, PlayHandle, ToneMode,
+                      [this] { return Document.CurrentFile.Bytes(); },
+                      [this] { return DeviceIndex; }, [this] { return PageControl->UseCodec(); },
                       [this] { edt_OnChange(); },
                       [this](const QString& text) { Messages().Error(text, this); }});
 
@@ -242,25 +197,19 @@ void TFrmMain::RestorePosition() {
 void TFrmMain::WriteSettings() {
     if (!Settings)
         return;
-    PageControl->KeepTypedCategory();
     TMainSettings values = Layout;
-    values.Categories = PageControl->Categories();
-    values.ActivePage = PageControl->currentIndex();
+    PageControl->WriteSettings(values);
     values.ToneMode = ToneMode;
     values.Left = pos().x();
     values.Top = pos().y();
-    values.UseCodec = PageControl->chkUseCodec->isChecked();
     if (BrowserMode) {
         values.Height = height();
         values.Width = width();
         if (Browser) {
-            const QString folder = Browser->Navigation().FolderSetting();
-            if (!folder.isEmpty())
-                values.Folder = folder;
-            QList<int> widths;
-            for (const TListColumn& column : Browser->ListView->Columns())
-                widths.append(column.Width);
-            values.ColumnWidths = widths;
+            const TBrowserPanel::TStoredValues stored = Browser->StoredValues();
+            if (!stored.Folder.isEmpty())
+                values.Folder = stored.Folder;
+            values.ColumnWidths = stored.ColumnWidths;
         }
         // "Columns" is written by the column selection when the user changes it.
         values.Columns.reset();
@@ -269,7 +218,7 @@ void TFrmMain::WriteSettings() {
     Settings->BeginUpdate();
     values.Write(*Settings, BrowserMode);
     if (BrowserMode && Browser)
-        Browser->Favorites->SaveFavorites(*Settings);
+        Browser->WriteSettings(*Settings);
     Settings->EndUpdate();
     Settings.reset();
 }
@@ -319,16 +268,8 @@ void TFrmMain::keyReleaseEvent(QKeyEvent* event) {
 }
 
 QString TFrmMain::HeaderDumpText() const {
-    if (CurrentFile.IsEmpty())
-        return QString();
-    std::FILE* file = std::fopen(CurrentFile.Data(), "rb");
-    if (file == nullptr)
-        return QString();
-    QByteArray head(256, '\0');
-    const std::size_t read = std::fread(head.data(), 1, std::size_t(head.size()), file);
-    std::fclose(file);
-    head.truncate(qsizetype(read));
-    return FormatHexDump(head);
+    const std::optional<QByteArray> head = Document.Head();
+    return head ? FormatHexDump(*head) : QString();
 }
 
 void TFrmMain::ShowHeaderDump() {
@@ -354,7 +295,7 @@ void TFrmMain::SetSaveEnabled(bool enabled) {
 
 void TFrmMain::ClearEditor() {
     StopAudition();
-    CurrentFile.Clear();
+    Document.Clear();
     PageControl->ResetSelections();
     Markers.Reset();
     Markers.LengthMs = 0;
@@ -366,7 +307,6 @@ void TFrmMain::ClearEditor() {
         EnablePageControls(container, false);
     SetSaveEnabled(false);
     setWindowTitle(ApplicationTitle());
-    Modified = false;
 }
 
 TEditorValues TFrmMain::EditorValues() const {
@@ -375,74 +315,49 @@ TEditorValues TFrmMain::EditorValues() const {
     return values;
 }
 
-QString TFrmMain::FormatDescription(bool isMpeg) const {
-    QByteArray a(128, '\0');
-    QByteArray b(128, '\0');
-    if (AudioLibs().SN_GetWaveFileFormat(CurrentFile.Data(), a.data(), 128, b.data(), 128) == 0)
-        return QStringLiteral("Unknown");
-    a[127] = '\0';
-    b[127] = '\0';
-    QString text = CurrentFile.Suffix().left(3).toUpper();
-    if (isMpeg && AudioLibs().HasId3v2() != 0)
-        text += QStringLiteral(" w/ ID3v2 ");
-    return text + QStringLiteral(" File / ") + QString::fromUtf8(a.constData()) +
-           QStringLiteral(" - ") + QString::fromUtf8(b.constData());
-}
-
 void TFrmMain::LoadCurrentFile() {
     StopAudition();
 
-    // A read-only file is made writable so that it can be saved.
-    struct stat status {};
-    if (::stat(CurrentFile.Data(), &status) == 0 && (status.st_mode & S_IWUSR) == 0 &&
-        ::chmod(CurrentFile.Data(), (status.st_mode & 07777) | S_IWUSR) == 0)
+    if (Document.MakeWritable())
         Messages().Information(QStringLiteral("Removed read-only attribute"), this);
 
     PageControl->BroadcastPage->Clear();
-    TTagFileSession session(CurrentFile);
-    if (!session.Open()) {
+    const TEditorDocument::TLoaded loaded =
+        Document.Load([this] { PageControl->BroadcastPage->ReadStored(); });
+    if (!loaded.Opened) {
         Messages().Error(QStringLiteral("Invalid Audio File"), this);
         return;
     }
-    Loading = true;
-    try {
-        for (QWidget* container : PageControl->EditorContainers())
-            EnablePageControls(container, true);
-
-        const TEditorValues values = session.ReadValues();
-        PageControl->BroadcastPage->ReadStored();
-        const bool isMpeg = TAudioFileRule::IsMpegSuffix(CurrentFile.Suffix());
-        PageControl->ShowValues(values);
-        PageControl->SetLocation(CurrentFile.Display());
-        PageControl->SetFormat(FormatDescription(isMpeg));
-        const uint32_t keptLength = Markers.LengthMs;
-        Markers = values.Markers;
-        Markers.LengthMs = keptLength;
-        session.Close(); // nothing was changed: the result says nothing
-
-        Markers.LengthMs = AudioLibs().SN_PlayGetLengthMsFile(CurrentFile.Data());
-        AuditionPanel->ShowLength();
-        AuditionPanel->ResetTrackBar();
-
-        btnAddId3v2->hide();
-        const bool restricted = isMpeg && !session.HasId3v2();
-        PageControl->RestrictToId3v1(restricted);
-        btnAddId3v2->setVisible(restricted);
-        // After the enabling, which gives edits the window colour: the marker edits take
-        // their mode colour here.
-        ShowMarkers();
-        PageControl->BroadcastPage->ShowStep(EditorValues());
-
-        setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + CurrentFile.FileNameDisplay());
-    } catch (const std::exception& error) {
-        session.Abandon();
-        Messages().Error(ErrorText("Error reading tags: ", error), this);
+    Document.Loading = true;
+    for (QWidget* container : PageControl->EditorContainers())
+        EnablePageControls(container, true);
+    if (!loaded.Error.isEmpty()) {
+        Messages().Error(loaded.Error, this);
+        Document.Loading = false;
+        return;
     }
-    Loading = false;
+    PageControl->ShowValues(loaded.Values);
+    PageControl->SetLocation(Document.CurrentFile.Display());
+    PageControl->SetFormat(loaded.Format);
+    Markers = loaded.Values.Markers;
+    Markers.LengthMs = loaded.LengthMs;
+    AuditionPanel->ShowLength();
+    AuditionPanel->ResetTrackBar();
+
+    PageControl->RestrictToId3v1(loaded.Id3v1Only);
+    btnAddId3v2->setVisible(loaded.Id3v1Only);
+    // After the enabling, which gives edits the window colour: the marker edits take their
+    // mode colour here.
+    ShowMarkers();
+    PageControl->BroadcastPage->ShowStep(EditorValues());
+
+    setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") +
+                   Document.CurrentFile.FileNameDisplay());
+    Document.Loading = false;
 }
 
 void TFrmMain::btnAddId3v2_OnClick() {
-    if (AudioLibs().AddId3v2(CurrentFile.Data()) == -1) {
+    if (!Document.AddId3v2()) {
         Messages().Error(QStringLiteral("Cannot add ID3v2 tag. The file may be in use."), this);
         return;
     }
@@ -450,80 +365,60 @@ void TFrmMain::btnAddId3v2_OnClick() {
 }
 
 void TFrmMain::edt_OnChange() {
-    if (Loading)
-        return;
-    SetSaveEnabled(true);
-    Modified = true;
+    if (Document.NoteEdit())
+        SetSaveEnabled(true);
 }
 
 bool TFrmMain::Save() {
-    TTagFileSession session(CurrentFile);
-    if (!session.Open()) {
-        Messages().Error(CannotSaveText(session.Reason()), this);
+    const TEditorValues values = EditorValues();
+    const auto notices = [this](bool on) {
+        if (BrowserMode)
+            emit ChangeNotices(on);
+    };
+    const auto stored = [this, &values] {
+        const QString text = QStringLiteral("Saved: ") + Document.CurrentFile.FileNameDisplay();
+        // Under the list, where the toolbar's hints (in the window's bar) cannot cover it.
+        if (Browser)
+            Browser->ShowStatus(text);
+        else
+            statusBar()->showMessage(text);
+        ShowBroadcastAfterSave(values);
+        emit FileSaved(Document.CurrentFile);
+    };
+    const TEditorDocument::TSaved result = Document.Save(values, notices, stored);
+    if (!result.Saved) {
+        if (result.Invalid)
+            PageControl->ShowValidationFailure(*result.Invalid);
+        Messages().Error(result.Message, this);
         return false;
     }
-    if (BrowserMode)
-        emit ChangeNotices(false);
-    bool saved = false;
-    try {
-        const TEditorValues values = EditorValues();
-        if (const auto failure = TEditorValidation::Validate(values)) {
-            PageControl->ShowValidationFailure(*failure);
-            Messages().Error(failure->Message, this);
-        } else if (!session.Write(values)) {
-            const QString reason = session.Reason();
-            session.Abandon();
-            Messages().Error(CannotSaveText(reason), this);
-        } else if (!session.Close()) {
-            Messages().Error(CannotSaveText(session.Reason()), this);
-        } else {
-            const QString savedText = QStringLiteral("Saved: ") + CurrentFile.FileNameDisplay();
-            // Under the list, where the toolbar's hints (in the window's bar) cannot cover it.
-            if (Browser)
-                Browser->ShowStatus(savedText);
-            else
-                statusBar()->showMessage(savedText);
-            Modified = false;
-            saved = true;
-            ShowBroadcastAfterSave(values);
-            emit FileSaved(CurrentFile);
-        }
-    } catch (const std::exception& error) {
-        Messages().Error(ErrorText("Error writing tags: ", error), this);
-    }
-    session.Abandon(); // a file still open after a failure is closed, its result ignored
-    if (BrowserMode)
-        emit ChangeNotices(true);
-    if (saved && !BrowserMode)
+    if (!BrowserMode)
         close();
-    return saved;
+    return true;
 }
 
 void TFrmMain::ShowBroadcastAfterSave(const TEditorValues& values) {
-    const QString notice = PageControl->BroadcastPage->ShortenedNotice(CurrentFile.Display());
+    const QString notice =
+        PageControl->BroadcastPage->ShortenedNotice(Document.CurrentFile.Display());
     if (!notice.isEmpty())
         Messages().Information(notice, this);
-    TTagFileSession reread(CurrentFile);
-    if (reread.Open()) {
-        PageControl->BroadcastPage->ReadStored();
-        reread.Close(); // nothing was changed
-    }
+    Document.WhileOpen([this] { PageControl->BroadcastPage->ReadStored(); });
     PageControl->BroadcastPage->ShowStep(values);
 }
 
 bool TFrmMain::PromptSaveChanges() {
-    if (!Modified || CurrentFile.IsEmpty())
+    if (!Document.HasUnsavedChanges())
         return true;
     const QPoint topLeft = mapToGlobal(QPoint(0, 0)) + QPoint(width() / 2 - 150, height() / 2 - 75);
-    const auto answer =
-        Messages().Confirm(QStringLiteral("The information for ") + CurrentFile.FileNameDisplay() +
-                               QStringLiteral(" changed.\nSave it?"),
-                           TMessages::mbYes | TMessages::mbNo, TMessages::mbYes, this, topLeft);
-    Modified = false;
+    const auto answer = Messages().Confirm(
+        QStringLiteral("The information for ") + Document.CurrentFile.FileNameDisplay() +
+            QStringLiteral(" changed.\nSave it?"),
+        TMessages::mbYes | TMessages::mbNo, TMessages::mbYes, this, topLeft);
+    Document.Modified = false;
     if (answer == TMessages::mbYes && !Save()) {
         // The save was wanted and did not happen: the edits stay, still unsaved, and the
         // failing field keeps the focus the save gave it.
-        Modified = true;
+        Document.Modified = true;
         return false;
     }
     QCoreApplication::processEvents();
@@ -537,73 +432,50 @@ void TFrmMain::CreateBrowser() {
     Browser = new TBrowserPanel(pnlBrowser);
     layout->addWidget(Browser);
     Browser->SetEditor(this);
-    Browser->SetSettings(Settings.get());
-    TXListView* list = Browser->ListView;
-    list->ReadColumnSettings(*Settings);
     // The save writes into the shown folder: its own change is not a notice, and the row of
     // the saved file is read again.
-    connect(this, &TFrmMain::ChangeNotices, list, &TXListView::SetChangeNotices);
+    connect(this, &TFrmMain::ChangeNotices, Browser, &TBrowserPanel::SetChangeNotices);
     // By path: a save through the "Save it?" prompt happens once the selection has moved on.
-    connect(this, &TFrmMain::FileSaved, list,
-            [list](const TFilePath& path) { list->RefreshEntry(path.Bytes()); });
-    const TRegistryStore registry;
-    Browser->Favorites->Load(registry, *Settings);
+    connect(this, &TFrmMain::FileSaved, Browser,
+            [this](const TFilePath& path) { Browser->RefreshEntry(path.Bytes()); });
+    Browser->ReadSettings(*Settings);
 }
 
 void TFrmMain::OpenStartFolder() {
-    const TRegistryStore registry;
-    Browser->Navigation().BrowseToStart(
-        TStartFolder::Choose(Layout.Folder.value_or(QString()), registry));
-    TXListView* list = Browser->ListView;
-    // "Main"/"SortColumn": a column number as in "Columns"; when that column is shown, the
-    // start folder opens sorted by it (ascending). Read only here, never written.
-    const int sortNumber =
-        Settings->ReadInteger(QStringLiteral("Main"), QStringLiteral("SortColumn"), 0);
-    const std::vector<TListColumn> columns = list->Columns();
-    for (size_t i = 3; sortNumber > 0 && i < columns.size(); ++i)
-        if (columns[i].Number == sortNumber) {
-            Browser->Sorter->SortByColumn(static_cast<int>(i));
-            break;
-        }
+    Browser->OpenStartFolder(Layout.Folder.value_or(QString()));
 }
 
 void TFrmMain::Form_OnActivate() {
     if (BrowserMode && Browser)
-        Browser->ListView->setFocus(Qt::ActiveWindowFocusReason);
+        Browser->FocusList();
 }
 
 void TFrmMain::EditorFileRenamed(const QByteArray& path) {
-    CurrentFile = TFilePath(path);
-    PageControl->SetLocation(CurrentFile.Display());
-    setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + CurrentFile.FileNameDisplay());
+    Document.CurrentFile = TFilePath(path);
+    PageControl->SetLocation(Document.CurrentFile.Display());
+    setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") +
+                   Document.CurrentFile.FileNameDisplay());
 }
 
 void TFrmMain::EditorColumnWritten(int column) {
-    if (!Modified) {
+    if (!Document.Modified) {
         LoadCurrentFile();
         return;
     }
     // Only the written keys come in; the user's other edits stay, still to be saved.
     const TColumnInfo* info = TTagCatalogue::FindColumn(column);
-    TTagFileSession session(CurrentFile);
-    if (info == nullptr || !session.Open())
+    const std::optional<TEditorValues> values =
+        info == nullptr ? std::nullopt : Document.ReadValues();
+    if (!values)
         return;
-    TEditorValues values;
-    try {
-        values = session.ReadValues();
-    } catch (const std::exception&) {
-        session.Abandon();
-        return;
-    }
-    session.Close();
-    Loading = true;
+    Document.Loading = true;
     for (const char* key : {info->Key, info->TimeKey})
         if (key != nullptr)
-            PageControl->SetFieldText(QLatin1String(key), values.Field(QLatin1String(key)));
-    Loading = false;
+            PageControl->SetFieldText(QLatin1String(key), values->Field(QLatin1String(key)));
+    Document.Loading = false;
 }
 
 void TFrmMain::EditorLoadFile(const QByteArray& path) {
-    CurrentFile = TFilePath(path);
+    Document.CurrentFile = TFilePath(path);
     LoadCurrentFile();
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "TBroadcastSettings.h"
+#include "TEditorDocument.h"
 #include "TEditorLink.h"
 #include "TEditorPages.h"
 #include "TEditorValues.h"
-#include "TFilePath.h"
 #include "TMainSettings.h"
 #include "TMarkerModel.h"
 
@@ -24,10 +24,10 @@ class TProfileFile;
 // The program's main window: the tag editor for one file (single-file mode, started with
 // a file argument) or the editor beside the folder browser (browser mode). A composition:
 // the editor pages (PageControl), the audition and marker panel and, in browser mode, the
-// browser panel (pnlBrowser) are widgets of their own; the window owns the editor state
-// they share, loads and saves through a tag-file session, keeps the handler names of the
-// system as thin methods, and restores its layout and lists from Cuemark.ini at
-// construction and writes them back at destruction.
+// browser panel (pnlBrowser) are widgets of their own; the editor document (Document) loads
+// and saves the current file and the window shows what it gives. The window owns the state
+// the panels share, keeps the handler names of the system as thin methods, and restores its
+// layout and lists from Cuemark.ini at construction and writes them back at destruction.
 class TFrmMain : public QMainWindow, public TEditorLink {
     Q_OBJECT
 
@@ -45,11 +45,9 @@ public:
 
     static QString ApplicationTitle() { return QStringLiteral("QAV Cuemark"); }
 
-    // Shared editor state
-    TFilePath CurrentFile;
+    // The current file, its unsaved edits, its load and save.
+    TEditorDocument Document;
     bool BrowserMode = false;
-    bool Modified = false;
-    bool Loading = false;
     TMarkerModel Markers; // IntroMs, SegueMs, HookStartMs, HookEndMs, LengthMs
     uint32_t PlayHandle = 0;
     int DeviceIndex = 0;
@@ -60,7 +58,6 @@ public:
     TMainSettings Layout;
     TBroadcastSettings Broadcast; // the "Broadcast chunks" setting, stored when changed
 
-    // Editor
     void LoadCurrentFile();
     void ClearEditor();
     void EnablePageControls(QWidget* container, bool enable) {
@@ -78,7 +75,7 @@ public:
     bool Save();
     void btnCancel_OnClick();
     void btnAddId3v2_OnClick();
-    // Offers to save unsaved changes of CurrentFile. True when the caller may go on (no
+    // Offers to save unsaved changes of the current file. True when the caller may go on (no
     // changes, changes discarded, or saved); false when the save was wanted but failed, in
     // which case the edits stay and Modified stays set.
     bool PromptSaveChanges();
@@ -90,27 +87,25 @@ public:
     void cbo_OnChange(QComboBox* combo) { PageControl->cbo_OnChange(combo); }
     void cboCategory_OnChange() { PageControl->cboCategory_OnChange(); }
 
-    // The header dump of CurrentFile's first 256 bytes; empty when it cannot be read.
+    // The header dump of the current file's first 256 bytes; empty when it cannot be read.
     QString HeaderDumpText() const;
     void ShowHeaderDump();
 
     // Stops a running audition.
     void StopAudition();
 
-    // Browser (browser mode)
     // Window activated: the focus goes to the list in browser mode.
     void Form_OnActivate();
     // What the browser asks of the editor.
-    QByteArray EditorCurrentFile() const override { return CurrentFile.Bytes(); }
+    QByteArray EditorCurrentFile() const override { return Document.CurrentFile.Bytes(); }
     bool EditorPromptSaveChanges() override { return PromptSaveChanges(); }
     void EditorLoadFile(const QByteArray& path) override;
     void EditorClear() override { ClearEditor(); }
-    // The list renamed CurrentFile: the editor keeps its values and edits under the new name.
+    // The list renamed the current file: the editor keeps its values and edits under the new name.
     void EditorFileRenamed(const QByteArray& path) override;
     void EditorColumnWritten(int column) override;
     void EditorStopAudition() override { StopAudition(); }
 
-    // Controls
     QWidget* pnlBrowser = nullptr;           // the folder browser's place (browser mode)
     TEditorPages* PageControl = nullptr;     // the editor's pages and fields
     TAuditionPanel* AuditionPanel = nullptr; // the controls on PageControl->pnlTransport
@@ -123,7 +118,7 @@ signals:
     // Browser mode: the folder monitor's notices off (false) while a save writes, on again
     // (true) whatever its outcome.
     void ChangeNotices(bool on);
-    // A save stored CurrentFile (the list re-reads its row).
+    // A save stored the current file (the list re-reads its row).
     void FileSaved(const TFilePath& path);
 
 protected:
@@ -137,7 +132,6 @@ private:
     void ReadSettings();
     void WriteSettings();
     void RestorePosition();
-    QString FormatDescription(bool isMpeg) const;
     void SetSaveEnabled(bool enabled);
     void ShowMarkers();
     // The notice for cart fields stored shortened, and the Broadcast page re-read.

@@ -6,6 +6,7 @@
 #include "TAboutPage.h"
 #include "TBroadcastPage.h"
 #include "TContrastText.h"
+#include "TMainSettings.h"
 #include "TMaskedEdit.h"
 #include "TMemo.h"
 #include "TMessages.h"
@@ -143,6 +144,26 @@ TEditorPages::TEditorPages(QWidget* parent) : QTabWidget(parent) {
         connect(button, &QToolButton::clicked, this,
                 [this, button] { btnSetTime_OnClick(button); });
     ConnectChangeTracking();
+}
+
+void TEditorPages::ReadSettings(const TMainSettings& settings) {
+    for (const QString& category : settings.Categories)
+        AddCategory(category);
+    if (Categories().isEmpty())
+        AddCategory(QStringLiteral("AUDIO"));
+    ShowPage(settings.ActivePage);
+    chkUseCodec->setChecked(settings.UseCodec);
+}
+
+void TEditorPages::WriteSettings(TMainSettings& settings) {
+    KeepTypedCategory();
+    settings.Categories = Categories();
+    settings.ActivePage = currentIndex();
+    settings.UseCodec = chkUseCodec->isChecked();
+}
+
+bool TEditorPages::UseCodec() const {
+    return chkUseCodec->isChecked();
 }
 
 void TEditorPages::ShowPage(int index) {

@@ -16,6 +16,7 @@ class QToolButton;
 class TAboutPage;
 class TBroadcastPage;
 class TMaskedEdit;
+struct TMainSettings;
 
 // The editor's page control: the pages "&Description / Tones", "&Times / Album",
 // "&Authoring", "&Commercial", the never-shown "Image", "Music" and "A&bout", and every
@@ -44,7 +45,14 @@ public:
     // Shows page `index`; the Image page and values outside the pages show the first one.
     void ShowPage(int index);
 
-    // --- enabling rules -------------------------------------------------------------
+    // The pages' part of the window's settings: the category list (one "AUDIO" entry when it
+    // is empty), the page in front and the codec switch.
+    void ReadSettings(const TMainSettings& settings);
+    // A typed category joins the list before it is stored.
+    void WriteSettings(TMainSettings& settings);
+    // The About page's "Force use of ACM CODEC".
+    bool UseCodec() const;
+
     // The six containers of editor controls, in the order loading enables them.
     QList<QWidget*> EditorContainers() const;
     void EnablePageControls(QWidget* container, bool enable);
@@ -55,7 +63,6 @@ public:
     void RestrictToId3v1(bool restricted);
     bool RestrictedToId3v1() const { return Id3v1Only; }
 
-    // --- values ---------------------------------------------------------------------
     QWidget* FieldWidget(const QString& key) const { return Fields.value(key); }
     QLabel* FieldLabel(const QString& key) const { return Labels.value(key); }
     // The field's text as it would be stored (memo line breaks as CR LF).
@@ -75,7 +82,6 @@ public:
     // The Times page in front and the failing field focused.
     void ShowValidationFailure(const TEditorValidation::TFailure& failure);
 
-    // --- the category list ------------------------------------------------------------
     QStringList Categories() const;
     void AddCategory(const QString& category);
     // Selects the first entry equal to `text`, appending it when there is none.
@@ -83,14 +89,12 @@ public:
     // The text in the box joins the list when it is not an entry.
     void KeepTypedCategory();
 
-    // --- handlers -------------------------------------------------------------------
     // Completion of the typed text for the category and genre boxes.
     void cbo_OnChange(QComboBox* combo);
     void cboCategory_OnChange();
     void btnSetDate_OnClick(QObject* sender);
     void btnSetTime_OnClick(QObject* sender);
 
-    // --- controls -------------------------------------------------------------------
     QWidget* tabDescription = nullptr;
     QWidget* tabTimes = nullptr;
     QWidget* tabAuthoring = nullptr;

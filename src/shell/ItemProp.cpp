@@ -19,21 +19,6 @@ namespace ItemProp {
 
 namespace {
 
-TOpener& Opener() {
-    static TOpener opener;
-    return opener;
-}
-
-TMenuRunner& MenuRunner() {
-    static TMenuRunner runner;
-    return runner;
-}
-
-TDialogRunner& DialogRunner() {
-    static TDialogRunner runner;
-    return runner;
-}
-
 bool Exists(const QByteArray& path) {
     TFileStatus status;
     return TFileSystemCalls::Native().Status(path, status) == 0;
@@ -69,11 +54,11 @@ QList<QByteArray> PathItems(const QByteArray& fileName) {
     return ListItems(folder, matches);
 }
 
-bool Open(const QList<QByteArray>& paths, QWidget* owner) {
+bool Open(const QList<QByteArray>& paths, QWidget* owner, const TRunners& runners) {
     bool ok = !paths.isEmpty();
     for (const QByteArray& path : paths) {
-        if (Opener()) {
-            ok = Opener()(path) && ok;
+        if (runners.Opener) {
+            ok = runners.Opener(path) && ok;
             continue;
         }
         QString reason;
@@ -96,12 +81,12 @@ bool ToClipboard(const QList<QByteArray>& paths, bool cut) {
     return true;
 }
 
-bool Properties(const QList<QByteArray>& paths, QWidget* owner) {
+bool Properties(const QList<QByteArray>& paths, QWidget* owner, const TRunners& runners) {
     if (paths.size() != 1)
         return false;
     TFrmProperties dialog(paths.front(), owner);
-    if (DialogRunner())
-        DialogRunner()(dialog);
+    if (runners.DialogRunner)
+        runners.DialogRunner(dialog);
     else
         dialog.exec();
     return true;
@@ -111,22 +96,23 @@ bool Delete(const QList<QByteArray>& paths, QWidget* owner) {
     return TFileOperationUi(owner).DeleteToTrash(paths).Ok();
 }
 
-bool Verb(const QString& verb, const QList<QByteArray>& paths, QWidget* owner) {
+bool Verb(const QString& verb, const QList<QByteArray>& paths, QWidget* owner,
+          const TRunners& runners) {
     if (paths.isEmpty())
         return false;
     if (verb == QLatin1String("open"))
-        return Open(paths, owner);
+        return Open(paths, owner, runners);
     if (verb == QLatin1String("copy") || verb == QLatin1String("cut"))
         return ToClipboard(paths, verb == QLatin1String("cut"));
     if (verb == QLatin1String("delete"))
         return Delete(paths, owner);
     if (verb == QLatin1String("properties"))
-        return Properties(paths, owner);
+        return Properties(paths, owner, runners);
     return false;
 }
 
 bool ContextMenu(const QList<QByteArray>& paths, QWidget* owner, const QPoint& globalPos,
-                 bool allowRename, bool* renameChosen, bool* cutChosen) {
+                 bool allowRename, bool* renameChosen, bool* cutChosen, const TRunners& runners) {
     if (renameChosen)
         *renameChosen = false;
     if (cutChosen)
@@ -147,7 +133,8 @@ bool ContextMenu(const QList<QByteArray>& paths, QWidget* owner, const QPoint& g
     QAction* properties = single ? menu.addAction(QStringLiteral("P&roperties")) : nullptr;
     CollapseSeparators(menu);
 
-    QAction* chosen = MenuRunner() ? MenuRunner()(menu, globalPos) : menu.exec(globalPos);
+    QAction* chosen =
+        runners.MenuRunner ? runners.MenuRunner(menu, globalPos) : menu.exec(globalPos);
     if (!chosen)
         return true;
     if (chosen == rename) {
@@ -163,11 +150,11 @@ bool ContextMenu(const QList<QByteArray>& paths, QWidget* owner, const QPoint& g
     if (chosen == copy)
         return ToClipboard(paths, false);
     if (chosen == open)
-        return Open(paths, owner);
+        return Open(paths, owner, runners);
     if (chosen == remove)
         return Delete(paths, owner);
     if (chosen == properties)
-        return Properties(paths, owner);
+        return Properties(paths, owner, runners);
     return true;
 }
 
@@ -193,55 +180,46 @@ void CollapseSeparators(QMenu& menu) {
     }
 }
 
-void SetOpener(TOpener opener) {
-    Opener() = std::move(opener);
-}
-
-void SetMenuRunner(TMenuRunner runner) {
-    MenuRunner() = std::move(runner);
-}
-
-void SetDialogRunner(TDialogRunner runner) {
-    DialogRunner() = std::move(runner);
-}
-
 bool DisplayContextMenu(const QByteArray& fileName, QWidget* owner, const QPoint& globalPos,
-                        bool allowRename, bool* renameChosen, bool* cutChosen) {
-    return ContextMenu(PathItems(fileName), owner, globalPos, allowRename, renameChosen, cutChosen);
+                        bool allowRename, bool* renameChosen, bool* cutChosen,
+                        const TRunners& runners) {
+    return ContextMenu(PathItems(fileName), owner, globalPos, allowRename, renameChosen, cutChosen,
+                       runners);
 }
 
 bool DisplayContextMenu(const QByteArray& folderPath, const QList<QByteArray>& names,
                         QWidget* owner, const QPoint& globalPos, bool allowRename,
-                        bool* renameChosen, bool* cutChosen) {
+                        bool* renameChosen, bool* cutChosen, const TRunners& runners) {
     return ContextMenu(ListItems(folderPath, names), owner, globalPos, allowRename, renameChosen,
-                       cutChosen);
+                       cutChosen, runners);
 }
 
-bool DisplayPropertiesDialog(const QByteArray& fileName, QWidget* owner) {
-    return Properties(PathItems(fileName), owner);
+bool DisplayPropertiesDialog(const QByteArray& fileName, QWidget* owner, const TRunners& runners) {
+    return Properties(PathItems(fileName), owner, runners);
 }
 
 bool DisplayPropertiesDialog(const QByteArray& folderPath, const QList<QByteArray>& names,
-                             QWidget* owner) {
-    return Properties(ListItems(folderPath, names), owner);
+                             QWidget* owner, const TRunners& runners) {
+    return Properties(ListItems(folderPath, names), owner, runners);
 }
 
-bool PerformDefaultAction(const QByteArray& fileName, QWidget* owner) {
-    return Open(PathItems(fileName), owner);
+bool PerformDefaultAction(const QByteArray& fileName, QWidget* owner, const TRunners& runners) {
+    return Open(PathItems(fileName), owner, runners);
 }
 
 bool PerformDefaultAction(const QByteArray& folderPath, const QList<QByteArray>& names,
-                          QWidget* owner) {
-    return Open(ListItems(folderPath, names), owner);
+                          QWidget* owner, const TRunners& runners) {
+    return Open(ListItems(folderPath, names), owner, runners);
 }
 
-bool PerformVerb(const QString& verb, const QByteArray& fileName, QWidget* owner) {
-    return Verb(verb, PathItems(fileName), owner);
+bool PerformVerb(const QString& verb, const QByteArray& fileName, QWidget* owner,
+                 const TRunners& runners) {
+    return Verb(verb, PathItems(fileName), owner, runners);
 }
 
 bool PerformVerb(const QString& verb, const QByteArray& folderPath, const QList<QByteArray>& names,
-                 QWidget* owner) {
-    return Verb(verb, ListItems(folderPath, names), owner);
+                 QWidget* owner, const TRunners& runners) {
+    return Verb(verb, ListItems(folderPath, names), owner, runners);
 }
 
 } // namespace ItemProp

@@ -23,38 +23,45 @@ class QWidget;
 // caller can fade them.
 namespace ItemProp {
 
-bool DisplayContextMenu(const QByteArray& fileName, QWidget* owner, const QPoint& globalPos,
-                        bool allowRename, bool* renameChosen, bool* cutChosen = nullptr);
-bool DisplayContextMenu(const QByteArray& folderPath, const QList<QByteArray>& names,
-                        QWidget* owner, const QPoint& globalPos, bool allowRename,
-                        bool* renameChosen, bool* cutChosen = nullptr);
-
-// The properties dialog of a single item (false for none or several).
-bool DisplayPropertiesDialog(const QByteArray& fileName, QWidget* owner);
-bool DisplayPropertiesDialog(const QByteArray& folderPath, const QList<QByteArray>& names,
-                             QWidget* owner);
-
-// What a double click does: open with the desktop's default application.
-bool PerformDefaultAction(const QByteArray& fileName, QWidget* owner);
-bool PerformDefaultAction(const QByteArray& folderPath, const QList<QByteArray>& names,
-                          QWidget* owner);
-
-// "open", "copy", "cut", "delete" or "properties".
-bool PerformVerb(const QString& verb, const QByteArray& fileName, QWidget* owner);
-bool PerformVerb(const QString& verb, const QByteArray& folderPath, const QList<QByteArray>& names,
-                 QWidget* owner);
-
-// Removes every separator that follows another one (or starts or ends the menu).
-void CollapseSeparators(QMenu& menu);
-
-// Seams for tests. The opener opens one item with the desktop's default application (default:
-// QDesktopServices); the menu runner shows the menu and returns the chosen action (default:
-// QMenu::exec); the properties runner shows the dialog (default: exec). Empty restores.
+// How an owner's operations open items, run the item menu and show the properties dialog. The
+// opener opens one item with the desktop's default application (empty: the desktop's launcher);
+// the menu runner shows the menu and returns the chosen action (empty: QMenu::exec); the dialog
+// runner shows the dialog (empty: exec). Tests give their own.
 using TOpener = std::function<bool(const QByteArray& path)>;
 using TMenuRunner = std::function<QAction*(QMenu& menu, const QPoint& globalPos)>;
 using TDialogRunner = std::function<void(QWidget& dialog)>;
-void SetOpener(TOpener opener);
-void SetMenuRunner(TMenuRunner runner);
-void SetDialogRunner(TDialogRunner runner);
+struct TRunners {
+    TOpener Opener;
+    TMenuRunner MenuRunner;
+    TDialogRunner DialogRunner;
+};
+
+bool DisplayContextMenu(const QByteArray& fileName, QWidget* owner, const QPoint& globalPos,
+                        bool allowRename, bool* renameChosen, bool* cutChosen = nullptr,
+                        const TRunners& runners = {});
+bool DisplayContextMenu(const QByteArray& folderPath, const QList<QByteArray>& names,
+                        QWidget* owner, const QPoint& globalPos, bool allowRename,
+                        bool* renameChosen, bool* cutChosen = nullptr,
+                        const TRunners& runners = {});
+
+// The properties dialog of a single item (false for none or several).
+bool DisplayPropertiesDialog(const QByteArray& fileName, QWidget* owner,
+                             const TRunners& runners = {});
+bool DisplayPropertiesDialog(const QByteArray& folderPath, const QList<QByteArray>& names,
+                             QWidget* owner, const TRunners& runners = {});
+
+// What a double click does: open with the desktop's default application.
+bool PerformDefaultAction(const QByteArray& fileName, QWidget* owner, const TRunners& runners = {});
+bool PerformDefaultAction(const QByteArray& folderPath, const QList<QByteArray>& names,
+                          QWidget* owner, const TRunners& runners = {});
+
+// "open", "copy", "cut", "delete" or "properties".
+bool PerformVerb(const QString& verb, const QByteArray& fileName, QWidget* owner,
+                 const TRunners& runners = {});
+bool PerformVerb(const QString& verb, const QByteArray& folderPath, const QList<QByteArray>& names,
+                 QWidget* owner, const TRunners& runners = {});
+
+// Removes every separator that follows another one (or starts or ends the menu).
+void CollapseSeparators(QMenu& menu);
 
 } // namespace ItemProp

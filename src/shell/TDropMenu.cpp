@@ -1,14 +1,5 @@
 #include "TDropMenu.h"
 
-namespace {
-
-TDropMenu::TRunner& Runner() {
-    static TDropMenu::TRunner runner;
-    return runner;
-}
-
-} // namespace
-
 TDropMenu::TDropMenu(QWidget* parent) : QMenu(parent) {
     setObjectName("PopupMenuDrop");
     mnuCopy = addAction(QStringLiteral("Copy Here"));
@@ -19,14 +10,10 @@ TDropMenu::TDropMenu(QWidget* parent) : QMenu(parent) {
     mnuCancel = addAction(QStringLiteral("Cancel"));
 }
 
-void TDropMenu::SetRunner(TRunner runner) {
-    Runner() = std::move(runner);
-}
-
 std::optional<TTransferMode> TDropMenu::Choose(TTransferMode defaultMode, const QPoint& globalPos) {
     // QMenu draws its default action bold.
     setDefaultAction(defaultMode == TTransferMode::Move ? mnuMove : mnuCopy);
-    QAction* chosen = Runner() ? Runner()(*this, globalPos) : exec(globalPos);
+    QAction* chosen = Runner ? Runner(*this, globalPos) : exec(globalPos);
     if (chosen == mnuCopy)
         return TTransferMode::Copy;
     if (chosen == mnuMove)

@@ -22,11 +22,14 @@ public:
     // dismissed menu.
     std::optional<TTransferMode> Choose(TTransferMode defaultMode, const QPoint& globalPos);
 
-    // Tests replace how the menu is run (default: QMenu::exec at the position).
+    // Tests replace how this menu is run (empty: QMenu::exec at the position).
     using TRunner = std::function<QAction*(QMenu& menu, const QPoint& globalPos)>;
-    static void SetRunner(TRunner runner);
+    void SetRunner(TRunner runner) { Runner = std::move(runner); }
 
     QAction* mnuCopy;
     QAction* mnuMove;
     QAction* mnuCancel;
+
+private:
+    TRunner Runner;
 };

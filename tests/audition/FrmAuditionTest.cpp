@@ -77,7 +77,7 @@ TEST_F(FrmAudition, LoadingStopsAuditionAndRebuildsTheTransport) {
     ASSERT_EQ(panel->TrackBar->value(), 420);
 
     Libs.LengthMs = 9000;
-    w->CurrentFile = second;
+    w->Document.CurrentFile = second;
     w->LoadCurrentFile();
     EXPECT_EQ(w->PlayHandle, 0u);
     EXPECT_EQ(Libs.CallCount("SN_PlayStop"), 1);
@@ -94,7 +94,7 @@ TEST_F(FrmAudition, LoadingStopsAuditionAndRebuildsTheTransport) {
     QTest::mouseClick(panel->lblHook, Qt::LeftButton);
     EXPECT_EQ(panel->edtStart->text(), "00:30.0");
     EXPECT_EQ(panel->txtHookLen->text(), "");
-    EXPECT_FALSE(w->Modified);
+    EXPECT_FALSE(w->Document.Modified);
 
     w->ClearEditor();
     EXPECT_FALSE(panel->btnPlay->isEnabled());
@@ -107,7 +107,7 @@ TEST_F(FrmAudition, LoadingStopsAuditionAndRebuildsTheTransport) {
     QTest::keyClick(w.get(), Qt::Key_P, Qt::ControlModifier);
     QTest::keyClick(w.get(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(Libs.CallCount("SN_PlayStartXY"), 1);
-    EXPECT_FALSE(w->Modified);
+    EXPECT_FALSE(w->Document.Modified);
 }
 
 TEST_F(FrmAudition, MarkerEditsMarkTheEditorModifiedAndSurviveSaveAndReload) {
@@ -116,13 +116,13 @@ TEST_F(FrmAudition, MarkerEditsMarkTheEditorModifiedAndSurviveSaveAndReload) {
         auto w = Open({path});
         TAuditionPanel* panel = w->AuditionPanel;
         QTest::mouseClick(panel->lblTones, Qt::LeftButton);
-        EXPECT_FALSE(w->Modified);
+        EXPECT_FALSE(w->Document.Modified);
         EXPECT_FALSE(w->btnOk->isEnabled());
 
         panel->TrackBar->setValue(1700);
         QTest::mouseClick(panel->btnSetEnd, Qt::LeftButton);
         EXPECT_EQ(w->Markers.SegueMs, 10000);
-        EXPECT_TRUE(w->Modified);
+        EXPECT_TRUE(w->Document.Modified);
         EXPECT_TRUE(w->btnOk->isEnabled());
         QTest::mouseClick(panel->udStart->UpButton(), Qt::LeftButton);
 

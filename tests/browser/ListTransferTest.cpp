@@ -1,8 +1,9 @@
 // The folder list as a file manager, offscreen on temporary trees: the clipboard in the desktop
 // file managers' formats (written and read by hand here), Paste, Delete to the Trash, Escape,
 // renaming in place, drops, the drag rule and the item menu.
-#include "ItemProp.h"
 #include "TDropMenu.h"
+#include "TListDragDrop.h"
+#include "TListItemMenu.h"
 #include "TListRoles.h"
 #include "TListTransfer.h"
 #include "TScriptedAudioLibs.h"
@@ -86,18 +87,13 @@ protected:
         QApplication::setActiveWindow(&List);
         List.setFocus();
         Clipboard().clear();
-        Transfer.SetClock([this] { return Clock; });
-        ItemProp::SetOpener([this](const QByteArray& path) {
+        Transfer.DragDrop().SetClock([this] { return Clock; });
+        Transfer.ItemMenu().SetOpener([this](const QByteArray& path) {
             Opened << path;
             return true;
         });
     }
-    void TearDown() override {
-        TDropMenu::SetRunner({});
-        ItemProp::SetOpener({});
-        ItemProp::SetMenuRunner({});
-        Clipboard().clear();
-    }
+    void TearDown() override { Clipboard().clear(); }
 
     void Browse(const fs::path& folder) {
         List.BrowseToPath(QByteArray::fromStdString(folder.string()));
@@ -314,7 +310,7 @@ TEST_F(ListTransfer, DropFollowsTheDriveRuleSkipsFilesAlreadyHereAndAsksForTheRi
     QMimeData other;
     other.setData("text/uri-list", Uri(Src() / "c.wav") + "\r\n");
     QString shownDefault;
-    TDropMenu::SetRunner([&](QMenu& menu, const QPoint&) {
+    Transfer.DragDrop().SetDropMenuRunner([&](QMenu& menu, const QPoint&) {
         shownDefault = menu.defaultAction() ? menu.defaultAction()->text() : QString();
         return static_cast<TDropMenu&>(menu).mnuCopy;
     });
@@ -345,7 +341,7 @@ TEST_F(ListTransfer, DragStartsOnlyPastTheDistanceAfterTheDelayAndAMoveDeselects
     Browse(Src());
     Select({"a.wav", "b.wav"});
     QStringList dragged;
-    Transfer.SetDragRunner([&](QDrag& drag) {
+    Transfer.DragDrop().SetDragRunner([&](QDrag& drag) {
         dragged = UriFiles(drag.mimeData()->data("text/uri-list"));
         // The target moved the first file away.
         fs::rename(Src() / "a.wav", Dst() / "moved.wav");
@@ -386,7 +382,7 @@ TEST_F(ListTransfer, ItemMenuActsOnCutRenameAndDeleteAndWaitsWhileADragIsArmed) 
     Browse(Src());
     QStringList shown;
     QString choose;
-    ItemProp::SetMenuRunner([&](QMenu& menu, const QPoint&) -> QAction* {
+    Transfer.ItemMenu().SetMenuRunner([&](QMenu& menu, const QPoint&) -> QAction* {
         QStringList texts;
         for (QAction* action : menu.actions())
             texts << action->text();
@@ -444,7 +440,7 @@ TEST_F(ListTransfer, ItemMenuActsOnCutRenameAndDeleteAndWaitsWhileADragIsArmed) 
 }
 
 TEST_F(ListTransfer, OpenWithoutTheDesktopsLauncherTellsTheUserWhy) {
-    ItemProp::SetOpener({}); // the real launcher, on a PATH without it
+    Transfer.ItemMenu().SetOpener({}); // the real launcher, on a PATH without it
     const QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString((Dir.Path() / "no-tools").string()));
     Browse(Src());

@@ -104,7 +104,7 @@ TEST_F(BroadcastPageTest, AForeignCartOpensWithItsValuesAndThePageFollowsTheEdit
     EXPECT_EQ(w.PageControl->FieldText("IART"), "Cart artist");
     EXPECT_EQ(w.PageControl->FieldText("IGNR"), "03/01/2026");
     EXPECT_EQ(w.Markers.IntroMs, 500);
-    EXPECT_FALSE(w.Modified);
+    EXPECT_FALSE(w.Document.Modified);
 
     TBroadcastPage* page = w.PageControl->BroadcastPage;
     const QStringList rows = Rows(page->lvwBroadcast);

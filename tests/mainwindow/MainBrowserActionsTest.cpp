@@ -122,7 +122,7 @@ TEST_F(MainBrowserActionsTest, FindSelectsARowAndF3GoesOn) {
     });
     Press(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(SelectedPath(list), Path("a.wav"));
-    EXPECT_EQ(w->CurrentFile.Bytes(), Path("a.wav")); // the editor follows
+    EXPECT_EQ(w->Document.CurrentFile.Bytes(), Path("a.wav")); // the editor follows
     ASSERT_TRUE(w->Browser->ActionFindNext->isEnabled());
 
     // The offscreen platform has no window manager to give the window back its activation
@@ -224,11 +224,11 @@ TEST_F(MainBrowserActionsTest, DeletingTheEditorsFileClearsTheEditor) {
     auto w = OpenBrowser();
     TXListView& list = *w->Browser->ListView;
     Press(Qt::Key_Down);
-    ASSERT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    ASSERT_EQ(w->Document.CurrentFile.Bytes(), Path("a.wav"));
     Messages.QueueAnswer(TMessages::mbYes); // the Trash question
     Press(Qt::Key_Delete);
     EXPECT_FALSE(fs::exists(File("a.wav")));
-    EXPECT_TRUE(w->CurrentFile.IsEmpty());
+    EXPECT_TRUE(w->Document.CurrentFile.IsEmpty());
     EXPECT_EQ(RowOf(list, Path("a.wav")), -1);
     EXPECT_EQ(Messages.Records().size(), 1);
 }
@@ -237,10 +237,10 @@ TEST_F(MainBrowserActionsTest, RenamingTheEditorsFileKeepsTheEditsForTheNewName)
     auto w = OpenBrowser();
     TXListView& list = *w->Browser->ListView;
     Press(Qt::Key_Down);
-    ASSERT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    ASSERT_EQ(w->Document.CurrentFile.Bytes(), Path("a.wav"));
     w->PageControl->edtTitle->setFocus();
     QTest::keyClicks(w->PageControl->edtTitle, "Renamed Spot");
-    ASSERT_TRUE(w->Modified);
+    ASSERT_TRUE(w->Document.Modified);
 
     list.setFocus();
     Press(Qt::Key_F2);
@@ -249,8 +249,8 @@ TEST_F(MainBrowserActionsTest, RenamingTheEditorsFileKeepsTheEditsForTheNewName)
     name->setText(QStringLiteral("spot.wav"));
     Press(Qt::Key_Return);
     ASSERT_TRUE(fs::exists(File("spot.wav")));
-    EXPECT_EQ(w->CurrentFile.Bytes(), Path("spot.wav"));
-    EXPECT_TRUE(w->Modified);
+    EXPECT_EQ(w->Document.CurrentFile.Bytes(), Path("spot.wav"));
+    EXPECT_TRUE(w->Document.Modified);
     EXPECT_TRUE(w->Save());
     EXPECT_FALSE(fs::exists(File("a.wav")));
 

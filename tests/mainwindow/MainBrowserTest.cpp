@@ -88,18 +88,18 @@ TEST_F(MainBrowserTest, StartsInTheSavedFolderWithItsColumnsAndFollowsTheSelecti
     // Activation put the focus on the list; the first row (the folder) left the editor empty.
     EXPECT_EQ(QApplication::focusWidget(), &list);
     EXPECT_EQ(SelectedPath(list), Path("sub"));
-    EXPECT_TRUE(w->CurrentFile.IsEmpty());
+    EXPECT_TRUE(w->Document.CurrentFile.IsEmpty());
     EXPECT_EQ(w->Browser->cboSystem->currentText(), QStringLiteral("audio"));
 
     Press(Qt::Key_Down);
-    EXPECT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    EXPECT_EQ(w->Document.CurrentFile.Bytes(), Path("a.wav"));
     EXPECT_EQ(w->PageControl->FieldText("DISP"), QStringLiteral("Morning Jingle"));
     Press(Qt::Key_Down); // capitals in the extension load too
-    EXPECT_EQ(w->CurrentFile.Bytes(), Path("b.MP3"));
+    EXPECT_EQ(w->Document.CurrentFile.Bytes(), Path("b.MP3"));
     Press(Qt::Key_Down);
-    EXPECT_EQ(w->CurrentFile.Bytes(), Path("c.wav"));
+    EXPECT_EQ(w->Document.CurrentFile.Bytes(), Path("c.wav"));
     Press(Qt::Key_Down); // a text file empties the editor
-    EXPECT_TRUE(w->CurrentFile.IsEmpty());
+    EXPECT_TRUE(w->Document.CurrentFile.IsEmpty());
     EXPECT_TRUE(Messages.Records().isEmpty());
 }
 
@@ -108,10 +108,10 @@ TEST_F(MainBrowserTest, LeavingAFileForAFolderRowEmptiesEveryReadOut) {
     auto w = OpenBrowser();
     TAuditionPanel& audition = *w->AuditionPanel;
     Press(Qt::Key_Down);
-    ASSERT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    ASSERT_EQ(w->Document.CurrentFile.Bytes(), Path("a.wav"));
     EXPECT_EQ(audition.txtLength->text(), QStringLiteral("00:00.5")); // 0.5 s generated
     Press(Qt::Key_Up);                                                // the folder "sub"
-    ASSERT_TRUE(w->CurrentFile.IsEmpty());
+    ASSERT_TRUE(w->Document.CurrentFile.IsEmpty());
     for (const QLabel* readout :
          {static_cast<QLabel*>(audition.txtFromStart), static_cast<QLabel*>(audition.txtLength),
           static_cast<QLabel*>(audition.txtFromEnd)})
@@ -124,11 +124,11 @@ TEST_F(MainBrowserTest, APromptedSaveThatFailsKeepsTheFileSelectedAndTheEdits) {
     auto w = OpenBrowser();
     TXListView& list = *w->Browser->ListView;
     Press(Qt::Key_Down);
-    ASSERT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    ASSERT_EQ(w->Document.CurrentFile.Bytes(), Path("a.wav"));
     w->PageControl->edtTitle->setFocus();
     QTest::keyClicks(w->PageControl->edtTitle, " Edit");
     w->PageControl->SetFieldText("BSTM", "10:00"); // a time without a date: refused
-    ASSERT_TRUE(w->Modified);
+    ASSERT_TRUE(w->Document.Modified);
 
     list.setFocus();
     Messages.QueueAnswer(TMessages::mbYes);
@@ -136,8 +136,8 @@ TEST_F(MainBrowserTest, APromptedSaveThatFailsKeepsTheFileSelectedAndTheEdits) {
     QApplication::processEvents(); // the selection is put back after the view's own step
     EXPECT_FALSE(Messages.Texts(TScriptedMessages::TKind::Error).isEmpty());
     EXPECT_EQ(SelectedPath(list), Path("a.wav"));
-    EXPECT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
-    EXPECT_TRUE(w->Modified);
+    EXPECT_EQ(w->Document.CurrentFile.Bytes(), Path("a.wav"));
+    EXPECT_TRUE(w->Document.Modified);
     EXPECT_EQ(w->PageControl->FieldText("DISP"), QStringLiteral("Morning Jingle Edit"));
 
     // With the time taken out, the next move saves and goes on.
@@ -145,8 +145,8 @@ TEST_F(MainBrowserTest, APromptedSaveThatFailsKeepsTheFileSelectedAndTheEdits) {
     list.setFocus(); // the failed save left the focus on the refused field
     Messages.QueueAnswer(TMessages::mbYes);
     Press(Qt::Key_Down);
-    EXPECT_EQ(w->CurrentFile.Bytes(), Path("b.MP3"));
-    EXPECT_FALSE(w->Modified);
+    EXPECT_EQ(w->Document.CurrentFile.Bytes(), Path("b.MP3"));
+    EXPECT_FALSE(w->Document.Modified);
 }
 
 TEST_F(MainBrowserTest, SaveReReadsTheRowAndNotesNoChangeOfItsOwn) {
@@ -162,7 +162,7 @@ TEST_F(MainBrowserTest, SaveReReadsTheRowAndNotesNoChangeOfItsOwn) {
     w->PageControl->edtTitle->setFocus();
     QTest::keyClicks(w->PageControl->edtTitle, " 2");
     w->btnOk_OnClick();
-    ASSERT_FALSE(w->Modified);
+    ASSERT_FALSE(w->Document.Modified);
     EXPECT_TRUE(list.ListModel().Entry(row).Stale);
     list.ReadEntryDetails(row, row);
     EXPECT_EQ(list.ListModel().Entry(row).Value(4), QStringLiteral("Morning Jingle 2"));
@@ -184,7 +184,7 @@ TEST_F(MainBrowserTest, ASaveThroughThePromptReReadsTheSavedFilesRow) {
     list.setFocus();
     Messages.QueueAnswer(TMessages::mbYes);
     Press(Qt::Key_Down); // "Save it?" Yes, then on to the next row
-    ASSERT_EQ(w->CurrentFile.Bytes(), Path("b.MP3"));
+    ASSERT_EQ(w->Document.CurrentFile.Bytes(), Path("b.MP3"));
     list.ReadEntryDetails(row, row); // reads the rows marked to be read again
     EXPECT_EQ(list.ListModel().Entry(row).Value(4), QStringLiteral("Morning Jingle 3"));
 }
@@ -239,19 +239,19 @@ TEST_F(MainBrowserTest, ABatchOnTheEditorsFileComesIntoTheEditorAndOtherEditsSta
         QApplication::sendEvent(header->viewport(), &event);
     };
     Press(Qt::Key_Down);
-    ASSERT_EQ(w->CurrentFile.Bytes(), Path("a.wav"));
+    ASSERT_EQ(w->Document.CurrentFile.Bytes(), Path("a.wav"));
     QTest::keyClick(&list, Qt::Key_Down, Qt::ShiftModifier); // a.wav and b.MP3
     ASSERT_EQ(list.SelectedCount(), 2);
 
     // An editor without edits simply reads the file again.
     batch();
     EXPECT_EQ(w->PageControl->FieldText("ISRC"), QStringLiteral("STALE1"));
-    EXPECT_FALSE(w->Modified);
+    EXPECT_FALSE(w->Document.Modified);
 
     // With unsaved edits: the written key comes in, the other edits stay, still unsaved.
     w->PageControl->edtTitle->setFocus();
     QTest::keyClicks(w->PageControl->edtTitle, " Edit");
-    ASSERT_TRUE(w->Modified);
+    ASSERT_TRUE(w->Document.Modified);
     w->Browser->BatchTagging->SetPickerRunner([](QDialog& picker) {
         if (auto* text = qobject_cast<TFrmText*>(&picker))
             text->edtText->setText(QStringLiteral("STALE2"));
@@ -261,7 +261,7 @@ TEST_F(MainBrowserTest, ABatchOnTheEditorsFileComesIntoTheEditorAndOtherEditsSta
     w->Browser->BatchTagging->SetPickerRunner({});
     EXPECT_EQ(w->PageControl->FieldText("ISRC"), QStringLiteral("STALE2"));
     EXPECT_EQ(w->PageControl->FieldText("DISP"), QStringLiteral("Morning Jingle Edit"));
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
     w->btnOk_OnClick();
     EXPECT_EQ(ProbeTag(File("a.wav"), "ISRC"), "STALE2");
     // b.MP3 carries only an ID3v1 tag, which has no field for ISRC: only it is refused.

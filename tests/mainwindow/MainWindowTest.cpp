@@ -135,7 +135,7 @@ TEST_F(MainWindowTest, LoadingFillsEveryFieldByTheCatalogueWithoutMarkingChanges
     const QString path = AddFile("spot.wav", FullTags);
     auto w = Open(path);
 
-    EXPECT_EQ(w->CurrentFile, path);
+    EXPECT_EQ(w->Document.CurrentFile, path);
     EXPECT_FALSE(w->BrowserMode);
     EXPECT_EQ(w->PageControl->FieldText("DISP"), "Morning Drive");
     EXPECT_EQ(w->PageControl->FieldText("IART"), "The Band");
@@ -166,7 +166,7 @@ TEST_F(MainWindowTest, LoadingFillsEveryFieldByTheCatalogueWithoutMarkingChanges
                   w->PageControl->txtLocation->text()),
               w->PageControl->txtLocation->width() - 20);
     EXPECT_EQ(w->windowTitle(), "QAV Cuemark - spot.wav");
-    EXPECT_FALSE(w->Modified);
+    EXPECT_FALSE(w->Document.Modified);
     EXPECT_FALSE(w->btnOk->isEnabled());
     EXPECT_FALSE(w->btnAddId3v2->isVisible());
     EXPECT_TRUE(Messages.Records().isEmpty());
@@ -206,16 +206,16 @@ TEST_F(MainWindowTest, LayoutAndModes) {
 TEST_F(MainWindowTest, TypingMarksModifiedAndEnablesSave) {
     auto w = Open(AddFile("a.wav", {{"DISP", "T"}}));
     QTest::keyClicks(w->PageControl->edtTitle, "x");
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
     EXPECT_TRUE(w->btnOk->isEnabled());
 
     // A second load does not clear Modified, nor does it set it.
-    w->Modified = false;
+    w->Document.Modified = false;
     w->LoadCurrentFile();
-    EXPECT_FALSE(w->Modified);
+    EXPECT_FALSE(w->Document.Modified);
     auto* talent = qobject_cast<TMemo*>(w->PageControl->FieldWidget("ITCH"));
     QTest::keyClicks(talent, "y");
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
 }
 
 TEST_F(MainWindowTest, SaveWritesTheFieldsClosesSingleFileModeAndShowsStatus) {
@@ -247,7 +247,7 @@ TEST_F(MainWindowTest, SaveWritesTheFieldsClosesSingleFileModeAndShowsStatus) {
     EXPECT_EQ(tags.at("IGRE"), "Gangsta ");
     EXPECT_EQ(tags.at("ISRC"), "NEWS");
     EXPECT_EQ(w->statusBar()->currentMessage(), "Saved: spot.wav");
-    EXPECT_FALSE(w->Modified);
+    EXPECT_FALSE(w->Document.Modified);
     EXPECT_FALSE(w->isVisible()); // single-file mode closes after a save
     EXPECT_TRUE(Messages.Records().isEmpty());
 }
@@ -265,7 +265,7 @@ TEST_F(MainWindowTest, EnterSavesAndEscCancelsOnlyInSingleFileMode) {
     EXPECT_FALSE(w->isVisible());
 
     w = Open(QString());
-    w->CurrentFile = path;
+    w->Document.CurrentFile = path;
     w->LoadCurrentFile();
     QTest::keyClicks(w->PageControl->edtTitle, "?");
     QTest::keyClick(w->PageControl->edtTitle, Qt::Key_Return);
@@ -284,7 +284,7 @@ TEST_F(MainWindowTest, SaveFailuresKeepModified) {
     Libs.CloseResult = 1; // the close reports that nothing was stored
     w->btnOk_OnClick();
     EXPECT_EQ(Messages.Texts(TKind::Error), QStringList{message});
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->statusBar()->currentMessage(), "");
 
@@ -292,7 +292,7 @@ TEST_F(MainWindowTest, SaveFailuresKeepModified) {
     Libs.Files.erase(path.toStdString()); // the file can no longer be opened
     w->btnOk_OnClick();
     EXPECT_EQ(Messages.Texts(TKind::Error), (QStringList{message, message}));
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
 
     // The library's reason, when it gives one, follows on a line of its own.
     AddFile("a.wav", {{"DISP", "Old"}});
@@ -315,7 +315,7 @@ TEST_F(MainWindowTest, APromptedSaveThatFailsKeepsTheWindowOpenWithTheEdits) {
     EXPECT_EQ(Messages.Texts(TKind::Error),
               QStringList{"Both a *Start Date* and a Start Time must be entered"});
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
     EXPECT_EQ(w->PageControl->FieldText("DISP"), "Old New");
     EXPECT_EQ(Libs.Files[path.toStdString()].Chunks.at("DISP"), "Old");
 
@@ -326,7 +326,7 @@ TEST_F(MainWindowTest, APromptedSaveThatFailsKeepsTheWindowOpenWithTheEdits) {
     Messages.QueueAnswer(TMessages::mbYes);
     EXPECT_FALSE(w->PromptSaveChanges());
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
 
     Libs.CloseResult = 0;
     Messages.QueueAnswer(TMessages::mbYes);
@@ -382,7 +382,7 @@ TEST_F(MainWindowKeysTest, BackspaceAndDeleteTypedIntoTheComboBoxRemoveTheComple
     EXPECT_EQ(genre->lineEdit()->selectedText(), "ck");
     Press(Qt::Key_Backspace);
     EXPECT_EQ(genre->currentText(), "Ro");
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
 }
 
 TEST_F(MainWindowKeysTest, CtrlTabStepsOverTheHiddenPage) {
@@ -679,13 +679,13 @@ TEST_F(MainWindowTest, CategoryListFollowsLoadedFilesAndPersistsAcrossARestart) 
     const QString second = AddFile("b.wav", {});
     {
         auto w = Open(QString());
-        w->CurrentFile = first;
+        w->Document.CurrentFile = first;
         w->LoadCurrentFile();
         EXPECT_EQ(w->PageControl->cboCategory->currentText(), "JINGLE");
-        w->CurrentFile = second;
+        w->Document.CurrentFile = second;
         w->LoadCurrentFile();
         EXPECT_EQ(w->PageControl->cboCategory->currentText(), ""); // the empty entry, appended once
-        w->CurrentFile = second;
+        w->Document.CurrentFile = second;
         w->LoadCurrentFile();
         EXPECT_EQ(w->PageControl->cboCategory->count(), 3);
         EXPECT_EQ(w->PageControl->cboCategory->currentIndex(), 2);
@@ -694,7 +694,7 @@ TEST_F(MainWindowTest, CategoryListFollowsLoadedFilesAndPersistsAcrossARestart) 
         w->PageControl->cboCategory->lineEdit()->clear();
         QTest::keyClicks(w->PageControl->cboCategory->lineEdit(), "news");
         EXPECT_EQ(w->PageControl->cboCategory->currentText(), "NEWS");
-        EXPECT_TRUE(w->Modified);
+        EXPECT_TRUE(w->Document.Modified);
     }
     const QString ini = SettingsText();
     // The empty entry is never stored.
@@ -764,7 +764,7 @@ TEST_F(MainWindowTest, GenreCompletionAndTheBackspaceRule) {
     QTest::keyClicks(edit, "ro");
     EXPECT_EQ(edit->text(), "Rock");
     EXPECT_EQ(edit->selectedText(), "ck");
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
     QTest::keyClick(edit, Qt::Key_Backspace);
     EXPECT_EQ(edit->text(), "Ro");
     EXPECT_EQ(edit->selectedText(), "");
@@ -818,7 +818,7 @@ TEST_F(MainWindowTest, CalendarButtonsFillClearAndRefuseAnEndBeforeTheStart) {
     });
     w->PageControl->btnStartDate->click();
     EXPECT_EQ(w->PageControl->edtStartDate->Text(), "01/05/2004");
-    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->Document.Modified);
     EXPECT_EQ(w->focusWidget(), w->PageControl->edtStartDate);
 
     OnNextModal([](QWidget* modal) { qobject_cast<TFrmCalendar*>(modal)->btnClear->click(); });

@@ -52,19 +52,20 @@ protected:
         fs::create_symlink("a.wav", Root / "link-to-a");
         fs::create_symlink("nowhere", Root / "broken");
 
-        Home = Dir.Path() / "home";
+        HomeDir.BecomeHome();
+        Home = HomeDir.Path();
         fs::create_directories(Home / "My Desk" / "Show");
         Write(Home / "My Desk" / "jingle.wav");
         Write(Home / "My Desk" / ".dotfile");
-        fs::create_directories(Dir.Path() / "config");
-        std::ofstream(Dir.Path() / "config" / "user-dirs.dirs")
-            << "XDG_DESKTOP_DIR=\"$HOME/My Desk\"\n";
-        setenv("HOME", Home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (Dir.Path() / "config").c_str(), 1);
+        fs::create_directories(Config());
+        std::ofstream(Config() / "user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/My Desk\"\n";
     }
     static void Write(const fs::path& path) { std::ofstream(path) << "data"; }
+    // XDG_CONFIG_HOME as BecomeHome sets it.
+    fs::path Config() const { return Home / ".config"; }
 
     TTempDir Dir;
+    TTempDir HomeDir;
     fs::path Root, Home;
 };
 
@@ -192,7 +193,7 @@ TEST_F(ShellNamespaceTest, DesktopHoldsComputerHomeAndTheDesktopEntries) {
 }
 
 TEST_F(ShellNamespaceTest, DesktopWithoutItsOwnDirectory) {
-    std::ofstream(Dir.Path() / "config" / "user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/\"\n";
+    std::ofstream(Config() / "user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/\"\n";
     TDesktopFolder desktop;
     std::vector<TPidl> items;
     ASSERT_TRUE(desktop.EnumObjects(efFolders | efNonFolders | efIncludeHidden, items));

@@ -47,35 +47,28 @@ QAction* ByText(QMenu& menu, const QString& text) {
 class ShellFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        qputenv("XDG_DATA_HOME", Raw(Dir.Path() / "data"));
-        qputenv("XDG_CONFIG_HOME", Raw(Dir.Path() / "config"));
-        qputenv("HOME", Raw(Dir.Path()));
+        Dir.BecomeHome();
         fs::create_directories(Dir.Path() / "shown");
         for (const char* name : {"a.wav", "b.wav", "caf\xe9.wav"})
             std::ofstream(Dir.Path() / "shown" / name) << name;
         Shown = Raw(Dir.Path() / "shown");
-        ItemProp::SetOpener([this](const QByteArray& path) {
+        Runners.Opener = [this](const QByteArray& path) {
             Opened.append(path);
             return true;
-        });
-    }
-    void TearDown() override {
-        ItemProp::SetOpener({});
-        ItemProp::SetMenuRunner({});
-        ItemProp::SetDialogRunner({});
-        TDropMenu::SetRunner({});
+        };
     }
 
     // Picks the entry with the text from the next menu shown, remembering the menu's texts.
     void PickNext(const QString& text) {
-        ItemProp::SetMenuRunner([this, text](QMenu& menu, const QPoint&) {
+        Runners.MenuRunner = [this, text](QMenu& menu, const QPoint&) {
             MenuTexts = ShownTexts(menu);
             DefaultText = menu.defaultAction() ? menu.defaultAction()->text() : QString();
             return text.isEmpty() ? nullptr : ByText(menu, text);
-        });
+        };
     }
 
     TTempDir Dir;
+    ItemProp::TRunners Runners; // what the operations under test open and show with
     QByteArray Shown;
     TScriptedMessages Boxes;
     QList<QByteArray> Opened;
@@ -87,20 +80,22 @@ TEST_F(ShellFileTest, ItemMenuOffersRenameAndPropertiesForOneItemOnly) {
     bool rename = true;
     bool cut = true;
     PickNext({});
-    EXPECT_TRUE(ItemProp::DisplayContextMenu(Shown, {"a.wav"}, nullptr, {}, true, &rename, &cut));
+    EXPECT_TRUE(
+        ItemProp::DisplayContextMenu(Shown, {"a.wav"}, nullptr, {}, true, &rename, &cut, Runners));
     EXPECT_EQ(MenuTexts, QStringList({"&Open", "-", "Cu&t", "&Copy", "-", "&Delete", "Rena&me", "-",
                                       "P&roperties"}));
     EXPECT_EQ(DefaultText, "&Open");
     EXPECT_FALSE(rename); // dismissed: success, both flags clear
     EXPECT_FALSE(cut);
 
-    EXPECT_TRUE(
-        ItemProp::DisplayContextMenu(Shown, {"a.wav", "b.wav"}, nullptr, {}, false, &rename, &cut));
+    EXPECT_TRUE(ItemProp::DisplayContextMenu(Shown, {"a.wav", "b.wav"}, nullptr, {}, false, &rename,
+                                             &cut, Runners));
     EXPECT_EQ(MenuTexts, QStringList({"&Open", "-", "Cu&t", "&Copy", "-", "&Delete"}));
 
     // Names that are not there are left out; with none left there is no menu.
     MenuTexts.clear();
-    EXPECT_FALSE(ItemProp::DisplayContextMenu(Shown, {"gone.wav"}, nullptr, {}, true, &rename));
+    EXPECT_FALSE(ItemProp::DisplayContextMenu(Shown, {"gone.wav"}, nullptr, {}, true, &rename,
+                                              nullptr, Runners));
     EXPECT_TRUE(MenuTexts.isEmpty());
 }
 
@@ -108,13 +103,14 @@ TEST_F(ShellFileTest, ItemMenuCommands) {
     bool rename = false;
     bool cut = false;
     PickNext("Rena&me");
-    EXPECT_TRUE(ItemProp::DisplayContextMenu(Shown, {"a.wav"}, nullptr, {}, true, &rename, &cut));
+    EXPECT_TRUE(
+        ItemProp::DisplayContextMenu(Shown, {"a.wav"}, nullptr, {}, true, &rename, &cut, Runners));
     EXPECT_TRUE(rename);
     EXPECT_FALSE(cut);
 
     PickNext("Cu&t");
     EXPECT_TRUE(ItemProp::DisplayContextMenu(Shown, {"a.wav", "caf\xe9.wav"}, nullptr, {}, false,
-                                             &rename, &cut));
+                                             &rename, &cut, Runners));
     EXPECT_FALSE(rename);
     EXPECT_TRUE(cut);
     auto contents = TFileClipboard::Read(QGuiApplication::clipboard()->mimeData());
@@ -123,32 +119,36 @@ TEST_F(ShellFileTest, ItemMenuCommands) {
     EXPECT_EQ(contents->Paths, (QList<QByteArray>{Shown + "/a.wav", Shown + "/caf\xe9.wav"}));
 
     PickNext("&Copy");
-    EXPECT_TRUE(ItemProp::DisplayContextMenu(Shown, {"b.wav"}, nullptr, {}, true, &rename, &cut));
+    EXPECT_TRUE(
+        ItemProp::DisplayContextMenu(Shown, {"b.wav"}, nullptr, {}, true, &rename, &cut, Runners));
     EXPECT_FALSE(cut);
     contents = TFileClipboard::Read(QGuiApplication::clipboard()->mimeData());
     ASSERT_TRUE(contents);
     EXPECT_EQ(contents->Mode, TTransferMode::Copy);
 
     PickNext("&Open");
-    EXPECT_TRUE(ItemProp::DisplayContextMenu(Shown + "/*.wav", nullptr, {}, false, &rename));
+    EXPECT_TRUE(ItemProp::DisplayContextMenu(Shown + "/*.wav", nullptr, {}, false, &rename, nullptr,
+                                             Runners));
     EXPECT_EQ(Opened,
               (QList<QByteArray>{Shown + "/a.wav", Shown + "/b.wav", Shown + "/caf\xe9.wav"}));
 
     // Delete asks once; declining keeps the file, agreeing moves it to the Trash.
     PickNext("&Delete");
-    EXPECT_FALSE(ItemProp::DisplayContextMenu(Shown, {"b.wav"}, nullptr, {}, true, &rename));
+    EXPECT_FALSE(ItemProp::DisplayContextMenu(Shown, {"b.wav"}, nullptr, {}, true, &rename, nullptr,
+                                              Runners));
     EXPECT_EQ(Boxes.Texts(TKind::Question), QStringList{"Move \"b.wav\" to the Trash?"});
     EXPECT_TRUE(fs::exists(Dir.Path() / "shown" / "b.wav"));
     Boxes.QueueAnswer(TMessages::mbYes);
-    EXPECT_TRUE(ItemProp::DisplayContextMenu(Shown, {"b.wav"}, nullptr, {}, true, &rename));
+    EXPECT_TRUE(ItemProp::DisplayContextMenu(Shown, {"b.wav"}, nullptr, {}, true, &rename, nullptr,
+                                             Runners));
     EXPECT_FALSE(fs::exists(Dir.Path() / "shown" / "b.wav"));
-    EXPECT_TRUE(fs::exists(Dir.Path() / "data" / "Trash" / "files" / "b.wav"));
+    EXPECT_TRUE(fs::exists(Dir.Path() / ".local/share/Trash/files/b.wav"));
 }
 
 TEST_F(ShellFileTest, DefaultActionVerbsAndProperties) {
-    EXPECT_TRUE(ItemProp::PerformDefaultAction(Shown + "/a.wav", nullptr));
+    EXPECT_TRUE(ItemProp::PerformDefaultAction(Shown + "/a.wav", nullptr, Runners));
     EXPECT_EQ(Opened, QList<QByteArray>{Shown + "/a.wav"});
-    EXPECT_FALSE(ItemProp::PerformDefaultAction(Shown + "/gone.wav", nullptr));
+    EXPECT_FALSE(ItemProp::PerformDefaultAction(Shown + "/gone.wav", nullptr, Runners));
 
     EXPECT_TRUE(ItemProp::PerformVerb("cut", Shown, {"a.wav"}, nullptr));
     EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(TFileClipboard::KdeCutType));
@@ -159,19 +159,19 @@ TEST_F(ShellFileTest, DefaultActionVerbsAndProperties) {
     std::ofstream(Dir.Path() / "shown" / "big.wav") << std::string(1536, 'x');
     fs::permissions(Dir.Path() / "shown" / "big.wav", fs::perms(0640));
     QStringList fields;
-    ItemProp::SetDialogRunner([&](QWidget& dialog) {
+    Runners.DialogRunner = [&](QWidget& dialog) {
         auto& d = static_cast<TFrmProperties&>(dialog);
         for (QLabel* l : {d.lblName, d.lblType, d.lblLocation, d.lblSize, d.lblPermissions})
             fields.append(l->text());
-    });
-    EXPECT_TRUE(ItemProp::DisplayPropertiesDialog(Shown + "/big.wav", nullptr));
+    };
+    EXPECT_TRUE(ItemProp::DisplayPropertiesDialog(Shown + "/big.wav", nullptr, Runners));
     ASSERT_EQ(fields.size(), 5);
     EXPECT_EQ(fields[0], "big.wav");
     EXPECT_FALSE(fields[1].isEmpty());
     EXPECT_EQ(fields[2], QString::fromUtf8(Shown));
     EXPECT_EQ(fields[3], "1.5 KB (1,536 bytes)");
     EXPECT_TRUE(fields[4].startsWith("rw-r----- (owner ")) << fields[4].toStdString();
-    EXPECT_FALSE(ItemProp::DisplayPropertiesDialog(Shown, {"a.wav", "big.wav"}, nullptr));
+    EXPECT_FALSE(ItemProp::DisplayPropertiesDialog(Shown, {"a.wav", "big.wav"}, nullptr, Runners));
 }
 
 TEST_F(ShellFileTest, AdjacentSeparatorsCollapse) {
@@ -192,7 +192,7 @@ TEST_F(ShellFileTest, DropMenuShowsTheRulesDefaultBold) {
     QString bold;
     QStringList texts;
     QString pick = "Move Here";
-    TDropMenu::SetRunner([&](QMenu& m, const QPoint&) {
+    menu.SetRunner([&](QMenu& m, const QPoint&) {
         bold = m.defaultAction() ? m.defaultAction()->text() : QString();
         texts = ShownTexts(m);
         return ByText(m, pick);

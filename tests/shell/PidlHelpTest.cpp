@@ -188,10 +188,9 @@ TEST(PidlHelpTest, OwnerReleasesAndHandsOver) {
 class PidlHelpNamespaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(Dir.Path() / "home" / "Desktop");
-        std::filesystem::create_directories(Dir.Path() / "config");
-        setenv("HOME", (Dir.Path() / "home").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (Dir.Path() / "config").c_str(), 1);
+        Home.BecomeHome();
+        std::filesystem::create_directories(Home.Path() / "Desktop");
+        std::filesystem::create_directories(Home.Path() / ".config");
         std::filesystem::create_directories(Dir.Path() / "music" / "sub");
         std::ofstream(Dir.File("music/Song.WAV")) << "x";
         std::ofstream(Dir.File("music/\xff\xfe.mp3")) << "x";
@@ -205,6 +204,7 @@ protected:
     }
 
     TTempDir Dir;
+    TTempDir Home;
     std::unique_ptr<TShellFolder> Desktop;
 };
 
