@@ -142,6 +142,13 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     CUEMARK_BIND_OPTIONAL(GetBroadcastInfo)
     CUEMARK_BIND_OPTIONAL(GetShortenedFields)
 #undef CUEMARK_BIND_OPTIONAL
+    // Decoding for analysis: optional too; without it nothing can be measured.
+#define CUEMARK_BIND_OPTIONAL_PLAYBACK(op)                                                         \
+    bound.op = reinterpret_cast<decltype(bound.op)>(dlsym(PlaybackHandle, #op));
+    CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeOpen)
+    CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeRead)
+    CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeClose)
+#undef CUEMARK_BIND_OPTIONAL_PLAYBACK
 
     SetAudioLibs(bound);
     return result;

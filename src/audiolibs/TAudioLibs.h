@@ -30,6 +30,10 @@ struct TAudioLibs {
     decltype(&::SN_PlayGetTimeMsS) SN_PlayGetTimeMsS = nullptr;
     decltype(&::SN_Status) SN_Status = nullptr;
     decltype(&::SN_ForceCodec) SN_ForceCodec = nullptr;
+    // Optional: decoding for analysis (null when the library lacks it).
+    decltype(&::SN_DecodeOpen) SN_DecodeOpen = nullptr;
+    decltype(&::SN_DecodeRead) SN_DecodeRead = nullptr;
+    decltype(&::SN_DecodeClose) SN_DecodeClose = nullptr;
 
     // Tagging library (libriffkit.so), in binding order.
     decltype(&::OpenWavFile) OpenWavFile = nullptr;

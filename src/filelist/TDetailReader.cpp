@@ -76,11 +76,7 @@ TFileStamp TDetailReader::ReadFileData(TShellItem& entry) {
     }
     entry.Size = static_cast<int64_t>(st.st_size);
     entry.Attributes = static_cast<uint32_t>(st.st_mode);
-    TFileStamp stamp;
-    stamp.Size = static_cast<int64_t>(st.st_size);
-    stamp.MtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    stamp.CtimeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    stamp.Inode = static_cast<uint64_t>(st.st_ino);
+    const TFileStamp stamp = TFileStamp::Of(st);
     const qint64 ms = static_cast<qint64>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
     if (st.st_mtim.tv_sec == 0 && st.st_mtim.tv_nsec == 0) {
         entry.ModifiedText.clear();

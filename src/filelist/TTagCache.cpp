@@ -381,13 +381,6 @@ void TTagCache::Write(const std::vector<TPending>& rows) {
         return;
     }
     for (const TPending& pending : rows) {
-        // A file whose row changes loses the analysis results of its old contents.
-        sqlite3_reset(DeleteAnalysis);
-        BindBlob(DeleteAnalysis, 1, pending.Folder);
-        BindBlob(DeleteAnalysis, 2, pending.Name);
-        code = sqlite3_step(DeleteAnalysis);
-        if (code != SQLITE_DONE)
-            break;
         sqlite3_reset(Upsert);
         BindBlob(Upsert, 1, pending.Folder);
         BindBlob(Upsert, 2, pending.Name);
@@ -403,7 +396,6 @@ void TTagCache::Write(const std::vector<TPending>& rows) {
             break;
     }
     sqlite3_reset(Upsert);
-    sqlite3_reset(DeleteAnalysis);
     if (code != SQLITE_DONE || !Exec("COMMIT")) {
         const int failed = sqlite3_extended_errcode(Db);
         Exec("ROLLBACK");
@@ -441,6 +433,92 @@ void TTagCache::Forget(const QByteArray& folder, const std::vector<QByteArray>& 
         Exec("ROLLBACK");
         Stop("dropping rows", failed);
     }
+}
+
+void TTagCache::PutAnalysis(const QByteArray& folder, const QByteArray& name,
+                            const QByteArray& kind, const TFileStamp& stamp,
+                            const QByteArray& data) {
+    if (!Working)
+        return;
+    WaitWritten();
+    std::lock_guard<std::mutex> lock(DbLock);
+    if (Db == nullptr)
+        return;
+    sqlite3_stmt* statement = nullptr;
+    int code = sqlite3_prepare_v2(
+        Db,
+        "INSERT OR REPLACE INTO analysis(folder, name, kind, size, mtime_ns, ctime_ns, inode,"
+        " data) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
+        -1, &statement, nullptr);
+    if (code == SQLITE_OK) {
+        BindBlob(statement, 1, folder);
+        BindBlob(statement, 2, name);
+        sqlite3_bind_text(statement, 3, kind.constData(), static_cast<int>(kind.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_int64(statement, 4, stamp.Size);
+        sqlite3_bind_int64(statement, 5, stamp.MtimeNs);
+        sqlite3_bind_int64(statement, 6, stamp.CtimeNs);
+        sqlite3_bind_int64(statement, 7, static_cast<sqlite3_int64>(stamp.Inode));
+        BindBlob(statement, 8, data);
+        code = sqlite3_step(statement);
+    }
+    sqlite3_finalize(statement);
+    if (code != SQLITE_DONE)
+        Stop("writing an analysis", sqlite3_extended_errcode(Db));
+}
+
+std::optional<QByteArray> TTagCache::Analysis(const QByteArray& folder, const QByteArray& name,
+                                              const QByteArray& kind, const TFileStamp& stamp) {
+    if (!Working)
+        return std::nullopt;
+    WaitWritten();
+    std::lock_guard<std::mutex> lock(DbLock);
+    if (Db == nullptr)
+        return std::nullopt;
+    sqlite3_stmt* statement = nullptr;
+    std::optional<QByteArray> found;
+    int code = sqlite3_prepare_v2(Db,
+                                  "SELECT data FROM analysis WHERE folder = ?1 AND name = ?2"
+                                  " AND kind = ?3 AND size = ?4 AND mtime_ns = ?5"
+                                  " AND ctime_ns = ?6 AND inode = ?7",
+                                  -1, &statement, nullptr);
+    if (code == SQLITE_OK) {
+        BindBlob(statement, 1, folder);
+        BindBlob(statement, 2, name);
+        sqlite3_bind_text(statement, 3, kind.constData(), static_cast<int>(kind.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_int64(statement, 4, stamp.Size);
+        sqlite3_bind_int64(statement, 5, stamp.MtimeNs);
+        sqlite3_bind_int64(statement, 6, stamp.CtimeNs);
+        sqlite3_bind_int64(statement, 7, static_cast<sqlite3_int64>(stamp.Inode));
+        code = sqlite3_step(statement);
+        if (code == SQLITE_ROW) {
+            found = ColumnBlob(statement, 0);
+            code = SQLITE_DONE;
+        }
+    }
+    sqlite3_finalize(statement);
+    if (code != SQLITE_DONE) {
+        Stop("reading an analysis", sqlite3_extended_errcode(Db));
+        return std::nullopt;
+    }
+    return found;
+}
+
+TFileStamp TTagCache::StampOf(const QByteArray& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(path.constData(), &st) != 0)
+        return {};
+    return TFileStamp::Of(st);
+}
+
+TFileStamp TFileStamp::Of(const struct stat& st) {
+    TFileStamp stamp;
+    stamp.Size = static_cast<int64_t>(st.st_size);
+    stamp.MtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.CtimeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    stamp.Inode = static_cast<uint64_t>(st.st_ino);
+    return stamp;
 }
 
 void TTagCache::ForgetPath(const QByteArray& path) {

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
 struct sqlite3;
+struct stat;
 struct sqlite3_stmt;
 class TShellItem;
 
@@ -26,6 +28,7 @@ struct TFileStamp {
     uint64_t Inode = 0;
     bool operator==(const TFileStamp&) const = default;
     bool IsKnown() const { return Inode != 0; }
+    static TFileStamp Of(const struct stat& st);
 };
 
 // The persistent cache of what the list reads from audio files (the information columns and
@@ -72,6 +75,15 @@ public:
     void Forget(const QByteArray& folder, const std::vector<QByteArray>& names);
     // Drops the row of one file path.
     void ForgetPath(const QByteArray& path);
+
+    // Results of an analysis of a file's audio (`kind` names the analysis), written at once
+    // and given back only while the file's stamp is the one they were made from.
+    void PutAnalysis(const QByteArray& folder, const QByteArray& name, const QByteArray& kind,
+                     const TFileStamp& stamp, const QByteArray& data);
+    std::optional<QByteArray> Analysis(const QByteArray& folder, const QByteArray& name,
+                                       const QByteArray& kind, const TFileStamp& stamp);
+    // The stamp of a path now (unknown when it cannot be examined).
+    static TFileStamp StampOf(const QByteArray& path);
 
     // Whether the cache still works (a failed write turns it off for the process).
     bool Usable() const { return Working; }

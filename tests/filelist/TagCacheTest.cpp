@@ -294,6 +294,28 @@ TEST_F(TagCache, AnUnwritableCacheFolderMeansNoCache) {
     ::chmod(folder.c_str(), 0755);
 }
 
+// Analysis results live beside the rows, for the stamp they were made from only, and go with
+// the file's row.
+TEST_F(TagCache, AnalysisResultsHoldForTheirStampOnly) {
+    const QByteArray folder = QByteArray::fromStdString(Dir.Path().string());
+    const QByteArray path = QByteArray::fromStdString(Dir.File("f0.wav"));
+    const TFileStamp stamp = TTagCache::StampOf(path);
+    ASSERT_TRUE(stamp.IsKnown());
+    auto cache = TTagCache::Open(CacheFile());
+    cache->PutAnalysis(folder, "f0.wav", "loudness", stamp, QByteArray("figures\0with a nul", 19));
+    EXPECT_EQ(cache->Analysis(folder, "f0.wav", "loudness", stamp),
+              QByteArray("figures\0with a nul", 19));
+    EXPECT_FALSE(cache->Analysis(folder, "f0.wav", "peaks", stamp).has_value());
+    std::ofstream(Dir.Path() / "f0.wav", std::ios::app) << "changed";
+    EXPECT_FALSE(
+        cache->Analysis(folder, "f0.wav", "loudness", TTagCache::StampOf(path)).has_value());
+    EXPECT_TRUE(TTagCache::Open(CacheFile())
+                    ->Analysis(folder, "f0.wav", "loudness", stamp)
+                    .has_value()); // kept across processes
+    cache->ForgetPath(path);
+    EXPECT_FALSE(cache->Analysis(folder, "f0.wav", "loudness", stamp).has_value());
+}
+
 TEST(TagCacheTexts, EncodingRoundTripsAndRejectsDamage) {
     const std::vector<QString> texts = {"", "Ünïcode ☃", QString(300, 'x'), "last"};
     std::vector<QString> back;

@@ -1,6 +1,7 @@
 #include "TagTool.h"
 
 #include "CsvWriter.h"
+#include "TAudioAnalysis.h"
 #include "TAudioFileRule.h"
 #include "TagCatalogue.h"
 #include "TextForms.h"
@@ -11,6 +12,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -147,6 +150,7 @@ const char* TTagTool::UsageText() {
     return "usage: cuemark-tag show FILE...\n"
            "       cuemark-tag set FILE KEY=VALUE...\n"
            "       cuemark-tag export [--broadcast] PATH...\n"
+           "       cuemark-tag loudness FILE...\n"
            "       cuemark-tag --help | --version\n"
            "\n"
            "show    prints KEY=VALUE for all 35 keys of each file, after a line \"== FILE\",\n"
@@ -158,6 +162,10 @@ const char* TTagTool::UsageText() {
            "        folders given (not recursive); a text cell that a spreadsheet would take\n"
            "        for a formula starts with an apostrophe; --broadcast adds a column for each\n"
            "        stored cart and bext field\n"
+           "loudness  decodes each file as it is played and prints, after \"== FILE\", its\n"
+           "        EBU R128 loudness (Integrated, LUFS; -inf for silence), loudness Range (LU),\n"
+           "        MaxMomentary and MaxShortTerm (LUFS), SamplePeak (dBFS), TruePeak (dBTP)\n"
+           "        and Length (ms)\n"
            "Options for the cart chunk of WAV files (as the program's Broadcast chunks setting),\n"
            "given before or after the command:\n"
            "  --cart=keep     keep the cart in step with the keys when the file has one (default)\n"
@@ -267,7 +275,45 @@ int TTagTool::Run(const std::vector<std::string>& givenArgs) {
             return Usage("export: no path given");
         return Export(rest);
     }
+    if (command == "loudness") {
+        if (rest.empty())
+            return Usage("loudness: no file given");
+        return Loudness(rest);
+    }
     return Usage("unknown command \"" + command + "\"");
+}
+
+int TTagTool::Loudness(const std::vector<std::string>& files) {
+    TDecodeOps ops;
+    ops.Open = &SN_DecodeOpen;
+    ops.Read = &SN_DecodeRead;
+    ops.Close = &SN_DecodeClose;
+    ops.LastError = &SN_GetLastError;
+    const auto figure = [](double value) {
+        if (!std::isfinite(value))
+            return std::string(value < 0 ? "-inf" : "inf");
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", value);
+        return std::string(text);
+    };
+    for (const std::string& file : files) {
+        std::string error;
+        const auto analysis = TAudioAnalysis::Run(file, ops, nullptr, error);
+        if (!analysis) {
+            Fail(file, error);
+            continue;
+        }
+        const TLoudness& l = analysis->Loudness;
+        Out << "== " << file << "\n"
+            << "Integrated=" << figure(l.Integrated) << " LUFS\n"
+            << "Range=" << figure(l.Range) << " LU\n"
+            << "MaxMomentary=" << figure(l.MaxMomentary) << " LUFS\n"
+            << "MaxShortTerm=" << figure(l.MaxShortTerm) << " LUFS\n"
+            << "SamplePeak=" << figure(l.SamplePeak) << " dBFS\n"
+            << "TruePeak=" << figure(l.TruePeak) << " dBTP\n"
+            << "Length=" << analysis->LengthMs() << " ms\n";
+    }
+    return Result();
 }
 
 int TTagTool::Usage(const std::string& message) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-// The commands of cuemark-tag: `show`, `set` and `export`. Files are reached only through
-// the tagging and playback libraries' C operations; keys, captions and columns come from
+// The commands of cuemark-tag: `show`, `set`, `export` and `loudness`. Files are reached only
+// through the tagging and playback libraries' C operations; keys, captions and columns come from
 // the tag catalogue, so the tool shows exactly what the program's editor and list do.
 class TTagTool {
 public:
@@ -29,6 +29,7 @@ private:
     int Show(const std::vector<std::string>& files);
     int Set(const std::string& file, const std::vector<std::string>& assignments);
     int Export(const std::vector<std::string>& paths);
+    int Loudness(const std::vector<std::string>& files);
 
     int Usage(const std::string& message);
     // Wrong usage that one line explains (a key or value named), without the usage text.

@@ -59,6 +59,20 @@ SONARA_API int16_t SN_Status(uint32_t handle);
  * plays it); 0: default choice. */
 SONARA_API int16_t SN_ForceCodec(uint32_t handle, int16_t force);
 
+/* Decoding for analysis, through the decoders and the start and end trimming that playback
+ * uses, so a sample frame counted here is the one heard at that place. A decode handle is
+ * not a play handle and needs no device. */
+/* A new non-zero handle, with the audio's rate, channels and (0 when unknown) frames. */
+SONARA_API uint32_t SN_DecodeOpen(const char* path, uint32_t* sampleRate, uint16_t* channels,
+                                  uint64_t* frames);
+/* Up to `frames` sample frames of interleaved 16-bit samples; the number read, 0 at the end
+ * of the audio (or for an unknown handle). */
+SONARA_API uint32_t SN_DecodeRead(uint32_t handle, int16_t* samples, uint32_t frames);
+/* Positions a handle that has not read yet at a sample frame; 0 on success. */
+SONARA_API int16_t SN_DecodeSeek(uint32_t handle, uint64_t frame);
+/* Forgets a decode handle; 0 on success. */
+SONARA_API int16_t SN_DecodeClose(uint32_t handle);
+
 #ifdef __cplusplus
 }
 #endif
