@@ -147,6 +147,7 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     bound.op = reinterpret_cast<decltype(bound.op)>(dlsym(PlaybackHandle, #op));
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeOpen)
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeRead)
+    CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeSeek)
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeClose)
 #undef CUEMARK_BIND_OPTIONAL_PLAYBACK
 

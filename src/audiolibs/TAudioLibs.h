@@ -33,6 +33,7 @@ struct TAudioLibs {
     // Optional: decoding for analysis (null when the library lacks it).
     decltype(&::SN_DecodeOpen) SN_DecodeOpen = nullptr;
     decltype(&::SN_DecodeRead) SN_DecodeRead = nullptr;
+    decltype(&::SN_DecodeSeek) SN_DecodeSeek = nullptr;
     decltype(&::SN_DecodeClose) SN_DecodeClose = nullptr;
 
     // Tagging library (libriffkit.so), in binding order.

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 // What the audition and the marker panel need from the window that holds them: the
 // shared editor state by reference (it stays the window's) and a few callbacks. Keeping
@@ -24,4 +26,7 @@ struct TAuditionHost {
     std::function<void()> MarkersEdited;
     // An error box; unset shows it through the message seam.
     std::function<void(const QString&)> ShowError;
+    // The persistent cache of analyses (unset: every file is analysed when auditioned).
+    std::function<std::optional<std::string>(const QByteArray& path)> CachedAnalysis;
+    std::function<void(const QByteArray& path, const std::string& bytes)> StoreAnalysis;
 };

@@ -1,5 +1,7 @@
 #include "TAuditionPanel.h"
 
+#include "TAudioLibs.h"
+
 #include "ControlMarks.h"
 #include "TContrastText.h"
 #include "TReadout.h"
@@ -52,7 +54,9 @@ void SetText(QLabel* label, const QString& text) {
 } // namespace
 
 TAuditionPanel::TAuditionPanel(QWidget* container, const TAuditionHost& host)
-    : QObject(container), Controller(host), Editor(host, Controller) {
+    : QObject(container), Controller(host), Editor(host, Controller), Markers(host.Markers),
+      CurrentFile(host.CurrentFile) {
+    Loader.SetCache(host.CachedAnalysis, host.StoreAnalysis);
     BuildControls(container);
     BuildActions(container->window());
     Connect();
@@ -76,6 +80,11 @@ void TAuditionPanel::BuildControls(QWidget* c) {
     btnStop = transportButton("btnStop", QStyle::SP_MediaStop, "Stop");
     btnPause = transportButton("btnPause", QStyle::SP_MediaPause, "Pause");
 
+    Waveform = new TWaveformView(Markers, c);
+    Waveform->setProperty(Id3v1Mark, true);
+    Waveform->SetDetailSource([this](uint64_t first, size_t frames) {
+        return DecodeStretch(first, frames);
+    });
     TrackBar = new TTrackBar(c);
     TrackBar->setObjectName(QStringLiteral("TrackBar"));
     TrackBar->setProperty(Id3v1Mark, true);
@@ -174,6 +183,7 @@ void TAuditionPanel::BuildControls(QWidget* c) {
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(3);
 
+    layout->addWidget(Waveform);
     auto* transport = new QHBoxLayout;
     transport->addWidget(btnPlay);
     transport->addWidget(btnStop);
@@ -286,7 +296,85 @@ void TAuditionPanel::Connect() {
     connect(TrackBar, &TTrackBar::MouseUp, this, [this] { Controller.TrackBar_OnMouseUp(); });
 
     connect(&Controller, &TAuditionController::Changed, this, &TAuditionPanel::Refresh);
+    connect(&Controller, &TAuditionController::TrackChanged, this, [this] {
+        Waveform->SetPositionMs(uint32_t(Controller.Track().Position) * TTrackBarState::MsPerStep);
+    });
+    connect(Waveform, &TWaveformView::PositionPicked, this, [this](uint32_t ms) {
+        Controller.SetPosition(int(ms / TTrackBarState::MsPerStep));
+    });
+    connect(Waveform, &TWaveformView::ProposalPicked, this, &TAuditionPanel::UseProposal);
+    connect(&Loader, &TAnalysisLoader::Progress, this, [this](int percent) {
+        if (!Waveform->HasAnalysis())
+            Waveform->SetAnalysis(std::nullopt, QStringLiteral("Measuring... %1%").arg(percent));
+    });
+    connect(&Loader, &TAnalysisLoader::Loaded, this,
+            [this](const QByteArray& path, std::shared_ptr<const TAudioAnalysis> analysis,
+                   const QString& error) {
+                if (CurrentFile && path != CurrentFile())
+                    return;
+                if (analysis)
+                    Waveform->SetAnalysis(*analysis);
+                else
+                    Waveform->SetAnalysis(std::nullopt, error);
+            });
     connect(&Editor, &TMarkerEditor::Changed, this, &TAuditionPanel::Refresh);
+}
+
+void TAuditionPanel::ShowLength() {
+    Controller.ShowLength();
+    Waveform->SetAnalysis(std::nullopt, QStringLiteral("Measuring..."));
+    const QByteArray path = CurrentFile ? CurrentFile() : QByteArray();
+    if (!path.isEmpty())
+        Loader.Load(path);
+}
+
+void TAuditionPanel::ClearLength() {
+    Loader.Cancel();
+    Controller.ClearLength();
+    Waveform->SetAnalysis(std::nullopt);
+}
+
+void TAuditionPanel::CloseAudition() {
+    Loader.Cancel();
+    Controller.ReleaseAll();
+}
+
+void TAuditionPanel::UseProposal(TWaveformView::TProposal proposal, uint32_t ms) {
+    Controller.SetPosition(int((ms + TTrackBarState::MsPerStep / 2) / TTrackBarState::MsPerStep));
+    if (proposal != TWaveformView::TProposal::Segue)
+        return;
+    if (!Editor.ToneMode())
+        Editor.rbtnTones_OnClick();
+    Editor.btnSetEnd_OnClick(false);
+}
+
+std::vector<int16_t> TAuditionPanel::DecodeStretch(uint64_t firstFrame, size_t frames) const {
+    const TAudioLibs& libs = AudioLibs();
+    std::vector<int16_t> samples;
+    const QByteArray path = CurrentFile ? CurrentFile() : QByteArray();
+    if (path.isEmpty() || !libs.SN_DecodeOpen || !libs.SN_DecodeSeek || !libs.SN_DecodeRead ||
+        !libs.SN_DecodeClose)
+        return samples;
+    uint32_t rate = 0;
+    uint16_t channels = 0;
+    uint64_t total = 0;
+    const uint32_t handle = libs.SN_DecodeOpen(path.constData(), &rate, &channels, &total);
+    if (handle == 0)
+        return samples;
+    if (channels > 0 && libs.SN_DecodeSeek(handle, firstFrame) == 0) {
+        samples.resize(frames * channels);
+        size_t got = 0;
+        while (got < frames) {
+            const uint32_t n = libs.SN_DecodeRead(handle, samples.data() + got * channels,
+                                                  static_cast<uint32_t>(frames - got));
+            if (n == 0)
+                break;
+            got += n;
+        }
+        samples.resize(got * channels);
+    }
+    libs.SN_DecodeClose(handle);
+    return samples;
 }
 
 void TAuditionPanel::Refresh() {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "TAnalysisLoader.h"
 #include "TAuditionController.h"
 #include "TAuditionHost.h"
 #include "TMarkerEditor.h"
+#include "TWaveformView.h"
 
 #include <QObject>
 
@@ -33,12 +35,17 @@ public:
 
     // --- what the window calls
     void StopAudition() { Controller.btnStop_OnClick(); }
-    // A file was loaded: read-outs for its length, then the track bar's scale.
-    void ShowLength() { Controller.ShowLength(); }
+    // A file was loaded: read-outs for its length, then the track bar's scale; its
+    // waveform is analysed (or taken from the cache) in the background.
+    void ShowLength();
     void ResetTrackBar() { Controller.ResetTrackBar(); }
-    void ClearLength() { Controller.ClearLength(); }
-    void ShowMarkers() { Editor.ShowCurrentMode(); }
-    void CloseAudition() { Controller.ReleaseAll(); }
+    void ClearLength();
+    void ShowMarkers() {
+        Editor.ShowCurrentMode();
+        Waveform->update();
+    }
+    void CloseAudition();
+    TAnalysisLoader& Analysis() { return Loader; }
     // The panel's controls in their visual order, the order Tab follows.
     QList<QWidget*> TabOrder() const;
 
@@ -67,6 +74,7 @@ public:
     QLabel* lblHook = nullptr;
     QLabel* lblHookLen = nullptr;
     TReadout* txtHookLen = nullptr;
+    TWaveformView* Waveform = nullptr;
 
     QAction* ActionPlay = nullptr;
     QAction* ActionStop = nullptr;
@@ -87,9 +95,17 @@ private:
     void Refresh();
     void lblTonesHook_OnClick(QLabel* label);
     static bool ShiftDown();
+    // A suggested point was clicked: the segue sets the segue marker as Set End does (in
+    // tones mode); the sound's start and end move the play position there.
+    void UseProposal(TWaveformView::TProposal proposal, uint32_t ms);
+    // Decodes a stretch of the auditioned file for the waveform's fine zoom.
+    std::vector<int16_t> DecodeStretch(uint64_t firstFrame, size_t frames) const;
 
     TAuditionController Controller;
     TMarkerEditor Editor;
+    const TMarkerModel& Markers;
+    std::function<QByteArray()> CurrentFile;
+    TAnalysisLoader Loader;
     // Button states last set by the transport; the window may disable the buttons in
     // between, which a later refresh must not undo.
     bool ShownPlayEnabled = true;

@@ -32,6 +32,8 @@ protected:
                        [] { return Device; },
                        [this] { return UseCodec; },
                        [this] { ++Edits; },
+                       {},
+                       {},
                        {}};
 
     // A file of lengthMs loaded: read-outs, scale, thumb at 0, no calls recorded yet.
