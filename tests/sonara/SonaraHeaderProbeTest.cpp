@@ -110,15 +110,21 @@ long ReadCalls() {
 }
 
 // The library's answer; how often Format + Time opened the file (closes are watched too, as
-// inotify merges events that follow each other alike), and how many reads they made.
-TAnswer LibraryAnswer(const std::string& path, int& opens, long& reads) {
+// inotify merges events that follow each other alike), and how many reads they made. Asked
+// with the two calls, or with the one that answers both.
+TAnswer LibraryAnswer(const std::string& path, int& opens, long& reads, bool combined = false) {
     const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     const int watch = inotify_add_watch(watcher, path.c_str(), IN_OPEN | IN_CLOSE);
     TAnswer answer;
     char a[128] = "", b[128] = "";
     const long readsBefore = ReadCalls();
-    answer.Recognised = SN_GetWaveFileFormat(path.c_str(), a, 128, b, 128) != 0;
-    answer.LengthMs = SN_PlayGetLengthMsFile(path.c_str());
+    if (combined) {
+        answer.Recognised =
+            SN_GetWaveFileFormatAndLength(path.c_str(), a, 128, b, 128, &answer.LengthMs) != 0;
+    } else {
+        answer.Recognised = SN_GetWaveFileFormat(path.c_str(), a, 128, b, 128) != 0;
+        answer.LengthMs = SN_PlayGetLengthMsFile(path.c_str());
+    }
     reads = ReadCalls() - readsBefore - 1;
     answer.TextA = a;
     answer.TextB = b;
@@ -231,10 +237,14 @@ TEST(SonaraHeaderProbe, WavAnswersAreLibsndfiles) {
                     }
                     int opens = 0;
                     long reads = 0;
-                    EXPECT_EQ(LibraryAnswer(path, opens, reads), SndfileAnswer(referencePath));
+                    const TAnswer reference = SndfileAnswer(referencePath);
+                    EXPECT_EQ(LibraryAnswer(path, opens, reads), reference);
                     // One read of the head block per call: libsndfile is not asked.
                     EXPECT_EQ(opens, 2);
                     EXPECT_LE(reads, 2);
+                    EXPECT_EQ(LibraryAnswer(path, opens, reads, true), reference);
+                    EXPECT_EQ(opens, 1);
+                    EXPECT_LE(reads, 1);
                     ++files;
                 }
             }
@@ -337,6 +347,11 @@ TEST(SonaraHeaderProbe, OddSizedChunksAnswerAsLibsndfile) {
             EXPECT_TRUE(reference.Recognised);
             EXPECT_EQ(reads, 2); // one read of the head block per call
         }
+        EXPECT_EQ(LibraryAnswer(path, opens, reads, true), reference);
+        EXPECT_EQ(opens, 1);
+        if (c.FromHeaders) {
+            EXPECT_EQ(reads, 1);
+        }
     }
 }
 
@@ -421,6 +436,11 @@ TEST_P(SonaraHeaderProbeMpeg, AnswersMatchTheStream) {
     int opens = 0;
     long reads = 0;
     const TAnswer answer = LibraryAnswer(path, opens, reads);
+    int combinedOpens = 0;
+    long combinedReads = 0;
+    EXPECT_EQ(LibraryAnswer(path, combinedOpens, combinedReads, true), answer);
+    EXPECT_EQ(combinedOpens, 1);
+    EXPECT_LE(combinedReads, 3);
     EXPECT_TRUE(answer.Recognised);
     EXPECT_EQ(answer.TextA, c.TextA);
     EXPECT_EQ(answer.TextB, c.TextB);
