@@ -142,6 +142,9 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     CUEMARK_BIND_OPTIONAL(GetBroadcastInfo)
     CUEMARK_BIND_OPTIONAL(GetShortenedFields)
 #undef CUEMARK_BIND_OPTIONAL
+    bound.SN_GetWaveFileFormatAndLength =
+        reinterpret_cast<decltype(bound.SN_GetWaveFileFormatAndLength)>(
+            dlsym(PlaybackHandle, "SN_GetWaveFileFormatAndLength"));
 
     SetAudioLibs(bound);
     return result;
