@@ -60,8 +60,9 @@ struct TRiffLayout {
     uint64_t DataSize = 0;
     uint32_t FactSamples = 0; // the fact chunk's sample count; 0 when absent
     // Something before the audio that libsndfile's header reader treats in its own way (an
-    // odd-sized or unnamed chunk, a fact or PEAK chunk it refuses): only libsndfile itself
-    // can then say what it makes of the file.
+    // unnamed chunk, a list or smpl/acid chunk it steps through elsewhere, a second fmt, a
+    // fact or PEAK chunk it refuses): only libsndfile itself can then say what it makes of
+    // the file.
     bool Unusual = false;
     // Header fields to read differently (a data size a recorder never filled in).
     std::vector<THeaderPatch> Patches;
