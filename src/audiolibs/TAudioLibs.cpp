@@ -142,9 +142,11 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     CUEMARK_BIND_OPTIONAL(GetBroadcastInfo)
     CUEMARK_BIND_OPTIONAL(GetShortenedFields)
 #undef CUEMARK_BIND_OPTIONAL
-    // Decoding for analysis: optional too; without it nothing can be measured.
+    // Optional playback operations: Format and Time from one open, and decoding for
+    // analysis (without it nothing can be measured).
 #define CUEMARK_BIND_OPTIONAL_PLAYBACK(op)                                                         \
     bound.op = reinterpret_cast<decltype(bound.op)>(dlsym(PlaybackHandle, #op));
+    CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_GetWaveFileFormatAndLength)
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeOpen)
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeRead)
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeSeek)

@@ -55,6 +55,8 @@ struct TAudioLibs {
     decltype(&::GetBroadcastFields) GetBroadcastFields = nullptr;
     decltype(&::GetBroadcastInfo) GetBroadcastInfo = nullptr;
     decltype(&::GetShortenedFields) GetShortenedFields = nullptr;
+    // Optional in the playback library: format and length from one open of the file.
+    decltype(&::SN_GetWaveFileFormatAndLength) SN_GetWaveFileFormatAndLength = nullptr;
 };
 
 // The reason the tagging library gives for its last failed open or close ("" when it gives

@@ -101,12 +101,24 @@ void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
     bool failed = false;
     bool open = false;
     try {
+        // Format and Time from one open of the file where the library offers it.
+        uint32_t ms = 0;
+        std::array<char, FormatBufferSize> a{};
+        std::array<char, FormatBufferSize> b{};
+        bool known = false;
+        if (plan.Format && plan.Time && libs.SN_GetWaveFileFormatAndLength != nullptr) {
+            known = libs.SN_GetWaveFileFormatAndLength(path, a.data(), FormatBufferSize, b.data(),
+                                                       FormatBufferSize, &ms) != 0;
+        } else {
+            if (plan.Format)
+                known = libs.SN_GetWaveFileFormat != nullptr &&
+                        libs.SN_GetWaveFileFormat(path, a.data(), FormatBufferSize, b.data(),
+                                                  FormatBufferSize) != 0;
+            if (plan.Time && libs.SN_PlayGetLengthMsFile != nullptr)
+                ms = libs.SN_PlayGetLengthMsFile(path);
+        }
         if (plan.Format) {
-            std::array<char, FormatBufferSize> a{};
-            std::array<char, FormatBufferSize> b{};
-            if (libs.SN_GetWaveFileFormat != nullptr &&
-                libs.SN_GetWaveFileFormat(path, a.data(), FormatBufferSize, b.data(),
-                                          FormatBufferSize) != 0) {
+            if (known) {
                 entry.SetValue(TTagCatalogue::FormatColumn, FromBuffer(a.data(), a.size()) +
                                                                 QStringLiteral(" - ") +
                                                                 FromBuffer(b.data(), b.size()));
@@ -116,8 +128,6 @@ void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
             }
         }
         if (plan.Time) {
-            const uint32_t ms =
-                libs.SN_PlayGetLengthMsFile != nullptr ? libs.SN_PlayGetLengthMsFile(path) : 0;
             if (ms > 0) {
                 entry.SetValue(TTagCatalogue::TimeColumn, TimeText(ms));
             } else {

@@ -65,6 +65,8 @@ TEST(StubLibraries, LoadsPlaybackFirstBindsEverythingAndReleasesTaggingFirst) {
     for (const void* member : Members(AudioLibs()))
         EXPECT_NE(member, nullptr);
     EXPECT_EQ(ReadLines(marker), (std::vector<std::string>{"load sonara", "load riffkit"}));
+    // Optional: the stub has no combined format and length, and still binds.
+    EXPECT_EQ(AudioLibs().SN_GetWaveFileFormatAndLength, nullptr);
 
     binder.Release();
     EXPECT_EQ(ReadLines(marker), (std::vector<std::string>{"load sonara", "load riffkit",
@@ -82,5 +84,6 @@ TEST(RealLibraries, ExportEveryBoundOperation) {
     for (const void* member : Members(AudioLibs()))
         EXPECT_NE(member, nullptr);
     EXPECT_EQ(AudioLibs().SN_Status(0), SN_STATUS_DONE);
+    EXPECT_NE(AudioLibs().SN_GetWaveFileFormatAndLength, nullptr);
     binder.Release();
 }

@@ -110,15 +110,21 @@ long ReadCalls() {
 }
 
 // The library's answer; how often Format + Time opened the file (closes are watched too, as
-// inotify merges events that follow each other alike), and how many reads they made.
-TAnswer LibraryAnswer(const std::string& path, int& opens, long& reads) {
+// inotify merges events that follow each other alike), and how many reads they made. Asked
+// with the two calls, or with the one that answers both.
+TAnswer LibraryAnswer(const std::string& path, int& opens, long& reads, bool combined = false) {
     const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     const int watch = inotify_add_watch(watcher, path.c_str(), IN_OPEN | IN_CLOSE);
     TAnswer answer;
     char a[128] = "", b[128] = "";
     const long readsBefore = ReadCalls();
-    answer.Recognised = SN_GetWaveFileFormat(path.c_str(), a, 128, b, 128) != 0;
-    answer.LengthMs = SN_PlayGetLengthMsFile(path.c_str());
+    if (combined) {
+        answer.Recognised =
+            SN_GetWaveFileFormatAndLength(path.c_str(), a, 128, b, 128, &answer.LengthMs) != 0;
+    } else {
+        answer.Recognised = SN_GetWaveFileFormat(path.c_str(), a, 128, b, 128) != 0;
+        answer.LengthMs = SN_PlayGetLengthMsFile(path.c_str());
+    }
     reads = ReadCalls() - readsBefore - 1;
     answer.TextA = a;
     answer.TextB = b;
@@ -231,16 +237,122 @@ TEST(SonaraHeaderProbe, WavAnswersAreLibsndfiles) {
                     }
                     int opens = 0;
                     long reads = 0;
-                    EXPECT_EQ(LibraryAnswer(path, opens, reads), SndfileAnswer(referencePath));
+                    const TAnswer reference = SndfileAnswer(referencePath);
+                    EXPECT_EQ(LibraryAnswer(path, opens, reads), reference);
                     // One read of the head block per call: libsndfile is not asked.
                     EXPECT_EQ(opens, 2);
                     EXPECT_LE(reads, 2);
+                    EXPECT_EQ(LibraryAnswer(path, opens, reads, true), reference);
+                    EXPECT_EQ(opens, 1);
+                    EXPECT_LE(reads, 1);
                     ++files;
                 }
             }
         }
     }
     EXPECT_GT(files, 250); // every coding was written
+}
+
+// A chunk: id, size, body and (unless left out) the pad byte after an odd size.
+TBytes Chunk(const char* id, const std::string& body, bool pad = true, int64_t sizeDelta = 0) {
+    TBytes out(id, id + 4);
+    out.resize(8);
+    PutLe32(out, 4, uint32_t(int64_t(body.size()) + sizeDelta));
+    out.insert(out.end(), body.begin(), body.end());
+    if (pad && (body.size() & 1))
+        out.push_back(0);
+    return out;
+}
+
+// An INFO sub-chunk: its id, the text's size with its terminating zero, then the pad byte.
+std::string Text(const char* id, const std::string& text, bool pad = true) {
+    TBytes sub = Chunk(id, text + std::string(1, '\0'), pad);
+    return std::string(sub.begin(), sub.end());
+}
+
+// Chunks of odd size are common before the audio (a DISP or INFO text of odd length); each
+// file here is answered as libsndfile answers it, and from the one read of the head block
+// where libsndfile steps over the chunks as the header walk does.
+TEST(SonaraHeaderProbe, OddSizedChunksAnswerAsLibsndfile) {
+    TTempDir dir;
+    Fixtures::TToneSpec tone;
+    tone.SampleRate = 44100;
+    tone.Channels = 2;
+    tone.Seconds = 1.37;
+    const std::string source = dir.File("source.wav");
+    ASSERT_TRUE(Fixtures::WritePcmWav(source, tone, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    const TBytes wav = Fixtures::ReadBytes(source);
+    const size_t fmtAt = FindChunk(wav, "fmt "), dataAt = FindChunk(wav, "data");
+    ASSERT_TRUE(fmtAt && dataAt);
+    const std::string fmtBody(wav.begin() + long(fmtAt) + 8,
+                              wav.begin() + long(fmtAt) + 8 + Le32(wav, fmtAt + 4));
+    const std::string audio(wav.begin() + long(dataAt) + 8,
+                            wav.begin() + long(dataAt) + 8 + Le32(wav, dataAt + 4));
+    const TBytes fmt = Chunk("fmt ", fmtBody), data = Chunk("data", audio);
+    const TBytes junk = Chunk("JUNK", std::string(66, 'x'));
+    const std::string oddInfo = "INFO" + Text("INAM", "Station ID") + Text("IART", "Jingles");
+
+    struct TCase {
+        const char* Name;
+        std::vector<TBytes> Chunks;
+        bool FromHeaders; // libsndfile's walk lands where the header walk does
+    };
+    const std::vector<TCase> cases = {
+        {"disp_before_fmt", {Chunk("DISP", "abc"), fmt, data}, true},
+        {"unknown_before_fmt", {Chunk("zzzz", std::string(301, 'x')), fmt, data}, true},
+        {"junk_between", {fmt, Chunk("JUNK", std::string(27, '\0')), data}, true},
+        {"pad_between", {fmt, Chunk("PAD ", "12345"), data}, true},
+        {"odd_fmt", {Chunk("fmt ", fmtBody + "x"), data}, true},
+        {"bext_odd", {fmt, Chunk("bext", std::string(603, ' ')), data}, true},
+        {"cart_odd", {fmt, Chunk("cart", std::string(2049, ' ')), data}, true},
+        {"cue_odd", {fmt, Chunk("cue ", std::string(4, '\0') + "x"), data}, true},
+        {"smpl_bare", {fmt, Chunk("smpl", std::string(36, '\0')), data}, true},
+        {"acid", {fmt, Chunk("acid", std::string(24, '\0')), data}, true},
+        // Its smpl and acid readers take the pad byte, then the main walk skips it again.
+        {"smpl_odd", {fmt, Chunk("smpl", std::string(41, '\0')), data}, false},
+        {"acid_odd", {fmt, Chunk("acid", std::string(25, '\0')), data}, false},
+        {"info_odd_texts", {fmt, Chunk("LIST", oddInfo), data}, true},
+        {"info_before_fmt", {Chunk("LIST", oddInfo), fmt, data}, true},
+        {"info_unknown_sub",
+         {fmt, Chunk("LIST", "INFO" + Text("IXYZ", "odd") + Text("INAM", "A")), data},
+         true},
+        // The list's size leaves out its last text's pad byte; a sub-chunk runs past the
+        // list's end: libsndfile goes on from the list's end.
+        {"info_pad_uncounted",
+         {fmt, Chunk("LIST", "INFO" + Text("INAM", "Hi"), true, -1), junk, data},
+         true},
+        {"info_sub_overruns",
+         {fmt, Chunk("LIST", "INFO" + Text("IXYZ", "abcdef").substr(0, 10)), junk, data},
+         true},
+        // Two bytes after the last text are read with the next chunk's as a sub-chunk's
+        // header: libsndfile's walk is lost and it finds no audio.
+        {"info_trailing_bytes", {fmt, Chunk("LIST", oddInfo + "ab"), junk, data}, false},
+        {"second_fmt", {fmt, Chunk("fmt ", fmtBody), data}, false},
+        {"odd_after_data", {fmt, data, Chunk("DISP", "abcde"), Chunk("LIST", oddInfo)}, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TBytes bytes = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+        for (const TBytes& chunk : c.Chunks)
+            bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+        PutLe32(bytes, 4, uint32_t(bytes.size() - 8));
+        const std::string path = dir.File(std::string(c.Name) + ".wav");
+        ASSERT_TRUE(Fixtures::WriteBytes(path, bytes));
+        int opens = 0;
+        long reads = 0;
+        const TAnswer reference = SndfileAnswer(path);
+        EXPECT_EQ(LibraryAnswer(path, opens, reads), reference);
+        EXPECT_EQ(opens, 2);
+        if (c.FromHeaders) {
+            EXPECT_TRUE(reference.Recognised);
+            EXPECT_EQ(reads, 2); // one read of the head block per call
+        }
+        EXPECT_EQ(LibraryAnswer(path, opens, reads, true), reference);
+        EXPECT_EQ(opens, 1);
+        if (c.FromHeaders) {
+            EXPECT_EQ(reads, 1);
+        }
+    }
 }
 
 } // namespace
@@ -324,6 +436,11 @@ TEST_P(SonaraHeaderProbeMpeg, AnswersMatchTheStream) {
     int opens = 0;
     long reads = 0;
     const TAnswer answer = LibraryAnswer(path, opens, reads);
+    int combinedOpens = 0;
+    long combinedReads = 0;
+    EXPECT_EQ(LibraryAnswer(path, combinedOpens, combinedReads, true), answer);
+    EXPECT_EQ(combinedOpens, 1);
+    EXPECT_LE(combinedReads, 3);
     EXPECT_TRUE(answer.Recognised);
     EXPECT_EQ(answer.TextA, c.TextA);
     EXPECT_EQ(answer.TextB, c.TextB);

@@ -19,6 +19,11 @@ extern "C" {
 /* Non-zero when the file is recognised; textA describes the coding, textB rate and channels. */
 SONARA_API int16_t SN_GetWaveFileFormat(const char* path, char* textA, int32_t sizeA, char* textB,
                                         int32_t sizeB);
+/* SN_GetWaveFileFormat and SN_PlayGetLengthMsFile in one: the same return value and texts,
+ * and in *lengthMs (when not null) the playing length in ms, 0 when the file is not
+ * recognised. The file is opened and measured once. */
+SONARA_API int16_t SN_GetWaveFileFormatAndLength(const char* path, char* textA, int32_t sizeA,
+                                                 char* textB, int32_t sizeB, uint32_t* lengthMs);
 /* Number of live play handles. */
 SONARA_API int16_t SN_GetNumPlayHandles(void);
 /* The text of the last failure, NUL-terminated and cut to the buffer. */

@@ -60,8 +60,9 @@ struct TRiffLayout {
     uint64_t DataSize = 0;
     uint32_t FactSamples = 0; // the fact chunk's sample count; 0 when absent
     // Something before the audio that libsndfile's header reader treats in its own way (an
-    // odd-sized or unnamed chunk, a fact or PEAK chunk it refuses): only libsndfile itself
-    // can then say what it makes of the file.
+    // unnamed chunk, a list or smpl/acid chunk it steps through elsewhere, a second fmt, a
+    // fact or PEAK chunk it refuses): only libsndfile itself can then say what it makes of
+    // the file.
     bool Unusual = false;
     // Header fields to read differently (a data size a recorder never filled in).
     std::vector<THeaderPatch> Patches;
@@ -104,6 +105,62 @@ void ReadFmt(const TFileReader& file, uint64_t at, uint32_t size, TWavFmt& fmt) 
     std::memcpy(fmt.SubFormat, body + 24, 16);
 }
 
+bool IdIs(uint32_t id, const char* name) {
+    uint8_t b[4];
+    std::memcpy(b, name, 4);
+    return id == Le32(b);
+}
+
+// Where libsndfile's header reader leaves off after a LIST (or bare INFO) chunk of length
+// bytes whose body starts at body, or 0 where this cannot say. Its reader steps through the
+// sub-chunks, each padded to an even size, and goes to the list's end when one does not fit
+// what is left (a last text whose pad the list's size leaves out, a sub-chunk running past
+// the list); but fewer than 8 bytes left at a sub-chunk's header are read as one, past the
+// list's end.
+uint64_t ListEnd(const TFileReader& file, uint64_t body, uint32_t length) {
+    const auto le32At = [&](uint64_t at, uint32_t& value) {
+        uint8_t b[4];
+        if (file.ReadAt(at, b, 4) != 4)
+            return false;
+        value = Le32(b);
+        return true;
+    };
+    if (length < 4 || body + length > file.Size())
+        return 0;
+    const uint64_t end = body + length;
+    if (length <= 8) // its reader takes the list type and skips the rest
+        return end;
+    uint32_t read = 0;
+    while (read < length) {
+        uint32_t id = 0, size = 0;
+        if (length - read < 8 || !le32At(body + read, id))
+            return 0;
+        read += 4;
+        if (IdIs(id, "adtl") || IdIs(id, "INFO"))
+            continue;
+        if (IdIs(id, "exif") || IdIs(id, "data"))
+            return 0;
+        if (id == 0 || IdIs(id, "DISP") || IdIs(id, "ltxt") || IdIs(id, "note"))
+            return end; // the rest is skipped
+        if (!le32At(body + read, size))
+            return 0;
+        read += 4;
+        if (IdIs(id, "labl")) { // the cue point's id comes first
+            if (size < 4)
+                return 0;
+            size -= 4;
+            read += 4;
+        }
+        if (size == 0xFFFFFFFFu || read > length)
+            return 0;
+        size += size & 1;
+        if (size > length - read)
+            return end;
+        read += size;
+    }
+    return end;
+}
+
 TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
     TRiffLayout layout;
     uint64_t ds64Data = 0;
@@ -115,14 +172,30 @@ TRiffLayout WalkRiff(const TFileReader& file, bool rf64) {
         uint64_t size = Le32(h + 4);
         const bool printable =
             std::all_of(h, h + 4, [](uint8_t c) { return c >= 0x20 && c <= 0x7E; });
-        if (!printable || ((size & 1) && std::memcmp(h, "data", 4) != 0))
+        // libsndfile skips the pad byte after an odd size as this walk does, but steps
+        // through a list's sub-chunks itself and reads no further than its first fmt's body.
+        if (!printable)
             layout.Unusual = true;
-        if (std::memcmp(h, "ds64", 4) == 0) {
+        if (std::memcmp(h, "LIST", 4) == 0 || std::memcmp(h, "INFO", 4) == 0) {
+            if (ListEnd(file, pos + 8, static_cast<uint32_t>(size)) != pos + 8 + size)
+                layout.Unusual = true;
+        } else if (std::memcmp(h, "fmt ", 4) == 0 && layout.HasFmt) {
+            layout.Unusual = true;
+        } else if (std::memcmp(h, "smpl", 4) == 0) {
+            // Its smpl and acid readers take the pad byte themselves, then the pad is skipped
+            // again; a body shorter than their fixed fields is read past.
+            const bool bare = size == 36 && Le32Of(file, pos + 8 + 28) == 0; // no loops
+            if ((size & 1) || (size < 40 && !bare))
+                layout.Unusual = true;
+        } else if (std::memcmp(h, "acid", 4) == 0) {
+            if ((size & 1) || size < 24)
+                layout.Unusual = true;
+        } else if (std::memcmp(h, "ds64", 4) == 0) {
             uint8_t body[16];
             if (file.ReadAt(pos + 8, body, 16) == 16)
                 ds64Data = Le64(body + 8);
         } else if (std::memcmp(h, "fmt ", 4) == 0 && size >= 2 && !layout.HasFmt) {
-            // A second fmt chunk is ignored, as libsndfile does.
+            // Only the first fmt chunk counts (a second one is Unusual above).
             ReadFmt(file, pos + 8, static_cast<uint32_t>(size), layout.Fmt);
             layout.HasFmt = true;
             layout.FormatTag = layout.Fmt.Tag;

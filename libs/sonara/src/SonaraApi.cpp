@@ -87,6 +87,26 @@ int16_t SN_GetWaveFileFormat(const char* path, char* textA, int32_t sizeA, char*
     });
 }
 
+int16_t SN_GetWaveFileFormatAndLength(const char* path, char* textA, int32_t sizeA, char* textB,
+                                      int32_t sizeB, uint32_t* lengthMs) {
+    return Guarded<int16_t>(0, [&]() -> int16_t {
+        CopyText("", textA, sizeA);
+        CopyText("", textB, sizeB);
+        if (lengthMs)
+            *lengthMs = 0;
+        const TAudioFileInfo info = TFormatProbe::Probe(path ? path : "");
+        if (info.Kind == TAudioKind::None) {
+            TLastError::Set(info.Error);
+            return 0;
+        }
+        CopyText(info.TextA, textA, sizeA);
+        CopyText(info.TextB, textB, sizeB);
+        if (lengthMs)
+            *lengthMs = info.LengthMs();
+        return 1;
+    });
+}
+
 int16_t SN_GetNumPlayHandles(void) {
     return Guarded<int16_t>(0, [&]() -> int16_t {
         return static_cast<int16_t>(std::min<size_t>(THandleTable::Instance().Count(), INT16_MAX));
