@@ -51,3 +51,5 @@ private:
     std::atomic<bool> Finished{true};
     unsigned Generation = 0;
 };
+
+Q_DECLARE_METATYPE(std::shared_ptr<const TAudioAnalysis>)

@@ -82,9 +82,8 @@ void TAuditionPanel::BuildControls(QWidget* c) {
 
     Waveform = new TWaveformView(Markers, c);
     Waveform->setProperty(Id3v1Mark, true);
-    Waveform->SetDetailSource([this](uint64_t first, size_t frames) {
-        return DecodeStretch(first, frames);
-    });
+    Waveform->SetDetailSource(
+        [this](uint64_t first, size_t frames) { return DecodeStretch(first, frames); });
     TrackBar = new TTrackBar(c);
     TrackBar->setObjectName(QStringLiteral("TrackBar"));
     TrackBar->setProperty(Id3v1Mark, true);
@@ -299,9 +298,8 @@ void TAuditionPanel::Connect() {
     connect(&Controller, &TAuditionController::TrackChanged, this, [this] {
         Waveform->SetPositionMs(uint32_t(Controller.Track().Position) * TTrackBarState::MsPerStep);
     });
-    connect(Waveform, &TWaveformView::PositionPicked, this, [this](uint32_t ms) {
-        Controller.SetPosition(int(ms / TTrackBarState::MsPerStep));
-    });
+    connect(Waveform, &TWaveformView::PositionPicked, this,
+            [this](uint32_t ms) { Controller.SetPosition(int(ms / TTrackBarState::MsPerStep)); });
     connect(Waveform, &TWaveformView::ProposalPicked, this, &TAuditionPanel::UseProposal);
     connect(&Loader, &TAnalysisLoader::Progress, this, [this](int percent) {
         if (!Waveform->HasAnalysis())

@@ -59,7 +59,8 @@ void TWaveformView::ShowRange(double startMs, double endMs) {
         const double framesPerPixel = span / 1000.0 * Analysis->SampleRate / width();
         if (framesPerPixel < Analysis->Peaks.SamplesPerPixel) {
             DetailFirst = static_cast<uint64_t>(StartMs / 1000.0 * Analysis->SampleRate);
-            const auto frames = static_cast<size_t>(std::ceil(span / 1000.0 * Analysis->SampleRate));
+            const auto frames =
+                static_cast<size_t>(std::ceil(span / 1000.0 * Analysis->SampleRate));
             DetailFrames = Detail(DetailFirst, frames + 1);
         }
     }
@@ -71,8 +72,9 @@ double TWaveformView::MsAt(int x) const {
 }
 
 int TWaveformView::XOf(double ms) const {
-    return EndMs > StartMs ? static_cast<int>(std::lround((ms - StartMs) * width() / (EndMs - StartMs)))
-                           : 0;
+    return EndMs > StartMs
+               ? static_cast<int>(std::lround((ms - StartMs) * width() / (EndMs - StartMs)))
+               : 0;
 }
 
 void TWaveformView::ColumnRange(int x, int& low, int& high) {
@@ -115,7 +117,13 @@ void TWaveformView::paintEvent(QPaintEvent*) {
     }
     painter.setPen(p.color(QPalette::Mid));
     painter.drawLine(0, middle, width(), middle);
-    painter.setPen(p.color(QPalette::Text));
+    // The wave between text and base, so the position (text) and the markers stand out in
+    // light and dark palettes alike.
+    const QColor text = p.color(QPalette::Text);
+    const QColor base = p.color(QPalette::Base);
+    painter.setPen(QColor((text.red() * 3 + base.red() * 2) / 5,
+                          (text.green() * 3 + base.green() * 2) / 5,
+                          (text.blue() * 3 + base.blue() * 2) / 5));
     for (int x = 0; x < width(); ++x) {
         int low = 0, high = 0;
         ColumnRange(x, low, high);
@@ -150,10 +158,11 @@ void TWaveformView::paintEvent(QPaintEvent*) {
         marker(Markers.HookStartMs, point, Qt::DotLine);
     if (Markers.HookEndMs > 0)
         marker(Markers.HookEndMs, point, Qt::DotLine);
-    marker(PositionMs, p.color(QPalette::BrightText), Qt::SolidLine);
+    marker(PositionMs, text, Qt::SolidLine);
 }
 
-std::optional<std::pair<TWaveformView::TProposal, uint32_t>> TWaveformView::ProposalAt(int x) const {
+std::optional<std::pair<TWaveformView::TProposal, uint32_t>>
+TWaveformView::ProposalAt(int x) const {
     const std::pair<TProposal, int64_t> points[] = {{TProposal::Segue, Suggested.SegueMs},
                                                     {TProposal::SoundStart, Suggested.SoundStartMs},
                                                     {TProposal::SoundEnd, Suggested.SoundEndMs}};

@@ -37,6 +37,8 @@ public:
     double ViewEndMs() const { return EndMs; }
     // A stretch of the file in view, clamped to the file (tests and the wheel).
     void ShowRange(double startMs, double endMs);
+    // Whether the view draws a stretch decoded at full detail (a zoom finer than the overview).
+    bool ShowsDetail() const { return !DetailFrames.empty(); }
     // The ms at a horizontal pixel, and back.
     double MsAt(int x) const;
     int XOf(double ms) const;

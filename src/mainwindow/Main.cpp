@@ -12,8 +12,8 @@
 #include "TMessages.h"
 #include "TProfileFile.h"
 #include "TRegistryStore.h"
-#include "TTagCache.h"
 #include "TSettingsLocation.h"
+#include "TTagCache.h"
 #include "TagCatalogue.h"
 
 #include <QApplication>
@@ -167,32 +167,29 @@ void TFrmMain::BuildLayout() {
     // Audition and markers on the transport panel; they share the window's state.
     AuditionPanel = new TAuditionPanel(
         PageControl->pnlTransport,
-        TAuditionHost{Markers, PlayHandle, ToneMode,
-                      [this] { return Document.CurrentFile.Bytes(); },
-                      [this] { return DeviceIndex; }, [this] { return PageControl->UseCodec(); },
-                      [this] { edt_OnChange(); },
-                      [this](const QString& text) { Messages().Error(text, this); },
-                      [](const QByteArray& path) -> std::optional<std::string> {
-                          const auto cache = TTagCache::Shared();
-                          const qsizetype slash = path.lastIndexOf('/');
-                          if (!cache || slash < 0)
-                              return std::nullopt;
-                          const auto bytes =
-                              cache->Analysis(path.left(std::max<qsizetype>(slash, 1)),
-                                              path.mid(slash + 1), "analysis",
-                                              TTagCache::StampOf(path));
-                          return bytes ? std::optional<std::string>(bytes->toStdString())
-                                       : std::nullopt;
-                      },
-                      [](const QByteArray& path, const std::string& bytes) {
-                          const auto cache = TTagCache::Shared();
-                          const qsizetype slash = path.lastIndexOf('/');
-                          if (cache && slash >= 0)
-                              cache->PutAnalysis(path.left(std::max<qsizetype>(slash, 1)),
-                                                 path.mid(slash + 1), "analysis",
-                                                 TTagCache::StampOf(path),
-                                                 QByteArray::fromStdString(bytes));
-                      }});
+        TAuditionHost{
+            Markers, PlayHandle, ToneMode, [this] { return Document.CurrentFile.Bytes(); },
+            [this] { return DeviceIndex; }, [this] { return PageControl->UseCodec(); },
+            [this] { edt_OnChange(); },
+            [this](const QString& text) { Messages().Error(text, this); },
+            [](const QByteArray& path) -> std::optional<std::string> {
+                const auto cache = TTagCache::Shared();
+                const qsizetype slash = path.lastIndexOf('/');
+                if (!cache || slash < 0)
+                    return std::nullopt;
+                const auto bytes =
+                    cache->Analysis(path.left(std::max<qsizetype>(slash, 1)), path.mid(slash + 1),
+                                    "analysis", TTagCache::StampOf(path));
+                return bytes ? std::optional<std::string>(bytes->toStdString()) : std::nullopt;
+            },
+            [](const QByteArray& path, const std::string& bytes) {
+                const auto cache = TTagCache::Shared();
+                const qsizetype slash = path.lastIndexOf('/');
+                if (cache && slash >= 0)
+                    cache->PutAnalysis(path.left(std::max<qsizetype>(slash, 1)),
+                                       path.mid(slash + 1), "analysis", TTagCache::StampOf(path),
+                                       QByteArray::fromStdString(bytes));
+            }});
 
     // Tab runs in the visual order: the first page's fields, its transport and markers,
     // then the other pages, and the bottom buttons last.
