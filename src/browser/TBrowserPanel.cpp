@@ -6,6 +6,7 @@
 #include "TFavoritesMenu.h"
 #include "TListSearch.h"
 #include "TListSorter.h"
+#include "TListStatus.h"
 #include "TListTransfer.h"
 #include "TPathText.h"
 #include "TProfileFile.h"
@@ -64,7 +65,7 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
     StatusBar->setMinimumHeight(19);
-    ListView->SetStatusBar(StatusBar);
+    ListStatus = new TListStatus(*ListView, *StatusBar, this);
 
     ActionUp = MakeAction("ActionUp", QStringLiteral("Go up to parent folder"), {}, 0);
     // The file managers' keys for Up, only while the list has the focus (elsewhere Backspace
@@ -153,6 +154,7 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
 
     Transfer = new TListTransfer(*ListView, this);
     BatchTagging = new TBatchTagSelection(*ListView, this);
+    BatchTagging->SetProgress(ListStatus);
     // After the parts whose signals it handles.
     Nav = new TBrowserNavigation(*this, this);
     connect(ActionCopy, &QAction::triggered, Transfer, &TListTransfer::CopySelection);
@@ -169,6 +171,7 @@ TBrowserPanel::~TBrowserPanel() {
     delete Transfer;
     delete Search;
     delete Sorter;
+    delete ListStatus;
 }
 
 void TBrowserPanel::SetEditor(TEditorLink* editor) {

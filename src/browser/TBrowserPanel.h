@@ -15,6 +15,7 @@ class TEditorLink;
 class TFavoritesMenu;
 class TListSearch;
 class TListSorter;
+class TListStatus;
 class TListTransfer;
 class TProfileFile;
 class TSystemComboBox;
@@ -104,6 +105,8 @@ public:
     // The list's sorting with its header and row drawing; find and type-ahead over it.
     TListSorter* Sorter;
     TListSearch* Search;
+    // The list's progress, its cancelling by Escape and its folder messages in the status bar.
+    TListStatus* ListStatus;
     // The validity filter's box on the toolbar and its count in the status bar.
     TValidityFilter* Validity;
     // PopupMenuFavorites on btnFavorites; the window loads it at start and saves it at the end.

@@ -114,6 +114,7 @@ QByteArray Bytes(const std::string& text) {
 bool TFolderListModel::OpenFolder(PCItemIDList absolute) {
     if (absolute == nullptr)
         return false;
+    emit FolderAboutToOpen();
     TPidl copy = TPidl::Copy(absolute);
     std::unique_ptr<TShellFolder> folder;
     errno = 0;
@@ -130,6 +131,7 @@ bool TFolderListModel::OpenFolder(PCItemIDList absolute) {
     if (Path.isEmpty())
         Path = Bytes(Desktop->GetDisplayNameOf(Folder.Get(), dntNormal));
     ParsingName = Bytes(Desktop->GetDisplayNameOf(Folder.Get(), dntForParsing));
+    emit FolderOpened();
     return opened;
 }
 
@@ -155,24 +157,24 @@ TFolderListModel::TEntries TFolderListModel::Enumerate() {
     // painting. The rows of the folder left are gone first, so nothing reads them against the
     // new folder meanwhile; the pass is not cancelled (a part of a folder is not shown).
     const int n = static_cast<int>(items.size());
-    const bool progress = ReadDepth == 0 && n > EnumerateProgressItems && Hooks.ProgressBegin;
+    const bool progress = ReadDepth == 0 && n > EnumerateProgressItems;
     ++ReadDepth;
     struct TEnd {
         TFolderListModel* Model;
         bool Progress;
         ~TEnd() {
             --Model->ReadDepth;
-            if (Progress && Model->Hooks.ProgressEnd)
-                Model->Hooks.ProgressEnd();
+            if (Progress)
+                emit Model->PassEnded();
         }
     } end{this, progress};
     if (progress) {
         ResetEntries(TEntries{}, TLessItem());
-        Hooks.ProgressBegin();
+        emit PassBegun();
     }
     for (int i = 0; i < n; ++i) {
-        if (progress && Hooks.ProgressStep)
-            Hooks.ProgressStep(i * 100 / n);
+        if (progress)
+            emit PassStep(i * 100 / n);
         entries.push_back(MakeEntry(std::move(items[static_cast<size_t>(i)])));
     }
     return entries;
@@ -362,8 +364,7 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     // keeps painting) must not take the outer pass's bar away.
     // A pass over many rows shows progress even with the fixed columns only (a sort by Size
     // on a network share takes seconds).
-    const bool progress = ReadDepth == 0 && (plan.Audio ? n > 11 : n > 1000) && Entry(last).Stale &&
-                          Hooks.ProgressBegin;
+    const bool progress = ReadDepth == 0 && (plan.Audio ? n > 11 : n > 1000) && Entry(last).Stale;
     if (ReadDepth == 0)
         PassCancelled = false;
     ++ReadDepth;
@@ -372,12 +373,12 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
         bool Progress;
         ~TEnd() {
             --Model->ReadDepth;
-            if (Progress && Model->Hooks.ProgressEnd)
-                Model->Hooks.ProgressEnd();
+            if (Progress)
+                emit Model->PassEnded();
         }
     } end{this, progress};
     if (progress)
-        Hooks.ProgressBegin();
+        emit PassBegun();
 
     if (Cache && plan.Audio && !CacheLoaded)
         LoadCacheRows();
@@ -385,9 +386,9 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     int firstRead = -1;
     int lastRead = -1;
     for (int row = first; row <= last; ++row) {
-        if (progress && Hooks.ProgressStep)
-            Hooks.ProgressStep((row - first) * 100 / n);
-        if (progress && Hooks.CancelRequested && Hooks.CancelRequested()) {
+        if (progress)
+            emit PassStep((row - first) * 100 / n);
+        if (progress && CancelCheck && CancelCheck()) {
             PassCancelled = true;
             break;
         }

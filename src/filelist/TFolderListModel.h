@@ -30,17 +30,6 @@ public:
     // The identity of an entry's item within its folder (its relative identifier's bytes).
     using TLessItem = std::function<bool(const TShellItem&, const TShellItem&)>;
 
-    // Hooks of a detail-reading pass (and of making a big folder's entries), set by the view:
-    // the progress bar in the status bar.
-    struct TReadHooks {
-        std::function<void()> ProgressBegin;
-        std::function<void(int percent)> ProgressStep; // 0..99
-        std::function<void()> ProgressEnd;
-        // Asked at each step of a detail-reading pass with progress: true ends the pass early
-        // (the rows read so far keep their values).
-        std::function<bool()> CancelRequested;
-    };
-
     explicit TFolderListModel(QObject* parent = nullptr);
     ~TFolderListModel() override;
 
@@ -155,10 +144,22 @@ public:
     // How many entries were given their columns from the cache (tests and benchmarks).
     long long CacheHits() const { return CacheHitCount; }
 
-    void SetReadHooks(TReadHooks hooks) { Hooks = std::move(hooks); }
+    // Asked at each step of a pass with progress: true ends the pass early (the rows read so
+    // far keep their values). Set by whoever handles the user's input during a pass.
+    void SetCancelCheck(std::function<bool()> check) { CancelCheck = std::move(check); }
     // The icon for an entry's IconIndex, and the overlay drawn over a link's icon.
     void SetIconLookup(std::function<QIcon(int)> lookup) { IconLookup = std::move(lookup); }
     void SetLinkOverlay(const QIcon& icon) { LinkOverlay = icon; }
+
+signals:
+    // A pass with progress (a long detail read, making a big folder's entries): begun, at a
+    // percentage (0..99), ended. Only the outermost pass announces itself.
+    void PassBegun();
+    void PassStep(int percent);
+    void PassEnded();
+    // OpenFolder is about to replace the shown folder / has shown the new one.
+    void FolderAboutToOpen();
+    void FolderOpened();
 
 private:
     std::unique_ptr<TShellFolder> Desktop;
@@ -173,7 +174,7 @@ private:
     std::recursive_mutex ReadLock; // serialises passes; the same thread may enter again
     int ReadDepth = 0;
     bool PassCancelled = false;
-    TReadHooks Hooks;
+    std::function<bool()> CancelCheck;
     std::function<QIcon(int)> IconLookup;
     QIcon LinkOverlay;
 

@@ -135,16 +135,14 @@ TEST_F(FolderListModel, OpeningABigFolderIsAPassWithProgressOverNoOldRows) {
         int Begins = 0, Steps = 0, Ends = 0, LastPercent = -1;
         bool StepsInOrder = true, OldRowsShown = false;
     } seen;
-    TFolderListModel::TReadHooks hooks;
-    hooks.ProgressBegin = [&] { ++seen.Begins; };
-    hooks.ProgressStep = [&](int percent) {
+    QObject::connect(&Model, &TFolderListModel::PassBegun, [&] { ++seen.Begins; });
+    QObject::connect(&Model, &TFolderListModel::PassStep, [&](int percent) {
         ++seen.Steps;
         seen.StepsInOrder = seen.StepsInOrder && percent >= seen.LastPercent && percent < 100;
         seen.LastPercent = percent;
         seen.OldRowsShown = seen.OldRowsShown || Model.Count() != 0 || !Model.IsReading();
-    };
-    hooks.ProgressEnd = [&] { ++seen.Ends; };
-    Model.SetReadHooks(std::move(hooks));
+    });
+    QObject::connect(&Model, &TFolderListModel::PassEnded, [&] { ++seen.Ends; });
 
     TPidl folder;
     ASSERT_TRUE(GetPIDLFromPath(&Model.DesktopFolder(), big.Path().string(), folder));
