@@ -5,12 +5,14 @@
 #include "TAudioFileRule.h"
 #include "TColumnTexts.h"
 #include "TDetailReader.h"
+#include "TFileOperations.h"
 #include "TListRoles.h"
 #include "TShellNamespace.h"
 #include "TSystemIconTable.h"
 
 #include <QBrush>
 #include <QColor>
+#include <QFile>
 #include <QMultiHash>
 #include <QSet>
 
@@ -54,6 +56,13 @@ QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
         if (column == 2)
             return entry.ModifiedText;
         return entry.Value(ListColumns[static_cast<size_t>(column)].Number);
+    case Qt::EditRole:
+        // The item's own file name, as the renamer takes it (the display name may differ).
+        if (column == 0)
+            return QFile::decodeName(TFileOperations::FileName(PathOfRow(index.row())));
+        return {};
+    case IsFolderRole:
+        return entry.IsFolder;
     case Qt::DecorationRole:
         if (column == 0 && IconLookup && entry.IconIndex >= 0)
             return IconLookup(entry.IconIndex);
@@ -79,6 +88,33 @@ QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
     default:
         return {};
     }
+}
+
+Qt::ItemFlags TFolderListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags result = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0 && index.row() < Count() && Renamer &&
+        Entry(index.row()).CanRename && !PathOfRow(index.row()).isEmpty())
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+bool TFolderListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    const QByteArray oldPath = PathOfRow(index.row());
+    const QByteArray name = QFile::encodeName(value.toString());
+    if (name.isEmpty() || name == TFileOperations::FileName(oldPath))
+        return false;
+    const std::optional<QByteArray> newPath = Renamer(oldPath, name);
+    if (!newPath || *newPath == oldPath)
+        return false;
+    // The renamer may have let the window paint: the row is found again by its path. Within a
+    // folder the entry keeps its row; elsewhere (the desktop) the folder is re-read.
+    const int row = RowOfPath(oldPath);
+    if (row < 0 || !RenameEntry(row, TFileOperations::FileName(*newPath)))
+        RefreshFolder(false);
+    emit EntryRenamed(oldPath, *newPath);
+    return true;
 }
 
 QVariant TFolderListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -38,6 +38,11 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // A row's name is editable when its item can be renamed, has a path and a renamer is set.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // The edited name (EditRole, column 0) is carried out by the renamer; the entry then takes
+    // the renamed item (RenameEntry) and EntryRenamed follows. False when nothing was renamed.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
     // --- columns
     const std::vector<TListColumn>& Columns() const { return ListColumns; }
@@ -121,6 +126,11 @@ public:
     // item (names and identifiers), loses its cut mark and is read again. False, with no
     // change, on the desktop or when the shown folder cannot parse the name.
     bool RenameEntry(int row, const QByteArray& name);
+    // How an edited name is carried out on disk: the item at `path` renamed to `name` within
+    // its folder (never over another item); the new path, or none when nothing was renamed.
+    using TRenamer =
+        std::function<std::optional<QByteArray>(const QByteArray& path, const QByteArray& name)>;
+    void SetRenamer(TRenamer renamer) { Renamer = std::move(renamer); }
     // Sets information column n (1..34) of a row's entry, as a batch just wrote it.
     void SetEntryValue(int row, int n, const QString& value);
 
@@ -160,6 +170,8 @@ signals:
     // OpenFolder is about to replace the shown folder / has shown the new one.
     void FolderAboutToOpen();
     void FolderOpened();
+    // An edited name renamed the item at oldPath to newPath.
+    void EntryRenamed(const QByteArray& oldPath, const QByteArray& newPath);
 
 private:
     std::unique_ptr<TShellFolder> Desktop;
@@ -175,6 +187,7 @@ private:
     int ReadDepth = 0;
     bool PassCancelled = false;
     std::function<bool()> CancelCheck;
+    TRenamer Renamer;
     std::function<QIcon(int)> IconLookup;
     QIcon LinkOverlay;
 

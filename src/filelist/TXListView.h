@@ -78,6 +78,8 @@ public:
     // Selects one row (and makes it current); -1 clears the selection.
     void SelectRow(int row);
 
+    // Whether a name is being edited in the list.
+    bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
     // Whether the rows about to be painted are being read (a pass's progress then waits for
     // the paint rather than letting the window repaint).
     bool IsPaintReading() const { return InPaintRead; }
