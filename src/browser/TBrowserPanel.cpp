@@ -4,6 +4,7 @@
 #include "TBrowserIcons.h"
 #include "TBrowserNavigation.h"
 #include "TFavoritesMenu.h"
+#include "TListDelegate.h"
 #include "TListSearch.h"
 #include "TListSorter.h"
 #include "TListStatus.h"
@@ -11,6 +12,7 @@
 #include "TPathText.h"
 #include "TProfileFile.h"
 #include "TRegistryStore.h"
+#include "TSortHeaderView.h"
 #include "TStartFolder.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
@@ -57,8 +59,9 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ListView = new TXListView(this);
     ListView->setObjectName(QStringLiteral("ListView"));
     ListView->SetIconLookup([](int index) { return TSystemImageList::Instance().Icon(index); });
-    // The sorter gives the list its header and row delegate before any column is set.
     Sorter = new TListSorter(*ListView);
+    // The header and row delegate before any column is set.
+    InstallSortLook();
     Search = new TListSearch(*ListView, Sorter);
 
     StatusBar = new QStatusBar(this);
@@ -172,6 +175,30 @@ TBrowserPanel::~TBrowserPanel() {
     delete Search;
     delete Sorter;
     delete ListStatus;
+}
+
+void TBrowserPanel::InstallSortLook() {
+    SortHeader = new TSortHeaderView(ListView);
+    RowDelegate = new TListDelegate(ListView);
+    // The new header takes over the columns with their widths.
+    const std::vector<TListColumn> columns = ListView->Columns();
+    SortHeader->setStretchLastSection(false);
+    SortHeader->setSectionsMovable(false);
+    ListView->setHeader(SortHeader);
+    ListView->SetColumns(columns);
+    // After setHeader, which makes sections clickable only for the view's own sorting.
+    SortHeader->setSectionsClickable(true);
+    ListView->setItemDelegate(RowDelegate);
+    connect(SortHeader, &QHeaderView::sectionClicked, Sorter, &TListSorter::SortByColumn);
+    auto show = [this] {
+        RowDelegate->SetSortColumn(Sorter->SortColumn());
+        SortHeader->SetSortSection(Sorter->SortColumn());
+        SortHeader->SetSortAscending(Sorter->SortAscending());
+        SortHeader->SetSortCaption(Sorter->SortCaption());
+        SortHeader->viewport()->update();
+    };
+    connect(Sorter, &TListSorter::SortChanged, this, show);
+    show();
 }
 
 void TBrowserPanel::SetEditor(TEditorLink* editor) {

@@ -1,6 +1,7 @@
 #include "TXListView.h"
 
 #include "PidlHelp.h"
+#include "TListDelegate.h"
 #include "TProfileFile.h"
 #include "TShellNamespace.h"
 
@@ -8,6 +9,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QTimer>
 
 #include <algorithm>
@@ -186,9 +188,22 @@ void TXListView::OpenSelection(bool firstOnly) {
 }
 
 bool TXListView::viewportEvent(QEvent* e) {
-    if (e->type() == QEvent::Paint)
+    if (e->type() == QEvent::Paint) {
         ReadVisibleRows();
+        PaintBelowRows();
+    }
     return QTreeView::viewportEvent(e);
+}
+
+void TXListView::PaintBelowRows() {
+    // The rows are painted over this next; what stays is the area below them.
+    const auto* delegate = qobject_cast<const TListDelegate*>(itemDelegate());
+    const int count = Model->Count();
+    if (delegate == nullptr || count == 0)
+        return;
+    const QRect last = visualRect(Model->index(count - 1, 0));
+    QPainter painter(viewport());
+    delegate->PaintBelowRows(painter, *header(), last.bottom() + 1, viewport()->rect(), palette());
 }
 
 void TXListView::ReadVisibleRows() {

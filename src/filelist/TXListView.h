@@ -113,4 +113,6 @@ private:
     // folder is shown and ends the walk.
     void OpenSelection(bool firstOnly);
     void ReadVisibleRows();
+    // Continues the row delegate's sort-column tint below the last row.
+    void PaintBelowRows();
 };
