@@ -4,6 +4,7 @@
 #include "PidlHelp.h"
 #include "TBatchTagger.h"
 #include "TListRoles.h"
+#include "TListStatus.h"
 #include "TMessages.h"
 #include "TNoticesOff.h"
 #include "TSortHeaderView.h"
@@ -131,10 +132,14 @@ void TBatchTagSelection::TagSelection(int section, const QPoint& globalPos) {
     QList<TBatchTagger::TFileResult> results;
     {
         const TNoticesOff quiet(List);
-        List.BeginProgress();
-        results =
-            TBatchTagger::Run(*request, paths, [this](int percent) { List.StepProgress(percent); });
-        List.EndProgress();
+        if (Progress)
+            Progress->BeginProgress();
+        results = TBatchTagger::Run(*request, paths, [this](int percent) {
+            if (Progress)
+                Progress->StepProgress(percent);
+        });
+        if (Progress)
+            Progress->EndProgress();
     }
 
     QHash<QByteArray, int> rowOf;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TListStatus.h"
+
 #include <QHeaderView>
 #include <QObject>
 #include <QPointer>
@@ -29,6 +31,8 @@ public:
     // picker's modal result.
     using TPickerRunner = std::function<int(QDialog& picker)>;
     void SetPickerRunner(TPickerRunner runner);
+    // Where the progress of a batch shows (not owned); null shows none.
+    void SetProgress(TListStatus* progress) { Progress = progress; }
 
 signals:
     // The files into which the column's value was written (for an editor showing one of them).
@@ -40,6 +44,7 @@ protected:
 private:
     TXListView& List;
     TPickerRunner PickerRunner;
+    QPointer<TListStatus> Progress;
     QPointer<QHeaderView> Header;
 
     // Watches the list's header (again when the list is given another one).

@@ -4,12 +4,15 @@
 #include "TBrowserIcons.h"
 #include "TBrowserNavigation.h"
 #include "TFavoritesMenu.h"
+#include "TListDelegate.h"
 #include "TListSearch.h"
 #include "TListSorter.h"
+#include "TListStatus.h"
 #include "TListTransfer.h"
 #include "TPathText.h"
 #include "TProfileFile.h"
 #include "TRegistryStore.h"
+#include "TSortHeaderView.h"
 #include "TStartFolder.h"
 #include "TSystemComboBox.h"
 #include "TSystemImageList.h"
@@ -56,15 +59,16 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ListView = new TXListView(this);
     ListView->setObjectName(QStringLiteral("ListView"));
     ListView->SetIconLookup([](int index) { return TSystemImageList::Instance().Icon(index); });
-    // The sorter gives the list its header and row delegate before any column is set.
     Sorter = new TListSorter(*ListView);
+    // The header and row delegate before any column is set.
+    InstallSortLook();
     Search = new TListSearch(*ListView, Sorter);
 
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
     StatusBar->setMinimumHeight(19);
-    ListView->SetStatusBar(StatusBar);
+    ListStatus = new TListStatus(*ListView, *StatusBar, this);
 
     ActionUp = MakeAction("ActionUp", QStringLiteral("Go up to parent folder"), {}, 0);
     // The file managers' keys for Up, only while the list has the focus (elsewhere Backspace
@@ -153,6 +157,7 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
 
     Transfer = new TListTransfer(*ListView, this);
     BatchTagging = new TBatchTagSelection(*ListView, this);
+    BatchTagging->SetProgress(ListStatus);
     // After the parts whose signals it handles.
     Nav = new TBrowserNavigation(*this, this);
     connect(ActionCopy, &QAction::triggered, Transfer, &TListTransfer::CopySelection);
@@ -169,6 +174,31 @@ TBrowserPanel::~TBrowserPanel() {
     delete Transfer;
     delete Search;
     delete Sorter;
+    delete ListStatus;
+}
+
+void TBrowserPanel::InstallSortLook() {
+    SortHeader = new TSortHeaderView(ListView);
+    RowDelegate = new TListDelegate(ListView);
+    // The new header takes over the columns with their widths.
+    const std::vector<TListColumn> columns = ListView->Columns();
+    SortHeader->setStretchLastSection(false);
+    SortHeader->setSectionsMovable(false);
+    ListView->setHeader(SortHeader);
+    ListView->SetColumns(columns);
+    // After setHeader, which makes sections clickable only for the view's own sorting.
+    SortHeader->setSectionsClickable(true);
+    ListView->setItemDelegate(RowDelegate);
+    connect(SortHeader, &QHeaderView::sectionClicked, Sorter, &TListSorter::SortByColumn);
+    auto show = [this] {
+        RowDelegate->SetSortColumn(Sorter->SortColumn());
+        SortHeader->SetSortSection(Sorter->SortColumn());
+        SortHeader->SetSortAscending(Sorter->SortAscending());
+        SortHeader->SetSortCaption(Sorter->SortCaption());
+        SortHeader->viewport()->update();
+    };
+    connect(Sorter, &TListSorter::SortChanged, this, show);
+    show();
 }
 
 void TBrowserPanel::SetEditor(TEditorLink* editor) {

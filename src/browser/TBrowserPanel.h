@@ -13,10 +13,13 @@ class TBatchTagSelection;
 class TBrowserNavigation;
 class TEditorLink;
 class TFavoritesMenu;
+class TListDelegate;
 class TListSearch;
 class TListSorter;
+class TListStatus;
 class TListTransfer;
 class TProfileFile;
+class TSortHeaderView;
 class TSystemComboBox;
 class TValidityFilter;
 class TXListView;
@@ -101,9 +104,14 @@ public:
     // batch tagging from its header.
     TListTransfer* Transfer;
     TBatchTagSelection* BatchTagging;
-    // The list's sorting with its header and row drawing; find and type-ahead over it.
+    // The list's sorting, and its header and row delegate, which show the sort; find and
+    // type-ahead over it.
     TListSorter* Sorter;
+    TSortHeaderView* SortHeader;
+    TListDelegate* RowDelegate;
     TListSearch* Search;
+    // The list's progress, its cancelling by Escape and its folder messages in the status bar.
+    TListStatus* ListStatus;
     // The validity filter's box on the toolbar and its count in the status bar.
     TValidityFilter* Validity;
     // PopupMenuFavorites on btnFavorites; the window loads it at start and saves it at the end.
@@ -113,6 +121,8 @@ private:
     QAction* MakeAction(const char* name, const QString& hint, const QString& caption, int image);
     void AddButton(QAction* action);
     void AddSeparator();
+    // Gives the list its sort header and row delegate, which follow the sorter's state.
+    void InstallSortLook();
 
     TBrowserNavigation* Nav;
     TProfileFile* SettingsFile = nullptr;

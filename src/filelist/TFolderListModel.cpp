@@ -5,12 +5,14 @@
 #include "TAudioFileRule.h"
 #include "TColumnTexts.h"
 #include "TDetailReader.h"
+#include "TFileOperations.h"
 #include "TListRoles.h"
 #include "TShellNamespace.h"
 #include "TSystemIconTable.h"
 
 #include <QBrush>
 #include <QColor>
+#include <QFile>
 #include <QMultiHash>
 #include <QSet>
 
@@ -54,6 +56,13 @@ QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
         if (column == 2)
             return entry.ModifiedText;
         return entry.Value(ListColumns[static_cast<size_t>(column)].Number);
+    case Qt::EditRole:
+        // The item's own file name, as the renamer takes it (the display name may differ).
+        if (column == 0)
+            return QFile::decodeName(TFileOperations::FileName(PathOfRow(index.row())));
+        return {};
+    case IsFolderRole:
+        return entry.IsFolder;
     case Qt::DecorationRole:
         if (column == 0 && IconLookup && entry.IconIndex >= 0)
             return IconLookup(entry.IconIndex);
@@ -79,6 +88,33 @@ QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
     default:
         return {};
     }
+}
+
+Qt::ItemFlags TFolderListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags result = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0 && index.row() < Count() && Renamer &&
+        Entry(index.row()).CanRename && !PathOfRow(index.row()).isEmpty())
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+bool TFolderListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    const QByteArray oldPath = PathOfRow(index.row());
+    const QByteArray name = QFile::encodeName(value.toString());
+    if (name.isEmpty() || name == TFileOperations::FileName(oldPath))
+        return false;
+    const std::optional<QByteArray> newPath = Renamer(oldPath, name);
+    if (!newPath || *newPath == oldPath)
+        return false;
+    // The renamer may have let the window paint: the row is found again by its path. Within a
+    // folder the entry keeps its row; elsewhere (the desktop) the folder is re-read.
+    const int row = RowOfPath(oldPath);
+    if (row < 0 || !RenameEntry(row, TFileOperations::FileName(*newPath)))
+        RefreshFolder(false);
+    emit EntryRenamed(oldPath, *newPath);
+    return true;
 }
 
 QVariant TFolderListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -114,6 +150,7 @@ QByteArray Bytes(const std::string& text) {
 bool TFolderListModel::OpenFolder(PCItemIDList absolute) {
     if (absolute == nullptr)
         return false;
+    emit FolderAboutToOpen();
     TPidl copy = TPidl::Copy(absolute);
     std::unique_ptr<TShellFolder> folder;
     errno = 0;
@@ -130,6 +167,7 @@ bool TFolderListModel::OpenFolder(PCItemIDList absolute) {
     if (Path.isEmpty())
         Path = Bytes(Desktop->GetDisplayNameOf(Folder.Get(), dntNormal));
     ParsingName = Bytes(Desktop->GetDisplayNameOf(Folder.Get(), dntForParsing));
+    emit FolderOpened();
     return opened;
 }
 
@@ -155,24 +193,24 @@ TFolderListModel::TEntries TFolderListModel::Enumerate() {
     // painting. The rows of the folder left are gone first, so nothing reads them against the
     // new folder meanwhile; the pass is not cancelled (a part of a folder is not shown).
     const int n = static_cast<int>(items.size());
-    const bool progress = ReadDepth == 0 && n > EnumerateProgressItems && Hooks.ProgressBegin;
+    const bool progress = ReadDepth == 0 && n > EnumerateProgressItems;
     ++ReadDepth;
     struct TEnd {
         TFolderListModel* Model;
         bool Progress;
         ~TEnd() {
             --Model->ReadDepth;
-            if (Progress && Model->Hooks.ProgressEnd)
-                Model->Hooks.ProgressEnd();
+            if (Progress)
+                emit Model->PassEnded();
         }
     } end{this, progress};
     if (progress) {
         ResetEntries(TEntries{}, TLessItem());
-        Hooks.ProgressBegin();
+        emit PassBegun();
     }
     for (int i = 0; i < n; ++i) {
-        if (progress && Hooks.ProgressStep)
-            Hooks.ProgressStep(i * 100 / n);
+        if (progress)
+            emit PassStep(i * 100 / n);
         entries.push_back(MakeEntry(std::move(items[static_cast<size_t>(i)])));
     }
     return entries;
@@ -362,8 +400,7 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     // keeps painting) must not take the outer pass's bar away.
     // A pass over many rows shows progress even with the fixed columns only (a sort by Size
     // on a network share takes seconds).
-    const bool progress = ReadDepth == 0 && (plan.Audio ? n > 11 : n > 1000) && Entry(last).Stale &&
-                          Hooks.ProgressBegin;
+    const bool progress = ReadDepth == 0 && (plan.Audio ? n > 11 : n > 1000) && Entry(last).Stale;
     if (ReadDepth == 0)
         PassCancelled = false;
     ++ReadDepth;
@@ -372,12 +409,12 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
         bool Progress;
         ~TEnd() {
             --Model->ReadDepth;
-            if (Progress && Model->Hooks.ProgressEnd)
-                Model->Hooks.ProgressEnd();
+            if (Progress)
+                emit Model->PassEnded();
         }
     } end{this, progress};
     if (progress)
-        Hooks.ProgressBegin();
+        emit PassBegun();
 
     if (Cache && plan.Audio && !CacheLoaded)
         LoadCacheRows();
@@ -385,9 +422,9 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     int firstRead = -1;
     int lastRead = -1;
     for (int row = first; row <= last; ++row) {
-        if (progress && Hooks.ProgressStep)
-            Hooks.ProgressStep((row - first) * 100 / n);
-        if (progress && Hooks.CancelRequested && Hooks.CancelRequested()) {
+        if (progress)
+            emit PassStep((row - first) * 100 / n);
+        if (progress && CancelCheck && CancelCheck()) {
             PassCancelled = true;
             break;
         }

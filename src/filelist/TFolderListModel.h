@@ -30,17 +30,6 @@ public:
     // The identity of an entry's item within its folder (its relative identifier's bytes).
     using TLessItem = std::function<bool(const TShellItem&, const TShellItem&)>;
 
-    // Hooks of a detail-reading pass (and of making a big folder's entries), set by the view:
-    // the progress bar in the status bar.
-    struct TReadHooks {
-        std::function<void()> ProgressBegin;
-        std::function<void(int percent)> ProgressStep; // 0..99
-        std::function<void()> ProgressEnd;
-        // Asked at each step of a detail-reading pass with progress: true ends the pass early
-        // (the rows read so far keep their values).
-        std::function<bool()> CancelRequested;
-    };
-
     explicit TFolderListModel(QObject* parent = nullptr);
     ~TFolderListModel() override;
 
@@ -49,6 +38,11 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // A row's name is editable when its item can be renamed, has a path and a renamer is set.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // The edited name (EditRole, column 0) is carried out by the renamer; the entry then takes
+    // the renamed item (RenameEntry) and EntryRenamed follows. False when nothing was renamed.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
     // --- columns
     const std::vector<TListColumn>& Columns() const { return ListColumns; }
@@ -132,6 +126,11 @@ public:
     // item (names and identifiers), loses its cut mark and is read again. False, with no
     // change, on the desktop or when the shown folder cannot parse the name.
     bool RenameEntry(int row, const QByteArray& name);
+    // How an edited name is carried out on disk: the item at `path` renamed to `name` within
+    // its folder (never over another item); the new path, or none when nothing was renamed.
+    using TRenamer =
+        std::function<std::optional<QByteArray>(const QByteArray& path, const QByteArray& name)>;
+    void SetRenamer(TRenamer renamer) { Renamer = std::move(renamer); }
     // Sets information column n (1..34) of a row's entry, as a batch just wrote it.
     void SetEntryValue(int row, int n, const QString& value);
 
@@ -155,10 +154,24 @@ public:
     // How many entries were given their columns from the cache (tests and benchmarks).
     long long CacheHits() const { return CacheHitCount; }
 
-    void SetReadHooks(TReadHooks hooks) { Hooks = std::move(hooks); }
+    // Asked at each step of a pass with progress: true ends the pass early (the rows read so
+    // far keep their values). Set by whoever handles the user's input during a pass.
+    void SetCancelCheck(std::function<bool()> check) { CancelCheck = std::move(check); }
     // The icon for an entry's IconIndex, and the overlay drawn over a link's icon.
     void SetIconLookup(std::function<QIcon(int)> lookup) { IconLookup = std::move(lookup); }
     void SetLinkOverlay(const QIcon& icon) { LinkOverlay = icon; }
+
+signals:
+    // A pass with progress (a long detail read, making a big folder's entries): begun, at a
+    // percentage (0..99), ended. Only the outermost pass announces itself.
+    void PassBegun();
+    void PassStep(int percent);
+    void PassEnded();
+    // OpenFolder is about to replace the shown folder / has shown the new one.
+    void FolderAboutToOpen();
+    void FolderOpened();
+    // An edited name renamed the item at oldPath to newPath.
+    void EntryRenamed(const QByteArray& oldPath, const QByteArray& newPath);
 
 private:
     std::unique_ptr<TShellFolder> Desktop;
@@ -173,7 +186,8 @@ private:
     std::recursive_mutex ReadLock; // serialises passes; the same thread may enter again
     int ReadDepth = 0;
     bool PassCancelled = false;
-    TReadHooks Hooks;
+    std::function<bool()> CancelCheck;
+    TRenamer Renamer;
     std::function<QIcon(int)> IconLookup;
     QIcon LinkOverlay;
 

@@ -2,9 +2,14 @@
 
 #include "TListRoles.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
+#include <QStyle>
 
 #include <cstdlib>
 
@@ -179,6 +184,45 @@ void TListDelegate::PaintAirMark(QPainter& painter, const QRect& iconRect, TAirS
     painter.setBrush(colour);
     painter.drawEllipse(dot);
     painter.restore();
+}
+
+QWidget* TListDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                     const QModelIndex& index) const {
+    if (index.column() != 0)
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    auto* editor = new QLineEdit(parent);
+    editor->setObjectName(QStringLiteral("edtName"));
+    return editor;
+}
+
+void TListDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                         const QModelIndex& index) const {
+    if (index.column() != 0) {
+        QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+        return;
+    }
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    const QStyle* style = view ? view->style() : QApplication::style();
+    const int icon = view && view->iconSize().isValid()
+                         ? view->iconSize().width()
+                         : style->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view);
+    QRect cell = option.rect;
+    cell.setLeft(cell.left() + icon + 4);
+    editor->setGeometry(cell);
+}
+
+bool TListDelegate::eventFilter(QObject* object, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* editor = qobject_cast<QLineEdit*>(object);
+        if (editor && editor->objectName() == QLatin1String("edtName") &&
+            (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            emit commitData(editor);
+            emit closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
 }
 
 QSize TListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {

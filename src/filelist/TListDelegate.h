@@ -50,7 +50,19 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The name editor of a rename: a line edit (edtName) over the name's label, right of the
+    // icon, holding the item's file name.
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
 
+protected:
+    // Enter in the name editor commits at once (Qt's own commit waits for the event loop), so
+    // the rename is done, or refused, when the key has been handled.
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+public:
     // Continues the sort column's tint from `rowsBottom` (viewport y below the last row) down
     // to the viewport's bottom. Called on the view's viewport while it paints.
     void PaintBelowRows(QPainter& painter, const QHeaderView& header, int rowsBottom,

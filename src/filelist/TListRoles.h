@@ -10,4 +10,5 @@ enum TListRole : int {
     OverlayIconRole,                   // QIcon: drawn over the item's icon (link), may be null
     ColumnNumberRole, // int (header data): 0 for Name/Size/Modified, 1..34 extended
     AirStateRole,     // int (TAirState) at the model's moment; invalid while not known
+    IsFolderRole,     // bool: the entry is a folder (its whole name is edited, not the stem)
 };

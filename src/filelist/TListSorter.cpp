@@ -1,46 +1,12 @@
 #include "TListSorter.h"
 
 #include "SortRules.h"
-#include "TListDelegate.h"
 #include "TShellItem.h"
-#include "TSortHeaderView.h"
 #include "TXListView.h"
 
-#include <QEvent>
-#include <QPainter>
-
-TListSorter::TListSorter(TXListView& view)
-    : QObject(&view), View(view), RowDelegate(new TListDelegate(&view)),
-      SortHeader(new TSortHeaderView(&view)) {
-    // The new header takes over the columns with their widths.
-    const std::vector<TListColumn> columns = View.Columns();
-    SortHeader->setStretchLastSection(false);
-    SortHeader->setSectionsMovable(false);
-    View.setHeader(SortHeader);
-    View.SetColumns(columns);
-    // After setHeader, which makes sections clickable only for the view's own sorting.
-    SortHeader->setSectionsClickable(true);
-    View.setItemDelegate(RowDelegate);
-    Viewport = View.viewport();
-    Viewport->installEventFilter(this);
-
-    connect(SortHeader, &QHeaderView::sectionClicked, this, &TListSorter::SortByColumn);
+TListSorter::TListSorter(TXListView& view) : QObject(&view), View(view) {
     connect(&View, &TXListView::OnFolderChange, this, [this] { ResetSort(); });
     ResetSort();
-}
-
-bool TListSorter::eventFilter(QObject* watched, QEvent* event) {
-    // The rows are painted over this by the view; what stays is the area below them.
-    if (event->type() == QEvent::Paint && watched == Viewport) {
-        const int count = View.ListModel().Count();
-        if (count > 0) {
-            const QRect last = View.visualRect(View.ListModel().index(count - 1, 0));
-            QPainter painter(Viewport);
-            RowDelegate->PaintBelowRows(painter, *SortHeader, last.bottom() + 1, Viewport->rect(),
-                                        View.palette());
-        }
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const {
@@ -111,11 +77,7 @@ void TListSorter::ResetSort() {
 }
 
 void TListSorter::ShowSortState() {
-    RowDelegate->SetSortColumn(Column);
-    SortHeader->SetSortSection(Column);
-    SortHeader->SetSortAscending(Ascending);
-    SortHeader->SetSortCaption(Caption);
-    SortHeader->viewport()->update();
+    emit SortChanged();
     View.viewport()->update();
 }
 

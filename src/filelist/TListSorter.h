@@ -3,16 +3,13 @@
 #include <QObject>
 #include <QString>
 
-class TListDelegate;
 class TShellItem;
-class TSortHeaderView;
 class TXListView;
 
-// The order of the folder list's rows and how it shows: a click on a column header sorts by
-// that column (a second click reverses it), folders grouped apart from files in every column;
-// the sort column is tinted and its header shows the caption with the direction's triangle.
-// Every change of folder returns to Name, ascending. One sorter per list; it gives the list its
-// header and row delegate.
+// The order of the folder list's rows: sorting by a column (again by the same column reverses
+// it), folders grouped apart from files in every column. Every change of folder returns to
+// Name, ascending. One sorter per list; it keeps the sort state and announces it, and whoever
+// shows the list (the header's triangle, the column's tint) follows SortChanged.
 class TListSorter : public QObject {
     Q_OBJECT
 
@@ -34,12 +31,9 @@ public:
     // (a re-sorting refresh follows).
     void ResetView();
 
-    TListDelegate* Delegate() const { return RowDelegate; }
-    TSortHeaderView* Header() const { return SortHeader; }
-
-protected:
-    // Paints the sort column's tint below the last row before the rows are drawn.
-    bool eventFilter(QObject* watched, QEvent* event) override;
+signals:
+    // The sort column, direction or caption changed (also when a folder change reset them).
+    void SortChanged();
 
 private:
     void ResetSort();
@@ -47,10 +41,6 @@ private:
     QString CaptionOf(int column) const;
 
     TXListView& View;
-    // Kept from construction: the filter must not ask a view being destroyed for its viewport.
-    QWidget* Viewport = nullptr;
-    TListDelegate* RowDelegate;
-    TSortHeaderView* SortHeader;
     int Column = 0;
     bool Ascending = true;
     QString Caption;

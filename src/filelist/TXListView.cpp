@@ -1,31 +1,22 @@
 #include "TXListView.h"
 
 #include "PidlHelp.h"
-#include "TDirMonitorThread.h"
+#include "TListDelegate.h"
 #include "TProfileFile.h"
 #include "TShellNamespace.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDateTime>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QProgressBar>
-#include <QStatusBar>
+#include <QPainter>
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
 
-namespace {
-
-// How often a long pass outside painting lets the window repaint.
-constexpr qint64 ProgressPaintIntervalMs = 100;
-
-} // namespace
-
-TXListView::TXListView(QWidget* parent) : QTreeView(parent), Model(new TFolderListModel(this)) {
+TXListView::TXListView(QWidget* parent)
+    : QTreeView(parent), Model(new TFolderListModel(this)),
+      Refresher(new TFolderRefresher(*Model, Model)) {
     setModel(Model);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -39,26 +30,24 @@ TXListView::TXListView(QWidget* parent) : QTreeView(parent), Model(new TFolderLi
     header()->setSectionsMovable(false);
     SetColumns(TListColumns::Fixed());
 
-    TFolderListModel::TReadHooks hooks;
-    hooks.ProgressBegin = [this] { ProgressBegin(); };
-    hooks.ProgressStep = [this](int percent) { ProgressStep(percent); };
-    hooks.ProgressEnd = [this] { ProgressEnd(); };
-    hooks.CancelRequested = [this] {
-        CancelTaken = CancelTaken || CancelPass;
-        return CancelPass;
-    };
-    Model->SetReadHooks(std::move(hooks));
     Model->SetLinkOverlay(QIcon::fromTheme(QStringLiteral("emblem-symbolic-link")));
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { SelectionChanged(); });
+    // A re-read shows at once, with the wait cursor meanwhile.
+    connect(Refresher, &TFolderRefresher::RefreshBegins, this, [this] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        setUpdatesEnabled(false);
+    });
+    connect(Refresher, &TFolderRefresher::RefreshEnded, this, [this] {
+        setUpdatesEnabled(true);
+        QApplication::restoreOverrideCursor();
+    });
+    connect(Refresher, &TFolderRefresher::FolderMoved, this,
+            [this](const QByteArray& path) { BrowseToPath(path); });
 }
 
-TXListView::~TXListView() {
-    Monitor.reset();
-    RefreshPending = false;
-    ProgressEnd();
-}
+TXListView::~TXListView() = default;
 
 void TXListView::SetColumns(std::vector<TListColumn> columns) {
     Model->SetColumns(std::move(columns));
@@ -98,7 +87,6 @@ void TXListView::BrowseTo(PCItemIDList absolute) {
         QTimer::singleShot(0, this, [this, copy] { BrowseTo(copy->Get()); });
         return;
     }
-    Monitor.reset();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     {
         const QSignalBlocker blocker(selectionModel());
@@ -107,13 +95,6 @@ void TXListView::BrowseTo(PCItemIDList absolute) {
     QApplication::restoreOverrideCursor();
     scrollToTop();
     viewport()->update();
-    ShowFolderError();
-    FolderIdentity = TFolderWhereabouts::IdentityOf(Model->FolderParsingName());
-
-    Monitor = std::make_unique<TDirMonitorThread>(NoticeTarget ? NoticeTarget.data() : this);
-    const QByteArray& watched = Model->FolderParsingName();
-    Monitor->SetFolder(std::string(watched.constData(), static_cast<size_t>(watched.size())));
-    Monitor->Start();
 
     if (Model->Count() > 0)
         SelectRow(0);
@@ -130,24 +111,7 @@ void TXListView::BrowseToPath(const QByteArray& path) {
 }
 
 void TXListView::RefreshFolder(bool resort) {
-    if (Model->IsReading()) {
-        // Entries must not go away under a running pass; one re-read follows it.
-        RefreshPending = true;
-        PendingResort = PendingResort || resort;
-        return;
-    }
-    if (FollowMovedFolder())
-        return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    setUpdatesEnabled(false);
-    Model->RefreshFolder(resort);
-    setUpdatesEnabled(true);
-    QApplication::restoreOverrideCursor();
-}
-
-void TXListView::SetChangeNotices(bool on) {
-    if (Monitor)
-        Monitor->SetActive(on);
+    Refresher->Refresh(resort);
 }
 
 void TXListView::ReadEntryDetails(int first, int last) {
@@ -192,40 +156,6 @@ void TXListView::SelectRow(int row) {
                                                  QItemSelectionModel::Rows);
 }
 
-bool TXListView::FollowMovedFolder() {
-    if (!FolderIdentity)
-        return false;
-    const QByteArray old = Model->FolderParsingName();
-    const TFolderWhereabouts::TResult where = TFolderWhereabouts::Locate(old, *FolderIdentity);
-    if (where.Kind == TFolderWhereabouts::TKind::Unchanged)
-        return false;
-    BrowseToPath(where.Path);
-    if (where.Kind == TFolderWhereabouts::TKind::Gone && StatusBar)
-        StatusBar->showMessage(
-            QStringLiteral("\"%1\" no longer exists; showing \"%2\"")
-                .arg(QString::fromLocal8Bit(old), QString::fromLocal8Bit(where.Path)));
-    return true;
-}
-
-void TXListView::ShowFolderError() {
-    if (!StatusBar)
-        return;
-    // No rows can mean an empty folder or one that cannot be read: the bar tells which.
-    if (const int error = Model->OpenError(); error != 0) {
-        char buffer[256];
-        FolderErrorText = QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
-        StatusBar->showMessage(FolderErrorText);
-    } else if (!FolderErrorText.isEmpty()) {
-        if (StatusBar->currentMessage() == FolderErrorText)
-            StatusBar->clearMessage();
-        FolderErrorText.clear();
-    }
-}
-
-void TXListView::SetStatusBar(QStatusBar* statusBar) {
-    StatusBar = statusBar;
-}
-
 void TXListView::SetIconLookup(std::function<QIcon(int)> lookup) {
     Model->SetIconLookup(std::move(lookup));
 }
@@ -257,18 +187,23 @@ void TXListView::OpenSelection(bool firstOnly) {
     }
 }
 
-bool TXListView::event(QEvent* e) {
-    if (e->type() == MSG_REFRESH_FOLDER) {
-        RefreshFolder(false);
-        return true;
+bool TXListView::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::Paint) {
+        ReadVisibleRows();
+        PaintBelowRows();
     }
-    return QTreeView::event(e);
+    return QTreeView::viewportEvent(e);
 }
 
-bool TXListView::viewportEvent(QEvent* e) {
-    if (e->type() == QEvent::Paint)
-        ReadVisibleRows();
-    return QTreeView::viewportEvent(e);
+void TXListView::PaintBelowRows() {
+    // The rows are painted over this next; what stays is the area below them.
+    const auto* delegate = qobject_cast<const TListDelegate*>(itemDelegate());
+    const int count = Model->Count();
+    if (delegate == nullptr || count == 0)
+        return;
+    const QRect last = visualRect(Model->index(count - 1, 0));
+    QPainter painter(viewport());
+    delegate->PaintBelowRows(painter, *header(), last.bottom() + 1, viewport()->rect(), palette());
 }
 
 void TXListView::ReadVisibleRows() {
@@ -284,80 +219,6 @@ void TXListView::ReadVisibleRows() {
     InPaintRead = true;
     Model->ReadEntryDetails(first, last, false);
     InPaintRead = false;
-}
-
-void TXListView::ProgressBegin() {
-    ProgressEnd();
-    if (!StatusBar)
-        return;
-    Progress = new QProgressBar(StatusBar);
-    Progress->setOrientation(Qt::Horizontal);
-    Progress->setRange(0, 100);
-    Progress->setTextVisible(false);
-    Progress->setGeometry(1, 1, std::max(0, StatusBar->width() - 2),
-                          std::max(0, StatusBar->height() - 2));
-    Progress->show();
-    Progress->raise();
-    LastProgressPaint = 0;
-    CancelPass = false;
-    CancelTaken = false;
-    qApp->installEventFilter(this);
-}
-
-void TXListView::ProgressStep(int percent) {
-    if (Progress == nullptr)
-        return;
-    Progress->setValue(percent);
-    if (InPaintRead)
-        return; // a paint is running: the bar is drawn with the next one
-    // A long pass outside painting keeps the window painting (user input waits).
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - LastProgressPaint >= ProgressPaintIntervalMs) {
-        LastProgressPaint = now;
-        Progress->repaint();
-        // User input is let through to the filter, which keeps only Escape.
-        QCoreApplication::processEvents();
-    }
-}
-
-bool TXListView::eventFilter(QObject* watched, QEvent* e) {
-    switch (e->type()) {
-    case QEvent::KeyPress:
-    case QEvent::ShortcutOverride: // comes first when the window has shortcuts
-        if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
-            CancelPass = true;
-        return true;
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::Drop:
-        return true;
-    default:
-        return QTreeView::eventFilter(watched, e);
-    }
-}
-
-void TXListView::ProgressEnd() {
-    if (Progress != nullptr) {
-        qApp->removeEventFilter(this);
-        delete Progress;
-        Progress = nullptr;
-        // Only a pass that asks for Escape ends early (batch tagging runs to its end).
-        if (CancelTaken && StatusBar)
-            StatusBar->showMessage(
-                QStringLiteral("Cancelled: the rows read so far keep their values"));
-    }
-    if (RefreshPending && !Model->IsReading()) {
-        RefreshPending = false;
-        const bool resort = PendingResort;
-        PendingResort = false;
-        QTimer::singleShot(0, this, [this, resort] { RefreshFolder(resort); });
-    }
 }
 
 void TXListView::keyPressEvent(QKeyEvent* e) {

@@ -1,27 +1,24 @@
 #pragma once
 
 #include "TFolderListModel.h"
-#include "TFolderWhereabouts.h"
+#include "TFolderRefresher.h"
 #include "TListColumns.h"
 
 #include <QByteArray>
 #include <QList>
-#include <QPointer>
 #include <QTreeView>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
-class QProgressBar;
-class QStatusBar;
-class TDirMonitorThread;
 class TProfileFile;
 
 // The folder list of the browser: a report view (Name, Size, Modified and the information
-// columns shown) over the entries of one namespace folder, with the folder's monitor. Row
-// texts come from the entries only when painted, and the details of a row are read just
-// before it is first painted, so a large folder opens without reading its audio files.
+// columns shown) over the entries of one namespace folder, kept in step with the folder by
+// the model's refresher. Row texts come from the entries only when painted, and the details of a
+// row are read just before it is first painted, so a large folder opens without reading its audio
+// files.
 //
 // Events: OnFolderChange after every change of folder; OnSelectionChange with the first
 // selected item's path bytes and whether it is a file-system file. Keys: Enter opens the
@@ -62,11 +59,9 @@ public:
     const QByteArray& FolderParsingName() const { return Model->FolderParsingName(); }
     bool IsFileSystemFolder() const { return Model->IsFileSystemFolder(); }
     // Switches the folder monitor's notices on or off (around the program's own writes).
-    void SetChangeNotices(bool on);
-    TDirMonitorThread* FolderMonitor() const { return Monitor.get(); }
-    // Where the monitor's notice (MSG_REFRESH_FOLDER) goes; by default this list, which
-    // re-reads the folder without re-sorting.
-    void SetNoticeTarget(QObject* target) { NoticeTarget = target; }
+    void SetChangeNotices(bool on) { Refresher->SetChangeNotices(on); }
+    // What keeps the model in step with its folder (owned by the model).
+    TFolderRefresher& FolderRefresher() const { return *Refresher; }
 
     // --- details
     void ReadEntryDetails(int first, int last);
@@ -83,14 +78,11 @@ public:
     // Selects one row (and makes it current); -1 clears the selection.
     void SelectRow(int row);
 
-    // The status bar that hosts the progress bar of long detail reads.
-    void SetStatusBar(QStatusBar* statusBar);
-    QProgressBar* ReadProgress() const { return Progress; }
-    // The same progress bar for other long work on the rows (batch tagging): shown, moved to
-    // a percentage (the window keeps painting), removed.
-    void BeginProgress() { ProgressBegin(); }
-    void StepProgress(int percent) { ProgressStep(percent); }
-    void EndProgress() { ProgressEnd(); }
+    // Whether a name is being edited in the list.
+    bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
+    // Whether the rows about to be painted are being read (a pass's progress then waits for
+    // the paint rather than letting the window repaint).
+    bool IsPaintReading() const { return InPaintRead; }
     // The image of an icon index of the namespace's icon table.
     void SetIconLookup(std::function<QIcon(int)> lookup);
 
@@ -106,41 +98,21 @@ signals:
     void OnEscapeKey(TXListView* sender);
 
 protected:
-    bool event(QEvent* e) override;
     bool viewportEvent(QEvent* e) override;
-    // While a pass with progress runs: Escape cancels it, other input is dropped (a click
-    // queued for later would act on rows that have moved).
-    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
     TFolderListModel* Model;
-    std::unique_ptr<TDirMonitorThread> Monitor;
-    QPointer<QObject> NoticeTarget;
-    QPointer<QStatusBar> StatusBar;
-    QProgressBar* Progress = nullptr;
+    TFolderRefresher* Refresher;
     bool InPaintRead = false;
-    bool CancelPass = false;  // Escape arrived during the running pass
-    bool CancelTaken = false; // ... and the pass ended on it
-    bool RefreshPending = false;
-    bool PendingResort = false;
-    qint64 LastProgressPaint = 0;
-    QString FolderErrorText; // the reason shown for a folder that could not be read
-    // The shown folder's identity, to follow it when another program renames or deletes it.
-    std::optional<TFolderWhereabouts::TIdentity> FolderIdentity;
 
     void SelectionChanged();
-    // The reason in the status bar when the shown folder could not be read; else away.
-    void ShowFolderError();
-    // Browses to where the shown folder went when it was renamed or deleted; true when it did.
-    bool FollowMovedFolder();
     // Opens the selected rows in row order: files get their default action, the first
     // folder is shown and ends the walk.
     void OpenSelection(bool firstOnly);
     void ReadVisibleRows();
-    void ProgressBegin();
-    void ProgressStep(int percent);
-    void ProgressEnd();
+    // Continues the row delegate's sort-column tint below the last row.
+    void PaintBelowRows();
 };

@@ -5,6 +5,7 @@
 #include "RiffBuilder.h"
 #include "TAudioLibs.h"
 #include "TBatchTagSelection.h"
+#include "TListStatus.h"
 #include "TMaskedEdit.h"
 #include "TScriptedMessages.h"
 #include "TXListView.h"
@@ -95,6 +96,7 @@ protected:
     TScriptedMessages Messages;
     TXListView List;
     QStatusBar Status;
+    TListStatus ListStatus{List, Status};
     TBatchTagSelection Tagging{List};
     QStringList PickerTitles;
     QPoint PickerPos;
@@ -118,7 +120,7 @@ protected:
                                                                 {12, "Start Time Window"}})
             columns.push_back({n, QString::fromLatin1(caption), 90});
         List.SetColumns(columns);
-        List.SetStatusBar(&Status);
+        Tagging.SetProgress(&ListStatus);
         List.resize(900, 300);
         List.BrowseToPath(QByteArray::fromStdString(Dir.Path().string()));
         List.selectAll();
@@ -212,7 +214,7 @@ TEST_F(BatchTagSelection, WritesEveryAudioFileOfTheSelectionPerColumnKind) {
             EXPECT_EQ(entry.Value(c.Column), c.Cached);
             EXPECT_TRUE(entry.Stale);
         }
-        EXPECT_EQ(List.ReadProgress(), nullptr);
+        EXPECT_EQ(ListStatus.Progress(), nullptr);
     }
     // Every picker opened titled with its column's caption at the click.
     EXPECT_EQ(PickerTitles.front(), "Artist");

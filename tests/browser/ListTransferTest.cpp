@@ -2,6 +2,7 @@
 // file managers' formats (written and read by hand here), Paste, Delete to the Trash, Escape,
 // renaming in place, drops, the drag rule and the item menu.
 #include "TDropMenu.h"
+#include "TListDelegate.h"
 #include "TListDragDrop.h"
 #include "TListItemMenu.h"
 #include "TListRoles.h"
@@ -83,6 +84,8 @@ protected:
         Write(Src() / "c.wav", "C");
         Write(Dst() / "a.wav", "old A in dst");
         List.resize(600, 300);
+        // As in the browser: the row delegate provides the name editor.
+        List.setItemDelegate(new TListDelegate(&List));
         List.show();
         QApplication::setActiveWindow(&List);
         List.setFocus();

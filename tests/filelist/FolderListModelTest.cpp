@@ -11,9 +11,11 @@
 #include <QGuiApplication>
 #include <QSignalSpy>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -115,6 +117,55 @@ TEST_F(FolderListModel, RenameEntryTakesTheNewItemAndAnnouncesItsRow) {
     EXPECT_TRUE(changed.isEmpty());
 }
 
+// A view's editor renames through the model: only the name of a renamable row is editable, and
+// only once the model is given a renamer; what the renamer does on disk decides the outcome.
+TEST_F(FolderListModel, AnEditedNameIsRenamedThroughTheRenamerAndAnnounced) {
+    const int row = Model.RowOfPath(Path("a.wav"));
+    const QModelIndex name = Model.index(row, 0);
+    EXPECT_FALSE(name.flags() & Qt::ItemIsEditable);
+    EXPECT_FALSE(Model.setData(name, "b.wav"));
+
+    QList<QByteArray> asked;
+    bool decline = false;
+    Model.SetRenamer([&](const QByteArray& path, const QByteArray& newName) {
+        asked << path + " -> " + newName;
+        std::optional<QByteArray> result;
+        if (!decline) {
+            const QByteArray target = QByteArray::fromStdString(Dir.File(newName.toStdString()));
+            if (::rename(path.constData(), target.constData()) == 0)
+                result = target;
+        }
+        return result;
+    });
+    EXPECT_TRUE(name.flags() & Qt::ItemIsEditable);
+    EXPECT_FALSE(Model.index(row, 1).flags() & Qt::ItemIsEditable);
+    EXPECT_EQ(name.data(Qt::EditRole).toString(), "a.wav");
+    EXPECT_TRUE(Model.index(Model.RowOfPath(Path("sub")), 0).data(IsFolderRole).toBool());
+
+    // Unchanged or empty: the renamer is not asked. Declined: nothing changes.
+    EXPECT_FALSE(Model.setData(name, "a.wav"));
+    EXPECT_FALSE(Model.setData(name, ""));
+    EXPECT_TRUE(asked.isEmpty());
+    decline = true;
+    QSignalSpy changed(&Model, &QAbstractItemModel::dataChanged);
+    QSignalSpy renamed(&Model, &TFolderListModel::EntryRenamed);
+    EXPECT_FALSE(Model.setData(name, "d.wav"));
+    EXPECT_EQ(asked, QList<QByteArray>{Path("a.wav") + " -> d.wav"});
+    EXPECT_TRUE(changed.isEmpty());
+    EXPECT_TRUE(renamed.isEmpty());
+    EXPECT_TRUE(fs::exists(Dir.Path() / "a.wav"));
+
+    decline = false;
+    EXPECT_TRUE(Model.setData(name, "d.wav"));
+    EXPECT_TRUE(fs::exists(Dir.Path() / "d.wav"));
+    EXPECT_EQ(Rows(changed), QList<int>{row});
+    ASSERT_EQ(renamed.size(), 1);
+    EXPECT_EQ(renamed[0][0].toByteArray(), Path("a.wav"));
+    EXPECT_EQ(renamed[0][1].toByteArray(), Path("d.wav"));
+    EXPECT_EQ(Model.PathOfRow(row), Path("d.wav"));
+    EXPECT_EQ(name.data().toString(), "d.wav");
+}
+
 TEST_F(FolderListModel, EntryValueIsAnnounced) {
     const int row = Model.RowOfPath(Path("b.mp3"));
     QSignalSpy changed(&Model, &QAbstractItemModel::dataChanged);
@@ -135,16 +186,14 @@ TEST_F(FolderListModel, OpeningABigFolderIsAPassWithProgressOverNoOldRows) {
         int Begins = 0, Steps = 0, Ends = 0, LastPercent = -1;
         bool StepsInOrder = true, OldRowsShown = false;
     } seen;
-    TFolderListModel::TReadHooks hooks;
-    hooks.ProgressBegin = [&] { ++seen.Begins; };
-    hooks.ProgressStep = [&](int percent) {
+    QObject::connect(&Model, &TFolderListModel::PassBegun, [&] { ++seen.Begins; });
+    QObject::connect(&Model, &TFolderListModel::PassStep, [&](int percent) {
         ++seen.Steps;
         seen.StepsInOrder = seen.StepsInOrder && percent >= seen.LastPercent && percent < 100;
         seen.LastPercent = percent;
         seen.OldRowsShown = seen.OldRowsShown || Model.Count() != 0 || !Model.IsReading();
-    };
-    hooks.ProgressEnd = [&] { ++seen.Ends; };
-    Model.SetReadHooks(std::move(hooks));
+    });
+    QObject::connect(&Model, &TFolderListModel::PassEnded, [&] { ++seen.Ends; });
 
     TPidl folder;
     ASSERT_TRUE(GetPIDLFromPath(&Model.DesktopFolder(), big.Path().string(), folder));

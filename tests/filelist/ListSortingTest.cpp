@@ -36,10 +36,27 @@ protected:
     TXListView List;
     TListSorter* Sorter = new TListSorter(List);
     TListSearch* Search = new TListSearch(List, Sorter);
+    TSortHeaderView* Header = new TSortHeaderView(&List);
+    TListDelegate* Delegate = new TListDelegate(&List);
 
     void SetUp() override {
         Home.BecomeHome();
         List.resize(500, 200);
+        // The header and delegate follow the sorter, as the browser panel installs them.
+        Header->setStretchLastSection(false);
+        List.setHeader(Header);
+        List.SetColumns(TListColumns::Fixed());
+        Header->setSectionsClickable(true);
+        List.setItemDelegate(Delegate);
+        QObject::connect(Header, &QHeaderView::sectionClicked, Sorter, &TListSorter::SortByColumn);
+        auto show = [this] {
+            Delegate->SetSortColumn(Sorter->SortColumn());
+            Header->SetSortSection(Sorter->SortColumn());
+            Header->SetSortAscending(Sorter->SortAscending());
+            Header->SetSortCaption(Sorter->SortCaption());
+        };
+        QObject::connect(Sorter, &TListSorter::SortChanged, show);
+        show();
     }
 
     std::string P(const std::string& name) const { return Dir.File(name); }
@@ -60,9 +77,8 @@ protected:
     void ClickHeader(int column) {
         List.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&List));
-        TSortHeaderView* header = Sorter->Header();
-        const QPoint at(header->sectionViewportPosition(column) + 5, header->height() / 2);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        const QPoint at(Header->sectionViewportPosition(column) + 5, Header->height() / 2);
+        QTest::mouseClick(Header->viewport(), Qt::LeftButton, {}, at);
     }
 };
 
@@ -130,12 +146,12 @@ TEST_F(ListSorting, CaptionAndTriangleFollowTheSortAndResetWithTheFolder) {
     Touch(Dir.Path() / "a.txt");
     fs::create_directory(Dir.Path() / "sub");
     Browse();
-    TSortHeaderView* header = Sorter->Header();
+    TSortHeaderView* header = Header;
     EXPECT_EQ(Sorter->SortCaption(), QStringLiteral("Name"));
     ClickHeader(1);
     EXPECT_EQ(header->SortSection(), 1);
     EXPECT_EQ(header->SortCaption(), QStringLiteral("Size"));
-    EXPECT_EQ(Sorter->Delegate()->GetSortColumn(), 1);
+    EXPECT_EQ(Delegate->GetSortColumn(), 1);
     ClickHeader(2);
     ClickHeader(2);
     EXPECT_EQ(header->SortSection(), 2);
@@ -159,7 +175,7 @@ TEST_F(ListSorting, CaptionAndTriangleFollowTheSortAndResetWithTheFolder) {
     EXPECT_TRUE(Sorter->SortAscending());
     EXPECT_EQ(header->SortSection(), 0);
     EXPECT_EQ(header->SortCaption(), QStringLiteral("Name"));
-    EXPECT_EQ(Sorter->Delegate()->GetSortColumn(), 0);
+    EXPECT_EQ(Delegate->GetSortColumn(), 0);
 }
 
 TEST_F(ListSorting, ArtistColumnReadsEveryRowAndPutsEmptyArtistsFirst) {

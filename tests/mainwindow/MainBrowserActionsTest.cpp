@@ -86,7 +86,7 @@ protected:
 TEST_F(MainBrowserActionsTest, HeaderClicksSortAndRefreshReturnsToName) {
     auto w = OpenBrowser();
     TXListView& list = *w->Browser->ListView;
-    ASSERT_EQ(w->Browser->Sorter->Header(), list.header());
+    ASSERT_EQ(w->Browser->SortHeader, list.header());
     EXPECT_EQ(FileOrder(list), (QStringList{"a.wav", "b.mp3", "c.wav", "notes.txt"}));
 
     // The expected order by size from the file system itself.

@@ -11,6 +11,7 @@
 #include "TDirMonitorThread.h"
 #include "TFavoritesMenu.h"
 #include "TListSorter.h"
+#include "TListStatus.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
 #include "TReadout.h"
@@ -167,8 +168,8 @@ TEST_F(MainBrowserTest, SaveReReadsTheRowAndNotesNoChangeOfItsOwn) {
     list.ReadEntryDetails(row, row);
     EXPECT_EQ(list.ListModel().Entry(row).Value(4), QStringLiteral("Morning Jingle 2"));
     // Notices are on again after the save.
-    ASSERT_NE(list.FolderMonitor(), nullptr);
-    EXPECT_TRUE(list.FolderMonitor()->IsActive());
+    ASSERT_NE(list.FolderRefresher().Monitor(), nullptr);
+    EXPECT_TRUE(list.FolderRefresher().Monitor()->IsActive());
     EXPECT_EQ(SelectedPath(list), Path("a.wav"));
 }
 
@@ -386,15 +387,15 @@ TEST_F(MainBrowserTest, AtStartTheWindowShowsFirstAndTheFolderFillsWithProgress)
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (list.FolderID() != nullptr && list.ListModel().Count() == 0 &&
             list.ListModel().IsReading())
-            progressWhileShown =
-                progressWhileShown || (w->isVisible() && list.ReadProgress() != nullptr);
+            progressWhileShown = progressWhileShown ||
+                                 (w->isVisible() && w->Browser->ListStatus->Progress() != nullptr);
     });
     probe.start();
     w->show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.ListModel().Count() == extra + 5; }, 10000));
     probe.stop();
     EXPECT_TRUE(progressWhileShown);
-    EXPECT_EQ(list.ReadProgress(), nullptr);
+    EXPECT_EQ(w->Browser->ListStatus->Progress(), nullptr);
     EXPECT_EQ(list.FolderPath(), QByteArray::fromStdString(Audio.string()));
     EXPECT_EQ(w->Browser->Sorter->SortColumn(), 4);
     EXPECT_EQ(list.ListModel().Entry(0).ParsingName, Path("sub"));
