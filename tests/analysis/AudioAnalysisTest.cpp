@@ -96,23 +96,23 @@ protected:
 constexpr double Rounding = 0.05;
 
 TEST_F(AudioAnalysis, LoudnessAndTruePeakAgreeWithFfmpeg) {
-    const std::string sox = "sox -n -r 48000 -c 2 -b 16 ";
+    const std::string sox = "sox -R -n -r 48000 -c 2 -b 16 ";
     struct TCase {
         const char* Name;
         std::string Make; // command making File(Name); {in} is pink.wav
     };
-    ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 '" + File("pink.wav") +
+    ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 2 -b 16 '" + File("pink.wav") +
                       "' synth 12 pinknoise vol -18dB"));
     const std::vector<TCase> cases = {
         {"sine-23.wav", sox + "'" + File("sine-23.wav") + "' synth 12 sine 1000 vol -23dB"},
         {"sine-33.wav", sox + "'" + File("sine-33.wav") + "' synth 12 sine 1000 vol -33dB"},
         {"pink.wav", "true"},
         {"mono.wav",
-         "sox -n -r 44100 -c 1 -b 16 '" + File("mono.wav") + "' synth 12 pinknoise vol -20dB"},
+         "sox -R -n -r 44100 -c 1 -b 16 '" + File("mono.wav") + "' synth 12 pinknoise vol -20dB"},
         {"float.wav",
-         "sox '" + File("pink.wav") + "' -e floating-point -b 32 '" + File("float.wav") + "'"},
+         "sox -R '" + File("pink.wav") + "' -e floating-point -b 32 '" + File("float.wav") + "'"},
         {"24bit.wav",
-         "sox -n -r 48000 -c 2 -b 24 '" + File("24bit.wav") + "' synth 12 sine 997 vol -9dB"},
+         "sox -R -n -r 48000 -c 2 -b 24 '" + File("24bit.wav") + "' synth 12 sine 997 vol -9dB"},
         {"pink.mp3", "ffmpeg -y -i '" + File("pink.wav") + "' -c:a libmp3lame -b:a 192k '" +
                          File("pink.mp3") + "'"},
         {"pink.mp2",
@@ -138,7 +138,7 @@ TEST_F(AudioAnalysis, LoudnessAndTruePeakAgreeWithFfmpeg) {
 
 TEST_F(AudioAnalysis, SilenceHasNoLoudnessAndNoSuggestedPoints) {
     // -D: no dither, so the file is digital silence.
-    ASSERT_TRUE(Shell("sox -D -n -r 44100 -c 2 -b 16 '" + File("silence.wav") + "' trim 0 5"));
+    ASSERT_TRUE(Shell("sox -R -D -n -r 44100 -c 2 -b 16 '" + File("silence.wav") + "' trim 0 5"));
     std::string error;
     const auto analysis = TAudioAnalysis::Run(File("silence.wav"), Ops(), nullptr, error);
     ASSERT_TRUE(analysis.has_value()) << error;
@@ -157,7 +157,7 @@ TEST_F(AudioAnalysis, PeaksAreEachBlocksExtremesInTheDataFileLayout) {
     const std::string path = File("two.wav");
     // Left a sine, right pink noise: the channels differ, and 3 s + 100 frames leave a part
     // block at the end.
-    ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 '" + path +
+    ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 2 -b 16 '" + path +
                       "' synth 3.00226757 sine 440 pinknoise vol -6dB"));
     const std::string raw = Output("ffmpeg -v quiet -i '" + path + "' -f s16le -");
     const size_t frames = raw.size() / 4;
@@ -207,11 +207,11 @@ TEST_F(AudioAnalysis, PeaksAreEachBlocksExtremesInTheDataFileLayout) {
 
 TEST_F(AudioAnalysis, SuggestedPointsFollowTheSound) {
     // 1 s of silence, 3 s of noise, 2 s of silence.
-    ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 '" + File("a.wav") + "' trim 0 1"));
+    ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 2 -b 16 '" + File("a.wav") + "' trim 0 1"));
     ASSERT_TRUE(
-        Shell("sox -n -r 44100 -c 2 -b 16 '" + File("b.wav") + "' synth 3 pinknoise vol -12dB"));
-    ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 '" + File("c.wav") + "' trim 0 2"));
-    ASSERT_TRUE(Shell("sox '" + File("a.wav") + "' '" + File("b.wav") + "' '" + File("c.wav") +
+        Shell("sox -R -n -r 44100 -c 2 -b 16 '" + File("b.wav") + "' synth 3 pinknoise vol -12dB"));
+    ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 2 -b 16 '" + File("c.wav") + "' trim 0 2"));
+    ASSERT_TRUE(Shell("sox -R '" + File("a.wav") + "' '" + File("b.wav") + "' '" + File("c.wav") +
                       "' '" + File("spot.wav") + "'"));
     std::string error;
     std::vector<int> steps;
@@ -240,7 +240,8 @@ TEST_F(AudioAnalysis, SuggestedPointsFollowTheSound) {
 }
 
 TEST_F(AudioAnalysis, CancelAndUndecodableFilesSayWhy) {
-    ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 '" + File("long.wav") + "' synth 20 sine 440"));
+    ASSERT_TRUE(
+        Shell("sox -R -n -r 44100 -c 2 -b 16 '" + File("long.wav") + "' synth 20 sine 440"));
     std::string error;
     int calls = 0;
     EXPECT_FALSE(TAudioAnalysis::Run(

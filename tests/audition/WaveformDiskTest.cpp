@@ -37,12 +37,12 @@ protected:
         qputenv("CUEMARK_SETTINGS_DIR", QByteArray::fromStdString(Dir.File("settings")));
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         ASSERT_EQ(Binder.Load().Outcome, TAudioLibsBinder::TOutcome::Bound);
-        const std::string sox = "sox -D -n -r 44100 -c 2 -b 16 '";
+        const std::string sox = "sox -R -D -n -r 44100 -c 2 -b 16 '";
         ASSERT_TRUE(Shell(sox + Dir.File("a.wav") + "' trim 0 1"));
         ASSERT_TRUE(Shell(sox + Dir.File("b.wav") + "' synth 3 pinknoise vol -12dB"));
         ASSERT_TRUE(Shell(sox + Dir.File("c.wav") + "' trim 0 2"));
         Spot = Dir.File("spot.wav");
-        ASSERT_TRUE(Shell("sox '" + Dir.File("a.wav") + "' '" + Dir.File("b.wav") + "' '" +
+        ASSERT_TRUE(Shell("sox -R '" + Dir.File("a.wav") + "' '" + Dir.File("b.wav") + "' '" +
                           Dir.File("c.wav") + "' '" + Spot + "'"));
     }
     void TearDown() override { Binder.Release(); }
