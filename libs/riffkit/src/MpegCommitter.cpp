@@ -169,9 +169,19 @@ std::optional<TJournalHead> ReadHead(TFileIo& journal) {
         return std::nullopt;
     all += number;
     at += 8;
-    head.Steps = PlanSteps(edit, head.StepSize);
+    // The journal's own count must fit in what follows before the steps are planned: a
+    // damaged head (a huge move in tiny steps) must not make us plan millions of steps.
     const std::uint64_t steps = Get64(number, 0);
-    if (steps != head.Steps.size() || steps * 16 + 8 > size - at)
+    if (steps > MaxSteps || at > size || steps * 16 + 8 > size - at)
+        return std::nullopt;
+    const std::uint64_t planned =
+        edit.Delta == 0 || edit.MoveLength == 0
+            ? 0
+            : edit.MoveLength / head.StepSize + (edit.MoveLength % head.StepSize != 0 ? 1 : 0);
+    if (steps != planned)
+        return std::nullopt;
+    head.Steps = PlanSteps(edit, head.StepSize);
+    if (steps != head.Steps.size())
         return std::nullopt;
     std::string sums(static_cast<std::size_t>(steps * 16), '\0');
     if (steps > 0 && !journal.Read(at, sums.data(), sums.size()))
