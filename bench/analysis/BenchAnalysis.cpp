@@ -4,6 +4,7 @@
 //      `ffmpeg -af ebur128=peak=true` on the same file (goal: ratio at most 1, aim 0.5);
 //  (b) the peaks alone (goal: under 100 ms).
 #include "TAudioAnalysis.h"
+#include "TLinkedDecodeOps.h"
 #include "TRatioReporter.h"
 
 #include <benchmark/benchmark.h>
@@ -23,20 +24,11 @@ namespace fs = std::filesystem;
 fs::path Root;
 std::string File;
 
-TDecodeOps Ops() {
-    TDecodeOps ops;
-    ops.Open = &SN_DecodeOpen;
-    ops.Read = &SN_DecodeRead;
-    ops.Close = &SN_DecodeClose;
-    ops.LastError = &SN_GetLastError;
-    return ops;
-}
-
 void Analysis(benchmark::State& state) {
     const bool loudness = state.range(0) != 0;
     for (auto _ : state) {
         std::string error;
-        const auto result = TAudioAnalysis::Run(File, Ops(), nullptr, error, loudness);
+        const auto result = TAudioAnalysis::Run(File, LinkedDecodeOps(), nullptr, error, loudness);
         if (!result)
             state.SkipWithError(error.c_str());
     }

@@ -147,6 +147,25 @@ QByteArray Bytes(const std::string& text) {
 
 } // namespace
 
+// One pass (nested ones included): counted while it runs; one with progress says when it ends.
+class TFolderListModel::TPassScope {
+public:
+    TPassScope(TFolderListModel& model, bool progress) : Model(model), Progress(progress) {
+        ++Model.ReadDepth;
+    }
+    ~TPassScope() {
+        --Model.ReadDepth;
+        if (Progress)
+            emit Model.PassEnded();
+    }
+    TPassScope(const TPassScope&) = delete;
+    TPassScope& operator=(const TPassScope&) = delete;
+
+private:
+    TFolderListModel& Model;
+    bool Progress;
+};
+
 bool TFolderListModel::OpenFolder(PCItemIDList absolute) {
     if (absolute == nullptr)
         return false;
@@ -194,16 +213,7 @@ TFolderListModel::TEntries TFolderListModel::Enumerate() {
     // new folder meanwhile; the pass is not cancelled (a part of a folder is not shown).
     const int n = static_cast<int>(items.size());
     const bool progress = ReadDepth == 0 && n > EnumerateProgressItems;
-    ++ReadDepth;
-    struct TEnd {
-        TFolderListModel* Model;
-        bool Progress;
-        ~TEnd() {
-            --Model->ReadDepth;
-            if (Progress)
-                emit Model->PassEnded();
-        }
-    } end{this, progress};
+    const TPassScope pass(*this, progress);
     if (progress) {
         ResetEntries(TEntries{}, TLessItem());
         emit PassBegun();
@@ -403,16 +413,7 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     const bool progress = ReadDepth == 0 && (plan.Audio ? n > 11 : n > 1000) && Entry(last).Stale;
     if (ReadDepth == 0)
         PassCancelled = false;
-    ++ReadDepth;
-    struct TEnd {
-        TFolderListModel* Model;
-        bool Progress;
-        ~TEnd() {
-            --Model->ReadDepth;
-            if (Progress)
-                emit Model->PassEnded();
-        }
-    } end{this, progress};
+    const TPassScope pass(*this, progress);
     if (progress)
         emit PassBegun();
 

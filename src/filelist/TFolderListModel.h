@@ -194,6 +194,7 @@ private:
     int FolderError = 0;
     bool ReadAir = false;
 
+    class TPassScope;
     std::shared_ptr<TTagCache> Cache;
     bool CacheLoaded = false;         // CacheRows holds the shown folder's rows
     TTagCache::TFolderRows CacheRows; // not yet used by an entry

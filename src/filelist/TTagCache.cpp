@@ -80,6 +80,34 @@ void BindBlob(sqlite3_stmt* statement, int n, const QByteArray& bytes) {
                       static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
 }
 
+// A file's stamp into four parameters from `first` on.
+void BindStamp(sqlite3_stmt* statement, int first, const TFileStamp& stamp) {
+    sqlite3_bind_int64(statement, first, stamp.Size);
+    sqlite3_bind_int64(statement, first + 1, stamp.MtimeNs);
+    sqlite3_bind_int64(statement, first + 2, stamp.CtimeNs);
+    sqlite3_bind_int64(statement, first + 3, static_cast<sqlite3_int64>(stamp.Inode));
+}
+
+// An analysis row's key and stamp: folder, name, kind, then the stamp (parameters 1-7).
+void BindAnalysisKey(sqlite3_stmt* statement, const QByteArray& folder, const QByteArray& name,
+                     const QByteArray& kind, const TFileStamp& stamp) {
+    BindBlob(statement, 1, folder);
+    BindBlob(statement, 2, name);
+    sqlite3_bind_text(statement, 3, kind.constData(), static_cast<int>(kind.size()),
+                      SQLITE_TRANSIENT);
+    BindStamp(statement, 4, stamp);
+}
+
+// A path's folder ("/" for the root) and name; false for a path without a slash.
+bool SplitPath(const QByteArray& path, QByteArray& folder, QByteArray& name) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return false;
+    folder = slash == 0 ? QByteArray("/") : path.left(slash);
+    name = path.mid(slash + 1);
+    return true;
+}
+
 QByteArray ColumnBlob(sqlite3_stmt* statement, int n) {
     const void* data = sqlite3_column_blob(statement, n);
     const int size = sqlite3_column_bytes(statement, n);
@@ -384,10 +412,7 @@ void TTagCache::Write(const std::vector<TPending>& rows) {
         sqlite3_reset(Upsert);
         BindBlob(Upsert, 1, pending.Folder);
         BindBlob(Upsert, 2, pending.Name);
-        sqlite3_bind_int64(Upsert, 3, pending.Row.Stamp.Size);
-        sqlite3_bind_int64(Upsert, 4, pending.Row.Stamp.MtimeNs);
-        sqlite3_bind_int64(Upsert, 5, pending.Row.Stamp.CtimeNs);
-        sqlite3_bind_int64(Upsert, 6, static_cast<sqlite3_int64>(pending.Row.Stamp.Inode));
+        BindStamp(Upsert, 3, pending.Row.Stamp);
         sqlite3_bind_int64(Upsert, 7, static_cast<sqlite3_int64>(pending.Row.Columns));
         sqlite3_bind_int(Upsert, 8, pending.Row.ReadFailed ? 1 : 0);
         BindBlob(Upsert, 9, pending.Row.Texts);
@@ -451,14 +476,7 @@ void TTagCache::PutAnalysis(const QByteArray& folder, const QByteArray& name,
         " data) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
         -1, &statement, nullptr);
     if (code == SQLITE_OK) {
-        BindBlob(statement, 1, folder);
-        BindBlob(statement, 2, name);
-        sqlite3_bind_text(statement, 3, kind.constData(), static_cast<int>(kind.size()),
-                          SQLITE_TRANSIENT);
-        sqlite3_bind_int64(statement, 4, stamp.Size);
-        sqlite3_bind_int64(statement, 5, stamp.MtimeNs);
-        sqlite3_bind_int64(statement, 6, stamp.CtimeNs);
-        sqlite3_bind_int64(statement, 7, static_cast<sqlite3_int64>(stamp.Inode));
+        BindAnalysisKey(statement, folder, name, kind, stamp);
         BindBlob(statement, 8, data);
         code = sqlite3_step(statement);
     }
@@ -483,14 +501,7 @@ std::optional<QByteArray> TTagCache::Analysis(const QByteArray& folder, const QB
                                   " AND ctime_ns = ?6 AND inode = ?7",
                                   -1, &statement, nullptr);
     if (code == SQLITE_OK) {
-        BindBlob(statement, 1, folder);
-        BindBlob(statement, 2, name);
-        sqlite3_bind_text(statement, 3, kind.constData(), static_cast<int>(kind.size()),
-                          SQLITE_TRANSIENT);
-        sqlite3_bind_int64(statement, 4, stamp.Size);
-        sqlite3_bind_int64(statement, 5, stamp.MtimeNs);
-        sqlite3_bind_int64(statement, 6, stamp.CtimeNs);
-        sqlite3_bind_int64(statement, 7, static_cast<sqlite3_int64>(stamp.Inode));
+        BindAnalysisKey(statement, folder, name, kind, stamp);
         code = sqlite3_step(statement);
         if (code == SQLITE_ROW) {
             found = ColumnBlob(statement, 0);
@@ -522,10 +533,24 @@ TFileStamp TFileStamp::Of(const struct stat& st) {
 }
 
 void TTagCache::ForgetPath(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return;
-    Forget(slash == 0 ? QByteArray("/") : path.left(slash), {path.mid(slash + 1)});
+    QByteArray folder, name;
+    if (SplitPath(path, folder, name))
+        Forget(folder, {name});
+}
+
+std::optional<QByteArray> TTagCache::AnalysisOfPath(const QByteArray& path,
+                                                    const QByteArray& kind) {
+    QByteArray folder, name;
+    if (!SplitPath(path, folder, name))
+        return std::nullopt;
+    return Analysis(folder, name, kind, StampOf(path));
+}
+
+void TTagCache::PutAnalysisOfPath(const QByteArray& path, const QByteArray& kind,
+                                  const QByteArray& data) {
+    QByteArray folder, name;
+    if (SplitPath(path, folder, name))
+        PutAnalysis(folder, name, kind, StampOf(path), data);
 }
 
 TTagCache::TRow TTagCache::RowOf(const TShellItem& entry, const TFileStamp& stamp,

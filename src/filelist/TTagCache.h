@@ -82,6 +82,9 @@ public:
                      const TFileStamp& stamp, const QByteArray& data);
     std::optional<QByteArray> Analysis(const QByteArray& folder, const QByteArray& name,
                                        const QByteArray& kind, const TFileStamp& stamp);
+    // The same for a file's path, with the file's stamp now.
+    std::optional<QByteArray> AnalysisOfPath(const QByteArray& path, const QByteArray& kind);
+    void PutAnalysisOfPath(const QByteArray& path, const QByteArray& kind, const QByteArray& data);
     // The stamp of a path now (unknown when it cannot be examined).
     static TFileStamp StampOf(const QByteArray& path);
 

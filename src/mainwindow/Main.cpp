@@ -174,21 +174,12 @@ void TFrmMain::BuildLayout() {
             [this](const QString& text) { Messages().Error(text, this); },
             [](const QByteArray& path) -> std::optional<std::string> {
                 const auto cache = TTagCache::Shared();
-                const qsizetype slash = path.lastIndexOf('/');
-                if (!cache || slash < 0)
-                    return std::nullopt;
-                const auto bytes =
-                    cache->Analysis(path.left(std::max<qsizetype>(slash, 1)), path.mid(slash + 1),
-                                    "analysis", TTagCache::StampOf(path));
+                const auto bytes = cache ? cache->AnalysisOfPath(path, "analysis") : std::nullopt;
                 return bytes ? std::optional<std::string>(bytes->toStdString()) : std::nullopt;
             },
             [](const QByteArray& path, const std::string& bytes) {
-                const auto cache = TTagCache::Shared();
-                const qsizetype slash = path.lastIndexOf('/');
-                if (cache && slash >= 0)
-                    cache->PutAnalysis(path.left(std::max<qsizetype>(slash, 1)),
-                                       path.mid(slash + 1), "analysis", TTagCache::StampOf(path),
-                                       QByteArray::fromStdString(bytes));
+                if (const auto cache = TTagCache::Shared())
+                    cache->PutAnalysisOfPath(path, "analysis", QByteArray::fromStdString(bytes));
             }});
 
     // Tab runs in the visual order: the first page's fields, its transport and markers,

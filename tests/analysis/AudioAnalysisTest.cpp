@@ -3,6 +3,7 @@
 // against ffmpeg's own decode, on signals made with sox and encoded with ffmpeg.
 #include "TAudioAnalysis.h"
 #include "TCueSuggestions.h"
+#include "TLinkedDecodeOps.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -19,15 +20,6 @@
 #include <vector>
 
 namespace {
-
-TDecodeOps Ops() {
-    TDecodeOps ops;
-    ops.Open = &SN_DecodeOpen;
-    ops.Read = &SN_DecodeRead;
-    ops.Close = &SN_DecodeClose;
-    ops.LastError = &SN_GetLastError;
-    return ops;
-}
 
 std::string Output(const std::string& command) {
     std::string out;
@@ -124,7 +116,7 @@ TEST_F(AudioAnalysis, LoudnessAndTruePeakAgreeWithFfmpeg) {
         const TReference expected = Reference(File(c.Name));
         ASSERT_TRUE(std::isfinite(expected.Integrated));
         std::string error;
-        const auto analysis = TAudioAnalysis::Run(File(c.Name), Ops(), nullptr, error);
+        const auto analysis = TAudioAnalysis::Run(File(c.Name), LinkedDecodeOps(), nullptr, error);
         ASSERT_TRUE(analysis.has_value()) << error;
         const TLoudness& l = analysis->Loudness;
         EXPECT_NEAR(l.Integrated, expected.Integrated, 0.1 + Rounding);
@@ -140,7 +132,8 @@ TEST_F(AudioAnalysis, SilenceHasNoLoudnessAndNoSuggestedPoints) {
     // -D: no dither, so the file is digital silence.
     ASSERT_TRUE(Shell("sox -R -D -n -r 44100 -c 2 -b 16 '" + File("silence.wav") + "' trim 0 5"));
     std::string error;
-    const auto analysis = TAudioAnalysis::Run(File("silence.wav"), Ops(), nullptr, error);
+    const auto analysis =
+        TAudioAnalysis::Run(File("silence.wav"), LinkedDecodeOps(), nullptr, error);
     ASSERT_TRUE(analysis.has_value()) << error;
     EXPECT_FALSE(analysis->Loudness.HasLoudness());
     EXPECT_EQ(analysis->Loudness.TruePeak, -HUGE_VAL);
@@ -163,7 +156,7 @@ TEST_F(AudioAnalysis, PeaksAreEachBlocksExtremesInTheDataFileLayout) {
     const size_t frames = raw.size() / 4;
     ASSERT_GT(frames, 132000u);
     std::string error;
-    const auto analysis = TAudioAnalysis::Run(path, Ops(), nullptr, error);
+    const auto analysis = TAudioAnalysis::Run(path, LinkedDecodeOps(), nullptr, error);
     ASSERT_TRUE(analysis.has_value()) << error;
     ASSERT_EQ(analysis->Frames, frames);
     const TPeakOverview& peaks = analysis->Peaks;
@@ -216,7 +209,7 @@ TEST_F(AudioAnalysis, SuggestedPointsFollowTheSound) {
     std::string error;
     std::vector<int> steps;
     const auto analysis = TAudioAnalysis::Run(
-        File("spot.wav"), Ops(),
+        File("spot.wav"), LinkedDecodeOps(),
         [&](int percent) {
             steps.push_back(percent);
             return true;
@@ -245,13 +238,15 @@ TEST_F(AudioAnalysis, CancelAndUndecodableFilesSayWhy) {
     std::string error;
     int calls = 0;
     EXPECT_FALSE(TAudioAnalysis::Run(
-                     File("long.wav"), Ops(), [&](int) { return ++calls < 3; }, error)
+                     File("long.wav"), LinkedDecodeOps(), [&](int) { return ++calls < 3; }, error)
                      .has_value());
     EXPECT_EQ(error, "Cancelled");
     std::ofstream(File("junk.wav")) << "not audio at all";
-    EXPECT_FALSE(TAudioAnalysis::Run(File("junk.wav"), Ops(), nullptr, error).has_value());
+    EXPECT_FALSE(
+        TAudioAnalysis::Run(File("junk.wav"), LinkedDecodeOps(), nullptr, error).has_value());
     EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(TAudioAnalysis::Run(File("missing.wav"), Ops(), nullptr, error).has_value());
+    EXPECT_FALSE(
+        TAudioAnalysis::Run(File("missing.wav"), LinkedDecodeOps(), nullptr, error).has_value());
     EXPECT_FALSE(error.empty());
 }
 

@@ -3,6 +3,7 @@
 #include "CsvWriter.h"
 #include "TAudioAnalysis.h"
 #include "TAudioFileRule.h"
+#include "TLinkedDecodeOps.h"
 #include "TagCatalogue.h"
 #include "TextForms.h"
 #include "ValueEscape.h"
@@ -284,11 +285,7 @@ int TTagTool::Run(const std::vector<std::string>& givenArgs) {
 }
 
 int TTagTool::Loudness(const std::vector<std::string>& files) {
-    TDecodeOps ops;
-    ops.Open = &SN_DecodeOpen;
-    ops.Read = &SN_DecodeRead;
-    ops.Close = &SN_DecodeClose;
-    ops.LastError = &SN_GetLastError;
+    const TDecodeOps ops = LinkedDecodeOps();
     const auto figure = [](double value) {
         if (!std::isfinite(value))
             return std::string(value < 0 ? "-inf" : "inf");

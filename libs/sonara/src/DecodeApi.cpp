@@ -4,6 +4,7 @@
 
 #include "Decoder.h"
 #include "FormatProbe.h"
+#include "Guarded.h"
 #include "LastError.h"
 
 #include <map>
@@ -33,23 +34,6 @@ std::shared_ptr<TDecoder> Find(uint32_t handle) {
         return nullptr;
     }
     return found->second;
-}
-
-template <typename TResult, typename TBody> TResult Guarded(TResult failure, TBody body) noexcept {
-    try {
-        return body();
-    } catch (const std::exception& e) {
-        try {
-            TLastError::Set(std::string("Internal error: ") + e.what());
-        } catch (...) {
-        }
-    } catch (...) {
-        try {
-            TLastError::Set("Internal error");
-        } catch (...) {
-        }
-    }
-    return failure;
 }
 
 } // namespace

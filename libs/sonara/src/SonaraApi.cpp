@@ -6,6 +6,7 @@
 #include "AudioSystem.h"
 #include "DeviceCloser.h"
 #include "FormatProbe.h"
+#include "Guarded.h"
 #include "HandleTable.h"
 #include "LastError.h"
 
@@ -21,24 +22,6 @@ namespace {
 // to the sound at 8 kHz as at 48 kHz.
 constexpr int kDefaultBufferMicros = 20000;
 std::atomic<int> BufferMicros{kDefaultBufferMicros};
-
-// Runs an operation's body; an exception becomes the last-error text and the failure result.
-template <typename TResult, typename TBody> TResult Guarded(TResult failure, TBody body) noexcept {
-    try {
-        return body();
-    } catch (const std::exception& e) {
-        try {
-            TLastError::Set(std::string("Internal error: ") + e.what());
-        } catch (...) {
-        }
-    } catch (...) {
-        try {
-            TLastError::Set("Internal error");
-        } catch (...) {
-        }
-    }
-    return failure;
-}
 
 // Copies text into a caller's buffer, cut to fit, always NUL-terminated.
 void CopyText(const std::string& text, char* buffer, int32_t size) {
