@@ -141,6 +141,8 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     CUEMARK_BIND_OPTIONAL(GetBroadcastFields)
     CUEMARK_BIND_OPTIONAL(GetBroadcastInfo)
     CUEMARK_BIND_OPTIONAL(GetShortenedFields)
+    CUEMARK_BIND_OPTIONAL(SetLoudness)
+    CUEMARK_BIND_OPTIONAL(GetLoudness)
 #undef CUEMARK_BIND_OPTIONAL
     // Optional playback operations: Format and Time from one open, and decoding for
     // analysis (without it nothing can be measured).

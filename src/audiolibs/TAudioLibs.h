@@ -55,6 +55,9 @@ struct TAudioLibs {
     decltype(&::GetBroadcastFields) GetBroadcastFields = nullptr;
     decltype(&::GetBroadcastInfo) GetBroadcastInfo = nullptr;
     decltype(&::GetShortenedFields) GetShortenedFields = nullptr;
+    // Also optional: measured loudness (bext v2, ReplayGain).
+    decltype(&::SetLoudness) SetLoudness = nullptr;
+    decltype(&::GetLoudness) GetLoudness = nullptr;
     // Optional in the playback library: format and length from one open of the file.
     decltype(&::SN_GetWaveFileFormatAndLength) SN_GetWaveFileFormatAndLength = nullptr;
 };

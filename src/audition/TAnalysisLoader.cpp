@@ -1,6 +1,6 @@
 #include "TAnalysisLoader.h"
 
-#include "TAudioLibs.h"
+#include "TBoundDecodeOps.h"
 
 #include <QMetaObject>
 
@@ -11,13 +11,7 @@ TAnalysisLoader::~TAnalysisLoader() {
 }
 
 TDecodeOps TAnalysisLoader::BoundOps() {
-    const TAudioLibs& libs = AudioLibs();
-    TDecodeOps ops;
-    ops.Open = libs.SN_DecodeOpen;
-    ops.Read = libs.SN_DecodeRead;
-    ops.Close = libs.SN_DecodeClose;
-    ops.LastError = libs.SN_GetLastError;
-    return ops;
+    return BoundDecodeOps();
 }
 
 void TAnalysisLoader::SetCache(TCacheRead read, TCacheWrite write) {

@@ -1,7 +1,6 @@
 #include "Selectcolumns.h"
 
 #include "PlaceWindow.h"
-#include "TagCatalogue.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -17,8 +16,8 @@ TFrmSelectColumns::TFrmSelectColumns(QWidget* parent) : QDialog(parent) {
     lstColumns = new QListWidget(this);
     lstColumns->setObjectName(QStringLiteral("lstColumns"));
     lstColumns->setGeometry(9, 5, 248, 262);
-    for (const TColumnInfo& column : TTagCatalogue::Columns()) {
-        auto* item = new QListWidgetItem(column.Caption(), lstColumns);
+    for (int number = 1; number <= TColumnChoice::Count; ++number) {
+        auto* item = new QListWidgetItem(TListColumns::CaptionOf(number), lstColumns);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }

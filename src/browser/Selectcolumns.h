@@ -11,7 +11,8 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 
-// "Select Columns": the 34 information columns in catalogue order as a check list, a label
+// "Select Columns": the information columns in number order (the 34 of the tags, then the
+// loudness columns) as a check list, a label
 // counting the ticks, OK and Cancel. Fixed size; its ticks start from the list's columns each
 // time it opens.
 class TFrmSelectColumns : public QDialog {

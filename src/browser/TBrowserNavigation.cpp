@@ -10,6 +10,7 @@
 #include "TListSearch.h"
 #include "TListSorter.h"
 #include "TListTransfer.h"
+#include "TLoudnessMeasure.h"
 #include "TStartFolder.h"
 #include "TSystemComboBox.h"
 #include "TXListView.h"
@@ -51,6 +52,8 @@ TBrowserNavigation::TBrowserNavigation(TBrowserPanel& panel, QObject* parent)
             &TBrowserNavigation::Transfer_OnItemRenamed);
     connect(Panel.BatchTagging, &TBatchTagSelection::OnFilesWritten, this,
             &TBrowserNavigation::BatchTagging_OnFilesWritten);
+    connect(Panel.Loudness, &TLoudnessMeasure::OnFilesWritten, this,
+            &TBrowserNavigation::Loudness_OnFilesWritten);
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         connect(clipboard, &QClipboard::dataChanged, this, &TBrowserNavigation::Clipboard_OnChange);
     Clipboard_OnChange();
@@ -195,6 +198,13 @@ void TBrowserNavigation::BatchTagging_OnFilesWritten(const QList<QByteArray>& pa
     if (Editor && !Editor->EditorCurrentFile().isEmpty() &&
         paths.contains(Editor->EditorCurrentFile()))
         Editor->EditorColumnWritten(column);
+}
+
+void TBrowserNavigation::Loudness_OnFilesWritten(const QList<QByteArray>& paths) {
+    // The editor shows the stored loudness fields afresh (or keeps the user's edits).
+    if (Editor && !Editor->EditorCurrentFile().isEmpty() &&
+        paths.contains(Editor->EditorCurrentFile()))
+        Editor->EditorColumnWritten(TLoudnessColumns::Loudness);
 }
 
 void TBrowserNavigation::ActionGotoSelection_OnExecute() {

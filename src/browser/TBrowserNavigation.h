@@ -54,6 +54,7 @@ public:
     void Transfer_OnItemsGone(const QList<QByteArray>& paths);
     void Transfer_OnItemRenamed(const QByteArray& oldPath, const QByteArray& newPath);
     void BatchTagging_OnFilesWritten(const QList<QByteArray>& paths, int column);
+    void Loudness_OnFilesWritten(const QList<QByteArray>& paths);
 
     // Clears the selection and returns the order to the Name column.
     void ResetView();

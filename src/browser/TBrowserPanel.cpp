@@ -8,7 +8,10 @@
 #include "TListSearch.h"
 #include "TListSorter.h"
 #include "TListStatus.h"
+#include "TListItemMenu.h"
 #include "TListTransfer.h"
+#include "TLoudnessMeasure.h"
+#include "TLoudnessWriter.h"
 #include "TPathText.h"
 #include "TProfileFile.h"
 #include "TRegistryStore.h"
@@ -145,6 +148,13 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     ToolBarFilter->addWidget(showLabel);
     Validity = new TValidityFilter(*ListView, *ToolBarFilter, *StatusBar);
     showLabel->setBuddy(Validity->cboValidity);
+    ToolBarFilter->addSeparator();
+    ActionMeasureLoudness =
+        MakeAction("ActionMeasureLoudness",
+                   QStringLiteral("Measure the loudness of the selected files"),
+                   QStringLiteral("Measure loudness"), -1);
+    ToolBarFilter->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    ToolBarFilter->addAction(ActionMeasureLoudness);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -158,6 +168,15 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     Transfer = new TListTransfer(*ListView, this);
     BatchTagging = new TBatchTagSelection(*ListView, this);
     BatchTagging->SetProgress(ListStatus);
+    Loudness = new TLoudnessMeasure(*ListView, this);
+    Loudness->SetProgress(ListStatus);
+    Loudness->SetWriter([this](const QByteArray& path, const TLoudnessFigures& figures) {
+        return TLoudnessWriter::Write(path, figures, WriteReplayGain);
+    });
+    connect(Loudness, &TLoudnessMeasure::OnStatus, this, &TBrowserPanel::ShowStatus);
+    connect(ActionMeasureLoudness, &QAction::triggered, Loudness,
+            &TLoudnessMeasure::MeasureSelection);
+    Transfer->ItemMenu().SetExtraActions({ActionMeasureLoudness});
     // After the parts whose signals it handles.
     Nav = new TBrowserNavigation(*this, this);
     connect(ActionCopy, &QAction::triggered, Transfer, &TListTransfer::CopySelection);
@@ -170,6 +189,7 @@ TBrowserPanel::~TBrowserPanel() {
     // The parts that filter the list's events go before the list: its own destruction still
     // sends events to them, when it is no longer a view.
     delete Nav;
+    delete Loudness;
     delete BatchTagging;
     delete Transfer;
     delete Search;
@@ -215,6 +235,9 @@ void TBrowserPanel::SetSettings(TProfileFile* settings) {
         settings == nullptr ||
         settings->ReadInteger(QStringLiteral("Browser"), QStringLiteral("TagCache"), 1) != 0;
     ListView->ListModel().SetTagCache(cacheOn ? TTagCache::Shared() : nullptr);
+    WriteReplayGain =
+        settings != nullptr &&
+        settings->ReadInteger(QStringLiteral("Loudness"), QStringLiteral("WriteReplayGain"), 0) != 0;
 }
 
 void TBrowserPanel::ReadSettings(TProfileFile& settings) {

@@ -18,6 +18,7 @@ class TListSearch;
 class TListSorter;
 class TListStatus;
 class TListTransfer;
+class TLoudnessMeasure;
 class TProfileFile;
 class TSortHeaderView;
 class TSystemComboBox;
@@ -99,6 +100,7 @@ public:
     QAction* ActionAddToFavorites; // Favorites' own commands
     QAction* ActionEditFavorites;
     QAction* ActionExplore;
+    QAction* ActionMeasureLoudness; // on the second bar and in the item menu
 
     // The list's file management (the Copy, Cut, Paste and Delete actions run its slots) and
     // batch tagging from its header.
@@ -112,6 +114,8 @@ public:
     TListSearch* Search;
     // The list's progress, its cancelling by Escape and its folder messages in the status bar.
     TListStatus* ListStatus;
+    // "Measure loudness" on the selected files.
+    TLoudnessMeasure* Loudness;
     // The validity filter's box on the toolbar and its count in the status bar.
     TValidityFilter* Validity;
     // PopupMenuFavorites on btnFavorites; the window loads it at start and saves it at the end.
@@ -126,4 +130,5 @@ private:
 
     TBrowserNavigation* Nav;
     TProfileFile* SettingsFile = nullptr;
+    bool WriteReplayGain = false; // "Loudness"/"WriteReplayGain": MPEG files get ReplayGain
 };

@@ -34,6 +34,8 @@ public:
     // desktop's launcher, QMenu::exec).
     void SetOpener(ItemProp::TOpener opener) { Runners.Opener = std::move(opener); }
     void SetMenuRunner(ItemProp::TMenuRunner runner) { Runners.MenuRunner = std::move(runner); }
+    // The program's own commands on the selected rows, at the end of the menu (not owned).
+    void SetExtraActions(const QList<QAction*>& actions) { ExtraActions = actions; }
 
 private:
     TXListView& List;
@@ -42,6 +44,7 @@ private:
     const TListDragDrop& DragDrop;
     TAfterChange AfterChange;
     ItemProp::TRunners Runners;
+    QList<QAction*> ExtraActions;
 
     void ShowContextMenu(const QPoint& globalPos, const QList<int>& rows);
 };

@@ -114,6 +114,11 @@ bool TListStatus::eventFilter(QObject* watched, QEvent* e) {
     }
 }
 
+bool TListStatus::CancelWanted() {
+    CancelTaken = CancelTaken || CancelPass;
+    return CancelPass;
+}
+
 void TListStatus::EndProgress() {
     if (Bar == nullptr)
         return;

@@ -24,6 +24,9 @@ public:
     void BeginProgress();
     void StepProgress(int percent);
     void EndProgress();
+    // For other long work on the rows: whether Escape asked it to stop (the bar's end then
+    // says the work was cancelled).
+    bool CancelWanted();
     // The bar while it shows; null otherwise.
     QProgressBar* Progress() const { return Bar; }
 

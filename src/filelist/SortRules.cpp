@@ -1,6 +1,7 @@
 #include "SortRules.h"
 
 #include "CompareText.h"
+#include "TLoudnessColumns.h"
 #include "TagCatalogue.h"
 #include "TextForms.h"
 
@@ -20,6 +21,8 @@ TSortKind SortKindOfColumn(int columnIndex) {
 TSortKind SortKindOfValueColumn(int number) {
     if (number == TTagCatalogue::TimeColumn)
         return TSortKind::Milliseconds;
+    if (TLoudnessColumns::Contains(number))
+        return TSortKind::Figure;
     const TTagKeyInfo* key = TTagCatalogue::KeyOfColumn(number);
     if (key != nullptr &&
         (key->Form == TValueForm::MarkerFromStart || key->Form == TValueForm::MarkerBeforeEnd))
@@ -85,6 +88,13 @@ int CompareAscending(TSortKind kind, const TSortFields& a, const TSortFields& b)
         if (a.Milliseconds < 0)
             return CompareText(a.Value, b.Value);
         return CompareOrdered(a.Milliseconds, b.Milliseconds);
+    case TSortKind::Figure:
+        // Rows not measured first, as empty texts come first elsewhere.
+        if (const int r = CompareOrdered(a.Figure.has_value(), b.Figure.has_value()))
+            return r;
+        if (!a.Figure)
+            return CompareText(a.Value, b.Value);
+        return CompareOrdered(*a.Figure, *b.Figure);
     }
     return 0;
 }

@@ -5,17 +5,19 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include <optional>
+
 // The rules by which the folder list orders its rows. They take the values they compare, so
 // the list's comparator only has to point at an entry's fields.
 
 // The rule of a list column, by its position: Name, Size and Modified have their own, every
 // later (information) column compares its texts.
-enum class TSortKind { Name, Size, Modified, Value, Milliseconds };
+enum class TSortKind { Name, Size, Modified, Value, Milliseconds, Figure };
 
 TSortKind SortKindOfColumn(int columnIndex);
 // An information column's rule by its number: Length and the marker columns compare their
-// values in milliseconds (a text order would put "01:00:00.0" before "02:00.0"), the rest
-// their texts.
+// values in milliseconds (a text order would put "01:00:00.0" before "02:00.0"), the loudness
+// columns their figures ("-9.5 LUFS" above "-23.0 LUFS"), the rest their texts.
 TSortKind SortKindOfValueColumn(int number);
 // The milliseconds of such a column's text ("02:00.0", "1500"); -1 when it holds none.
 qint64 SortMilliseconds(int number, QStringView text);
@@ -31,6 +33,7 @@ struct TSortFields {
     QDateTime ModifiedTime;     // invalid (earliest) until read
     QStringView Value;          // the sort column's text (information columns only)
     qint64 Milliseconds = -1;   // its value in ms (Milliseconds kind; -1 for none)
+    std::optional<double> Figure; // its figure (Figure kind)
 };
 
 // -1, 0 or 1: -1 when only `aFirst` holds, 1 when only `bFirst` holds. Grouping folders

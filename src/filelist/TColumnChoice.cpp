@@ -1,7 +1,6 @@
 #include "TColumnChoice.h"
 
 #include "TProfileFile.h"
-#include "TagCatalogue.h"
 
 #include <QList>
 #include <QPair>
@@ -36,7 +35,7 @@ std::vector<TListColumn> TColumnChoice::Rebuilt(const std::vector<TListColumn>& 
     for (int n = 1; n <= Count; ++n) {
         if (!ticks[size_t(n - 1)])
             continue;
-        TListColumn column{n, TTagCatalogue::FindColumn(n)->Caption(), TListColumns::ExtendedWidth};
+        TListColumn column{n, TListColumns::CaptionOf(n), TListColumns::ExtendedWidth};
         for (size_t i = 3; i < columns.size(); ++i) {
             // A column shrunk to nothing comes back at its default width when ticked.
             if (columns[i].Number == n && columns[i].Width > 0) {
@@ -53,7 +52,7 @@ bool TColumnChoice::WriteSettings(TProfileFile& settings, const TTicks& ticks) {
     QList<QPair<QString, QString>> entries;
     for (int n = 1; n <= Count; ++n) {
         if (ticks[size_t(n - 1)])
-            entries.append({QString::number(n), TTagCatalogue::FindColumn(n)->Caption()});
+            entries.append({QString::number(n), TListColumns::CaptionOf(n)});
     }
     // One replacement of the whole section: a crash leaves the old or the new choice.
     return settings.WriteSection(TListColumns::ColumnsSection(), entries);

@@ -14,7 +14,7 @@ class TProfileFile;
 // gives and how it is written to the settings file.
 class TColumnChoice {
 public:
-    static constexpr int Count = 34;
+    static constexpr int Count = TListColumns::LastNumber;
     using TTicks = std::array<bool, Count>; // index n - 1 for column number n
 
     // "None Selected" for no tick, else the number, then " Selected".
@@ -22,7 +22,7 @@ public:
     static int CountTicked(const TTicks& ticks);
 
     // The ticks for the list's columns: every column after the three fixed ones ticks its
-    // number; numbers outside 1..34 (a hand-edited settings file) tick nothing.
+    // number; numbers outside 1..Count (a hand-edited settings file) tick nothing.
     static TTicks TicksOf(const std::vector<TListColumn>& columns);
 
     // The column set after a confirmed choice: the list's first three columns as they are,

@@ -3,6 +3,7 @@
 #include "TAudioFileRule.h"
 #include "TAudioLibs.h"
 #include "TColumnTexts.h"
+#include "TLoudnessColumns.h"
 #include "TShellItem.h"
 #include "TagCatalogue.h"
 #include "TextForms.h"
@@ -39,6 +40,8 @@ TDetailPlan TDetailReader::Plan(const std::vector<TListColumn>& columns) {
             plan.Time = true;
         else if (TTagCatalogue::KeyOfColumn(number) != nullptr)
             plan.TagColumns.push_back(number);
+        else if (TLoudnessColumns::Contains(number))
+            plan.Loudness = true;
     }
     return plan;
 }

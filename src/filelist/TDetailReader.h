@@ -16,6 +16,7 @@ struct TDetailPlan {
     bool Format = false;         // column 1
     bool Time = false;           // column 2
     std::vector<int> TagColumns; // numbers 3..34 in list order
+    bool Loudness = false;       // a loudness column (from measurements, not the file)
 };
 
 // Reads an entry's details: size, date and mode from the file system, and for audio files

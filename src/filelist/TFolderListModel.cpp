@@ -301,6 +301,7 @@ void TFolderListModel::ResetEntries(TEntries entries, const TLessItem& less) {
     AudioIcons.clear();
     CacheLoaded = false;
     CacheRows.clear();
+    LoudnessRows.Clear();
     beginResetModel();
     Entries = std::move(entries);
     if (less)
@@ -419,6 +420,9 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
 
     if (Cache && plan.Audio && !CacheLoaded)
         LoadCacheRows();
+    if (Cache && plan.Loudness && !LoudnessRows.Loaded() && Cache->Usable() &&
+        IsFileSystemFolder())
+        LoudnessRows.Load(*Cache, Path);
 
     int firstRead = -1;
     int lastRead = -1;
@@ -492,6 +496,8 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan) {
         if (!name.isEmpty() && Cache->Usable())
             Cache->Put(Path, name, TTagCache::RowOf(entry, stamp, wanted));
     }
+    if (plan.Loudness && audio)
+        LoudnessRows.Fill(entry, name, stamp);
     entry.DatesRead = plan.Audio && !entry.ReadFailed && entry.IsFileSystem && !entry.IsFolder &&
                       TAudioFileRule::IsAudioPath(entry.ParsingName);
 }
@@ -522,6 +528,7 @@ void TFolderListModel::SetTagCache(std::shared_ptr<TTagCache> cache) {
     Cache = std::move(cache);
     CacheLoaded = false;
     CacheRows.clear();
+    LoudnessRows.Clear();
 }
 
 QByteArray TFolderListModel::CacheName(const TShellItem& entry) const {
@@ -572,6 +579,7 @@ void TFolderListModel::MarkAllStale() {
     // The cache answers again for every entry (one query), instead of every file being read.
     CacheLoaded = false;
     CacheRows.clear();
+    LoudnessRows.Clear();
     for (auto& entry : Entries)
         entry->Stale = true;
     if (!Entries.empty())
@@ -631,6 +639,15 @@ void TFolderListModel::SetEntryValue(int row, int n, const QString& value) {
     // The file was written: its cached row no longer holds.
     ForgetCached(Entry(row));
     Entry(row).SetValue(n, value);
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void TFolderListModel::SetEntryLoudness(int row, const TLoudnessFigures& figures) {
+    if (row < 0 || row >= Count())
+        return;
+    TLoudnessRows::Show(Entry(row), figures);
+    // A later pass takes the measurement from the cache again.
+    LoudnessRows.Clear();
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 

@@ -5,6 +5,7 @@
 #include "TListColumns.h"
 #include "TShellFolder.h"
 #include "TShellItem.h"
+#include "TLoudnessColumns.h"
 #include "TTagCache.h"
 
 #include <QAbstractTableModel>
@@ -131,8 +132,10 @@ public:
     using TRenamer =
         std::function<std::optional<QByteArray>(const QByteArray& path, const QByteArray& name)>;
     void SetRenamer(TRenamer renamer) { Renamer = std::move(renamer); }
-    // Sets information column n (1..34) of a row's entry, as a batch just wrote it.
+    // Sets information column n (1..37) of a row's entry, as a batch just wrote it.
     void SetEntryValue(int row, int n, const QString& value);
+    // Shows a measurement of a row's file in the loudness columns.
+    void SetEntryLoudness(int row, const TLoudnessFigures& figures);
 
     // --- air validity
     // While on, every pass reads the air dates of audio files even when only the fixed
@@ -198,6 +201,7 @@ private:
     std::shared_ptr<TTagCache> Cache;
     bool CacheLoaded = false;         // CacheRows holds the shown folder's rows
     TTagCache::TFolderRows CacheRows; // not yet used by an entry
+    TLoudnessRows LoudnessRows;
     long long CacheHitCount = 0;
     std::map<QByteArray, int> AudioIcons; // icon of an audio file by its lower-case extension
     void LoadCacheRows();

@@ -1,5 +1,6 @@
 #include "TListColumns.h"
 
+#include "TLoudnessColumns.h"
 #include "TProfileFile.h"
 #include "TagCatalogue.h"
 
@@ -9,6 +10,12 @@ std::vector<TListColumn> TListColumns::Fixed() {
     return {{0, QStringLiteral("Name"), NameWidth},
             {0, QStringLiteral("Size"), SizeWidth},
             {0, QStringLiteral("Modified"), ModifiedWidth}};
+}
+
+QString TListColumns::CaptionOf(int number) {
+    if (const TColumnInfo* info = TTagCatalogue::FindColumn(number))
+        return info->Caption();
+    return TLoudnessColumns::Caption(number);
 }
 
 std::vector<TListColumn> TListColumns::FromSettings(const TProfileFile& settings) {
@@ -21,15 +28,15 @@ std::vector<TListColumn> TListColumns::FromSettings(const TProfileFile& settings
                                              [](QChar c) { return c >= u'0' && c <= u'9'; });
         bool ok = false;
         const int number = allDigits ? digits.toInt(&ok) : 0;
-        const TColumnInfo* info = ok ? TTagCatalogue::FindColumn(number) : nullptr;
-        if (info == nullptr)
+        const QString known = ok ? CaptionOf(number) : QString();
+        if (known.isEmpty())
             continue;
         if (std::any_of(columns.begin(), columns.end(),
                         [number](const TListColumn& c) { return c.Number == number; }))
             continue;
         QString caption = settings.ReadString(section, key, QString());
         if (caption.isEmpty())
-            caption = info->Caption();
+            caption = known;
         columns.push_back({number, caption, ExtendedWidth});
     }
 

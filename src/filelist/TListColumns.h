@@ -6,7 +6,7 @@
 
 class TProfileFile;
 
-// One column of the folder list: its number (0 for Name, Size and Modified, 1..34 for an
+// One column of the folder list: its number (0 for Name, Size and Modified, 1..37 for an
 // information column), header caption and width in pixels (-1: keep the default).
 struct TListColumn {
     int Number = 0;
@@ -23,13 +23,18 @@ public:
     static constexpr int SizeWidth = 75;
     static constexpr int ModifiedWidth = 120;
     static constexpr int ExtendedWidth = 100;
+    // Information columns: 1..34 of the tagging system, then the list's own loudness columns.
+    static constexpr int LastNumber = 37;
+
+    // The caption of information column `number`; empty outside 1..LastNumber.
+    static QString CaptionOf(int number);
 
     // Name, Size and Modified with their designed widths.
     static std::vector<TListColumn> Fixed();
 
     // The fixed columns followed by one column per "Columns" key in file order, captioned
     // with the key's value (the catalogue caption when the value is empty). A key that is
-    // not a decimal number 1..34, or names a column already added, is passed over. Then the
+    // not a decimal number 1..LastNumber, or names a column already added, is passed over. Then the
     // widths of "ColumnWidths": "Width<i>" for i below "Count" sets column i unless it is -1
     // or below zero; widths for columns that do not exist are ignored.
     static std::vector<TListColumn> FromSettings(const TProfileFile& settings);

@@ -15,7 +15,7 @@ public:
     virtual bool RowStale(int row) const = 0;
     // Read the details of the stale rows first..last (both within 0..RowCount() - 1).
     virtual void ReadRows(int first, int last) = 0;
-    // The text of the information column `columnNumber` (1..34) of the row.
+    // The text of the information column `columnNumber` (1..37) of the row.
     virtual QString RowValue(int row, int columnNumber) const = 0;
     // False for a row a filter hides: searches pass over it.
     virtual bool RowShown(int /*row*/) const { return true; }

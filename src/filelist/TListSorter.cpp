@@ -1,6 +1,7 @@
 #include "TListSorter.h"
 
 #include "SortRules.h"
+#include "TLoudnessColumns.h"
 #include "TShellItem.h"
 #include "TXListView.h"
 
@@ -35,6 +36,9 @@ int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const 
         if (kind == TSortKind::Milliseconds) {
             fa.Milliseconds = SortMilliseconds(number, fa.Value);
             fb.Milliseconds = SortMilliseconds(number, fb.Value);
+        } else if (kind == TSortKind::Figure) {
+            fa.Figure = TLoudnessColumns::ValueOf(fa.Value);
+            fb.Figure = TLoudnessColumns::ValueOf(fb.Value);
         }
     }
     return CompareSortFields(kind, fa, fb, Ascending);

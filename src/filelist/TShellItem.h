@@ -14,7 +14,7 @@
 // and the details read for its row. Row i of the list shows entry i.
 class TShellItem {
 public:
-    static constexpr int ValueCount = 34; // information columns 1..34
+    static constexpr int ValueCount = 37; // information columns 1..37
 
     TShellItem() = default;
     TShellItem(const TShellItem&) = delete;
@@ -48,7 +48,7 @@ public:
     bool Added = false;      // work flag of a folder re-read
     bool DatesRead = false;  // the air dates (columns 10..13) were read with the details
 
-    // Text of information column n (1..34); empty until read or outside the range.
+    // Text of information column n (1..ValueCount); empty until read or outside the range.
     QString Value(int n) const { return ValueView(n).toString(); }
     // The same text without a copy; valid until the next SetValue.
     QStringView ValueView(int n) const;

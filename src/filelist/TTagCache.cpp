@@ -516,6 +516,71 @@ std::optional<QByteArray> TTagCache::Analysis(const QByteArray& folder, const QB
     return found;
 }
 
+TTagCache::TFolderAnalyses TTagCache::FolderAnalyses(const QByteArray& folder,
+                                                     const QByteArray& kind) {
+    TFolderAnalyses found;
+    if (!Working)
+        return found;
+    WaitWritten();
+    std::lock_guard<std::mutex> lock(DbLock);
+    if (Db == nullptr)
+        return found;
+    sqlite3_stmt* statement = nullptr;
+    int code = sqlite3_prepare_v2(Db,
+                                  "SELECT name, size, mtime_ns, ctime_ns, inode, data FROM analysis"
+                                  " WHERE folder = ?1 AND kind = ?2",
+                                  -1, &statement, nullptr);
+    if (code == SQLITE_OK) {
+        BindBlob(statement, 1, folder);
+        sqlite3_bind_text(statement, 2, kind.constData(), static_cast<int>(kind.size()),
+                          SQLITE_TRANSIENT);
+        while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
+            TStampedData row;
+            row.Stamp.Size = sqlite3_column_int64(statement, 1);
+            row.Stamp.MtimeNs = sqlite3_column_int64(statement, 2);
+            row.Stamp.CtimeNs = sqlite3_column_int64(statement, 3);
+            row.Stamp.Inode = static_cast<uint64_t>(sqlite3_column_int64(statement, 4));
+            row.Data = ColumnBlob(statement, 5);
+            found.insert_or_assign(ColumnBlob(statement, 0), std::move(row));
+        }
+    }
+    sqlite3_finalize(statement);
+    if (code != SQLITE_DONE) {
+        found.clear();
+        Stop("reading a folder's analyses", sqlite3_extended_errcode(Db));
+    }
+    return found;
+}
+
+void TTagCache::RestampAnalyses(const QByteArray& path, const TFileStamp& before,
+                                const TFileStamp& after) {
+    QByteArray folder, name;
+    if (!Working || !before.IsKnown() || !after.IsKnown() || before == after ||
+        !SplitPath(path, folder, name))
+        return;
+    WaitWritten();
+    std::lock_guard<std::mutex> lock(DbLock);
+    if (Db == nullptr)
+        return;
+    sqlite3_stmt* statement = nullptr;
+    int code = sqlite3_prepare_v2(
+        Db,
+        "UPDATE analysis SET size = ?7, mtime_ns = ?8, ctime_ns = ?9, inode = ?10"
+        " WHERE folder = ?1 AND name = ?2 AND size = ?3 AND mtime_ns = ?4 AND ctime_ns = ?5"
+        " AND inode = ?6",
+        -1, &statement, nullptr);
+    if (code == SQLITE_OK) {
+        BindBlob(statement, 1, folder);
+        BindBlob(statement, 2, name);
+        BindStamp(statement, 3, before);
+        BindStamp(statement, 7, after);
+        code = sqlite3_step(statement);
+    }
+    sqlite3_finalize(statement);
+    if (code != SQLITE_DONE)
+        Stop("moving analyses to a new stamp", sqlite3_extended_errcode(Db));
+}
+
 TFileStamp TTagCache::StampOf(const QByteArray& path) {
     struct stat st {};
     if (path.isEmpty() || ::stat(path.constData(), &st) != 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHashFunctions>
 #include <QString>
 
 #include <atomic>
@@ -85,6 +86,17 @@ public:
     // The same for a file's path, with the file's stamp now.
     std::optional<QByteArray> AnalysisOfPath(const QByteArray& path, const QByteArray& kind);
     void PutAnalysisOfPath(const QByteArray& path, const QByteArray& kind, const QByteArray& data);
+    // Every analysis of one kind in a folder with the stamp it was made from, in one query.
+    struct TStampedData {
+        TFileStamp Stamp;
+        QByteArray Data;
+    };
+    using TFolderAnalyses = std::unordered_map<QByteArray, TStampedData>;
+    TFolderAnalyses FolderAnalyses(const QByteArray& folder, const QByteArray& kind);
+    // Carries a file's analyses made from `before` over to `after`: for a save of its tags,
+    // which never changes the audio they were made from.
+    void RestampAnalyses(const QByteArray& path, const TFileStamp& before,
+                         const TFileStamp& after);
     // The stamp of a path now (unknown when it cannot be examined).
     static TFileStamp StampOf(const QByteArray& path);
 

@@ -9,6 +9,8 @@
 #include "TBroadcastChoice.h"
 #include "TBroadcastPage.h"
 #include "TBrowserPanel.h"
+#include "TLoudnessColumns.h"
+#include "TLoudnessFiguresOf.h"
 #include "TMessages.h"
 #include "TProfileFile.h"
 #include "TRegistryStore.h"
@@ -178,8 +180,14 @@ void TFrmMain::BuildLayout() {
                 return bytes ? std::optional<std::string>(bytes->toStdString()) : std::nullopt;
             },
             [](const QByteArray& path, const std::string& bytes) {
-                if (const auto cache = TTagCache::Shared())
-                    cache->PutAnalysisOfPath(path, "analysis", QByteArray::fromStdString(bytes));
+                const auto cache = TTagCache::Shared();
+                if (!cache)
+                    return;
+                cache->PutAnalysisOfPath(path, "analysis", QByteArray::fromStdString(bytes));
+                // The list's loudness columns show what an audition measured, too.
+                if (const auto analysis = TAudioAnalysis::Decode(bytes))
+                    cache->PutAnalysisOfPath(path, TLoudnessColumns::CacheKind,
+                                             LoudnessFiguresOf(analysis->Loudness).Encode());
             }});
 
     // Tab runs in the visual order: the first page's fields, its transport and markers,

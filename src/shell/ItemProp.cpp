@@ -112,7 +112,8 @@ bool Verb(const QString& verb, const QList<QByteArray>& paths, QWidget* owner,
 }
 
 bool ContextMenu(const QList<QByteArray>& paths, QWidget* owner, const QPoint& globalPos,
-                 bool allowRename, bool* renameChosen, bool* cutChosen, const TRunners& runners) {
+                 bool allowRename, bool* renameChosen, bool* cutChosen, const TRunners& runners,
+                 const QList<QAction*>& extraActions = {}) {
     if (renameChosen)
         *renameChosen = false;
     if (cutChosen)
@@ -131,6 +132,8 @@ bool ContextMenu(const QList<QByteArray>& paths, QWidget* owner, const QPoint& g
     QAction* rename = allowRename && single ? menu.addAction(QStringLiteral("Rena&me")) : nullptr;
     menu.addSeparator();
     QAction* properties = single ? menu.addAction(QStringLiteral("P&roperties")) : nullptr;
+    menu.addSeparator();
+    menu.addActions(extraActions);
     CollapseSeparators(menu);
 
     QAction* chosen =
@@ -189,9 +192,10 @@ bool DisplayContextMenu(const QByteArray& fileName, QWidget* owner, const QPoint
 
 bool DisplayContextMenu(const QByteArray& folderPath, const QList<QByteArray>& names,
                         QWidget* owner, const QPoint& globalPos, bool allowRename,
-                        bool* renameChosen, bool* cutChosen, const TRunners& runners) {
+                        bool* renameChosen, bool* cutChosen, const TRunners& runners,
+                        const QList<QAction*>& extraActions) {
     return ContextMenu(ListItems(folderPath, names), owner, globalPos, allowRename, renameChosen,
-                       cutChosen, runners);
+                       cutChosen, runners, extraActions);
 }
 
 bool DisplayPropertiesDialog(const QByteArray& fileName, QWidget* owner, const TRunners& runners) {

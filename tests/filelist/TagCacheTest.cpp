@@ -4,6 +4,7 @@
 // shared or unwritable cache never breaks the list.
 #include "PidlHelp.h"
 #include "TFolderListModel.h"
+#include "TLoudnessColumns.h"
 #include "TScriptedAudioLibs.h"
 #include "TTagCache.h"
 #include "TempDir.h"
@@ -314,6 +315,37 @@ TEST_F(TagCache, AnalysisResultsHoldForTheirStampOnly) {
                     .has_value()); // kept across processes
     cache->ForgetPath(path);
     EXPECT_FALSE(cache->Analysis(folder, "f0.wav", "loudness", stamp).has_value());
+}
+
+// The loudness columns come from measurements in the cache, for the file as it was measured:
+// a save of the file's tags carries them over, another program's change does not.
+TEST_F(TagCache, LoudnessColumnsShowMeasurementsOfTheFileAsItIs) {
+    const QByteArray folder = QByteArray::fromStdString(Dir.Path().string());
+    auto cache = TTagCache::Open(CacheFile());
+    TLoudnessFigures figures;
+    figures.Integrated = -16.04;
+    for (const char* name : {"f0.wav", "f1.wav"}) {
+        const QByteArray path = folder + '/' + name;
+        cache->PutAnalysisOfPath(path, TLoudnessColumns::CacheKind, figures.Encode());
+    }
+    EXPECT_EQ(cache->FolderAnalyses(folder, TLoudnessColumns::CacheKind).size(), 2u);
+    std::unique_ptr<TFolderListModel> model;
+    ReadAll(model, {TLoudnessColumns::Loudness}, cache);
+    EXPECT_EQ(ValueOf(*model, "f0.wav", TLoudnessColumns::Loudness), "-16.0 LUFS");
+    EXPECT_EQ(ValueOf(*model, "f2.wav", TLoudnessColumns::Loudness), "");
+
+    // f0: a tag save (the stamp moved over); f1: changed by another program.
+    const QByteArray f0 = folder + "/f0.wav";
+    const TFileStamp before = TTagCache::StampOf(f0);
+    std::ofstream(Dir.Path() / "f0.wav", std::ios::app) << "tags";
+    std::ofstream(Dir.Path() / "f1.wav", std::ios::app) << "other";
+    cache->RestampAnalyses(f0, before, TTagCache::StampOf(f0));
+    ReadAll(model, {TLoudnessColumns::Loudness}, cache);
+    EXPECT_EQ(ValueOf(*model, "f0.wav", TLoudnessColumns::Loudness), "-16.0 LUFS");
+    EXPECT_EQ(ValueOf(*model, "f1.wav", TLoudnessColumns::Loudness), "");
+    // Never written into the tag rows: the columns always come from the measurements.
+    for (const auto& [name, row] : cache->FolderRows(folder))
+        EXPECT_EQ(row.Columns >> TLoudnessColumns::First, 0u) << name.toStdString();
 }
 
 TEST(TagCacheTexts, EncodingRoundTripsAndRejectsDamage) {

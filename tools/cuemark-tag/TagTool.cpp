@@ -3,7 +3,10 @@
 #include "CsvWriter.h"
 #include "TAudioAnalysis.h"
 #include "TAudioFileRule.h"
+#include "TAudioLibs.h"
 #include "TLinkedDecodeOps.h"
+#include "TLoudnessFiguresOf.h"
+#include "TLoudnessWriter.h"
 #include "TagCatalogue.h"
 #include "TextForms.h"
 #include "ValueEscape.h"
@@ -151,7 +154,7 @@ const char* TTagTool::UsageText() {
     return "usage: cuemark-tag show FILE...\n"
            "       cuemark-tag set FILE KEY=VALUE...\n"
            "       cuemark-tag export [--broadcast] PATH...\n"
-           "       cuemark-tag loudness FILE...\n"
+           "       cuemark-tag loudness [--write [--replaygain]] FILE...\n"
            "       cuemark-tag --help | --version\n"
            "\n"
            "show    prints KEY=VALUE for all 35 keys of each file, after a line \"== FILE\",\n"
@@ -166,7 +169,10 @@ const char* TTagTool::UsageText() {
            "loudness  decodes each file as it is played and prints, after \"== FILE\", its\n"
            "        EBU R128 loudness (Integrated, LUFS; -inf for silence), loudness Range (LU),\n"
            "        MaxMomentary and MaxShortTerm (LUFS), SamplePeak (dBFS), TruePeak (dBTP)\n"
-           "        and Length (ms)\n"
+           "        and Length (ms); --write stores them in each WAV file's bext chunk\n"
+           "        (version 2; a file without one gets one only with --cart=always), and\n"
+           "        with --replaygain in each MPEG file as ReplayGain 2.0 frames\n"
+           "        (REPLAYGAIN_TRACK_GAIN = -18 LUFS less the integrated loudness)\n"
            "Options for the cart chunk of WAV files (as the program's Broadcast chunks setting),\n"
            "given before or after the command:\n"
            "  --cart=keep     keep the cart in step with the keys when the file has one (default)\n"
@@ -235,6 +241,10 @@ bool TTagTool::TakeOptions(std::vector<std::string>& args, int& exitCode) {
             }
         } else if (arg == "--broadcast") {
             ExportBroadcast = true;
+        } else if (arg == "--write") {
+            WriteLoudness = true;
+        } else if (arg == "--replaygain") {
+            WriteReplayGain = true;
         } else {
             rest.push_back(arg);
         }
@@ -301,6 +311,8 @@ int TTagTool::Loudness(const std::vector<std::string>& files) {
             continue;
         }
         const TLoudness& l = analysis->Loudness;
+        if (WriteLoudness)
+            StoreLoudness(file, l);
         Out << "== " << file << "\n"
             << "Integrated=" << figure(l.Integrated) << " LUFS\n"
             << "Range=" << figure(l.Range) << " LU\n"
@@ -311,6 +323,27 @@ int TTagTool::Loudness(const std::vector<std::string>& files) {
             << "Length=" << analysis->LengthMs() << " ms\n";
     }
     return Result();
+}
+
+void TTagTool::StoreLoudness(const std::string& file, const TLoudness& loudness) {
+    // The writer goes through the table of library operations: here the linked ones.
+    TAudioLibs libs;
+    libs.OpenWavFile = &OpenWavFile;
+    libs.CloseWavFile = &CloseWavFile;
+    libs.HasId3v2 = &HasId3v2;
+    libs.AddId3v2 = &AddId3v2;
+    libs.GetTagLastError = &GetTagLastError;
+    libs.SetLoudness = &SetLoudness;
+    SetAudioLibs(libs);
+    const TLoudnessWriter::TResult result = TLoudnessWriter::Write(
+        QByteArray::fromStdString(file), LoudnessFiguresOf(loudness), WriteReplayGain);
+    if (result.Outcome == TLoudnessWriter::TOutcome::Failed)
+        Fail(file, "not stored: " + result.Reason.toStdString());
+    else if (result.Outcome == TLoudnessWriter::TOutcome::NotStored)
+        Err << "cuemark-tag: " << file << ": not stored"
+            << (result.Reason.isEmpty() ? std::string(" (an MPEG file without --replaygain)")
+                                        : ": " + result.Reason.toStdString())
+            << "\n";
 }
 
 int TTagTool::Usage(const std::string& message) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+struct TLoudness;
+
 // The commands of cuemark-tag: `show`, `set`, `export` and `loudness`. Files are reached only
 // through the tagging and playback libraries' C operations; keys, captions and columns come from
 // the tag catalogue, so the tool shows exactly what the program's editor and list do.
@@ -30,6 +32,7 @@ private:
     int Set(const std::string& file, const std::vector<std::string>& assignments);
     int Export(const std::vector<std::string>& paths);
     int Loudness(const std::vector<std::string>& files);
+    void StoreLoudness(const std::string& file, const TLoudness& loudness);
 
     int Usage(const std::string& message);
     // Wrong usage that one line explains (a key or value named), without the usage text.
@@ -45,4 +48,7 @@ private:
     int32_t CartMode = 0;
     int32_t TimerProfile = 0;
     bool ExportBroadcast = false;
+    // loudness: store the figures in the files (MPEG files only with WriteReplayGain).
+    bool WriteLoudness = false;
+    bool WriteReplayGain = false;
 };
