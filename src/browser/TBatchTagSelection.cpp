@@ -154,6 +154,9 @@ void TBatchTagSelection::TagSelection(int section, const QPoint& globalPos) {
         if (file.Outcome == TOutcome::PassedOver || !rowOf.contains(file.Path))
             continue;
         const int row = rowOf.value(file.Path);
+        // The audio stays as it was measured.
+        if (file.Outcome == TOutcome::Written && model.TagCache())
+            model.TagCache()->RestampAnalyses(file.Path, file.Before, file.After);
         if (file.Outcome == TOutcome::Written && request->Value)
             model.SetEntryValue(row, column, *request->Value);
         model.MarkStale(row);

@@ -131,8 +131,9 @@ QList<TBatchTagger::TFileResult> TBatchTagger::Run(const TRequest& request,
     QList<TFileResult> results;
     const TAudioLibs& libs = AudioLibs();
     for (qsizetype k = 0; k < paths.size(); ++k) {
-        TFileResult result{paths[k], TFileResult::TOutcome::PassedOver, {}};
+        TFileResult result{paths[k], TFileResult::TOutcome::PassedOver, {}, {}, {}};
         if (IsAudioFile(paths[k]) && libs.OpenWavFile) {
+            result.Before = TTagCache::StampOf(paths[k]);
             if (libs.OpenWavFile(paths[k].constData(), 0, 0) != 0) {
                 result.Outcome = TFileResult::TOutcome::Failed;
                 result.Reason = QString::fromStdString(TagLastError());
@@ -162,6 +163,7 @@ QList<TBatchTagger::TFileResult> TBatchTagger::Run(const TRequest& request,
                                                 : QStringLiteral("a value was refused");
                 } else {
                     result.Outcome = TFileResult::TOutcome::Written;
+                    result.After = TTagCache::StampOf(paths[k]);
                 }
             }
         }

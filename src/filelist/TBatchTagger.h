@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include "TTagCache.h"
+
 #include <functional>
 #include <optional>
 
@@ -52,6 +54,7 @@ public:
         QByteArray Path;
         TOutcome Outcome = TOutcome::PassedOver;
         QString Reason; // the library's reason for a failure, when it gives one
+        TFileStamp Before, After; // the file around a write (analyses move to After)
     };
     // Called after each file with (k + 1) * 100 / count.
     using TProgress = std::function<void(int percent)>;

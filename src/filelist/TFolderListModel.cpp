@@ -565,13 +565,13 @@ void TFolderListModel::LoadCacheRows() {
     Cache->Forget(Path, gone);
 }
 
-void TFolderListModel::ForgetCached(const TShellItem& entry) {
+void TFolderListModel::ForgetCached(const TShellItem& entry, bool analysesToo) {
     if (!Cache)
         return;
     const QByteArray name = CacheName(entry);
     if (!name.isEmpty()) {
         CacheRows.erase(name);
-        Cache->Forget(Path, {name});
+        Cache->Forget(Path, {name}, analysesToo);
     }
 }
 
@@ -636,8 +636,9 @@ bool TFolderListModel::RenameEntry(int row, const QByteArray& name) {
 void TFolderListModel::SetEntryValue(int row, int n, const QString& value) {
     if (row < 0 || row >= Count())
         return;
-    // The file was written: its cached row no longer holds.
-    ForgetCached(Entry(row));
+    // The file's tags were written: its cached row no longer holds; its audio, measured or
+    // not, is what it was.
+    ForgetCached(Entry(row), false);
     Entry(row).SetValue(n, value);
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }

@@ -206,7 +206,7 @@ private:
     std::map<QByteArray, int> AudioIcons; // icon of an audio file by its lower-case extension
     void LoadCacheRows();
     QByteArray CacheName(const TShellItem& entry) const;
-    void ForgetCached(const TShellItem& entry);
+    void ForgetCached(const TShellItem& entry, bool analysesToo = true);
     std::function<QDateTime()> AirClock;
 
     TEntries Enumerate();

@@ -58,18 +58,24 @@ std::optional<double> TLoudnessColumns::ValueOf(QStringView text) {
 }
 
 void TLoudnessRows::Load(TTagCache& cache, const QByteArray& folder) {
+    Cache = &cache;
+    Folder = folder;
     Rows = cache.FolderAnalyses(folder, TLoudnessColumns::CacheKind);
     IsLoaded = true;
 }
 
 void TLoudnessRows::Clear() {
+    Cache = nullptr;
     Rows.clear();
     IsLoaded = false;
 }
 
-void TLoudnessRows::Fill(TShellItem& entry, const QByteArray& name,
-                         const TFileStamp& stamp) const {
+void TLoudnessRows::Fill(TShellItem& entry, const QByteArray& name, const TFileStamp& stamp) {
     const auto found = name.isEmpty() ? Rows.end() : Rows.find(name);
+    if (found != Rows.end() && found->second.Stamp != stamp && Cache != nullptr) {
+        if (auto now = Cache->Analysis(Folder, name, TLoudnessColumns::CacheKind, stamp))
+            found->second = {stamp, std::move(*now)};
+    }
     const std::optional<TLoudnessFigures> figures =
         found != Rows.end() && found->second.Stamp == stamp
             ? TLoudnessFigures::Decode(found->second.Data)

@@ -37,12 +37,16 @@ public:
     void Load(TTagCache& cache, const QByteArray& folder);
     void Clear();
     bool Loaded() const { return IsLoaded; }
-    // Sets the entry's loudness columns from the file's measurement (empty without one).
-    void Fill(TShellItem& entry, const QByteArray& name, const TFileStamp& stamp) const;
+    // Sets the entry's loudness columns from the file's measurement (empty without one). A
+    // row whose stamp moved since the folder was loaded (a save of the file's tags carries
+    // its measurement over) is asked of the cache again.
+    void Fill(TShellItem& entry, const QByteArray& name, const TFileStamp& stamp);
     // The loudness columns of an entry from figures just measured.
     static void Show(TShellItem& entry, const TLoudnessFigures& figures);
 
 private:
+    TTagCache* Cache = nullptr;
+    QByteArray Folder;
     TTagCache::TFolderAnalyses Rows;
     bool IsLoaded = false;
 };

@@ -428,7 +428,8 @@ void TTagCache::Write(const std::vector<TPending>& rows) {
     }
 }
 
-void TTagCache::Forget(const QByteArray& folder, const std::vector<QByteArray>& names) {
+void TTagCache::Forget(const QByteArray& folder, const std::vector<QByteArray>& names,
+                       bool analysesToo) {
     if (names.empty() || !Working)
         return;
     WaitWritten();
@@ -441,6 +442,8 @@ void TTagCache::Forget(const QByteArray& folder, const std::vector<QByteArray>& 
     int code = SQLITE_DONE;
     for (const QByteArray& name : names) {
         for (sqlite3_stmt* statement : {Delete, DeleteAnalysis}) {
+            if (statement == DeleteAnalysis && !analysesToo)
+                continue;
             sqlite3_reset(statement);
             BindBlob(statement, 1, folder);
             BindBlob(statement, 2, name);

@@ -72,8 +72,10 @@ public:
     void Flush();
     // Returns once every row queued so far is written (or dropped with the cache).
     void WaitWritten();
-    // Drops the rows of these names in a folder (files gone, or changed by Cuemark itself).
-    void Forget(const QByteArray& folder, const std::vector<QByteArray>& names);
+    // Drops the rows of these names in a folder (files gone, or changed by Cuemark itself),
+    // and their analyses unless the files' audio stays what it was (a save of their tags).
+    void Forget(const QByteArray& folder, const std::vector<QByteArray>& names,
+                bool analysesToo = true);
     // Drops the row of one file path.
     void ForgetPath(const QByteArray& path);
 

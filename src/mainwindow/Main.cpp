@@ -393,7 +393,12 @@ bool TFrmMain::Save() {
         if (BrowserMode)
             emit ChangeNotices(on);
     };
-    const auto stored = [this, &values] {
+    // A save of the tags leaves the audio as it was measured: its analyses move with it.
+    const TFileStamp before = TTagCache::StampOf(Document.CurrentFile.Bytes());
+    const auto stored = [this, &values, &before] {
+        if (const auto cache = TTagCache::Shared())
+            cache->RestampAnalyses(Document.CurrentFile.Bytes(), before,
+                                   TTagCache::StampOf(Document.CurrentFile.Bytes()));
         const QString text = QStringLiteral("Saved: ") + Document.CurrentFile.FileNameDisplay();
         // Under the list, where the toolbar's hints (in the window's bar) cannot cover it.
         if (Browser)

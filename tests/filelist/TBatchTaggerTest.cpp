@@ -228,13 +228,13 @@ TEST_F(BatchTaggerTest, MixedSelectionPassesOverOthersAndReportsFilesNotWritten)
 TEST(BatchTaggerMessageTest, AtMostTwentyNamesAreListed) {
     QList<TBatchTagger::TFileResult> results;
     for (int i = 0; i < 25; ++i)
-        results.append({"/x/f" + QByteArray::number(i) + ".wav", TOutcome::Failed, {}});
-    results.append({"/x/ok.wav", TOutcome::Written, {}});
+        results.append({"/x/f" + QByteArray::number(i) + ".wav", TOutcome::Failed, {}, {}, {}});
+    results.append({"/x/ok.wav", TOutcome::Written, {}, {}, {}});
     const QString message = TBatchTagger::FailureMessage(results);
     EXPECT_EQ(message.count('\n'), 21);
     EXPECT_TRUE(message.startsWith("25 files could not be written:\nf0.wav\n"));
     EXPECT_TRUE(message.endsWith("\nf19.wav\n... and 5 more"));
-    EXPECT_EQ(TBatchTagger::FailureMessage({{"/x/ok.wav", TOutcome::Written, {}}}), "");
+    EXPECT_EQ(TBatchTagger::FailureMessage({{"/x/ok.wav", TOutcome::Written, {}, {}, {}}}), "");
 }
 
 } // namespace
