@@ -27,6 +27,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -155,6 +157,18 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
                    QStringLiteral("Measure loudness"), -1);
     ToolBarFilter->setToolButtonStyle(Qt::ToolButtonTextOnly);
     ToolBarFilter->addAction(ActionMeasureLoudness);
+    // Whether MPEG files get ReplayGain frames, in the button's menu (off unless chosen).
+    ActionWriteReplayGain = new QAction(QStringLiteral("Write ReplayGain to MPEG files"), this);
+    ActionWriteReplayGain->setObjectName(QStringLiteral("ActionWriteReplayGain"));
+    ActionWriteReplayGain->setCheckable(true);
+    connect(ActionWriteReplayGain, &QAction::toggled, this, &TBrowserPanel::SetWriteReplayGain);
+    if (auto* button =
+            qobject_cast<QToolButton*>(ToolBarFilter->widgetForAction(ActionMeasureLoudness))) {
+        auto* menu = new QMenu(button);
+        menu->addAction(ActionWriteReplayGain);
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -238,6 +252,15 @@ void TBrowserPanel::SetSettings(TProfileFile* settings) {
     WriteReplayGain =
         settings != nullptr &&
         settings->ReadInteger(QStringLiteral("Loudness"), QStringLiteral("WriteReplayGain"), 0) != 0;
+    const QSignalBlocker quiet(ActionWriteReplayGain);
+    ActionWriteReplayGain->setChecked(WriteReplayGain);
+}
+
+void TBrowserPanel::SetWriteReplayGain(bool on) {
+    WriteReplayGain = on;
+    if (SettingsFile != nullptr)
+        SettingsFile->WriteInteger(QStringLiteral("Loudness"), QStringLiteral("WriteReplayGain"),
+                                   on ? 1 : 0);
 }
 
 void TBrowserPanel::ReadSettings(TProfileFile& settings) {

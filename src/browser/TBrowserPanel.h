@@ -101,6 +101,7 @@ public:
     QAction* ActionEditFavorites;
     QAction* ActionExplore;
     QAction* ActionMeasureLoudness; // on the second bar and in the item menu
+    QAction* ActionWriteReplayGain; // checkable, in the measure button's menu
 
     // The list's file management (the Copy, Cut, Paste and Delete actions run its slots) and
     // batch tagging from its header.
@@ -131,4 +132,5 @@ private:
     TBrowserNavigation* Nav;
     TProfileFile* SettingsFile = nullptr;
     bool WriteReplayGain = false; // "Loudness"/"WriteReplayGain": MPEG files get ReplayGain
+    void SetWriteReplayGain(bool on);
 };

@@ -232,9 +232,10 @@ TEST_F(MeasureLoudnessTest, MpegFilesGetReplayGainOnlyWhenTheSettingIsOn) {
     const double reference = std::strtod(meter.c_str() + summary + 2, nullptr);
     EXPECT_NEAR(TLoudnessColumns::ValueOf(Cell("spot.mp3", 3)).value_or(0), reference, 0.15);
 
-    Settings->WriteInteger(QStringLiteral("Loudness"), QStringLiteral("WriteReplayGain"), 1);
-    Panel->SetSettings(Settings.get());
-    Panel->ListView->ListModel().SetTagCache(Cache);
+    // Chosen in the button's menu, and kept in the settings.
+    Panel->ActionWriteReplayGain->trigger();
+    EXPECT_EQ(Settings->ReadInteger(QStringLiteral("Loudness"), QStringLiteral("WriteReplayGain"), 0),
+              1);
     ClickMeasure();
     const std::string tags = Output("ffprobe -v error -show_entries format_tags -of default=nw=1 '" +
                                  Dir.File("spot.mp3") + "'");
