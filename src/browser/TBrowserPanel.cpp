@@ -5,10 +5,10 @@
 #include "TBrowserNavigation.h"
 #include "TFavoritesMenu.h"
 #include "TListDelegate.h"
+#include "TListItemMenu.h"
 #include "TListSearch.h"
 #include "TListSorter.h"
 #include "TListStatus.h"
-#include "TListItemMenu.h"
 #include "TListTransfer.h"
 #include "TLoudnessMeasure.h"
 #include "TLoudnessWriter.h"
@@ -151,10 +151,9 @@ TBrowserPanel::TBrowserPanel(QWidget* parent) : QWidget(parent) {
     Validity = new TValidityFilter(*ListView, *ToolBarFilter, *StatusBar);
     showLabel->setBuddy(Validity->cboValidity);
     ToolBarFilter->addSeparator();
-    ActionMeasureLoudness =
-        MakeAction("ActionMeasureLoudness",
-                   QStringLiteral("Measure the loudness of the selected files"),
-                   QStringLiteral("Measure loudness"), -1);
+    ActionMeasureLoudness = MakeAction("ActionMeasureLoudness",
+                                       QStringLiteral("Measure the loudness of the selected files"),
+                                       QStringLiteral("Measure loudness"), -1);
     ToolBarFilter->setToolButtonStyle(Qt::ToolButtonTextOnly);
     ToolBarFilter->addAction(ActionMeasureLoudness);
     // Whether MPEG files get ReplayGain frames, in the button's menu (off unless chosen).
@@ -250,8 +249,8 @@ void TBrowserPanel::SetSettings(TProfileFile* settings) {
         settings->ReadInteger(QStringLiteral("Browser"), QStringLiteral("TagCache"), 1) != 0;
     ListView->ListModel().SetTagCache(cacheOn ? TTagCache::Shared() : nullptr);
     WriteReplayGain =
-        settings != nullptr &&
-        settings->ReadInteger(QStringLiteral("Loudness"), QStringLiteral("WriteReplayGain"), 0) != 0;
+        settings != nullptr && settings->ReadInteger(QStringLiteral("Loudness"),
+                                                     QStringLiteral("WriteReplayGain"), 0) != 0;
     const QSignalBlocker quiet(ActionWriteReplayGain);
     ActionWriteReplayGain->setChecked(WriteReplayGain);
 }

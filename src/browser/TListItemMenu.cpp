@@ -71,8 +71,7 @@ void TListItemMenu::ShowContextMenu(const QPoint& globalPos, const QList<int>& r
     bool renameChosen = false;
     bool cutChosen = false;
     const bool ran = ItemProp::DisplayContextMenu(folder, names, &List, globalPos, allowRename,
-                                                  &renameChosen, &cutChosen, Runners,
-                                                  ExtraActions);
+                                                  &renameChosen, &cutChosen, Runners, ExtraActions);
     if (!ran)
         return;
     if (cutChosen) {

@@ -198,10 +198,10 @@ void TLoudnessMeasure::Report(const TOutcome& outcome, int count) {
                              QStringLiteral("%1 files could not be measured:"),
                              outcome.NotMeasured));
     if (!outcome.NotWritten.isEmpty())
-        parts.append(Listing(
-            QStringLiteral("The loudness of 1 file could not be stored in it:"),
-            QStringLiteral("The loudness of %1 files could not be stored in them:"),
-            outcome.NotWritten));
+        parts.append(
+            Listing(QStringLiteral("The loudness of 1 file could not be stored in it:"),
+                    QStringLiteral("The loudness of %1 files could not be stored in them:"),
+                    outcome.NotWritten));
     if (parts.isEmpty())
         return;
     Messages().Error(parts.join(QStringLiteral("\n\n")), &List);

@@ -28,11 +28,11 @@ struct TSortFields {
     bool NotFileSystem = false;
     bool IsFolder = false;
     QStringView DisplayName;
-    QByteArrayView ParsingName; // path bytes
-    qint64 Size = 0;            // the whole size in bytes
-    QDateTime ModifiedTime;     // invalid (earliest) until read
-    QStringView Value;          // the sort column's text (information columns only)
-    qint64 Milliseconds = -1;   // its value in ms (Milliseconds kind; -1 for none)
+    QByteArrayView ParsingName;   // path bytes
+    qint64 Size = 0;              // the whole size in bytes
+    QDateTime ModifiedTime;       // invalid (earliest) until read
+    QStringView Value;            // the sort column's text (information columns only)
+    qint64 Milliseconds = -1;     // its value in ms (Milliseconds kind; -1 for none)
     std::optional<double> Figure; // its figure (Figure kind)
 };
 

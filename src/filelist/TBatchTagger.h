@@ -53,7 +53,7 @@ public:
         };
         QByteArray Path;
         TOutcome Outcome = TOutcome::PassedOver;
-        QString Reason; // the library's reason for a failure, when it gives one
+        QString Reason;           // the library's reason for a failure, when it gives one
         TFileStamp Before, After; // the file around a write (analyses move to After)
     };
     // Called after each file with (k + 1) * 100 / count.

@@ -420,8 +420,7 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
 
     if (Cache && plan.Audio && !CacheLoaded)
         LoadCacheRows();
-    if (Cache && plan.Loudness && !LoudnessRows.Loaded() && Cache->Usable() &&
-        IsFileSystemFolder())
+    if (Cache && plan.Loudness && !LoudnessRows.Loaded() && Cache->Usable() && IsFileSystemFolder())
         LoudnessRows.Load(*Cache, Path);
 
     int firstRead = -1;

@@ -3,9 +3,9 @@
 #include "TAirValidity.h"
 #include "TDetailReader.h"
 #include "TListColumns.h"
+#include "TLoudnessColumns.h"
 #include "TShellFolder.h"
 #include "TShellItem.h"
-#include "TLoudnessColumns.h"
 #include "TTagCache.h"
 
 #include <QAbstractTableModel>

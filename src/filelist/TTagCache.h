@@ -97,8 +97,7 @@ public:
     TFolderAnalyses FolderAnalyses(const QByteArray& folder, const QByteArray& kind);
     // Carries a file's analyses made from `before` over to `after`: for a save of its tags,
     // which never changes the audio they were made from.
-    void RestampAnalyses(const QByteArray& path, const TFileStamp& before,
-                         const TFileStamp& after);
+    void RestampAnalyses(const QByteArray& path, const TFileStamp& before, const TFileStamp& after);
     // The stamp of a path now (unknown when it cannot be examined).
     static TFileStamp StampOf(const QByteArray& path);
 

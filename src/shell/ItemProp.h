@@ -43,8 +43,8 @@ bool DisplayContextMenu(const QByteArray& fileName, QWidget* owner, const QPoint
 // triggers the one chosen.
 bool DisplayContextMenu(const QByteArray& folderPath, const QList<QByteArray>& names,
                         QWidget* owner, const QPoint& globalPos, bool allowRename,
-                        bool* renameChosen, bool* cutChosen = nullptr,
-                        const TRunners& runners = {}, const QList<QAction*>& extraActions = {});
+                        bool* renameChosen, bool* cutChosen = nullptr, const TRunners& runners = {},
+                        const QList<QAction*>& extraActions = {});
 
 // The properties dialog of a single item (false for none or several).
 bool DisplayPropertiesDialog(const QByteArray& fileName, QWidget* owner,

@@ -35,7 +35,8 @@ std::optional<TLoudnessFigures> TLoudnessFigures::Decode(const QByteArray& bytes
     std::array<double, FigureCount> values{};
     for (int i = 0; i < FigureCount; ++i) {
         const QByteArray& part = parts[i + 1];
-        const auto value = TLoudnessFigures::ParseNumber(part.constData(), part.constData() + part.size());
+        const auto value =
+            TLoudnessFigures::ParseNumber(part.constData(), part.constData() + part.size());
         if (!value)
             return std::nullopt;
         values[static_cast<size_t>(i)] = *value;

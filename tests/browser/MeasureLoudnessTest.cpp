@@ -25,8 +25,8 @@
 #include <QToolBar>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace {
@@ -80,11 +80,11 @@ protected:
 
     // A 1 kHz stereo sine at `dbfs` as EBU Tech 3341 makes its test signals.
     static void Sine(const std::string& path, double dbfs, double seconds = 4) {
-        ASSERT_EQ(std::system(("sox -R -n -r 48000 -c 2 -b 16 '" + path + "' synth " +
-                               std::to_string(seconds) + " sine 1000 vol " +
-                               std::to_string(dbfs) + "dB")
-                                  .c_str()),
-                  0);
+        ASSERT_EQ(
+            std::system(("sox -R -n -r 48000 -c 2 -b 16 '" + path + "' synth " +
+                         std::to_string(seconds) + " sine 1000 vol " + std::to_string(dbfs) + "dB")
+                            .c_str()),
+            0);
     }
 
     void SetUp() override {
@@ -112,8 +112,8 @@ protected:
         TXListView& list = *Panel->ListView;
         list.ListModel().SetTagCache(Cache);
         auto columns = TListColumns::Fixed();
-        for (int n : {TLoudnessColumns::Loudness, TLoudnessColumns::Range,
-                      TLoudnessColumns::TruePeak})
+        for (int n :
+             {TLoudnessColumns::Loudness, TLoudnessColumns::Range, TLoudnessColumns::TruePeak})
             columns.push_back({n, TLoudnessColumns::Caption(n), 100});
         list.SetColumns(columns);
         Panel->show();
@@ -137,8 +137,7 @@ protected:
         list.clearSelection();
         for (const char* name : names)
             list.selectionModel()->select(list.ListModel().index(Row(name), 0),
-                                          QItemSelectionModel::Select |
-                                              QItemSelectionModel::Rows);
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     // The toolbar's button, clicked as a user does.
     void ClickMeasure() {
@@ -204,10 +203,10 @@ TEST_F(MeasureLoudnessTest, StoresBextVersion2WhereTheBroadcastSettingAllowsAndL
     const std::optional<std::string> bext = Chunk(after, "bext");
     ASSERT_TRUE(bext);
     ASSERT_GE(bext->size(), 602u);
-    EXPECT_EQ(Le16(*bext, 346), 2);                // Version
-    EXPECT_NEAR(Le16(*bext, 412), -2300, 2);       // LoudnessValue
-    EXPECT_NEAR(Le16(*bext, 414), 0, 2);           // LoudnessRange
-    EXPECT_NEAR(Le16(*bext, 416), -2300, 2);       // MaxTruePeakLevel
+    EXPECT_EQ(Le16(*bext, 346), 2);          // Version
+    EXPECT_NEAR(Le16(*bext, 412), -2300, 2); // LoudnessValue
+    EXPECT_NEAR(Le16(*bext, 414), 0, 2);     // LoudnessRange
+    EXPECT_NEAR(Le16(*bext, 416), -2300, 2); // MaxTruePeakLevel
     EXPECT_EQ(Panel->StatusBar->currentMessage(), "1 of 1 files measured, stored in 1 of them");
     // The write moved the file's stamp; the measurement stays valid for the same audio.
     OpenPanel();
@@ -234,11 +233,12 @@ TEST_F(MeasureLoudnessTest, MpegFilesGetReplayGainOnlyWhenTheSettingIsOn) {
 
     // Chosen in the button's menu, and kept in the settings.
     Panel->ActionWriteReplayGain->trigger();
-    EXPECT_EQ(Settings->ReadInteger(QStringLiteral("Loudness"), QStringLiteral("WriteReplayGain"), 0),
-              1);
+    EXPECT_EQ(
+        Settings->ReadInteger(QStringLiteral("Loudness"), QStringLiteral("WriteReplayGain"), 0), 1);
     ClickMeasure();
-    const std::string tags = Output("ffprobe -v error -show_entries format_tags -of default=nw=1 '" +
-                                 Dir.File("spot.mp3") + "'");
+    const std::string tags =
+        Output("ffprobe -v error -show_entries format_tags -of default=nw=1 '" +
+               Dir.File("spot.mp3") + "'");
     const size_t gain = tags.find("REPLAYGAIN_TRACK_GAIN=");
     ASSERT_NE(gain, std::string::npos) << tags;
     const std::string gainText = tags.substr(gain + 22, tags.find('\n', gain) - gain - 22);

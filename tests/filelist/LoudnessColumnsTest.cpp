@@ -47,8 +47,8 @@ TEST(LoudnessColumns, CacheFormRoundTripsUnderAnyLocaleAndRejectsDamage) {
     EXPECT_FALSE(bytes.contains(','));
     EXPECT_EQ(TLoudnessFigures::Decode(bytes), figures);
     std::setlocale(LC_NUMERIC, "C");
-    for (const char* damaged : {"", "1 -23", "2 1 2 3 4 5 6", "1 a 2 3 4 5 6", "1 1 2 3 4 5 6 7",
-                                "1 nan 2 3 4 5 6"})
+    for (const char* damaged :
+         {"", "1 -23", "2 1 2 3 4 5 6", "1 a 2 3 4 5 6", "1 1 2 3 4 5 6 7", "1 nan 2 3 4 5 6"})
         EXPECT_FALSE(TLoudnessFigures::Decode(damaged).has_value()) << damaged;
 }
 

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -405,6 +407,55 @@ TEST_F(TagToolTest, BroadcastOptionsReachTheCartAndShowAndExportListIt) {
 
     EXPECT_EQ(RunTool({"--cart=sometimes", "show", path}).ExitCode, 2);
     EXPECT_EQ(RunTool({"--timers=other", "show", path}).ExitCode, 2);
+}
+
+// The figures printed, and --write storing them in a WAV file's bext chunk only where the cart
+// option allows a new broadcast chunk; the audio bytes stay as they were.
+TEST_F(TagToolTest, LoudnessPrintsTheFiguresAndWriteStoresThemInBext) {
+    const std::string path = Dir.File("sine.wav");
+    // EBU Tech 3341's first signal: a 1 kHz stereo sine at -23 dBFS measures -23.0 LUFS.
+    ASSERT_EQ(
+        std::system(
+            ("sox -R -n -r 48000 -c 2 -b 16 '" + path + "' synth 4 sine 1000 vol -23dB").c_str()),
+        0);
+    const auto slurp = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    const std::string before = slurp();
+
+    const TRunResult printed = RunTool({"loudness", "--write", path});
+    ASSERT_EQ(printed.ExitCode, 0) << printed.Err;
+    const auto lines = Lines(printed.Out);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "== " + path);
+    EXPECT_EQ(lines[1].rfind("Integrated=-23.0", 0), 0u) << lines[1];
+    EXPECT_NE(printed.Err.find(path + ": not stored"), std::string::npos) << printed.Err;
+    EXPECT_EQ(slurp(), before); // no bext, and the default keeps a file without one as it is
+
+    const TRunResult stored = RunTool({"--cart=always", "loudness", "--write", path});
+    ASSERT_EQ(stored.ExitCode, 0) << stored.Err;
+    const std::string after = slurp();
+    const auto chunk = [](const std::string& b, const std::string& id) -> std::string {
+        for (size_t at = 12; at + 8 <= b.size();) {
+            uint32_t size = 0;
+            for (int i = 3; i >= 0; --i)
+                size = size << 8 | uint8_t(b[at + 4 + size_t(i)]);
+            if (b.compare(at, 4, id) == 0)
+                return b.substr(at + 8, size);
+            at += 8 + size + (size & 1);
+        }
+        return {};
+    };
+    EXPECT_EQ(chunk(after, "data"), chunk(before, "data"));
+    const std::string bext = chunk(after, "bext");
+    ASSERT_GE(bext.size(), 602u);
+    const auto le16 = [&](size_t at) {
+        return int16_t(uint8_t(bext[at]) | uint8_t(bext[at + 1]) << 8);
+    };
+    EXPECT_EQ(le16(346), 2);
+    EXPECT_NEAR(le16(412), -2300, 2);
+    EXPECT_NEAR(le16(416), -2300, 2);
 }
 
 } // namespace
