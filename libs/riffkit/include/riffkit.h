@@ -43,8 +43,8 @@ RIFFKIT_API int16_t HasId3v2(void);
  * -1 when no tag could be added. */
 RIFFKIT_API int16_t AddId3v2(const char* path);
 
-/* Copies a short English UTF-8 reason for the last failed OpenWavFile or CloseWavFile (cleared
- * when either is called) into buffer, NUL-terminated and cut at a character boundary to fit
+/* Copies a short English UTF-8 reason for the last failed OpenWavFile, CloseWavFile or
+ * SetLoudness (cleared when any of them is called) into buffer, NUL-terminated and cut at a character boundary to fit
  * size - 1 bytes. Returns the reason's full length in bytes without the NUL; 0 when there is
  * none. buffer may be null when size is 0. */
 RIFFKIT_API int32_t GetTagLastError(char* buffer, int32_t size);
@@ -72,6 +72,36 @@ RIFFKIT_API int32_t GetBroadcastInfo(const char* field, char* buffer, int32_t si
  * stays whole), one name per line; also after CloseWavFile, cleared by OpenWavFile. Copied
  * as GetTagLastError copies; returns the full length. */
 RIFFKIT_API int32_t GetShortenedFields(char* buffer, int32_t size);
+
+/* Measured loudness (EBU R128). Each figure is its value times 100, rounded: integrated
+ * loudness in LUFS, loudness range in LU, true peak in dBTP, maximum momentary and maximum
+ * short-term loudness in LUFS; -23.45 LUFS is -2345. A figure from -32767 to 32766, or
+ * RIFFKIT_NOT_MEASURED. */
+#define RIFFKIT_NOT_MEASURED (-2147483647 - 1)
+
+/* Stores the figures in the open file at CloseWavFile, like every other change.
+ * WAV: the loudness fields of the bext chunk (version 2; a lower version is raised to 2, a
+ * shorter chunk grown to 602 bytes, every other byte kept; a figure not measured is 0x7FFF).
+ * The broadcast options' mode decides as for the cart: 1 adds a bext chunk to a file without
+ * one, 0 only updates a bext the file has, 2 changes no broadcast chunk.
+ * MPEG: ReplayGain 2.0 frames in the ID3v2 tag, in its version: TXXX REPLAYGAIN_TRACK_GAIN
+ * ("-18 LUFS" less the integrated loudness, "-5.12 dB") and REPLAYGAIN_TRACK_PEAK (the true
+ * peak as a linear factor, "0.891251"), replacing frames of those descriptions in any case.
+ * Both figures are needed; the others are not stored. A save adds no ID3v2 tag: AddId3v2
+ * first.
+ * 0: stored at CloseWavFile. 1: it will not be stored (the broadcast options, a file without
+ * bext or ID3v2 tag, a figure ReplayGain needs not measured, a bext over 1 MB); GetTagLastError
+ * says why and nothing changes. -1: no open file, a figure out of range, or none measured. */
+RIFFKIT_API int16_t SetLoudness(int32_t integratedX100, int32_t rangeX100, int32_t truePeakX100,
+                                int32_t maxMomentaryX100, int32_t maxShortTermX100);
+
+/* The figures the open file holds, as SetLoudness takes them (after a SetLoudness, the ones
+ * it set): a bext chunk of version 2 or higher, or the ReplayGain frames (integrated loudness
+ * and true peak only). Each pointer may be null; a figure not held reads RIFFKIT_NOT_MEASURED.
+ * 0 when the file holds any figure, 1 when none, -1 when no file is open. */
+RIFFKIT_API int16_t GetLoudness(int32_t* integratedX100, int32_t* rangeX100,
+                                int32_t* truePeakX100, int32_t* maxMomentaryX100,
+                                int32_t* maxShortTermX100);
 
 #ifdef __cplusplus
 }
