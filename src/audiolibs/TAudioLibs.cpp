@@ -141,6 +141,8 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     CUEMARK_BIND_OPTIONAL(GetBroadcastFields)
     CUEMARK_BIND_OPTIONAL(GetBroadcastInfo)
     CUEMARK_BIND_OPTIONAL(GetShortenedFields)
+    CUEMARK_BIND_OPTIONAL(SetLoudness)
+    CUEMARK_BIND_OPTIONAL(GetLoudness)
 #undef CUEMARK_BIND_OPTIONAL
     // Optional playback operations: Format and Time from one open, and decoding for
     // analysis (without it nothing can be measured).
@@ -186,4 +188,29 @@ std::string TagLastError() {
     const int32_t written = getReason(reason.data(), static_cast<int32_t>(reason.size()));
     reason.resize(static_cast<size_t>(std::clamp(written, 0, length)));
     return reason;
+}
+
+TLoudnessStore StoreLoudness(const TLoudnessFigures& figures) {
+    const auto store = AudioLibs().SetLoudness;
+    if (store == nullptr)
+        return TLoudnessStore::Unsupported;
+    switch (store(figures.Integrated, figures.Range, figures.TruePeak, figures.MaxMomentary,
+                  figures.MaxShortTerm)) {
+    case 0:
+        return TLoudnessStore::Stored;
+    case 1:
+        return TLoudnessStore::NotStored;
+    default:
+        return TLoudnessStore::Failed;
+    }
+}
+
+std::optional<TLoudnessFigures> StoredLoudness() {
+    const auto read = AudioLibs().GetLoudness;
+    if (read == nullptr)
+        return std::nullopt;
+    TLoudnessFigures f;
+    if (read(&f.Integrated, &f.Range, &f.TruePeak, &f.MaxMomentary, &f.MaxShortTerm) != 0)
+        return std::nullopt;
+    return f;
 }

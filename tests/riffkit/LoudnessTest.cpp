@@ -258,12 +258,11 @@ TEST_F(Loudness, MediainfoAndLibsndfileReadTheStoredFiguresAndAudio) {
     const std::string info = Output("mediainfo -f '" + path + "'");
     if (info.empty())
         GTEST_SKIP() << "mediainfo not available";
-    for (const char* line :
-         {"bext_Version                             : 2",
-          "LoudnessValue                            : -23.45",
-          "LoudnessRange                            : 5.12",
-          "MaxTruePeakLevel                         : -1.05",
-          "MaxMomentaryLoudness                     : -15.00"})
+    for (const char* line : {"bext_Version                             : 2",
+                             "LoudnessValue                            : -23.45",
+                             "LoudnessRange                            : 5.12",
+                             "MaxTruePeakLevel                         : -1.05",
+                             "MaxMomentaryLoudness                     : -15.00"})
         EXPECT_NE(info.find(line), std::string::npos) << line << "\n" << info;
     EXPECT_EQ(info.find("MaxShortTermLoudness"), std::string::npos) << info;
 }
@@ -287,8 +286,8 @@ TEST_F(Loudness, LaterSavesKeepTheBextAndItsFigures) {
     EXPECT_EQ(Only(after, "bext"), saved);
     EXPECT_EQ(Only(after, "data"), Audio);
     EXPECT_EQ(saved.substr(602), "A=PCM\r\n");
-    EXPECT_EQ(saved.substr(412, 10), Put16(-1800) + Put16(0x7FFF) + Put16(50) + Put16(0x7FFF) +
-                                         Put16(-1700));
+    EXPECT_EQ(saved.substr(412, 10),
+              Put16(-1800) + Put16(0x7FFF) + Put16(50) + Put16(0x7FFF) + Put16(-1700));
     ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);
     EXPECT_EQ(Held(), (TFigures{-1800, None, 50, None, -1700}));
 }
@@ -330,10 +329,9 @@ TEST_F(Loudness, ArgumentsOutOfRangeAndNoFile) {
     const std::string before = Slurp(path);
     ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);
     EXPECT_EQ(GetLoudness(nullptr, nullptr, nullptr, nullptr, nullptr), 1); // version 1
-    for (const TFigures& bad : {TFigures{32767, None, None, None, None},
-                                TFigures{-2300, -32768, None, None, None},
-                                TFigures{-2300, None, 100000, None, None},
-                                TFigures{None, None, None, None, None}})
+    for (const TFigures& bad :
+         {TFigures{32767, None, None, None, None}, TFigures{-2300, -32768, None, None, None},
+          TFigures{-2300, None, 100000, None, None}, TFigures{None, None, None, None, None}})
         EXPECT_EQ(Store(bad), -1) << bad.Integrated << " " << bad.Range;
     ASSERT_EQ(CloseWavFile(), 0);
     EXPECT_EQ(Slurp(path), before);
@@ -475,9 +473,11 @@ TEST_F(Loudness, ReplayGainFramesInEachTagVersion) {
             if (IsReplayGainFrame(f))
                 gains.push_back(f.substr(10));
         std::sort(gains.begin(), gains.end());
-        EXPECT_EQ(gains, (std::vector<std::string>{
-                             std::string("\0REPLAYGAIN_TRACK_GAIN\0-5.12 dB", 31),
-                             std::string("\0REPLAYGAIN_TRACK_PEAK\0" "0.886135", 31)}));
+        EXPECT_EQ(gains,
+                  (std::vector<std::string>{std::string("\0REPLAYGAIN_TRACK_GAIN\0-5.12 dB", 31),
+                                            std::string("\0REPLAYGAIN_TRACK_PEAK\0"
+                                                        "0.886135",
+                                                        31)}));
         EXPECT_EQ(TagLibUserTexts(path, "REPLAYGAIN_TRACK_GAIN"),
                   std::vector<std::string>{"-5.12 dB"});
         EXPECT_EQ(TagLibUserTexts(path, "REPLAYGAIN_TRACK_PEAK"),
@@ -485,10 +485,8 @@ TEST_F(Loudness, ReplayGainFramesInEachTagVersion) {
 
         const std::string probe = Output("ffprobe -v error -show_format '" + path + "'");
         if (!probe.empty()) {
-            EXPECT_NE(probe.find("TAG:REPLAYGAIN_TRACK_GAIN=-5.12 dB"), std::string::npos)
-                << probe;
-            EXPECT_NE(probe.find("TAG:REPLAYGAIN_TRACK_PEAK=0.886135"), std::string::npos)
-                << probe;
+            EXPECT_NE(probe.find("TAG:REPLAYGAIN_TRACK_GAIN=-5.12 dB"), std::string::npos) << probe;
+            EXPECT_NE(probe.find("TAG:REPLAYGAIN_TRACK_PEAK=0.886135"), std::string::npos) << probe;
         }
 
         ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0);

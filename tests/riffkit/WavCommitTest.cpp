@@ -253,7 +253,7 @@ TEST(WavCommit, FailingAnyWriteLeavesOldOrNewTagsAndTheAudio) {
                 EXPECT_TRUE(layout->StructureOk);
                 EXPECT_EQ(WavTestFiles::DataPayload(after), Audio);
                 EXPECT_EQ(WavTestFiles::Untouchable(after, s.Bext.has_value()),
-                  WavTestFiles::Untouchable(s.Bytes, s.Bext.has_value()));
+                          WavTestFiles::Untouchable(s.Bytes, s.Bext.has_value()));
                 const TWavTags got = WavTestFiles::Tags(after);
                 EXPECT_TRUE(IsOneOf(got, oldTags, target));
                 if (ok) {

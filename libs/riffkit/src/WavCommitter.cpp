@@ -208,8 +208,7 @@ bool TWavCommitter::Step(TFileIo& io, const TRiffLayout& layout,
     if (!written)
         return false;
     // Chunks behind a block that comes first are shadowed: their order no longer matters.
-    const bool oneByOne =
-        gathering || !NeedsGathering(layout, current, *placement, tags);
+    const bool oneByOne = gathering || !NeedsGathering(layout, current, *placement, tags);
     return Retire(io, layout, current, oneByOne);
 }
 
