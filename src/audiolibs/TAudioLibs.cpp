@@ -189,3 +189,28 @@ std::string TagLastError() {
     reason.resize(static_cast<size_t>(std::clamp(written, 0, length)));
     return reason;
 }
+
+TLoudnessStore StoreLoudness(const TStoredLoudness& figures) {
+    const auto store = AudioLibs().SetLoudness;
+    if (store == nullptr)
+        return TLoudnessStore::Unsupported;
+    switch (store(figures.Integrated, figures.Range, figures.TruePeak, figures.MaxMomentary,
+                  figures.MaxShortTerm)) {
+    case 0:
+        return TLoudnessStore::Stored;
+    case 1:
+        return TLoudnessStore::NotStored;
+    default:
+        return TLoudnessStore::Failed;
+    }
+}
+
+std::optional<TStoredLoudness> StoredLoudness() {
+    const auto read = AudioLibs().GetLoudness;
+    if (read == nullptr)
+        return std::nullopt;
+    TStoredLoudness f;
+    if (read(&f.Integrated, &f.Range, &f.TruePeak, &f.MaxMomentary, &f.MaxShortTerm) != 0)
+        return std::nullopt;
+    return f;
+}

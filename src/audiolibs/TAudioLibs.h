@@ -3,6 +3,8 @@
 #include "riffkit.h"
 #include "sonara.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 // The one table of operations bound in the two service libraries. Every caller
@@ -55,7 +57,7 @@ struct TAudioLibs {
     decltype(&::GetBroadcastFields) GetBroadcastFields = nullptr;
     decltype(&::GetBroadcastInfo) GetBroadcastInfo = nullptr;
     decltype(&::GetShortenedFields) GetShortenedFields = nullptr;
-    // Also optional: measured loudness (bext v2, ReplayGain).
+    // Also optional: measured loudness stored in and read from the open file.
     decltype(&::SetLoudness) SetLoudness = nullptr;
     decltype(&::GetLoudness) GetLoudness = nullptr;
     // Optional in the playback library: format and length from one open of the file.
@@ -65,6 +67,30 @@ struct TAudioLibs {
 // The reason the tagging library gives for its last failed open or close ("" when it gives
 // none or cannot be asked).
 std::string TagLastError();
+
+// Loudness figures as the tagging library takes them: value x 100, rounded (LUFS, LU, dBTP);
+// RIFFKIT_NOT_MEASURED for a figure not measured.
+struct TStoredLoudness {
+    int32_t Integrated = RIFFKIT_NOT_MEASURED;
+    int32_t Range = RIFFKIT_NOT_MEASURED;
+    int32_t TruePeak = RIFFKIT_NOT_MEASURED;
+    int32_t MaxMomentary = RIFFKIT_NOT_MEASURED;
+    int32_t MaxShortTerm = RIFFKIT_NOT_MEASURED;
+    bool operator==(const TStoredLoudness&) const = default;
+};
+
+enum class TLoudnessStore {
+    Stored,      // written at CloseWavFile
+    NotStored,   // the file or the broadcast options keep it out; TagLastError() says why
+    Unsupported, // the tagging library has no such operation
+    Failed,      // no open file, or a figure out of range
+};
+
+// Hands the figures to the file open in the tagging library.
+TLoudnessStore StoreLoudness(const TStoredLoudness& figures);
+// The figures the open file holds (after StoreLoudness, the ones given); nullopt when it holds
+// none or the library cannot tell.
+std::optional<TStoredLoudness> StoredLoudness();
 
 // The table in use (all members null until bound or set).
 const TAudioLibs& AudioLibs();

@@ -48,14 +48,15 @@ TLoudnessWriter::TResult TLoudnessWriter::Write(const QByteArray& path,
         if (libs.OpenWavFile(path.constData(), 0, 0) != 0)
             return Failure(LastError(QStringLiteral("the file could not be opened")));
     }
-    const int16_t set = libs.SetLoudness(
-        Hundredths(figures.Integrated), Hundredths(figures.Range), Hundredths(figures.TruePeak),
-        Hundredths(figures.MaxMomentary), Hundredths(figures.MaxShortTerm));
-    const QString refused = set != 0 ? LastError(QStringLiteral("nothing to store")) : QString();
+    const TLoudnessStore set = StoreLoudness(
+        {Hundredths(figures.Integrated), Hundredths(figures.Range), Hundredths(figures.TruePeak),
+         Hundredths(figures.MaxMomentary), Hundredths(figures.MaxShortTerm)});
+    const QString refused =
+        set != TLoudnessStore::Stored ? LastError(QStringLiteral("nothing to store")) : QString();
     const int16_t closed = libs.CloseWavFile();
-    if (set == 1)
+    if (set == TLoudnessStore::NotStored)
         return {TOutcome::NotStored, refused};
-    if (set != 0)
+    if (set != TLoudnessStore::Stored)
         return Failure(refused);
     if (closed != 0)
         return Failure(LastError(QStringLiteral("the file could not be written")));

@@ -1,3 +1,4 @@
+#include "RiffBuilder.h"
 #include "TAudioLibs.h"
 #include "TempDir.h"
 
@@ -67,6 +68,9 @@ TEST(StubLibraries, LoadsPlaybackFirstBindsEverythingAndReleasesTaggingFirst) {
     EXPECT_EQ(ReadLines(marker), (std::vector<std::string>{"load sonara", "load riffkit"}));
     // Optional: the stub has no combined format and length, and still binds.
     EXPECT_EQ(AudioLibs().SN_GetWaveFileFormatAndLength, nullptr);
+    EXPECT_EQ(AudioLibs().SetLoudness, nullptr);
+    EXPECT_EQ(StoreLoudness({-2300}), TLoudnessStore::Unsupported);
+    EXPECT_EQ(StoredLoudness(), std::nullopt);
 
     binder.Release();
     EXPECT_EQ(ReadLines(marker), (std::vector<std::string>{"load sonara", "load riffkit",
@@ -85,5 +89,37 @@ TEST(RealLibraries, ExportEveryBoundOperation) {
         EXPECT_NE(member, nullptr);
     EXPECT_EQ(AudioLibs().SN_Status(0), SN_STATUS_DONE);
     EXPECT_NE(AudioLibs().SN_GetWaveFileFormatAndLength, nullptr);
+    EXPECT_NE(AudioLibs().SetLoudness, nullptr);
+    EXPECT_NE(AudioLibs().GetLoudness, nullptr);
+    binder.Release();
+}
+
+// The loudness calls through the real tagging library, with a WAV file that has a bext.
+TEST(RealLibraries, LoudnessIsStoredAndReadBack) {
+    TAudioLibsBinder binder;
+    ASSERT_EQ(binder.Load().Outcome, TAudioLibsBinder::TOutcome::Bound);
+    const auto& libs = AudioLibs();
+    TTempDir dir;
+    const std::string path = dir.File("bext.wav");
+    using B = TRiffBuilder;
+    ASSERT_TRUE(B().Chunk("bext", std::string(602, '\0'))
+                    .Chunk("fmt ", B::Fmt())
+                    .Chunk("data", B::Audio(400))
+                    .WriteTo(path));
+    const TStoredLoudness figures{-2345, 512, -105, -1500, RIFFKIT_NOT_MEASURED};
+    EXPECT_EQ(StoreLoudness(figures), TLoudnessStore::Failed); // no open file
+
+    ASSERT_EQ(libs.OpenWavFile(path.c_str(), 0, 0), 0);
+    EXPECT_EQ(StoredLoudness(), std::nullopt);
+    EXPECT_EQ(StoreLoudness(figures), TLoudnessStore::Stored);
+    ASSERT_EQ(libs.CloseWavFile(), 0);
+    ASSERT_EQ(libs.OpenWavFile(path.c_str(), 0, 0), 0);
+    EXPECT_EQ(StoredLoudness(), figures);
+    // Broadcast chunks left alone: not stored, and the reason is told.
+    ASSERT_EQ(libs.SetBroadcastOptions(2, 0), 0);
+    EXPECT_EQ(StoreLoudness({-1800}), TLoudnessStore::NotStored);
+    EXPECT_NE(TagLastError(), "");
+    ASSERT_EQ(libs.SetBroadcastOptions(0, 0), 0);
+    ASSERT_EQ(libs.CloseWavFile(), 0);
     binder.Release();
 }

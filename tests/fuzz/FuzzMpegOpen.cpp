@@ -77,7 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t total = store->GetChunk("DISP").size() + (store->HasId3v2() ? 1 : 0);
     for (const char* key : Keys)
         total += store->GetTag(key).size();
+    // The ReplayGain frames as read back (their texts are parsed).
+    if (const auto loudness = store->Loudness())
+        total += loudness->Integrated.value_or(0) + loudness->TruePeak.value_or(0);
     if (mode % 4 == 1) {
+        store->SetLoudness({-1288, 500, -105, std::nullopt, std::nullopt});
         store->SetChunk("DISP", "Title \xC3\xA4");
         store->SetTag("IYER", "Summer");
         store->SetTag("IGRE", "Rock");

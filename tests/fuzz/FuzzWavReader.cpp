@@ -1,6 +1,7 @@
-// Any bytes through the WAV chunk walker and tag reader, then a commit of changed tags into
-// the same bytes in memory: nothing may crash, and a stored commit must read back and keep
-// the audio where and as it was.
+// Any bytes through the WAV chunk walker and tag reader, then a commit of changed tags (with
+// loudness in the bext when the input's size is odd) into the same bytes in memory: nothing
+// may crash, and a stored commit must read back and keep the audio where and as it was.
+#include "Loudness.h"
 #include "MemoryFileIo.h"
 #include "RiffChunkWalker.h"
 #include "WavCommitter.h"
@@ -28,6 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tags.SetTitle(tags.Title + " \xE2\x80\x93 new");
     tags.Set("IART", "Caf\xC3\xA9");
     tags.Remove("ICMT");
+    if (size & 1) {
+        if (tags.Bext)
+            (void)TBextLoudness::Read(*tags.Bext);
+        tags.Bext = TBextLoudness::Written(tags.Bext, {-2345, 512, -105, std::nullopt, -1500});
+    }
     if (TWavCommitter::Commit(io, tags)) {
         const auto after = TRiffChunkWalker::Walk(io);
         if (!after || !TWavTagReader::Read(io, *after).Tags.SameValues(tags))

@@ -38,6 +38,17 @@ int main(int argc, char** argv) {
                          .Chunk("fmt ", B::Fmt())
                          .ChunkWithSize("data", 0xFFFFFFFF, audio)
                          .Build()},
+        // A short bext before fmt, and an odd size: the WAV target writes loudness into it.
+        {"bext.wav", B().Chunk("bext", std::string(348, 'b'))
+                         .Chunk("fmt ", B::Fmt())
+                         .Chunk("data", audio)
+                         .Chunk("LIST", info)
+                         .Raw(std::string(1, '\0'))
+                         .Build()},
+        {"replaygain.mp3",
+         std::string("ID3\x03\x00\x00\x00\x00\x00\x33TXXX\x00\x00\x00\x1F\x00\x00", 20) +
+             std::string(1, '\0') + "replaygain_track_gain" + std::string(1, '\0') + "+1.50 dB" +
+             std::string(10, '\0') + std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\x55')},
         {"id3.mp3", std::string("ID3\x03\x00\x00\x00\x00\x00\x0A", 10) + std::string(10, '\0') +
                         std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\x55')},
         {"frames.mp2", std::string("\xFF\xFD\xA4\x00", 4) + std::string(600, '\x11')},

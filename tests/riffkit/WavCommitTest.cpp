@@ -56,10 +56,13 @@ std::string CartBody(const std::string& title, const std::string& tagText = {}) 
 }
 
 TWavTags Edited(const std::string& bytes, const std::string& title, const std::string& artist,
-                const std::optional<std::string>& cart = std::nullopt) {
+                const std::optional<std::string>& cart = std::nullopt,
+                const std::optional<std::string>& bext = std::nullopt) {
     TWavTags tags = WavTestFiles::Tags(bytes);
     if (cart)
         tags.Cart = cart;
+    if (bext)
+        tags.Bext = bext;
     tags.SetTitle(title);
     if (artist.empty())
         tags.Remove("IART");
@@ -74,6 +77,7 @@ struct TScenario {
     std::string Title;
     std::string Artist;
     std::optional<std::string> Cart = std::nullopt; // the cart the save writes, if any
+    std::optional<std::string> Bext = std::nullopt; // likewise the bext
 };
 
 const std::string Audio = B::Audio(6000, 7);
@@ -152,6 +156,45 @@ std::vector<TScenario> Scenarios() {
              .Chunk("data", Audio)
              .Build(),
          "Old", "Old", CartBody("Old", std::string(3001, 'x'))},
+        {"a bext before fmt changed, the tags after the audio",
+         B().Chunk("bext", std::string(602, 'b') + "A=PCM\r\n")
+             .Chunk("fmt ", B::Fmt())
+             .Chunk("data", Audio)
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Build(),
+         "Title", "Old", std::nullopt, std::string(602, 'n') + "A=PCM\r\n"},
+        {"a first bext into free space, with a first cart",
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Chunk("JUNK", std::string(4096, '\0'))
+             .Chunk("data", Audio)
+             .Build(),
+         "Title", "New", CartBody("Title"), std::string(602, 'n')},
+        {"a first bext behind old tags, none in front",
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("data", Audio)
+             .Chunk("DISP", B::Disp("Old"))
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Build(),
+         "Old", "Old", std::nullopt, std::string(603, 'n')},
+        {"a first bext and a title behind a block of ours",
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("JUNK", "")
+             .Chunk("DISP", B::Disp("Old"))
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Chunk("data", Audio)
+             .Build(),
+         "New title", "Old", std::nullopt, std::string(602, 'n')},
+        {"a bext in a block of ours grown, the tags unchanged",
+         B().Chunk("fmt ", B::Fmt())
+             .Chunk("JUNK", "")
+             .Chunk("DISP", B::Disp("Old"))
+             .Chunk("LIST", B::Info({{"IART", "Old"}}))
+             .Chunk("bext", std::string(602, 'b'))
+             .Chunk("JUNK", std::string(64, '\0'))
+             .Chunk("data", Audio)
+             .Build(),
+         "Old", "Old", std::nullopt, std::string(602, 'n') + std::string(900, 'h')},
     };
 }
 
@@ -165,11 +208,12 @@ TEST(WavCommit, EverySaveKeepsAudioAndForeignChunks) {
     for (const auto& s : Scenarios()) {
         SCOPED_TRACE(s.Name);
         riffkit::TMemoryFileIo io = WavTestFiles::Io(s.Bytes);
-        const TWavTags target = Edited(s.Bytes, s.Title, s.Artist, s.Cart);
+        const TWavTags target = Edited(s.Bytes, s.Title, s.Artist, s.Cart, s.Bext);
         ASSERT_TRUE(riffkit::TWavCommitter::Commit(io, target));
         const std::string after(io.Data().begin(), io.Data().end());
         EXPECT_EQ(WavTestFiles::DataPayload(after), Audio);
-        EXPECT_EQ(WavTestFiles::Untouchable(after), WavTestFiles::Untouchable(s.Bytes));
+        EXPECT_EQ(WavTestFiles::Untouchable(after, s.Bext.has_value()),
+                  WavTestFiles::Untouchable(s.Bytes, s.Bext.has_value()));
         EXPECT_TRUE(WavTestFiles::Tags(after).SameValues(target));
         // The audio never moves.
         EXPECT_EQ(
@@ -197,7 +241,7 @@ TEST(WavCommit, FailingAnyWriteLeavesOldOrNewTagsAndTheAudio) {
         for (const auto& s : Scenarios()) {
             SCOPED_TRACE(s.Name);
             const TWavTags oldTags = WavTestFiles::Tags(s.Bytes);
-            const TWavTags target = Edited(s.Bytes, s.Title, s.Artist, s.Cart);
+            const TWavTags target = Edited(s.Bytes, s.Title, s.Artist, s.Cart, s.Bext);
             for (int failAt = 1;; ++failAt) {
                 SCOPED_TRACE(failAt);
                 riffkit::TMemoryFileIo mem = WavTestFiles::Io(s.Bytes);
@@ -208,7 +252,8 @@ TEST(WavCommit, FailingAnyWriteLeavesOldOrNewTagsAndTheAudio) {
                 ASSERT_TRUE(layout);
                 EXPECT_TRUE(layout->StructureOk);
                 EXPECT_EQ(WavTestFiles::DataPayload(after), Audio);
-                EXPECT_EQ(WavTestFiles::Untouchable(after), WavTestFiles::Untouchable(s.Bytes));
+                EXPECT_EQ(WavTestFiles::Untouchable(after, s.Bext.has_value()),
+                          WavTestFiles::Untouchable(s.Bytes, s.Bext.has_value()));
                 const TWavTags got = WavTestFiles::Tags(after);
                 EXPECT_TRUE(IsOneOf(got, oldTags, target));
                 if (ok) {

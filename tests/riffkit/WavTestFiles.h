@@ -29,16 +29,17 @@ inline std::optional<riffkit::TRiffLayout> Layout(const std::string& bytes) {
 }
 
 // The bytes of every chunk that is not a tag (the cart included), free space or the RIFF
-// header, in file order.
+// header, in file order; the bext too, for a save that changes it.
 // A save must keep this exactly.
-inline std::string Untouchable(const std::string& bytes) {
+inline std::string Untouchable(const std::string& bytes, bool bextIsTag = false) {
     auto io = Io(bytes);
     auto layout = riffkit::TRiffChunkWalker::Walk(io);
     if (!layout)
         return "<not riff>";
     std::string out;
     for (const auto& c : layout->Chunks) {
-        if (c.IsFree() || c.IsList("INFO") || c.Is("DISP") || c.Is("cart") || c.Is("ds64"))
+        if (c.IsFree() || c.IsList("INFO") || c.Is("DISP") || c.Is("cart") || c.Is("ds64") ||
+            (bextIsTag && c.Is("bext")))
             continue;
         out += std::string(c.Id.data(), 4) + ":" + bytes.substr(c.PayloadOffset(), c.Size) + "|";
     }

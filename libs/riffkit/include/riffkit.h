@@ -44,9 +44,9 @@ RIFFKIT_API int16_t HasId3v2(void);
 RIFFKIT_API int16_t AddId3v2(const char* path);
 
 /* Copies a short English UTF-8 reason for the last failed OpenWavFile, CloseWavFile or
- * SetLoudness (cleared when any of them is called) into buffer, NUL-terminated and cut at a character boundary to fit
- * size - 1 bytes. Returns the reason's full length in bytes without the NUL; 0 when there is
- * none. buffer may be null when size is 0. */
+ * SetLoudness (cleared when any of them is called) into buffer, NUL-terminated and cut at a
+ * character boundary to fit size - 1 bytes. Returns the reason's full length in bytes without the
+ * NUL; 0 when there is none. buffer may be null when size is 0. */
 RIFFKIT_API int32_t GetTagLastError(char* buffer, int32_t size);
 
 /* The broadcast chunks of WAV files (cart, bext). */
@@ -99,9 +99,8 @@ RIFFKIT_API int16_t SetLoudness(int32_t integratedX100, int32_t rangeX100, int32
  * it set): a bext chunk of version 2 or higher, or the ReplayGain frames (integrated loudness
  * and true peak only). Each pointer may be null; a figure not held reads RIFFKIT_NOT_MEASURED.
  * 0 when the file holds any figure, 1 when none, -1 when no file is open. */
-RIFFKIT_API int16_t GetLoudness(int32_t* integratedX100, int32_t* rangeX100,
-                                int32_t* truePeakX100, int32_t* maxMomentaryX100,
-                                int32_t* maxShortTermX100);
+RIFFKIT_API int16_t GetLoudness(int32_t* integratedX100, int32_t* rangeX100, int32_t* truePeakX100,
+                                int32_t* maxMomentaryX100, int32_t* maxShortTermX100);
 
 #ifdef __cplusplus
 }

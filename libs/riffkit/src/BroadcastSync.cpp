@@ -2,6 +2,7 @@
 
 #include "ByteOrder.h"
 #include "CartChunk.h"
+#include "Loudness.h"
 #include "TextCodec.h"
 
 #include <algorithm>
@@ -264,19 +265,16 @@ void AddBextFields(std::string_view body, std::vector<std::pair<std::string, std
             out.emplace_back("bext.UMID", hex);
         }
     }
-    if (version >= 2 && body.size() >= 422) {
-        static constexpr const char* names[] = {"LoudnessValue", "LoudnessRange",
-                                                "MaxTruePeakLevel", "MaxMomentaryLoudness",
-                                                "MaxShortTermLoudness"};
-        for (std::size_t i = 0; i < 5; ++i) {
-            const auto* p = reinterpret_cast<const unsigned char*>(body.data() + 412 + 2 * i);
-            const auto v = static_cast<std::int16_t>(p[0] | p[1] << 8);
-            if (v == 0x7FFF)
-                continue;
-            char s[16];
-            std::snprintf(s, sizeof s, "%.2f", v / 100.0);
-            out.emplace_back(std::string("bext.") + names[i], s);
-        }
+    if (const auto loudness = TBextLoudness::Read(body)) {
+        const std::pair<const char*, std::optional<std::int16_t>> figures[] = {
+            {"LoudnessValue", loudness->Integrated},
+            {"LoudnessRange", loudness->Range},
+            {"MaxTruePeakLevel", loudness->TruePeak},
+            {"MaxMomentaryLoudness", loudness->MaxMomentary},
+            {"MaxShortTermLoudness", loudness->MaxShortTerm}};
+        for (const auto& [name, value] : figures)
+            if (value)
+                out.emplace_back(std::string("bext.") + name, TBextLoudness::Text(*value));
     }
     text("CodingHistory", 602, std::string_view::npos);
 }

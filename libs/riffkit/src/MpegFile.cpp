@@ -1,6 +1,7 @@
 #include "MpegFile.h"
 
 #include "Id3v1Genres.h"
+#include "Loudness.h"
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
@@ -435,7 +436,9 @@ std::vector<std::size_t> TMpegFile::OwnedFrames(const std::vector<TFrameRole>& r
         const std::string& id = roles[i].Id;
         bool mine;
         if (!frameId)
-            mine = id == "TXXX" && roles[i].Description == key;
+            mine = id == "TXXX" &&
+                   (roles[i].Description == key ||
+                    (TReplayGain::IsKey(key) && TReplayGain::SameKey(roles[i].Description, key)));
         else if (key == "IYER")
             mine =
                 std::find(std::begin(YearFrames), std::end(YearFrames), id) != std::end(YearFrames);

@@ -102,6 +102,30 @@ public:
 
     bool HasId3v2() const override { return File.HasId3v2(); }
 
+    // As ReplayGain 2.0 user text frames; a save never adds an ID3v2 tag by itself.
+    bool SetLoudness(const TLoudness& loudness) override {
+        if (!File.HasId3v2()) {
+            TTagError::Set("the file has no ID3v2 tag (AddId3v2 adds one): the loudness is not "
+                           "stored");
+            return false;
+        }
+        if (!loudness.Integrated || !loudness.TruePeak) {
+            TTagError::Set("ReplayGain needs the integrated loudness and the true peak: the "
+                           "loudness is not stored");
+            return false;
+        }
+        Changes[TReplayGain::GainKey] = TReplayGain::GainText(*loudness.Integrated);
+        Changes[TReplayGain::PeakKey] = TReplayGain::PeakText(*loudness.TruePeak);
+        return true;
+    }
+
+    std::optional<TLoudness> Loudness() const override {
+        TLoudness loudness;
+        loudness.Integrated = TReplayGain::IntegratedFromGain(ReplayGainText(TReplayGain::GainKey));
+        loudness.TruePeak = TReplayGain::TruePeakFromPeak(ReplayGainText(TReplayGain::PeakKey));
+        return loudness.Empty() ? std::nullopt : std::optional(loudness);
+    }
+
     bool Commit() override {
         // Values set back to what the file holds are no change.
         for (auto it = Changes.begin(); it != Changes.end();) {
@@ -152,6 +176,16 @@ private:
         const std::string& value = *change.second;
         return value.find_first_not_of(' ') == std::string::npos ||
                (change.first == "BFAD" && value == "0");
+    }
+
+    // A ReplayGain value as it will be after the commit, its description in any case.
+    std::string ReplayGainText(std::string_view key) const {
+        if (const auto found = Changes.find(key); found != Changes.end())
+            return found->second.value_or(std::string());
+        for (const auto& [name, value] : File.Values())
+            if (TReplayGain::SameKey(name, key))
+                return value;
+        return std::string();
     }
 
     std::string Stored(std::string_view key) const {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "BroadcastOptions.h"
+#include "Loudness.h"
+
+#include <optional>
 
 #include <string>
 #include <string_view>
@@ -31,6 +34,12 @@ public:
     virtual void SetBroadcastOptions(const TBroadcastOptions&) {}
     virtual std::vector<std::pair<std::string, std::string>> BroadcastFields() const { return {}; }
     virtual std::vector<std::string> ShortenedFields() const { return {}; }
+
+    // Measured loudness, stored at the next commit where the format and the options allow:
+    // false, with the reason in TTagError, when it will not be stored (nothing changes).
+    virtual bool SetLoudness(const TLoudness&) = 0;
+    // The loudness the file holds (or will hold after the commit); nullopt for none.
+    virtual std::optional<TLoudness> Loudness() const = 0;
 
     // Writes the pending changes; true when they were stored or nothing changed.
     virtual bool Commit() = 0;

@@ -28,11 +28,24 @@ bool WriteJunkId(TFileIo& io, std::uint64_t offset) {
 // chosen from the file's values.
 // cartStandIn: an empty cart, so that the block shadows a cart the next block adds.
 std::optional<std::string> BuildBlock(const TWavTagReader::TResult& current, const TWavTags& tags,
-                                      bool cartStandIn = false) {
+                                      bool cartStandIn = false, bool bextStandIn = false) {
     if (current.CodePage != 0)
-        return TWavTagBlock::Build(tags, current.CodePage, true, true, false, cartStandIn);
+        return TWavTagBlock::Build(tags, current.CodePage, true, true, false, cartStandIn,
+                                   bextStandIn);
     return TWavTagBlock::Build(tags, TWavTagBlock::ChooseEncoding(current.Tags, tags), true, true,
-                               true, cartStandIn);
+                               true, cartStandIn, bextStandIn);
+}
+
+// The file's tags as this commit sees them: with the bext chunks among the tag chunks when
+// it writes a bext, else without any bext (left where and as it is).
+TWavTagReader::TResult Managed(TWavTagReader::TResult read, bool withBext) {
+    if (withBext) {
+        read.TagChunks.insert(read.TagChunks.end(), read.BextChunks.begin(), read.BextChunks.end());
+    } else {
+        read.Tags.Bext.reset();
+        read.HasBextChunk = false;
+    }
+    return read;
 }
 
 std::string JunkHeader(std::uint32_t size) {
@@ -107,7 +120,7 @@ TWavCommitter::FindPlacement(const TRiffLayout& layout, const TWavTagReader::TRe
 }
 
 bool TWavCommitter::NeedsGathering(const TRiffLayout& layout, const TWavTagReader::TResult& current,
-                                   const TPlacement& placement, bool newHasCart) {
+                                   const TPlacement& placement, const TWavTags& target) {
     const auto& tagChunks = current.TagChunks;
     if (tagChunks.empty())
         return false;
@@ -118,7 +131,7 @@ bool TWavCommitter::NeedsGathering(const TRiffLayout& layout, const TWavTagReade
     // every kind of chunk the new block has.
     const bool oneWrite = tagChunks.size() == 1 || FindHandle(layout, current);
     return !oneWrite || !current.Tags.HasTitle || !current.Tags.HasInfo ||
-           (newHasCart && !current.HasCartChunk);
+           (target.Cart && !current.HasCartChunk) || (target.Bext && !current.HasBextChunk);
 }
 
 bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
@@ -128,10 +141,19 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
         TTagError::Set("the file's chunk structure is damaged: the file was not changed");
         return false;
     }
-    auto current = TWavTagReader::Read(io, *layout);
-    if (current.Tags.SameValues(target))
+    auto read = TWavTagReader::Read(io, *layout);
+    if (read.Tags.SameValues(target))
         return true;
-    const auto body = BuildBlock(current, target);
+    const bool withBext = read.Tags.Bext != target.Bext;
+    if (withBext && read.OversizedBext) {
+        TTagError::Set("the file's bext chunk is larger than 1 MB: the file was not changed");
+        return false;
+    }
+    auto current = Managed(std::move(read), withBext);
+    TWavTags written = target;
+    if (!withBext)
+        written.Bext.reset();
+    const auto body = BuildBlock(current, written);
     if (!body) {
         TTagError::Set("a value cannot be stored in the file's character set (CSET), or the "
                        "tags are larger than 1 MB: the file was not changed");
@@ -145,22 +167,21 @@ bool TWavCommitter::Commit(TFileIo& io, const TWavTags& target) {
         return false;
     }
 
-    const bool newHasCart = target.Cart.has_value();
-    if (NeedsGathering(*layout, current, *placement, newHasCart)) {
+    if (NeedsGathering(*layout, current, *placement, written)) {
         const TWavTags old = current.Tags;
-        if (!Step(io, *layout, current, old, &target))
+        if (!Step(io, *layout, current, old, &written))
             return false;
         layout = TRiffChunkWalker::Walk(io);
         if (!layout || !layout->StructureOk)
             return false;
-        current = TWavTagReader::Read(io, *layout);
+        current = Managed(TWavTagReader::Read(io, *layout), withBext);
         if (!current.Tags.SameValues(old))
             return false;
         placement = FindPlacement(*layout, current, body->size());
-        if (!placement || NeedsGathering(*layout, current, *placement, newHasCart))
+        if (!placement || NeedsGathering(*layout, current, *placement, written))
             return false;
     }
-    if (!Step(io, *layout, current, target, nullptr)) {
+    if (!Step(io, *layout, current, written, nullptr)) {
         TTagError::Set("write error: the file keeps its old tags");
         return false;
     }
@@ -175,7 +196,8 @@ bool TWavCommitter::Step(TFileIo& io, const TRiffLayout& layout,
                          const TWavTagReader::TResult& current, const TWavTags& tags,
                          const TWavTags* gatherFor) {
     const bool gathering = gatherFor != nullptr;
-    const auto body = BuildBlock(current, tags, gathering && gatherFor->Cart && !tags.Cart);
+    const auto body = BuildBlock(current, tags, gathering && gatherFor->Cart && !tags.Cart,
+                                 gathering && gatherFor->Bext && !tags.Bext);
     if (!body)
         return false;
     const auto placement = FindPlacement(layout, current, body->size());
@@ -186,8 +208,7 @@ bool TWavCommitter::Step(TFileIo& io, const TRiffLayout& layout,
     if (!written)
         return false;
     // Chunks behind a block that comes first are shadowed: their order no longer matters.
-    const bool oneByOne =
-        gathering || !NeedsGathering(layout, current, *placement, tags.Cart.has_value());
+    const bool oneByOne = gathering || !NeedsGathering(layout, current, *placement, tags);
     return Retire(io, layout, current, oneByOne);
 }
 

@@ -15,12 +15,14 @@ namespace riffkit {
 // New tag chunks are written while invisible inside a free (JUNK) chunk, one found in the
 // file or one appended at its end. They are made live by one 4-byte write that sets the
 // size of that JUNK chunk to 0, so a block always reads [JUNK 0][DISP][LIST INFO], with both
-// tag chunks even when empty, and the cart chunk behind them when the file has one. The old tag
-// chunks are retired by one more 4-byte write: the leading JUNK's size grown over them, or a single
-// chunk's ID turned into "JUNK". While both are live, the first of each kind counts; where that
-// could show a mix of old and new, the old values are first gathered into such a block (every state
-// on the way shows them), which the real commit then retires in one write. Every step is synced
-// before the next, and the file is parsed again at the end.
+// tag chunks even when empty, and the cart and bext chunks behind them when the file has them.
+// The bext chunk joins the tag chunks only in a commit that changes it, so other saves leave it
+// where it is. The old tag chunks are retired by one more 4-byte write: the leading JUNK's size
+// grown over them, or a single chunk's ID turned into "JUNK". While both are live, the first of
+// each kind counts; where that could show a mix of old and new, the old values are first
+// gathered into such a block (every state on the way shows them), which the real commit then
+// retires in one write. Every step is synced before the next, and the file is parsed again at
+// the end.
 class TWavCommitter {
 public:
     // Free space left behind tags appended at the end, so longer tags fit next time.
@@ -48,7 +50,7 @@ private:
                                                    std::uint64_t size);
     // Whether writing at the placement could show a mix of old and new tags.
     static bool NeedsGathering(const TRiffLayout& layout, const TWavTagReader::TResult& current,
-                               const TPlacement& placement, bool newHasCart);
+                               const TPlacement& placement, const TWavTags& target);
     // gatherFor: the target when this step gathers the old values ahead of it.
     static bool Step(TFileIo& io, const TRiffLayout& layout, const TWavTagReader::TResult& current,
                      const TWavTags& tags, const TWavTags* gatherFor);

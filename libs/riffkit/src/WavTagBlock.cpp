@@ -50,7 +50,8 @@ int TWavTagBlock::ChooseEncoding(const TWavTags& stored, const TWavTags& target)
 }
 
 std::optional<std::string> TWavTagBlock::Build(const TWavTags& tags, int codePage, bool withTitle,
-                                               bool withInfo, bool oneEncoding, bool cartStandIn) {
+                                               bool withInfo, bool oneEncoding, bool cartStandIn,
+                                               bool bextStandIn) {
     std::string out;
     if (withTitle || tags.HasTitle || !tags.Title.empty()) {
         auto text = Stored(tags.Title, tags.TitleRaw, codePage, oneEncoding);
@@ -76,6 +77,10 @@ std::optional<std::string> TWavTagBlock::Build(const TWavTags& tags, int codePag
         AppendChunk(out, "cart", *tags.Cart);
     else if (cartStandIn)
         AppendChunk(out, "cart", "");
+    if (tags.Bext)
+        AppendChunk(out, "bext", *tags.Bext);
+    else if (bextStandIn)
+        AppendChunk(out, "bext", "");
     if (out.size() > TWavTagReader::MaxTagChunk)
         return std::nullopt; // would not be read back
     return out;

@@ -68,8 +68,10 @@ TWavTagReader::TResult TWavTagReader::Read(TFileIo& io, const TRiffLayout& layou
     std::string payload;
     for (std::size_t i = 0; i < layout.Chunks.size(); ++i) {
         const auto& chunk = layout.Chunks[i];
-        if (chunk.Size > MaxTagChunk)
+        if (chunk.Size > MaxTagChunk) {
+            result.OversizedBext = result.OversizedBext || chunk.Is("bext");
             continue;
+        }
         if (chunk.IsList("INFO")) {
             result.TagChunks.push_back(i);
             if (!result.Tags.HasInfo && ReadPayload(io, layout, chunk, payload)) {
@@ -92,8 +94,13 @@ TWavTagReader::TResult TWavTagReader::Read(TFileIo& io, const TRiffLayout& layou
                     result.Tags.Cart = payload;
             }
         } else if (chunk.Is("bext")) {
-            if (!result.Bext && ReadPayload(io, layout, chunk, payload))
-                result.Bext = payload;
+            // As the cart: the first counts, an empty one stands for none.
+            result.BextChunks.push_back(i);
+            if (!result.HasBextChunk && ReadPayload(io, layout, chunk, payload)) {
+                result.HasBextChunk = true;
+                if (!payload.empty())
+                    result.Tags.Bext = payload;
+            }
         } else if (chunk.Is("DISP") && chunk.Size >= 4) {
             if (!ReadPayload(io, layout, chunk, payload) || payload.size() < 4)
                 continue;

@@ -12,8 +12,9 @@
 namespace riffkit {
 
 // Reads the tags of a walked WAV file: the first INFO list, the first text DISP chunk, the
-// first cart chunk and the CSET code page, and the first bext chunk for display. Also names
-// every chunk that carries tags, which a commit replaces.
+// first cart and bext chunks and the CSET code page. Also names every chunk that carries
+// tags, which a commit replaces, and apart from them the bext chunks, which a commit replaces
+// only when the bext changes.
 class TWavTagReader {
 public:
     // Tag chunks larger than this are neither read nor touched.
@@ -26,7 +27,10 @@ public:
         std::vector<std::size_t> TagChunks; // every INFO list, text DISP and cart chunk
         // A cart chunk counts, even an empty one (a commit's stand-in for "no cart yet").
         bool HasCartChunk = false;
-        std::optional<std::string> Bext; // the bext chunk's body, never written
+        // Likewise a bext chunk; every one of them, and whether one is too large to manage.
+        bool HasBextChunk = false;
+        std::vector<std::size_t> BextChunks;
+        bool OversizedBext = false;
     };
 
     static TResult Read(TFileIo& io, const TRiffLayout& layout);

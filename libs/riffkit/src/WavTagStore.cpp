@@ -28,7 +28,7 @@ std::unique_ptr<TWavTagStore> TWavTagStore::Open(const std::string& path, TFileI
     }
     auto result = TWavTagReader::Read(io, *layout);
     std::unique_ptr<TWavTagStore> store(new TWavTagStore(path, std::move(result.Tags)));
-    store->Bext = std::move(result.Bext);
+    store->OversizedBext = result.OversizedBext;
     store->Extent = TAudioExtent::Read(io, *layout);
     return store;
 }
@@ -37,7 +37,7 @@ std::string TWavTagStore::WithReadBack(std::string_view key, std::string stored)
     if (Decided.contains(key) || stored.find_first_not_of(' ') != std::string::npos ||
         !TBroadcastSync::IsMappedKey(key))
         return stored;
-    std::string back = TBroadcastSync::ReadBack(key, Current.Cart, Bext, Extent);
+    std::string back = TBroadcastSync::ReadBack(key, Current.Cart, Current.Bext, Extent);
     return back.empty() ? stored : back;
 }
 
@@ -70,7 +70,32 @@ void TWavTagStore::SetChunk(std::string_view chunkId, std::string value) {
 }
 
 std::vector<std::pair<std::string, std::string>> TWavTagStore::BroadcastFields() const {
-    return TBroadcastSync::Fields(Current.Cart, Bext, Extent);
+    return TBroadcastSync::Fields(Current.Cart, Current.Bext, Extent);
+}
+
+bool TWavTagStore::SetLoudness(const TLoudness& loudness) {
+    using TMode = TBroadcastOptions::TCartMode;
+    if (Options.Mode == TMode::Never) {
+        TTagError::Set("the broadcast options leave the broadcast chunks unchanged: the "
+                       "loudness is not stored");
+        return false;
+    }
+    if (!Current.Bext && Options.Mode == TMode::Keep) {
+        TTagError::Set("the file has no bext chunk and the broadcast options add none: the "
+                       "loudness is not stored");
+        return false;
+    }
+    if (OversizedBext) {
+        TTagError::Set("the file's bext chunk is larger than 1 MB: the loudness is not stored");
+        return false;
+    }
+    Current.Bext = TBextLoudness::Written(Current.Bext, loudness);
+    return true;
+}
+
+std::optional<TLoudness> TWavTagStore::Loudness() const {
+    const auto loudness = Current.Bext ? TBextLoudness::Read(*Current.Bext) : std::nullopt;
+    return loudness && !loudness->Empty() ? loudness : std::nullopt;
 }
 
 bool TWavTagStore::Commit() {

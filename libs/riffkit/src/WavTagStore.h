@@ -35,6 +35,11 @@ public:
     std::vector<std::pair<std::string, std::string>> BroadcastFields() const override;
     std::vector<std::string> ShortenedFields() const override { return Shortened; }
 
+    // Into the bext chunk's loudness fields; a file without one gets one only when the
+    // options always write broadcast chunks, and Never leaves them all as they are.
+    bool SetLoudness(const TLoudness& loudness) override;
+    std::optional<TLoudness> Loudness() const override;
+
 private:
     TWavTagStore(std::string path, TWavTags tags)
         : Path(std::move(path)), Original(tags), Current(std::move(tags)) {}
@@ -45,7 +50,7 @@ private:
     std::string Path;
     TWavTags Original;
     TWavTags Current;
-    std::optional<std::string> Bext;
+    bool OversizedBext = false;
     TAudioExtent Extent;
     TBroadcastOptions Options;
     std::set<std::string, std::less<>> Decided; // keys the caller set or removed

@@ -42,7 +42,7 @@ void TWavTags::SetTitle(std::string text) {
 }
 
 bool TWavTags::SameValues(const TWavTags& other) const {
-    if (Title != other.Title || Cart != other.Cart)
+    if (Title != other.Title || Cart != other.Cart || Bext != other.Bext)
         return false;
     for (const auto& item : Items)
         if (other.Get(item.Key) != Get(item.Key))

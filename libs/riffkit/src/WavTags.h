@@ -7,8 +7,8 @@
 
 namespace riffkit {
 
-// The tags of a WAV file: the items of its first LIST/INFO list, its DISP title and the body
-// of its cart chunk.
+// The tags of a WAV file: the items of its first LIST/INFO list, its DISP title and the bodies
+// of its cart and bext chunks.
 // Items read from the file keep their stored bytes, so untouched values are written back
 // byte for byte whatever their encoding.
 struct TWavTags {
@@ -25,6 +25,8 @@ struct TWavTags {
     std::optional<std::string> TitleRaw;
     // The cart chunk's body, stored byte for byte; nullopt when the file has none.
     std::optional<std::string> Cart;
+    // The bext chunk's body, likewise. A commit moves it only when it changed.
+    std::optional<std::string> Bext;
 
     // The first item with the key; nullptr when absent.
     const TItem* Find(std::string_view key) const;
@@ -35,8 +37,8 @@ struct TWavTags {
     void Remove(std::string_view key);
     void SetTitle(std::string text);
 
-    // Same texts for every key and the title, and the same cart; an absent value equals the
-    // empty text.
+    // Same texts for every key and the title, and the same cart and bext; an absent value
+    // equals the empty text.
     bool SameValues(const TWavTags& other) const;
 };
 

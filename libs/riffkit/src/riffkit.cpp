@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -229,6 +230,58 @@ int32_t GetBroadcastInfo(const char* field, char* buffer, int32_t size) {
 
 int32_t GetShortenedFields(char* buffer, int32_t size) {
     return Copy(LastShortened, buffer, size);
+}
+
+int16_t SetLoudness(int32_t integratedX100, int32_t rangeX100, int32_t truePeakX100,
+                    int32_t maxMomentaryX100, int32_t maxShortTermX100) {
+    TTagError::Clear();
+    if (!Current)
+        return -1;
+    riffkit::TLoudness loudness;
+    const std::pair<int32_t, std::optional<int16_t>*> figures[] = {
+        {integratedX100, &loudness.Integrated},
+        {rangeX100, &loudness.Range},
+        {truePeakX100, &loudness.TruePeak},
+        {maxMomentaryX100, &loudness.MaxMomentary},
+        {maxShortTermX100, &loudness.MaxShortTerm}};
+    for (const auto& [value, figure] : figures) {
+        if (value == RIFFKIT_NOT_MEASURED)
+            continue;
+        // 0x7FFF is the bext's "not measured" and cannot be a figure.
+        if (value < -32767 || value > 32766)
+            return -1;
+        *figure = static_cast<int16_t>(value);
+    }
+    if (loudness.Empty())
+        return -1;
+    try {
+        return Current->SetLoudness(loudness) ? 0 : 1;
+    } catch (...) {
+        return -1;
+    }
+}
+
+int16_t GetLoudness(int32_t* integratedX100, int32_t* rangeX100, int32_t* truePeakX100,
+                    int32_t* maxMomentaryX100, int32_t* maxShortTermX100) {
+    std::optional<riffkit::TLoudness> loudness;
+    try {
+        if (Current)
+            loudness = Current->Loudness();
+    } catch (...) {
+    }
+    const auto give = [](int32_t* out, const std::optional<int16_t>& figure) {
+        if (out)
+            *out = figure ? *figure : RIFFKIT_NOT_MEASURED;
+    };
+    const riffkit::TLoudness held = loudness.value_or(riffkit::TLoudness());
+    give(integratedX100, held.Integrated);
+    give(rangeX100, held.Range);
+    give(truePeakX100, held.TruePeak);
+    give(maxMomentaryX100, held.MaxMomentary);
+    give(maxShortTermX100, held.MaxShortTerm);
+    if (!Current)
+        return -1;
+    return loudness ? 0 : 1;
 }
 
 } // extern "C"
