@@ -1,8 +1,13 @@
 // Measured loudness through the C interface: the bext chunk's version-2 fields of WAV files
 // under each broadcast mode, read back by this test's own byte reader, libsndfile and
 // mediainfo, with the audio untouched; ReplayGain frames in the ID3v2 tags of MPEG files,
-// read back by TagLib, ffprobe and this test's own frame reader.
+// read back by TagLib, ffprobe and this test's own frame reader, also after a save killed
+// while it moves the audio.
 #include "AudioFixtures.h"
+#include "MpegCommitter.h"
+#include "MpegFile.h"
+#include "PosixFileIo.h"
+#include "PosixJournal.h"
 #include "RiffBuilder.h"
 #include "TempDir.h"
 #include "riffkit.h"
@@ -19,6 +24,8 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -523,6 +530,81 @@ TEST_F(Loudness, ReplayGainReadFromOtherTaggersAndRefusedWithoutId3v2) {
     EXPECT_EQ(SetLoudness(-1288, 500, None, None, None), 1);
     EXPECT_NE(LastError(), "");
     ASSERT_EQ(CloseWavFile(), 0);
+}
+
+// The file I/O of a save process that dies during its N-th write, half of it written.
+class TDyingIo : public riffkit::TFileIo {
+public:
+    TDyingIo(riffkit::TFileIo& inner, int dieAt) : Inner(inner), DieAt(dieAt) {}
+    bool Read(std::uint64_t o, void* b, std::size_t n) override { return Inner.Read(o, b, n); }
+    bool Write(std::uint64_t o, const void* b, std::size_t n) override {
+        if (++Writes == DieAt) {
+            Inner.Write(o, b, n / 2);
+            ::_exit(0);
+        }
+        return Inner.Write(o, b, n);
+    }
+    bool Sync() override { return Inner.Sync(); }
+    std::uint64_t Size() override { return Inner.Size(); }
+    bool Truncate(std::uint64_t s) override { return Inner.Truncate(s); }
+    bool Reserve(std::uint64_t s) override { return Inner.Reserve(s); }
+
+private:
+    riffkit::TFileIo& Inner;
+    int DieAt;
+    int Writes = 0;
+};
+
+TEST_F(Loudness, ReplayGainSaveKilledWhileMovingTheAudioIsCompletedOnOpen) {
+    Dir.BecomeHome(); // where the save journal goes
+    const std::string mp3 = Dir.File("tone.mp3");
+    ASSERT_TRUE(Fixtures::WriteMp3(mp3, {44100, 2, 1.0, 997.0, 0.4}, false));
+    const std::string audio = Slurp(mp3);
+    const std::vector<TFrame> title = {{"TIT2", std::string(1, '\0') + "Title"}};
+    for (const int dieAt : {1, 2, 3, 5}) {
+        SCOPED_TRACE(dieAt);
+        const std::string path = Dir.File("killed.mp3");
+        const std::string before = Tag(3, title, 0) + audio; // no padding: the tag grows
+        ASSERT_TRUE(Spit(path, before));
+        // The save SetLoudness(-1288, ..., -105, ...) makes, killed at a write.
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            riffkit::TPosixFileIo io;
+            riffkit::TPosixFileIo::TFacts facts;
+            if (!io.Open(path, true) || !io.Facts(facts))
+                ::_exit(4);
+            riffkit::TPosixJournal journal(path, facts);
+            std::string reason;
+            auto file = riffkit::TMpegFile::Read(io, reason);
+            auto edit = file ? file->PlanSave({{"REPLAYGAIN_TRACK_GAIN", "-5.12 dB"},
+                                               {"REPLAYGAIN_TRACK_PEAK", "0.886135"}},
+                                              reason)
+                             : std::nullopt;
+            if (!edit || edit->Delta == 0)
+                ::_exit(5);
+            TDyingIo dying(io, dieAt);
+            riffkit::TMpegCommitter::Commit(dying, journal, *edit, {facts.FileSystem, facts.Inode},
+                                            4096);
+            ::_exit(6); // not killed
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_EQ(WEXITSTATUS(status), 0) << "the save was not killed where planned";
+
+        // Opening completes the save from its journal: the new frames, the audio intact.
+        ASSERT_EQ(OpenWavFile(path.c_str(), 0, 0), 0) << LastError();
+        EXPECT_EQ(Held(), (TFigures{-1288, None, -105, None, None}));
+        ASSERT_EQ(CloseWavFile(), 0);
+        std::size_t tagSize = 0;
+        const std::string after = Slurp(path);
+        const auto frames = FramesOf(after, &tagSize);
+        EXPECT_EQ(after.substr(tagSize), audio);
+        ASSERT_FALSE(frames.empty());
+        EXPECT_EQ(frames[0], FramesOf(before)[0]);
+        EXPECT_EQ(TagLibUserTexts(path, "REPLAYGAIN_TRACK_GAIN"),
+                  std::vector<std::string>{"-5.12 dB"});
+    }
 }
 
 } // namespace

@@ -67,6 +67,7 @@ void CompletePendingSave(const std::string& path, TPosixFileIo& reader) {
         return;
     const bool hadReason = !TTagError::Text().empty();
     OpenWritable(path);
+    reader.DropReadAhead(); // what it read before may be what the completed save replaced
     if (!hadReason)
         TTagError::Clear(); // reading goes on whether or not that worked
 }

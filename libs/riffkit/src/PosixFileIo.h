@@ -51,6 +51,9 @@ public:
     // maps its clients' locks to record locks).
     bool TryLockExclusive();
 
+    // Forgets the bytes read ahead, after the file was written through another descriptor.
+    void DropReadAhead() { WindowLength = 0; }
+
     bool Read(std::uint64_t offset, void* buffer, std::size_t size) override;
     bool Write(std::uint64_t offset, const void* buffer, std::size_t size) override;
     bool Sync() override;
