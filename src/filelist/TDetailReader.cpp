@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include <ctime>
+
 #include <algorithm>
 #include <array>
 
@@ -63,26 +65,38 @@ uint64_t TDetailReader::ColumnsOf(const TDetailPlan& plan) {
     return columns;
 }
 
-TFileStamp TDetailReader::ReadFileData(TShellItem& entry) {
-    struct stat st {};
+TFileStamp TDetailReader::ReadFileData(TShellItem& entry, bool useListed) {
+    TFileStamp stamp;
+    uint32_t mode = 0;
     const QByteArray& path = entry.ParsingName;
-    const bool found = !path.isEmpty() && !path.startsWith("::") &&
-                       (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0);
-    if (!found) {
+    if (useListed && entry.ListedAtMs >= 0) {
+        stamp = entry.Listed;
+        mode = entry.ListedMode;
+    } else {
+        struct stat st {};
+        const bool found =
+            !path.isEmpty() && !path.startsWith("::") &&
+            (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0);
+        if (found) {
+            stamp = TFileStamp::Of(st);
+            mode = static_cast<uint32_t>(st.st_mode);
+        }
+    }
+    // The listing's examination serves one pass only.
+    entry.ListedAtMs = -1;
+    if (mode == 0) {
         entry.Size = 0;
         entry.Attributes = 0;
         entry.ModifiedText.clear();
         return {};
     }
-    entry.Size = static_cast<int64_t>(st.st_size);
-    entry.Attributes = static_cast<uint32_t>(st.st_mode);
-    const TFileStamp stamp = TFileStamp::Of(st);
-    const qint64 ms = static_cast<qint64>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-    if (st.st_mtim.tv_sec == 0 && st.st_mtim.tv_nsec == 0) {
+    entry.Size = stamp.Size;
+    entry.Attributes = mode;
+    if (stamp.MtimeNs == 0) {
         entry.ModifiedText.clear();
         return stamp;
     }
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+    const QDateTime local = LocalTime(stamp.MtimeNs);
     if (!local.isValid()) {
         entry.ModifiedText.clear();
         return stamp;
@@ -90,6 +104,24 @@ TFileStamp TDetailReader::ReadFileData(TShellItem& entry) {
     entry.ModifiedTime = local;
     entry.ModifiedText = TColumnTexts::ModifiedText(local);
     return stamp;
+}
+
+QDateTime TDetailReader::LocalTime(int64_t ns) {
+    constexpr int64_t nsPerSecond = 1000000000;
+    int64_t seconds = ns / nsPerSecond;
+    int64_t rest = ns % nsPerSecond;
+    if (rest < 0) {
+        --seconds;
+        rest += nsPerSecond;
+    }
+    // The C library's zone rules, loaded once (tzset at each pass follows a change of zone):
+    // Qt's local time reads the zone file again for every value, a stat per row.
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm parts {};
+    if (::localtime_r(&t, &parts) == nullptr)
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + rest / 1000000, Qt::OffsetFromUTC,
+                                          static_cast<int>(parts.tm_gmtoff));
 }
 
 void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
