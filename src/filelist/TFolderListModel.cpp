@@ -253,8 +253,8 @@ std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative, const TI
     const uint32_t attributes =
         known ? facts->Attributes & EntryAttributes : folder.GetAttributesOf(id, EntryAttributes);
     if (known && facts->Examined) {
-        entry->Listed = TFileStamp::Of(facts->Stat);
-        entry->ListedMode = static_cast<uint32_t>(facts->Stat.st_mode);
+        entry->Listed = {facts->Size, facts->MtimeNs, facts->CtimeNs, facts->Inode};
+        entry->ListedMode = facts->Mode;
         entry->ListedAtMs = listedAtMs;
     }
     entry->IsFileSystem = (attributes & saFileSystem) != 0;

@@ -108,7 +108,11 @@ TItemFacts TFileSystemFolder::Examine(int dirFd, const char* name, unsigned char
     if (name[0] == '.')
         facts.Attributes |= saGhosted | saHidden;
     facts.Examined = true;
-    facts.Stat = st;
+    facts.Mode = static_cast<std::uint32_t>(st.st_mode);
+    facts.Size = static_cast<std::int64_t>(st.st_size);
+    facts.MtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    facts.CtimeNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    facts.Inode = static_cast<std::uint64_t>(st.st_ino);
     return facts;
 }
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 // The kind of name asked of a folder; the values are the name flags the folder receives.
@@ -49,8 +48,14 @@ struct TItemFacts {
     // what the examination tells. The capabilities (copy, move, rename, delete) are never
     // here: they are asked when needed.
     std::uint32_t Attributes = 0;
-    bool Examined = false; // Stat holds the item (a link's target; a dangling link itself)
-    struct stat Stat {};
+    // What the stat told of the item (a link's target; a dangling link itself), when
+    // Examined; kept this small because a big folder's listing holds one per item.
+    bool Examined = false;
+    std::uint32_t Mode = 0;
+    std::int64_t Size = 0;
+    std::int64_t MtimeNs = 0;
+    std::int64_t CtimeNs = 0;
+    std::uint64_t Inode = 0;
 };
 
 // One folder of the namespace (the desktop, "Computer", a file-system folder). Items are named by
