@@ -17,8 +17,7 @@ TListClipboard::TListClipboard(TXListView& list, TAfterChange afterChange, QObje
 }
 
 void TListClipboard::CopySelection() {
-    const QList<QByteArray> paths =
-        ListRowPaths(List.ListModel(), List.SelectedRows(), saCanCopy);
+    const QList<QByteArray> paths = ListRowPaths(List.ListModel(), List.SelectedRows(), saCanCopy);
     if (paths.isEmpty())
         return;
     if (QClipboard* clipboard = QGuiApplication::clipboard())

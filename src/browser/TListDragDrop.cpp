@@ -121,8 +121,7 @@ bool TListDragDrop::MouseEvent(QMouseEvent* event) {
 }
 
 void TListDragDrop::StartDrag() {
-    const QList<QByteArray> paths =
-        ListRowPaths(List.ListModel(), List.SelectedRows(), saCanCopy);
+    const QList<QByteArray> paths = ListRowPaths(List.ListModel(), List.SelectedRows(), saCanCopy);
     Disarm();
     if (paths.isEmpty())
         return;

@@ -36,11 +36,10 @@ QString TColumnTexts::ModifiedText(const QDateTime& localTime, const QLocale& lo
         return {};
     const QDate day = localTime.date();
     // M/d/yyyy, put together without parsing a format for every row.
-    const QString date =
-        day.year() >= 1 && day.year() <= 9999
-            ? QString::number(day.month()) + u'/' + QString::number(day.day()) + u'/' +
-                  QString::number(day.year()).rightJustified(4, u'0')
-            : day.toString(QStringLiteral("M/d/yyyy"));
+    const QString date = day.year() >= 1 && day.year() <= 9999
+                             ? QString::number(day.month()) + u'/' + QString::number(day.day()) +
+                                   u'/' + QString::number(day.year()).rightJustified(4, u'0')
+                             : day.toString(QStringLiteral("M/d/yyyy"));
     const QTime time = localTime.time();
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return date;
