@@ -87,22 +87,14 @@ TFileStamp TDetailReader::ReadFileData(TShellItem& entry, bool useListed) {
     if (mode == 0) {
         entry.Size = 0;
         entry.Attributes = 0;
-        entry.ModifiedText.clear();
+        entry.ModifiedTime = QDateTime();
         return {};
     }
     entry.Size = stamp.Size;
     entry.Attributes = mode;
-    if (stamp.MtimeNs == 0) {
-        entry.ModifiedText.clear();
-        return stamp;
-    }
-    const QDateTime local = LocalTime(stamp.MtimeNs);
-    if (!local.isValid()) {
-        entry.ModifiedText.clear();
-        return stamp;
-    }
-    entry.ModifiedTime = local;
-    entry.ModifiedText = TColumnTexts::ModifiedText(local);
+    // The Modified text is made from the time when a row is shown (most rows of a big
+    // folder never are).
+    entry.ModifiedTime = stamp.MtimeNs == 0 ? QDateTime() : LocalTime(stamp.MtimeNs);
     return stamp;
 }
 

@@ -33,8 +33,8 @@ public:
     static uint64_t ColumnsOf(const TDetailPlan& plan);
 
     // Size, mode and last write time of the entry's path (following a link; a dangling link
-    // reports itself). A path that cannot be examined gives size 0, mode 0 and an empty
-    // Modified text. Returns the stamp of what was examined (unknown when nothing was).
+    // reports itself). A path that cannot be examined gives size 0, mode 0 and no modified
+    // time. Returns the stamp of what was examined (unknown when nothing was).
     // useListed takes the listing's examination of the entry, when it has one, instead of
     // examining the path again; either way that examination is then used up.
     static TFileStamp ReadFileData(TShellItem& entry, bool useListed = false);

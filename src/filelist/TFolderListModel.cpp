@@ -56,7 +56,7 @@ QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
         if (column == 1)
             return TColumnTexts::SizeText(entry.Size, entry.IsFolder || entry.NotFileSystem);
         if (column == 2)
-            return entry.ModifiedText;
+            return TColumnTexts::ModifiedText(entry.ModifiedTime);
         return entry.Value(ListColumns[static_cast<size_t>(column)].Number);
     case Qt::EditRole:
         // The item's own file name, as the renamer takes it (the display name may differ).

@@ -26,11 +26,11 @@ public:
     bool Stale = true;      // details must be (re-)read before the row is shown
     QString DisplayName;    // the row's caption
     QByteArray ParsingName; // full path bytes of a file-system item ("::..." for virtual ones)
-    QString ModifiedText;   // the Modified column
     int IconIndex = -1;     // index in the namespace's icon list; -1 until read
     int OverlayIndex = -1;  // overlay drawn over the icon; -1 when none
     int64_t Size = 0;       // file size in bytes (all 64 bits)
-    QDateTime ModifiedTime; // last write time, local; invalid until read
+    QDateTime ModifiedTime; // last write time, local (the Modified column); invalid until read
+                            // and for a file without one
     bool NotFileSystem = false;
     bool IsFolder = false;
     bool Ghosted = false; // hidden item: icon drawn faded

@@ -1,6 +1,7 @@
 // The list model as the one writer of its entries: every change a view shows (cut marks, a
 // rename, a batch value) is announced, and Qt's model tester watches the model throughout.
 #include "PidlHelp.h"
+#include "TColumnTexts.h"
 #include "TFolderListModel.h"
 #include "TListRoles.h"
 #include "TempDir.h"
@@ -11,6 +12,7 @@
 #include <QGuiApplication>
 #include <QSignalSpy>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -216,6 +218,36 @@ TEST_F(FolderListModel, OpeningABigFolderIsAPassWithProgressOverNoOldRows) {
     ASSERT_TRUE(Model.OpenFolder(folder.Get()));
     EXPECT_EQ(Model.Count(), 4);
     EXPECT_EQ(seen.Begins + seen.Steps + seen.Ends, 0);
+}
+
+// The Modified column shows the file's time as the local wall clock, read through the
+// listing's examination or a new one alike: compared with Qt's own local time of the same
+// instant, in a zone with summer time, on both sides of its change.
+TEST_F(FolderListModel, ModifiedShowsTheLocalWallClock) {
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    ::tzset();
+    for (const long long seconds : {1625412645LL, 1609502400LL}) { // July (EDT), January (EST)
+        const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, Dir.File("a.wav").c_str(), times, 0), 0);
+        const QString expected =
+            TColumnTexts::ModifiedText(QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime));
+        TPidl folder;
+        ASSERT_TRUE(GetPIDLFromPath(&Model.DesktopFolder(), Dir.Path().string(), folder));
+        ASSERT_TRUE(Model.OpenFolder(folder.Get())); // the pass below takes the listing's stat
+        const int row = Model.RowOfPath(Path("a.wav"));
+        Model.ReadEntryDetails(0, Model.Count() - 1);
+        EXPECT_EQ(Model.index(row, 2).data().toString(), expected);
+        Model.MarkAllStale(); // this pass examines the file anew
+        Model.ReadEntryDetails(0, Model.Count() - 1);
+        EXPECT_EQ(Model.index(row, 2).data().toString(), expected);
+        EXPECT_EQ(Model.Entry(row).ModifiedTime.toSecsSinceEpoch(), seconds);
+    }
+    if (oldZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldZone);
+    ::tzset();
 }
 
 // What a row's item allows is asked when needed, as the user's rights are then: a read-only
