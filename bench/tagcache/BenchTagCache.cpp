@@ -92,9 +92,10 @@ std::unique_ptr<TFolderListModel> ReadFolder(std::shared_ptr<TTagCache> cache, i
     return model;
 }
 
+// As the list's sorter compares (TListSorter): views into the entries' texts, no copies.
 bool ByCategory(const TShellItem& a, const TShellItem& b) {
-    const QString va = a.Value(CategoryColumn);
-    const QString vb = b.Value(CategoryColumn);
+    const QStringView va = a.ValueView(CategoryColumn);
+    const QStringView vb = b.ValueView(CategoryColumn);
     TSortFields fa;
     TSortFields fb;
     fa.IsFolder = a.IsFolder;

@@ -17,9 +17,7 @@ TListClipboard::TListClipboard(TXListView& list, TAfterChange afterChange, QObje
 }
 
 void TListClipboard::CopySelection() {
-    const QList<QByteArray> paths =
-        ListRowPaths(List.ListModel(), List.SelectedRows(),
-                     [](const TShellItem& entry) { return entry.CanCopy; });
+    const QList<QByteArray> paths = ListRowPaths(List.ListModel(), List.SelectedRows(), saCanCopy);
     if (paths.isEmpty())
         return;
     if (QClipboard* clipboard = QGuiApplication::clipboard())
@@ -28,8 +26,7 @@ void TListClipboard::CopySelection() {
 
 void TListClipboard::CutSelection() {
     const QList<QByteArray> paths =
-        ListRowPaths(List.ListModel(), List.SelectedRows(),
-                     [](const TShellItem& entry) { return entry.CanDelete; });
+        ListRowPaths(List.ListModel(), List.SelectedRows(), saCanDelete);
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (paths.isEmpty() || !clipboard)
         return;

@@ -121,9 +121,7 @@ bool TListDragDrop::MouseEvent(QMouseEvent* event) {
 }
 
 void TListDragDrop::StartDrag() {
-    const QList<QByteArray> paths =
-        ListRowPaths(List.ListModel(), List.SelectedRows(),
-                     [](const TShellItem& entry) { return entry.CanCopy; });
+    const QList<QByteArray> paths = ListRowPaths(List.ListModel(), List.SelectedRows(), saCanCopy);
     Disarm();
     if (paths.isEmpty())
         return;

@@ -37,7 +37,7 @@ void TListItemMenu::DeleteSelection() {
     QList<QByteArray> paths;
     QItemSelection deselect;
     for (int row : List.SelectedRows()) {
-        if (!model.Entry(row).CanDelete)
+        if ((model.Capabilities(row) & saCanDelete) == 0)
             continue;
         deselect.select(model.index(row, 0), model.index(row, model.columnCount() - 1));
         const QByteArray path = model.PathOfRow(row);
@@ -62,7 +62,8 @@ void TListItemMenu::ShowContextMenu(const QPoint& globalPos, const QList<int>& r
     const QList<QByteArray> paths = ListRowPaths(model, rows);
     if (paths.isEmpty())
         return;
-    const bool allowRename = rows.size() == 1 && model.Entry(rows.front()).CanRename;
+    const bool allowRename =
+        rows.size() == 1 && (model.Capabilities(rows.front()) & saCanRename) != 0;
     const QByteArray folder = TFileOperations::FolderOf(paths.front());
     QList<QByteArray> names;
     for (const QByteArray& path : paths)

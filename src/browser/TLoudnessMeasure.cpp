@@ -2,7 +2,6 @@
 
 #include "TAudioFileRule.h"
 #include "TBoundDecodeOps.h"
-#include "TListRowPaths.h"
 #include "TListStatus.h"
 #include "TLoudnessFiguresOf.h"
 #include "TMessages.h"
@@ -59,11 +58,12 @@ void TLoudnessMeasure::MeasureSelection() {
     if (Running())
         return;
     TFolderListModel& model = List.ListModel();
-    const QList<QByteArray> paths =
-        ListRowPaths(model, List.SelectedRows(), [](const TShellItem& entry) {
-            return entry.IsFileSystem && !entry.IsFolder &&
-                   TAudioFileRule::IsAudioPath(entry.ParsingName);
-        });
+    QList<QByteArray> paths;
+    for (int row : List.SelectedRows()) {
+        const TShellItem& entry = model.Entry(row);
+        if (entry.IsFileSystem && !entry.IsFolder && TAudioFileRule::IsAudioPath(entry.ParsingName))
+            paths.append(model.PathOfRow(row));
+    }
     if (paths.isEmpty()) {
         emit OnStatus(QStringLiteral("No audio file is selected"));
         return;

@@ -34,11 +34,23 @@ QString TColumnTexts::SizeText(int64_t size, bool noSize, const QLocale& locale)
 QString TColumnTexts::ModifiedText(const QDateTime& localTime, const QLocale& locale) {
     if (!localTime.isValid())
         return {};
-    const QString date = localTime.date().toString(QStringLiteral("M/d/yyyy"));
+    const QDate day = localTime.date();
+    // M/d/yyyy, put together without parsing a format for every row.
+    const QString date = day.year() >= 1 && day.year() <= 9999
+                             ? QString::number(day.month()) + u'/' + QString::number(day.day()) +
+                                   u'/' + QString::number(day.year()).rightJustified(4, u'0')
+                             : day.toString(QStringLiteral("M/d/yyyy"));
     const QTime time = localTime.time();
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return date;
-    return date + u' ' + locale.toString(time, LongTimeFormat(locale));
+    // The format is worked out once per locale, not for every row of a pass.
+    thread_local QLocale formatLocale;
+    thread_local QString format = LongTimeFormat(formatLocale);
+    if (!(locale == formatLocale)) {
+        formatLocale = locale;
+        format = LongTimeFormat(locale);
+    }
+    return date + u' ' + locale.toString(time, format);
 }
 
 QString TColumnTexts::DateTimeText(const QString& date, const QString& time) {

@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+#include <ctime>
+
 #include <algorithm>
 #include <array>
 
@@ -66,33 +68,55 @@ uint64_t TDetailReader::ColumnsOf(const TDetailPlan& plan) {
     return columns;
 }
 
-TFileStamp TDetailReader::ReadFileData(TShellItem& entry) {
-    struct stat st {};
+TFileStamp TDetailReader::ReadFileData(TShellItem& entry, bool useListed) {
+    TFileStamp stamp;
+    uint32_t mode = 0;
     const QByteArray& path = entry.ParsingName;
-    const bool found = !path.isEmpty() && !path.startsWith("::") &&
-                       (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0);
-    if (!found) {
+    if (useListed && entry.ListedAtMs >= 0) {
+        stamp = entry.Listed;
+        mode = entry.ListedMode;
+    } else {
+        struct stat st {};
+        const bool found =
+            !path.isEmpty() && !path.startsWith("::") &&
+            (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0);
+        if (found) {
+            stamp = TFileStamp::Of(st);
+            mode = static_cast<uint32_t>(st.st_mode);
+        }
+    }
+    // The listing's examination serves one pass only.
+    entry.ListedAtMs = -1;
+    if (mode == 0) {
         entry.Size = 0;
         entry.Attributes = 0;
-        entry.ModifiedText.clear();
+        entry.ModifiedTime = QDateTime();
         return {};
     }
-    entry.Size = static_cast<int64_t>(st.st_size);
-    entry.Attributes = static_cast<uint32_t>(st.st_mode);
-    const TFileStamp stamp = TFileStamp::Of(st);
-    const qint64 ms = static_cast<qint64>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-    if (st.st_mtim.tv_sec == 0 && st.st_mtim.tv_nsec == 0) {
-        entry.ModifiedText.clear();
-        return stamp;
-    }
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
-    if (!local.isValid()) {
-        entry.ModifiedText.clear();
-        return stamp;
-    }
-    entry.ModifiedTime = local;
-    entry.ModifiedText = TColumnTexts::ModifiedText(local);
+    entry.Size = stamp.Size;
+    entry.Attributes = mode;
+    // The Modified text is made from the time when a row is shown (most rows of a big
+    // folder never are).
+    entry.ModifiedTime = stamp.MtimeNs == 0 ? QDateTime() : LocalTime(stamp.MtimeNs);
     return stamp;
+}
+
+QDateTime TDetailReader::LocalTime(int64_t ns) {
+    constexpr int64_t nsPerSecond = 1000000000;
+    int64_t seconds = ns / nsPerSecond;
+    int64_t rest = ns % nsPerSecond;
+    if (rest < 0) {
+        --seconds;
+        rest += nsPerSecond;
+    }
+    // The C library's zone rules, loaded once (tzset at each pass follows a change of zone):
+    // Qt's local time reads the zone file again for every value, a stat per row.
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm parts {};
+    if (::localtime_r(&t, &parts) == nullptr)
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + rest / 1000000, Qt::OffsetFromUTC,
+                                          static_cast<int>(parts.tm_gmtoff));
 }
 
 void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {

@@ -3,6 +3,8 @@
 #include "TListColumns.h"
 #include "TTagCache.h"
 
+#include <QDateTime>
+
 #include <cstdint>
 #include <vector>
 
@@ -32,9 +34,14 @@ public:
     static uint64_t ColumnsOf(const TDetailPlan& plan);
 
     // Size, mode and last write time of the entry's path (following a link; a dangling link
-    // reports itself). A path that cannot be examined gives size 0, mode 0 and an empty
-    // Modified text. Returns the stamp of what was examined (unknown when nothing was).
-    static TFileStamp ReadFileData(TShellItem& entry);
+    // reports itself). A path that cannot be examined gives size 0, mode 0 and no modified
+    // time. Returns the stamp of what was examined (unknown when nothing was).
+    // useListed takes the listing's examination of the entry, when it has one, instead of
+    // examining the path again; either way that examination is then used up.
+    static TFileStamp ReadFileData(TShellItem& entry, bool useListed = false);
+    // The local time of an instant (nanoseconds since the epoch) as a fixed offset from UTC;
+    // invalid when it cannot be had.
+    static QDateTime LocalTime(int64_t ns);
 
     // The information columns of an audio file (a file-system file whose extension is
     // ".wav", ".mp2" or ".mp3" in any case); other entries are left alone. ReadFailed

@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <numeric>
 
 TFolderListModel::TFolderListModel(QObject* parent)
@@ -54,7 +56,7 @@ QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
         if (column == 1)
             return TColumnTexts::SizeText(entry.Size, entry.IsFolder || entry.NotFileSystem);
         if (column == 2)
-            return entry.ModifiedText;
+            return TColumnTexts::ModifiedText(entry.ModifiedTime);
         return entry.Value(ListColumns[static_cast<size_t>(column)].Number);
     case Qt::EditRole:
         // The item's own file name, as the renamer takes it (the display name may differ).
@@ -93,7 +95,7 @@ QVariant TFolderListModel::data(const QModelIndex& index, int role) const {
 Qt::ItemFlags TFolderListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
     if (index.isValid() && index.column() == 0 && index.row() < Count() && Renamer &&
-        Entry(index.row()).CanRename && !PathOfRow(index.row()).isEmpty())
+        (Capabilities(index.row()) & saCanRename) != 0 && !PathOfRow(index.row()).isEmpty())
         result |= Qt::ItemIsEditable;
     return result;
 }
@@ -137,9 +139,15 @@ QVariant TFolderListModel::headerData(int section, Qt::Orientation orientation, 
 
 namespace {
 
-// Attributes asked of every item when its entry is made.
-constexpr uint32_t EntryAttributes = saFileSystem | saFolder | saShare | saLink | saGhosted |
-                                     saCanDelete | saCanRename | saCanMove | saCanCopy;
+// Attributes asked of every item when its entry is made; the capabilities are asked only
+// when needed (an access() per item would double a big folder's listing).
+constexpr uint32_t EntryAttributes = saFileSystem | saFolder | saShare | saLink | saGhosted;
+constexpr uint32_t CapabilityAttributes = saCanDelete | saCanRename | saCanMove | saCanCopy;
+
+long long SteadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 QByteArray Bytes(const std::string& text) {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -202,8 +210,12 @@ void TFolderListModel::RefreshFolder(bool resort) {
 TFolderListModel::TEntries TFolderListModel::Enumerate() {
     TEntries entries;
     std::vector<TPidl> items;
+    std::vector<TItemFacts> facts;
     errno = 0;
-    if (!CurrentFolder().EnumObjects(efFolders | efNonFolders | efIncludeHidden, items)) {
+    // Every examination of the listing is at least as new as its start.
+    const long long listedAt = SteadyMs();
+    if (!CurrentFolder().EnumObjectsWithFacts(efFolders | efNonFolders | efIncludeHidden, items,
+                                              facts)) {
         FolderError = errno != 0 ? errno : EIO;
         return entries;
     }
@@ -221,12 +233,15 @@ TFolderListModel::TEntries TFolderListModel::Enumerate() {
     for (int i = 0; i < n; ++i) {
         if (progress)
             emit PassStep(i * 100 / n);
-        entries.push_back(MakeEntry(std::move(items[static_cast<size_t>(i)])));
+        const auto at = static_cast<size_t>(i);
+        entries.push_back(
+            MakeEntry(std::move(items[at]), at < facts.size() ? &facts[at] : nullptr, listedAt));
     }
     return entries;
 }
 
-std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative) {
+std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative, const TItemFacts* facts,
+                                                        long long listedAtMs) {
     ++EntriesMade;
     auto entry = std::make_unique<TShellItem>();
     const TShellFolder& folder = CurrentFolder();
@@ -234,19 +249,34 @@ std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative) {
     entry->DisplayName = QString::fromUtf8(folder.GetDisplayNameOf(id, dntNormal));
     entry->ParsingName = Bytes(folder.GetDisplayNameOf(id, dntForParsing));
     entry->AbsoluteID = TPidl(ConcatPIDLs(Folder.Get(), id));
-    const uint32_t attributes = folder.GetAttributesOf(id, EntryAttributes);
+    const bool known = facts != nullptr && facts->Known;
+    const uint32_t attributes =
+        known ? facts->Attributes & EntryAttributes : folder.GetAttributesOf(id, EntryAttributes);
+    if (known && facts->Examined) {
+        entry->Listed = {facts->Size, facts->MtimeNs, facts->CtimeNs, facts->Inode};
+        entry->ListedMode = facts->Mode;
+        entry->ListedAtMs = listedAtMs;
+    }
     entry->IsFileSystem = (attributes & saFileSystem) != 0;
     entry->NotFileSystem = !entry->IsFileSystem;
     entry->IsFolder = (attributes & saFolder) != 0;
     entry->Shared = (attributes & saShare) != 0;
     entry->IsLink = (attributes & saLink) != 0;
     entry->Ghosted = (attributes & saGhosted) != 0;
-    entry->CanDelete = (attributes & saCanDelete) != 0;
-    entry->CanRename = (attributes & saCanRename) != 0;
-    entry->CanMove = (attributes & saCanMove) != 0;
-    entry->CanCopy = (attributes & saCanCopy) != 0;
     entry->RelativeID = std::move(relative);
     return entry;
+}
+
+uint32_t TFolderListModel::Capabilities(int row) const {
+    if (row < 0 || row >= Count())
+        return 0;
+    const TShellItem& entry = Entry(row);
+    if (!entry.CapabilitiesKnown) {
+        entry.Capabilities =
+            CurrentFolder().GetAttributesOf(entry.RelativeID.Get(), CapabilityAttributes);
+        entry.CapabilitiesKnown = true;
+    }
+    return entry.Capabilities;
 }
 
 bool TFolderListModel::IsFileSystemFolder() const {
@@ -404,6 +434,10 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     const int n = last - first + 1;
 
     std::lock_guard<std::recursive_mutex> lock(ReadLock);
+    // A listing's examination is as good as a new one only while it is this recent.
+    const long long passStart = SteadyMs();
+    if (ReadDepth == 0)
+        ::tzset(); // the Modified texts follow a change of the zone, once a pass
     TDetailPlan plan = TDetailReader::Plan(ListColumns);
     if (plan.Audio || ReadAir)
         TDetailReader::AddAirColumns(plan);
@@ -437,7 +471,8 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
         TShellItem& entry = Entry(row);
         if (!entry.Stale)
             continue;
-        ReadOne(entry, plan);
+        ReadOne(entry, plan,
+                entry.ListedAtMs >= 0 && passStart - entry.ListedAtMs <= ListingReuseMs);
         entry.Stale = false;
         if (firstRead < 0)
             firstRead = row;
@@ -449,7 +484,8 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
         emit dataChanged(index(firstRead, 0), index(lastRead, columnCount() - 1));
 }
 
-void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan) {
+void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed) {
+    entry.CapabilitiesKnown = false;
     // The shown folder's icon key first; the namespace's lookup of the full list otherwise.
     // Audio files take their icon by their extension alone: the shell's answer for the first
     // of each extension is kept for the rest of the folder (two stats and a type lookup a row).
@@ -471,7 +507,7 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan) {
         if (!suffix.isEmpty() && entry.IconIndex >= 0)
             AudioIcons.emplace(suffix, entry.IconIndex);
     }
-    const TFileStamp stamp = TDetailReader::ReadFileData(entry);
+    const TFileStamp stamp = TDetailReader::ReadFileData(entry, useListed);
     const bool audio = plan.Audio && entry.IsFileSystem && !entry.IsFolder &&
                        TAudioFileRule::IsAudioPath(entry.ParsingName);
     const QByteArray name = Cache && audio && stamp.IsKnown() ? CacheName(entry) : QByteArray();
@@ -579,8 +615,10 @@ void TFolderListModel::MarkAllStale() {
     CacheLoaded = false;
     CacheRows.clear();
     LoudnessRows.Clear();
-    for (auto& entry : Entries)
+    for (auto& entry : Entries) {
         entry->Stale = true;
+        entry->ListedAtMs = -1;
+    }
     if (!Entries.empty())
         emit dataChanged(index(0, 0), index(Count() - 1, columnCount() - 1));
 }
@@ -635,9 +673,10 @@ bool TFolderListModel::RenameEntry(int row, const QByteArray& name) {
 void TFolderListModel::SetEntryValue(int row, int n, const QString& value) {
     if (row < 0 || row >= Count())
         return;
-    // The file's tags were written: its cached row no longer holds; its audio, measured or
-    // not, is what it was.
+    // The file's tags were written: its cached row and its listing's examination no longer
+    // hold; its audio, measured or not, is what it was.
     ForgetCached(Entry(row), false);
+    Entry(row).ListedAtMs = -1;
     Entry(row).SetValue(n, value);
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
@@ -655,5 +694,7 @@ void TFolderListModel::MarkStale(int row) {
     if (row < 0 || row >= Count())
         return;
     Entry(row).Stale = true;
+    Entry(row).ListedAtMs = -1;
+    Entry(row).CapabilitiesKnown = false;
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }

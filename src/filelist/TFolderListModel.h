@@ -76,6 +76,10 @@ public:
     bool IsFileRow(int row) const;
     // Whether the row's item is the shown folder itself (a desktop entry naming it).
     bool IsShownFolder(int row) const;
+    // What may be done with the row's item (saCanCopy, saCanMove, saCanRename, saCanDelete):
+    // asked of the folder when first needed and kept until the entry is read again; 0 for
+    // rows out of range.
+    uint32_t Capabilities(int row) const;
 
     // Order of the rows; Name ascending after every change of folder.
     void SetSortLess(TLessItem less) { SortLess = std::move(less); }
@@ -110,6 +114,11 @@ public:
     bool LastPassCancelled() const { return PassCancelled; }
     // Every entry is read again when next shown.
     void MarkAllStale();
+    // A pass takes the size, times and identity an entry's listing examined instead of
+    // examining the item again when the listing began at most this long before the pass
+    // (the first paint of a folder just opened); an older examination is not trusted, so a
+    // change made meanwhile by another program is seen, and the tag cache checked against it.
+    static constexpr long long ListingReuseMs = 1000;
     // One entry is read again when next shown; its row is redrawn.
     void MarkStale(int row);
 
@@ -210,6 +219,9 @@ private:
     std::function<QDateTime()> AirClock;
 
     TEntries Enumerate();
-    std::unique_ptr<TShellItem> MakeEntry(TPidl relative);
-    void ReadOne(TShellItem& entry, const TDetailPlan& plan);
+    // An entry for a relative item; with the listing's facts of it (taken at listedAtMs on
+    // the steady clock) it asks the folder nothing more.
+    std::unique_ptr<TShellItem> MakeEntry(TPidl relative, const TItemFacts* facts = nullptr,
+                                          long long listedAtMs = -1);
+    void ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed);
 };

@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -41,36 +40,52 @@ QStringView TShellItem::ValueView(int n) const {
 void TShellItem::SetValue(int n, const QString& text) {
     if (n < 1 || n > ValueCount)
         return;
-    // The block is built anew: values are set once per read, a handful per entry.
     const uint64_t oldMask = Texts != nullptr ? MaskOf(Texts.get()) : 0;
-    const uint64_t bit = uint64_t{1} << n;
-    const uint64_t mask = text.isEmpty() ? oldMask & ~bit : oldMask | bit;
-    if (mask == oldMask && text.isEmpty())
+    if (text.isEmpty() && (oldMask >> n & 1) == 0)
         return; // an empty value where there was none
+    QStringView view(text);
+    SetValues(uint64_t{1} << n, &view);
+}
+
+void TShellItem::SetValues(uint64_t columns, const QStringView* texts) {
+    columns &= ((uint64_t{1} << (ValueCount + 1)) - 1) & ~uint64_t{1};
+    // The block is built anew, once for all the values given.
+    const uint64_t oldMask = Texts != nullptr ? MaskOf(Texts.get()) : 0;
+    uint64_t mask = oldMask & ~columns;
+    QStringView values[ValueCount + 1];
+    size_t length = 0;
+    int count = 0;
+    size_t given = 0;
+    for (int column = 1; column <= ValueCount; ++column) {
+        const uint64_t bit = uint64_t{1} << column;
+        QStringView value;
+        if ((columns & bit) != 0)
+            value = texts[given++];
+        else if ((oldMask & bit) != 0)
+            value = ValueView(column);
+        else
+            continue;
+        if ((columns & bit) != 0 && value.isEmpty())
+            continue;
+        mask |= bit;
+        values[count++] = value;
+        length += static_cast<size_t>(value.size());
+    }
     if (mask == 0) {
         Texts.reset();
         return;
     }
-    std::vector<QStringView> values;
-    values.reserve(static_cast<size_t>(std::popcount(mask)));
-    size_t length = 0;
-    for (int column = 1; column <= ValueCount; ++column) {
-        if ((mask >> column & 1) == 0)
-            continue;
-        values.push_back(column == n ? QStringView(text) : ValueView(column));
-        length += static_cast<size_t>(values.back().size());
-    }
-    const size_t header = MaskUnits + values.size() * EndUnits;
+    const size_t header = MaskUnits + static_cast<size_t>(count) * EndUnits;
     auto block = std::make_unique_for_overwrite<char16_t[]>(header + length);
     std::memcpy(block.get(), &mask, sizeof mask);
     uint32_t end = 0;
-    for (size_t i = 0; i < values.size(); ++i) {
+    for (int i = 0; i < count; ++i) {
         const QStringView value = values[i];
         if (!value.isEmpty())
             std::memcpy(block.get() + header + end, value.utf16(),
                         static_cast<size_t>(value.size()) * sizeof(char16_t));
         end += static_cast<uint32_t>(value.size());
-        std::memcpy(block.get() + MaskUnits + i * EndUnits, &end, sizeof end);
+        std::memcpy(block.get() + MaskUnits + static_cast<size_t>(i) * EndUnits, &end, sizeof end);
     }
     Texts = std::move(block);
 }

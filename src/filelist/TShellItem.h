@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include "TFileStamp.h"
 #include "TPidl.h"
 
 #include <cstdint>
@@ -25,11 +26,11 @@ public:
     bool Stale = true;      // details must be (re-)read before the row is shown
     QString DisplayName;    // the row's caption
     QByteArray ParsingName; // full path bytes of a file-system item ("::..." for virtual ones)
-    QString ModifiedText;   // the Modified column
     int IconIndex = -1;     // index in the namespace's icon list; -1 until read
     int OverlayIndex = -1;  // overlay drawn over the icon; -1 when none
     int64_t Size = 0;       // file size in bytes (all 64 bits)
-    QDateTime ModifiedTime; // last write time, local; invalid until read
+    QDateTime ModifiedTime; // last write time, local (the Modified column); invalid until read
+                            // and for a file without one
     bool NotFileSystem = false;
     bool IsFolder = false;
     bool Ghosted = false; // hidden item: icon drawn faded
@@ -39,20 +40,29 @@ public:
     bool Seen = false;          // work flag of a folder re-read
     bool CutMark = false;       // cut to the clipboard: icon drawn faded
     bool SelectionMark = false; // carries the selection across a sort
-    bool CanCopy = false;
-    bool CanMove = false;
-    bool CanDelete = false;
-    bool CanRename = false;
+    // Copy, move, rename and delete (the folder's saCan* bits): asked of the folder when a
+    // menu, a drag or an edit first needs them (TFolderListModel::Capabilities), not for
+    // every item as it is listed; forgotten when the entry is read again.
+    mutable bool CapabilitiesKnown = false;
+    mutable uint32_t Capabilities = 0;
     uint32_t Attributes = 0; // file mode bits read with the details
     bool ReadFailed = false; // the last read of the audio information failed: row drawn red
     bool Added = false;      // work flag of a folder re-read
     bool DatesRead = false;  // the air dates (columns 10..13) were read with the details
+    // The listing's examination of the item (one stat), taken by the first pass that follows
+    // it closely instead of a stat of its own; ListedAtMs (steady clock) < 0 when none.
+    TFileStamp Listed;
+    uint32_t ListedMode = 0;
+    int64_t ListedAtMs = -1;
 
     // Text of information column n (1..ValueCount); empty until read or outside the range.
     QString Value(int n) const { return ValueView(n).toString(); }
     // The same text without a copy; valid until the next SetValue.
     QStringView ValueView(int n) const;
     void SetValue(int n, const QString& text);
+    // Sets the columns of `columns` (bit n for column n) at once, texts[i] for the i-th of
+    // them in column order; the other columns keep their values.
+    void SetValues(uint64_t columns, const QStringView* texts);
 
 private:
     // All values of the entry in one block, so a large folder costs little after a full pass

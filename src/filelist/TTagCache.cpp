@@ -642,10 +642,8 @@ bool TTagCache::Apply(const TRow& row, TShellItem& entry) {
     std::vector<QString> texts;
     if (!DecodeTexts(row.Texts, std::popcount(row.Columns), texts))
         return false;
-    size_t i = 0;
-    for (int n = 1; n <= TShellItem::ValueCount; ++n)
-        if ((row.Columns & (uint64_t{1} << n)) != 0)
-            entry.SetValue(n, texts[i++]);
+    std::vector<QStringView> views(texts.begin(), texts.end());
+    entry.SetValues(row.Columns, views.data());
     entry.ReadFailed = row.ReadFailed;
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TFileStamp.h"
+
 #include <QByteArray>
 #include <QHashFunctions>
 #include <QString>
@@ -18,19 +20,6 @@ struct sqlite3;
 struct stat;
 struct sqlite3_stmt;
 class TShellItem;
-
-// What identifies one state of a file's contents: another program's save changes at least
-// one of these (an in-place save that keeps the size and sets the mtime back still moves the
-// ctime; a file replaced by another gets a new inode).
-struct TFileStamp {
-    int64_t Size = 0;
-    int64_t MtimeNs = 0;
-    int64_t CtimeNs = 0;
-    uint64_t Inode = 0;
-    bool operator==(const TFileStamp&) const = default;
-    bool IsKnown() const { return Inode != 0; }
-    static TFileStamp Of(const struct stat& st);
-};
 
 // The persistent cache of what the list reads from audio files (the information columns and
 // whether the read failed), kept in an SQLite file shared by every Cuemark process of the

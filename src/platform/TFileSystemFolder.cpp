@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,7 +65,62 @@ bool TFileSystemFolder::ResolvePath(PCItemIDList relative, std::string& path,
 }
 
 bool TFileSystemFolder::EnumObjects(std::uint32_t flags, std::vector<TPidl>& items) const {
+    return List(flags, items, nullptr);
+}
+
+bool TFileSystemFolder::EnumObjectsWithFacts(std::uint32_t flags, std::vector<TPidl>& items,
+                                             std::vector<TItemFacts>& facts) const {
+    return List(flags, items, &facts);
+}
+
+TItemFacts TFileSystemFolder::Examine(int dirFd, const char* name, unsigned char type) {
+    // One stat against the folder's descriptor (no path walk); a link costs a second one for
+    // its target, and readdir's type spares the first one for it.
+    TItemFacts facts;
+    facts.Known = true;
+    struct stat st {};
+    bool found = false;
+    bool isLink = type == DT_LNK;
+    if (!isLink) {
+        found = ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        isLink = found && S_ISLNK(st.st_mode);
+    }
+    bool isFolder = found && S_ISDIR(st.st_mode);
+    if (isLink) {
+        struct stat target {};
+        if (::fstatat(dirFd, name, &target, 0) == 0) {
+            st = target;
+            found = true;
+            isFolder = S_ISDIR(target.st_mode);
+        } else {
+            // A dangling link reports itself.
+            found = found || ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+            isFolder = false;
+        }
+    }
+    if (!found)
+        return facts; // gone since the listing: no attributes, as GetAttributesOf says
+    facts.Attributes = saFileSystem | saCanLink;
+    if (isLink)
+        facts.Attributes |= saLink;
+    if (isFolder)
+        facts.Attributes |= saFolder | saFileSysAncestor;
+    if (name[0] == '.')
+        facts.Attributes |= saGhosted | saHidden;
+    facts.Examined = true;
+    facts.Mode = static_cast<std::uint32_t>(st.st_mode);
+    facts.Size = static_cast<std::int64_t>(st.st_size);
+    facts.MtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    facts.CtimeNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    facts.Inode = static_cast<std::uint64_t>(st.st_ino);
+    return facts;
+}
+
+bool TFileSystemFolder::List(std::uint32_t flags, std::vector<TPidl>& items,
+                             std::vector<TItemFacts>* facts) const {
     items.clear();
+    if (facts != nullptr)
+        facts->clear();
     DIR* dir = ::opendir(FolderPath.c_str());
     if (!dir)
         return false;
@@ -72,16 +128,22 @@ bool TFileSystemFolder::EnumObjects(std::uint32_t flags, std::vector<TPidl>& ite
     const bool wantFiles = flags & efNonFolders;
     const bool wantHidden = flags & efIncludeHidden;
     std::vector<std::string> names;
+    std::vector<TItemFacts> found;
     while (dirent* entry = ::readdir(dir)) {
         std::string_view name(entry->d_name);
         if (name == "." || name == "..")
             continue;
         if (name.front() == '.' && !wantHidden)
             continue;
+        TItemFacts examined;
+        if (facts != nullptr)
+            examined = Examine(::dirfd(dir), entry->d_name, entry->d_type);
         if (!(wantFolders && wantFiles)) {
             // Only one side is asked for: tell folders from files, following links.
             bool isFolder;
-            if (entry->d_type == DT_DIR)
+            if (examined.Known)
+                isFolder = (examined.Attributes & saFolder) != 0;
+            else if (entry->d_type == DT_DIR)
                 isFolder = true;
             else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)
                 isFolder = IsDirectory(ChildPath(name));
@@ -91,17 +153,27 @@ bool TFileSystemFolder::EnumObjects(std::uint32_t flags, std::vector<TPidl>& ite
                 continue;
         }
         names.emplace_back(name);
+        if (facts != nullptr)
+            found.push_back(examined);
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end());
+    std::vector<size_t> order(names.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return names[a] < names[b]; });
     items.reserve(names.size());
+    if (facts != nullptr)
+        facts->reserve(names.size());
     std::string data;
-    for (const std::string& name : names) {
+    for (size_t i : order) {
         data.assign(1, ChildKind);
-        data.append(name);
+        data.append(names[i]);
         TPidl item = TPidl::FromItemData(data.data(), data.size());
-        if (item)
-            items.push_back(std::move(item));
+        if (!item)
+            continue;
+        items.push_back(std::move(item));
+        if (facts != nullptr)
+            facts->push_back(found[i]);
     }
     return true;
 }

@@ -26,6 +26,9 @@ public:
     static bool IsValidName(std::string_view name);
 
     bool EnumObjects(std::uint32_t flags, std::vector<TPidl>& items) const override;
+    // Examines each item once as it is listed (see Examine).
+    bool EnumObjectsWithFacts(std::uint32_t flags, std::vector<TPidl>& items,
+                              std::vector<TItemFacts>& facts) const override;
     std::unique_ptr<TShellFolder> BindToObject(PCItemIDList relative) const override;
     bool ParseDisplayName(const std::string& name, TPidl& result) const override;
     std::string GetDisplayNameOf(PCItemIDList relative, TDisplayNameType kind) const override;
@@ -34,6 +37,10 @@ public:
     std::string GetPathOf(PCItemIDList relative) const override;
 
 private:
+    bool List(std::uint32_t flags, std::vector<TPidl>& items, std::vector<TItemFacts>* facts) const;
+    // The facts of one item of the open folder `dirFd`, as GetAttributesOf would tell them.
+    static TItemFacts Examine(int dirFd, const char* name, unsigned char type);
+
     // The full path of a relative list's item, or "" when an item is not one of this kind.
     bool ResolvePath(PCItemIDList relative, std::string& path, std::string& lastName) const;
 

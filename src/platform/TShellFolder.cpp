@@ -5,6 +5,13 @@
 
 TShellFolder::~TShellFolder() = default;
 
+bool TShellFolder::EnumObjectsWithFacts(std::uint32_t flags, std::vector<TPidl>& items,
+                                        std::vector<TItemFacts>& facts) const {
+    const bool listed = EnumObjects(flags, items);
+    facts.assign(items.size(), TItemFacts{});
+    return listed;
+}
+
 int TShellFolder::CompareIDs(PCItemIDList first, PCItemIDList second) const {
     if (!first || !second)
         return first == second ? 0 : (first ? 1 : -1);

@@ -40,6 +40,24 @@ enum TEnumFlag : std::uint32_t {
     efIncludeHidden = 0x80,
 };
 
+// What a listing learned of one item by examining it once, so that making its entry and the
+// first read of its details need no further call on it.
+struct TItemFacts {
+    bool Known = false; // false: the folder told nothing; ask GetAttributesOf
+    // Among saFileSystem, saCanLink, saLink, saFolder, saFileSysAncestor, saGhosted, saHidden:
+    // what the examination tells. The capabilities (copy, move, rename, delete) are never
+    // here: they are asked when needed.
+    std::uint32_t Attributes = 0;
+    // What the stat told of the item (a link's target; a dangling link itself), when
+    // Examined; kept this small because a big folder's listing holds one per item.
+    bool Examined = false;
+    std::uint32_t Mode = 0;
+    std::int64_t Size = 0;
+    std::int64_t MtimeNs = 0;
+    std::int64_t CtimeNs = 0;
+    std::uint64_t Inode = 0;
+};
+
 // One folder of the namespace (the desktop, "Computer", a file-system folder). Items are named by
 // identifier lists relative to the folder: one item for a direct child, several for a deeper
 // descendant, none for the folder itself. Failures are never reported: operations return false,
@@ -53,6 +71,10 @@ public:
     // The folder's items, one-item lists in byte order of their names, filtered by TEnumFlag bits.
     // False when the folder cannot be read (then `items` is left empty).
     virtual bool EnumObjects(std::uint32_t flags, std::vector<TPidl>& items) const = 0;
+    // The same listing with what examining each item told (facts[i] for items[i]). This
+    // default examines nothing: every fact is unknown.
+    virtual bool EnumObjectsWithFacts(std::uint32_t flags, std::vector<TPidl>& items,
+                                      std::vector<TItemFacts>& facts) const;
     // The folder object of a descendant (relative list, at least one item); null when the item
     // is not a folder or cannot be reached.
     virtual std::unique_ptr<TShellFolder> BindToObject(PCItemIDList relative) const = 0;

@@ -1,6 +1,7 @@
 // The list model as the one writer of its entries: every change a view shows (cut marks, a
 // rename, a batch value) is announced, and Qt's model tester watches the model throughout.
 #include "PidlHelp.h"
+#include "TColumnTexts.h"
 #include "TFolderListModel.h"
 #include "TListRoles.h"
 #include "TempDir.h"
@@ -11,9 +12,15 @@
 #include <QGuiApplication>
 #include <QSignalSpy>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -211,6 +218,108 @@ TEST_F(FolderListModel, OpeningABigFolderIsAPassWithProgressOverNoOldRows) {
     ASSERT_TRUE(Model.OpenFolder(folder.Get()));
     EXPECT_EQ(Model.Count(), 4);
     EXPECT_EQ(seen.Begins + seen.Steps + seen.Ends, 0);
+}
+
+// The Modified column shows the file's time as the local wall clock, read through the
+// listing's examination or a new one alike: compared with Qt's own local time of the same
+// instant, in a zone with summer time, on both sides of its change.
+TEST_F(FolderListModel, ModifiedShowsTheLocalWallClock) {
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    ::tzset();
+    for (const long long seconds : {1625412645LL, 1609502400LL}) { // July (EDT), January (EST)
+        const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, Dir.File("a.wav").c_str(), times, 0), 0);
+        const QString expected =
+            TColumnTexts::ModifiedText(QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime));
+        TPidl folder;
+        ASSERT_TRUE(GetPIDLFromPath(&Model.DesktopFolder(), Dir.Path().string(), folder));
+        ASSERT_TRUE(Model.OpenFolder(folder.Get())); // the pass below takes the listing's stat
+        const int row = Model.RowOfPath(Path("a.wav"));
+        Model.ReadEntryDetails(0, Model.Count() - 1);
+        EXPECT_EQ(Model.index(row, 2).data().toString(), expected);
+        Model.MarkAllStale(); // this pass examines the file anew
+        Model.ReadEntryDetails(0, Model.Count() - 1);
+        EXPECT_EQ(Model.index(row, 2).data().toString(), expected);
+        EXPECT_EQ(Model.Entry(row).ModifiedTime.toSecsSinceEpoch(), seconds);
+    }
+    if (oldZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldZone);
+    ::tzset();
+}
+
+// What a row's item allows is asked when needed, as the user's rights are then: a read-only
+// file in one's own folder can still be deleted, a read-only folder's file only copied, an
+// unreadable file not copied, and a folder made read-only after the listing is seen as such.
+// Checked as an ordinary user (nobody) in a child process when the tests run as root.
+std::string CheckRowCapabilities(const fs::path& base) {
+    std::string failures;
+    const std::uint32_t change = saCanDelete | saCanRename | saCanMove;
+    TFolderListModel model;
+    const auto rowsOf = [&](const fs::path& folder) {
+        TPidl id;
+        std::map<std::string, std::uint32_t> rows;
+        if (!GetPIDLFromPath(&model.DesktopFolder(), folder.string(), id) ||
+            !model.OpenFolder(id.Get()))
+            return rows;
+        for (int row = 0; row < model.Count(); ++row)
+            rows[model.Entry(row).DisplayName.toStdString()] = model.Capabilities(row);
+        return rows;
+    };
+    const auto check = [&](bool ok, const std::string& what) {
+        if (!ok)
+            failures += what + "\n";
+    };
+    auto open = rowsOf(base / "open");
+    check(open["mine.wav"] == (saCanCopy | change), "own file");
+    check(open["readonly.wav"] == (saCanCopy | change), "read-only file in a writable folder");
+    check(open["secret.wav"] == change, "unreadable file: no copy");
+    auto kept = rowsOf(base / "readonly");
+    check(kept["kept.wav"] == saCanCopy, "read-only folder's file");
+
+    TPidl id;
+    GetPIDLFromPath(&model.DesktopFolder(), (base / "open").string(), id);
+    model.OpenFolder(id.Get());
+    ::chmod((base / "open").c_str(), 0555);
+    const int row = model.RowOfPath(QByteArray::fromStdString((base / "open/mine.wav").string()));
+    check(row >= 0 && model.Capabilities(row) == saCanCopy, "folder made read-only after listing");
+    ::chmod((base / "open").c_str(), 0755);
+    return failures;
+}
+
+TEST(FolderListRights, CapabilitiesAreAskedWhenNeeded) {
+    TTempDir dir;
+    const fs::path base = dir.Path();
+    fs::create_directories(base / "open");
+    fs::create_directories(base / "readonly");
+    for (const char* name :
+         {"open/mine.wav", "open/readonly.wav", "open/secret.wav", "readonly/kept.wav"})
+        std::ofstream(base / name) << "x";
+    ::chmod((base / "open/readonly.wav").c_str(), 0444);
+    ::chmod((base / "open/secret.wav").c_str(), 0600);
+    ::chmod((base / "readonly").c_str(), 0555);
+    ::chmod(base.c_str(), 0755);
+    if (::geteuid() != 0) {
+        ::chmod((base / "open/secret.wav").c_str(), 0);
+        EXPECT_EQ(CheckRowCapabilities(base), "");
+    } else {
+        // Root passes every permission check: look as nobody, in a child process. The
+        // secret file stays root's.
+        for (const char* name : {"open", "open/mine.wav", "open/readonly.wav"})
+            ASSERT_EQ(::chown((base / name).c_str(), 65534, 65534), 0) << name;
+        EXPECT_EXIT(
+            {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    std::_Exit(2);
+                const std::string failures = CheckRowCapabilities(base);
+                std::fputs(failures.c_str(), stderr);
+                std::_Exit(failures.empty() ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
+    }
+    ::chmod((base / "readonly").c_str(), 0755);
 }
 
 } // namespace

@@ -144,6 +144,42 @@ TEST_F(TagCache, AFileChangedByAnotherProgramIsReadAgain) {
     EXPECT_EQ(ValueOf(*again, "f0.wav", ArtistColumn), "Artist 0");
 }
 
+// The listing's examination of a file serves only a pass that follows it closely: a file
+// changed by another program between the listing and a later pass (in place, same size, the
+// mtime set back) is examined again and read, not answered from its cached row.
+TEST_F(TagCache, AChangeBetweenListingAndALaterPassIsCaught) {
+    std::unique_ptr<TFolderListModel> cold;
+    ASSERT_EQ(ReadAll(cold, {ArtistColumn}), FileCount);
+
+    TFolderListModel model;
+    model.SetTagCache(TTagCache::Open(CacheFile()));
+    model.SetColumns(Columns({ArtistColumn}));
+    TPidl folder;
+    ASSERT_TRUE(GetPIDLFromPath(&model.DesktopFolder(), Dir.Path().string(), folder));
+    ASSERT_TRUE(model.OpenFolder(folder.Get()));
+
+    struct stat old {};
+    ASSERT_EQ(::stat(Dir.File("f4.wav").c_str(), &old), 0);
+    ::usleep(20000); // a ctime tick on coarse clocks
+    {
+        const int fd = ::open(Dir.File("f4.wav").c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "Y", 1, 0), 1);
+        ::close(fd);
+    }
+    const struct timespec times[2] = {old.st_atim, old.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Dir.File("f4.wav").c_str(), times, 0), 0);
+    Libs.Files[Dir.File("f4.wav")].Tags["IART"] = "Changed after listing";
+    ::usleep((TFolderListModel::ListingReuseMs + 100) * 1000);
+
+    const int before = Libs.CallCount("OpenWavFile");
+    model.ReadEntryDetails(0, model.Count() - 1);
+    EXPECT_EQ(Libs.CallCount("OpenWavFile") - before, 1);
+    EXPECT_EQ(ValueOf(model, "f4.wav", ArtistColumn), "Changed after listing");
+    EXPECT_EQ(ValueOf(model, "f0.wav", ArtistColumn), "Artist 0");
+    EXPECT_EQ(model.CacheHits(), FileCount - 1);
+}
+
 TEST_F(TagCache, FailedReadsAreTriedAgainAndOwnWritesDropTheRow) {
     Libs.Files.erase(Dir.File("f4.wav")); // the scripted library cannot open it
     std::unique_ptr<TFolderListModel> model;

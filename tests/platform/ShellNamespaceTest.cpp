@@ -252,6 +252,44 @@ TEST_F(ShellNamespaceTest, DesktopParsesPathsBelowComputer) {
     EXPECT_EQ(desktop.BindToObject(file.Get()), nullptr) << "a file is no folder";
 }
 
+// A listing that examines each item once tells, item by item, what GetAttributesOf tells of it
+// (the capabilities aside) and what a stat of it says: a link's target, a dangling link itself.
+TEST_F(ShellNamespaceTest, ListingFactsAgreeWithAttributesAndStat) {
+    const std::uint32_t listed = saFileSystem | saCanLink | saLink | saFolder | saFileSysAncestor |
+                                 saGhosted | saHidden | saShare;
+    TFileSystemFolder folder(Root.string());
+    std::vector<TPidl> items;
+    std::vector<TItemFacts> facts;
+    ASSERT_TRUE(
+        folder.EnumObjectsWithFacts(efFolders | efNonFolders | efIncludeHidden, items, facts));
+    std::vector<TPidl> plain;
+    ASSERT_TRUE(folder.EnumObjects(efFolders | efNonFolders | efIncludeHidden, plain));
+    EXPECT_EQ(Names(items), Names(plain));
+    ASSERT_EQ(facts.size(), items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        const std::string name = ItemName(items[i].Get());
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(facts[i].Known);
+        EXPECT_EQ(facts[i].Attributes, folder.GetAttributesOf(items[i].Get(), listed));
+        struct stat st {};
+        const std::string path = (Root / name).string();
+        ASSERT_TRUE(::stat(path.c_str(), &st) == 0 || ::lstat(path.c_str(), &st) == 0);
+        EXPECT_TRUE(facts[i].Examined);
+        EXPECT_EQ(facts[i].Inode, st.st_ino);
+        EXPECT_EQ(facts[i].Mode, st.st_mode);
+        EXPECT_EQ(facts[i].Size, st.st_size);
+        EXPECT_EQ(facts[i].MtimeNs, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec);
+        EXPECT_EQ(facts[i].CtimeNs, st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec);
+    }
+    // Only folders, or only files: links are told by their targets, as without facts.
+    for (std::uint32_t side : {efFolders, efNonFolders}) {
+        ASSERT_TRUE(folder.EnumObjectsWithFacts(side | efIncludeHidden, items, facts));
+        ASSERT_TRUE(folder.EnumObjects(side | efIncludeHidden, plain));
+        EXPECT_EQ(Names(items), Names(plain));
+        EXPECT_EQ(facts.size(), items.size());
+    }
+}
+
 // Capabilities and readability as an ordinary user sees them: an unreadable folder binds but
 // lists nothing; a read-only folder's files can be copied but not renamed, moved or deleted; in a
 // sticky folder only one's own files can be changed (`othersFile`: sticky/theirs.wav belongs to
