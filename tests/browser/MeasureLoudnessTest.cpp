@@ -194,7 +194,9 @@ TEST_F(MeasureLoudnessTest, StoresBextVersion2WhereTheBroadcastSettingAllowsAndL
             }
         return nullptr;
     });
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
+    TXListView& list = *Panel->ListView;
+    const QPoint pos = list.visualRect(list.ListModel().index(Row("loud.wav"), 0)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, list.viewport()->mapToGlobal(pos));
     QApplication::sendEvent(Panel->ListView->viewport(), &event);
     QApplication::processEvents();
 

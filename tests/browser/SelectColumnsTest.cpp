@@ -54,7 +54,10 @@ const QStringList Names = {"Format",
                            "Energy",
                            "Texture",
                            "Tempo",
-                           "Beats per minute"};
+                           "Beats per minute",
+                           "Loudness",
+                           "Loudness range",
+                           "True peak"};
 
 TColumnChoice::TTicks TicksFor(std::initializer_list<int> numbers) {
     TColumnChoice::TTicks ticks{};
@@ -75,8 +78,8 @@ void WhenModal(std::function<void(QWidget*)> act) {
 TEST(SelectColumnsDialogTest, ListsTheCatalogueInAFixedWindow) {
     TFrmSelectColumns dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select Columns"));
-    ASSERT_EQ(dialog.lstColumns->count(), 34);
-    for (int i = 0; i < 34; ++i)
+    ASSERT_EQ(dialog.lstColumns->count(), 37);
+    for (int i = 0; i < 37; ++i)
         EXPECT_EQ(dialog.lstColumns->item(i)->text(), Names[i]);
     EXPECT_EQ(dialog.size(), QSize(266, 329));
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
@@ -134,7 +137,7 @@ TEST(SelectColumnsDialogTest, OkGivesTheTicksCancelNothing) {
 TEST(ColumnChoiceTest, TicksComeFromTheColumnsBehindTheFixedOnes) {
     const std::vector<TListColumn> columns = {
         {0, "Name", 150}, {0, "Size", 75},      {0, "Modified", 120}, {14, "Album", 80},
-        {0, "Odd", 100},  {35, "Too far", 100}, {3, "Singer", 200}};
+        {0, "Odd", 100},  {38, "Too far", 100}, {3, "Singer", 200}};
     EXPECT_EQ(TColumnChoice::TicksOf(columns), TicksFor({3, 14}));
     EXPECT_EQ(TColumnChoice::CountText(0), QStringLiteral("None Selected"));
     EXPECT_EQ(TColumnChoice::CountText(3), QStringLiteral("3 Selected"));

@@ -69,7 +69,7 @@ protected:
 };
 
 TEST_F(ColumnSettings, ColumnsInFileOrderSkippingWhatIsNotAColumn) {
-    Write("[Columns]\n4=Title\nabc=Junk\n0=Zero\n35=Past\n3x=Mixed\n-3=Minus\n"
+    Write("[Columns]\n4=Title\nabc=Junk\n0=Zero\n38=Past\n3x=Mixed\n-3=Minus\n"
           "3=Artist\n03=Again\n1=\n[ColumnWidths]\nCount=9\nWidth0=200\nWidth1=-1\n"
           "Width2=abc\nWidth3=-7\nWidth4=60\nWidth5=80\nWidth6=999\nWidth8=999\n");
     const auto columns = TListColumns::FromSettings(TProfileFile(Ini));
