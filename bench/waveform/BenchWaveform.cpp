@@ -40,7 +40,7 @@ void FromCacheToDrawn(benchmark::State& state) {
         TAnalysisLoader loader;
         loader.SetCache(
             [](const QByteArray& path) -> std::optional<std::string> {
-                const auto bytes = Cache->AnalysisOfPath(path, "analysis");
+                const auto bytes = Cache->AnalysisOfPath(path, TAudioAnalysis::CacheKind);
                 return bytes ? std::optional<std::string>(bytes->toStdString()) : std::nullopt;
             },
             nullptr);
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     const double analysedSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const std::string bytes = analysis->Encode();
-    Cache->PutAnalysisOfPath(File, "analysis", QByteArray::fromStdString(bytes));
+    Cache->PutAnalysisOfPath(File, TAudioAnalysis::CacheKind, QByteArray::fromStdString(bytes));
 
     benchmark::RegisterBenchmark("waveform/one-hour-cached-to-drawn", FromCacheToDrawn)
         ->Unit(benchmark::kMillisecond)

@@ -46,6 +46,8 @@ struct TPeakOverview {
 // What one decode of a file yields.
 struct TAudioAnalysis {
     static constexpr int CurveStepMs = 100;
+    // The name its Encode form is kept under in the tag cache.
+    static constexpr const char* CacheKind = "analysis";
     int SampleRate = 0;
     int Channels = 0;
     uint64_t Frames = 0; // decoded

@@ -56,7 +56,7 @@ void TAnalysisLoader::Load(const QByteArray& path) {
                 why);
             if (made) {
                 if (write)
-                    write(path, made->Encode());
+                    write(path, *made);
                 result = std::make_shared<const TAudioAnalysis>(std::move(*made));
             } else {
                 error = QString::fromStdString(why);

@@ -21,7 +21,7 @@ class TAnalysisLoader : public QObject {
 
 public:
     using TCacheRead = std::function<std::optional<std::string>(const QByteArray& path)>;
-    using TCacheWrite = std::function<void(const QByteArray& path, const std::string& bytes)>;
+    using TCacheWrite = std::function<void(const QByteArray& path, const TAudioAnalysis& analysis)>;
 
     explicit TAnalysisLoader(QObject* parent = nullptr);
     ~TAnalysisLoader() override;

@@ -2,6 +2,8 @@
 
 #include "TMarkerModel.h"
 
+struct TAudioAnalysis;
+
 #include <QByteArray>
 #include <QString>
 
@@ -28,5 +30,5 @@ struct TAuditionHost {
     std::function<void(const QString&)> ShowError;
     // The persistent cache of analyses (unset: every file is analysed when auditioned).
     std::function<std::optional<std::string>(const QByteArray& path)> CachedAnalysis;
-    std::function<void(const QByteArray& path, const std::string& bytes)> StoreAnalysis;
+    std::function<void(const QByteArray& path, const TAudioAnalysis& analysis)> StoreAnalysis;
 };

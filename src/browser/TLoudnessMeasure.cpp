@@ -1,15 +1,17 @@
 #include "TLoudnessMeasure.h"
 
 #include "TAudioFileRule.h"
+#include "TBatchTagger.h"
 #include "TBoundDecodeOps.h"
 #include "TListStatus.h"
 #include "TLoudnessFiguresOf.h"
 #include "TMessages.h"
+#include "TNoticesOff.h"
 #include "TTagCache.h"
 #include "TXListView.h"
 
 #include <QEventLoop>
-#include <QFile>
+#include <QHash>
 #include <QMetaObject>
 #include <QStringList>
 #include <QTimer>
@@ -17,31 +19,25 @@
 namespace {
 
 constexpr int CancelPollMs = 50;
-constexpr int ListedFiles = 20;
-
-QString NameOf(const QByteArray& path) {
-    return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
-}
-
-// "N files ...:" and the first names, each with its reason.
-QString Listing(const QString& one, const QString& many, const QStringList& lines) {
-    QString text = lines.size() == 1 ? one : many.arg(lines.size());
-    for (qsizetype i = 0; i < lines.size() && i < ListedFiles; ++i)
-        text += QLatin1Char('\n') + lines[i];
-    if (lines.size() > ListedFiles)
-        text += QStringLiteral("\n... and %1 more").arg(lines.size() - ListedFiles);
-    return text;
-}
 
 } // namespace
 
-// What came of one file, as the worker hands it over.
+// What came of the files, gathered on the window's thread.
 struct TLoudnessMeasure::TOutcome {
     int Measured = 0;
     int Stored = 0;
     QStringList NotMeasured; // "name (reason)"
     QStringList NotWritten;
     QList<QByteArray> Written;
+};
+
+// What the worker found for one file.
+struct TLoudnessMeasure::TFileResult {
+    QByteArray Path;
+    TFileStamp Stamp; // the file as it was measured
+    std::optional<TLoudnessFigures> Figures;
+    QByteArray Analysis; // a new analysis for the cache; empty for a cached measurement
+    QString Error;
 };
 
 TLoudnessMeasure::TLoudnessMeasure(TXListView& list, QObject* parent)
@@ -59,23 +55,23 @@ void TLoudnessMeasure::MeasureSelection() {
         return;
     TFolderListModel& model = List.ListModel();
     QList<QByteArray> paths;
+    QHash<QByteArray, int> rowOf;
     for (int row : List.SelectedRows()) {
         const TShellItem& entry = model.Entry(row);
-        if (entry.IsFileSystem && !entry.IsFolder && TAudioFileRule::IsAudioPath(entry.ParsingName))
-            paths.append(model.PathOfRow(row));
+        if (!entry.IsFileSystem || entry.IsFolder ||
+            !TAudioFileRule::IsAudioPath(entry.ParsingName))
+            continue;
+        paths.append(model.PathOfRow(row));
+        rowOf.insert(paths.back(), row);
     }
     if (paths.isEmpty()) {
         emit OnStatus(QStringLiteral("No audio file is selected"));
         return;
     }
 
-    struct TFileResult {
-        QByteArray Path;
-        TFileStamp Stamp; // the file as it was measured
-        std::optional<TLoudnessFigures> Figures;
-        QByteArray Analysis; // a new analysis for the cache; empty for a cached one
-        QString Error;
-    };
+    // The rows stay where they are meanwhile: the list takes no input but Escape, and the
+    // monitor is quiet while the files are written.
+    const TNoticesOff quiet(List);
     TOutcome outcome;
     QEventLoop loop;
     Stop = std::make_shared<std::atomic<bool>>(false);
@@ -89,7 +85,7 @@ void TLoudnessMeasure::MeasureSelection() {
     });
     cancelPoll.start(CancelPollMs);
 
-    Worker = std::thread([this, paths, cache, stop = Stop, ops = Ops, &loop, &outcome] {
+    Worker = std::thread([this, paths, rowOf, cache, stop = Stop, ops = Ops, &loop, &outcome] {
         const qsizetype count = paths.size();
         for (qsizetype i = 0; i < count && !*stop; ++i) {
             auto result = std::make_shared<TFileResult>();
@@ -104,14 +100,7 @@ void TLoudnessMeasure::MeasureSelection() {
                 const auto made = TAudioAnalysis::Run(
                     paths[i].toStdString(), ops,
                     [this, stop, i, count](int percent) {
-                        const int overall = int((i * 100 + percent) / count);
-                        QMetaObject::invokeMethod(
-                            this,
-                            [this, overall] {
-                                if (Progress)
-                                    Progress->StepProgress(overall);
-                            },
-                            Qt::QueuedConnection);
+                        Step(int((i * 100 + percent) / count));
                         return !*stop;
                     },
                     why);
@@ -126,51 +115,11 @@ void TLoudnessMeasure::MeasureSelection() {
             }
             QMetaObject::invokeMethod(
                 this,
-                [this, result, cache, &outcome] {
-                    if (!result->Figures) {
-                        outcome.NotMeasured.append(NameOf(result->Path) + QStringLiteral(" (") +
-                                                   result->Error + QLatin1Char(')'));
-                        return;
-                    }
-                    ++outcome.Measured;
-                    // Kept only when the file did not change while it was measured.
-                    if (cache && !result->Analysis.isEmpty() &&
-                        TTagCache::StampOf(result->Path) == result->Stamp) {
-                        cache->PutAnalysisOfPath(result->Path, "analysis", result->Analysis);
-                        cache->PutAnalysisOfPath(result->Path, TLoudnessColumns::CacheKind,
-                                                 result->Figures->Encode());
-                    }
-                    const TLoudnessWriter::TResult stored =
-                        Writer ? Writer(result->Path, *result->Figures)
-                               : TLoudnessWriter::TResult{};
-                    if (stored.Outcome == TLoudnessWriter::TOutcome::Stored)
-                        ++outcome.Stored;
-                    else if (stored.Outcome == TLoudnessWriter::TOutcome::Failed)
-                        outcome.NotWritten.append(NameOf(result->Path) + QStringLiteral(" (") +
-                                                  stored.Reason + QLatin1Char(')'));
-                    const TFileStamp after = TTagCache::StampOf(result->Path);
-                    const bool changed = after != result->Stamp;
-                    if (changed) {
-                        // A save of tags leaves the audio as it was measured.
-                        if (cache)
-                            cache->RestampAnalyses(result->Path, result->Stamp, after);
-                        outcome.Written.append(result->Path);
-                    }
-                    TFolderListModel& model = List.ListModel();
-                    const int row = model.RowOfPath(result->Path);
-                    model.SetEntryLoudness(row, *result->Figures);
-                    if (changed)
-                        model.MarkStale(row); // size and time, read again when drawn
+                [this, result, row = rowOf.value(paths[i], -1), &outcome] {
+                    Take(*result, row, outcome);
                 },
                 Qt::QueuedConnection);
-            if (Progress)
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, percent = int((i + 1) * 100 / count)] {
-                        if (Progress)
-                            Progress->StepProgress(percent);
-                    },
-                    Qt::QueuedConnection);
+            Step(int((i + 1) * 100 / count));
         }
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
@@ -184,6 +133,51 @@ void TLoudnessMeasure::MeasureSelection() {
         emit OnFilesWritten(outcome.Written);
 }
 
+void TLoudnessMeasure::Step(int percent) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, percent] {
+            if (Progress)
+                Progress->StepProgress(percent);
+        },
+        Qt::QueuedConnection);
+}
+
+void TLoudnessMeasure::Take(const TFileResult& result, int row, TOutcome& outcome) {
+    const QString name = TBatchTagger::DisplayName(result.Path);
+    if (!result.Figures) {
+        outcome.NotMeasured.append(name + QStringLiteral(" (") + result.Error + QLatin1Char(')'));
+        return;
+    }
+    ++outcome.Measured;
+    TFolderListModel& model = List.ListModel();
+    const std::shared_ptr<TTagCache> cache = model.TagCache();
+    // Kept only when the file did not change while it was measured.
+    if (cache && !result.Analysis.isEmpty() && TTagCache::StampOf(result.Path) == result.Stamp) {
+        cache->PutAnalysisOfPath(result.Path, TAudioAnalysis::CacheKind, result.Stamp,
+                                 result.Analysis);
+        cache->PutAnalysisOfPath(result.Path, TLoudnessColumns::CacheKind, result.Stamp,
+                                 result.Figures->Encode());
+    }
+    const TLoudnessWriter::TResult stored =
+        Writer ? Writer(result.Path, *result.Figures) : TLoudnessWriter::TResult{};
+    if (stored.Outcome == TLoudnessWriter::TOutcome::Stored)
+        ++outcome.Stored;
+    else if (stored.Outcome == TLoudnessWriter::TOutcome::Failed)
+        outcome.NotWritten.append(name + QStringLiteral(" (") + stored.Reason + QLatin1Char(')'));
+    const TFileStamp after = TTagCache::StampOf(result.Path);
+    const bool changed = after != result.Stamp;
+    if (changed) {
+        // A save of tags leaves the audio as it was measured.
+        if (cache)
+            cache->RestampAnalyses(result.Path, result.Stamp, after);
+        outcome.Written.append(result.Path);
+    }
+    model.SetEntryLoudness(row, *result.Figures);
+    if (changed)
+        model.MarkStale(row); // size and time, read again when drawn
+}
+
 void TLoudnessMeasure::Report(const TOutcome& outcome, int count) {
     const int tried = outcome.Measured + static_cast<int>(outcome.NotMeasured.size());
     QString status = tried < count ? QStringLiteral("Cancelled: %1 of %2 files measured")
@@ -194,15 +188,14 @@ void TLoudnessMeasure::Report(const TOutcome& outcome, int count) {
     emit OnStatus(status);
     QStringList parts;
     if (!outcome.NotMeasured.isEmpty())
-        parts.append(Listing(QStringLiteral("1 file could not be measured:"),
-                             QStringLiteral("%1 files could not be measured:"),
-                             outcome.NotMeasured));
+        parts.append(TBatchTagger::FileListing(QStringLiteral("1 file could not be measured:"),
+                                               QStringLiteral("%1 files could not be measured:"),
+                                               outcome.NotMeasured));
     if (!outcome.NotWritten.isEmpty())
-        parts.append(
-            Listing(QStringLiteral("The loudness of 1 file could not be stored in it:"),
-                    QStringLiteral("The loudness of %1 files could not be stored in them:"),
-                    outcome.NotWritten));
-    if (parts.isEmpty())
-        return;
-    Messages().Error(parts.join(QStringLiteral("\n\n")), &List);
+        parts.append(TBatchTagger::FileListing(
+            QStringLiteral("The loudness of 1 file could not be stored in it:"),
+            QStringLiteral("The loudness of %1 files could not be stored in them:"),
+            outcome.NotWritten));
+    if (!parts.isEmpty())
+        Messages().Error(parts.join(QStringLiteral("\n\n")), &List);
 }

@@ -50,6 +50,7 @@ signals:
 
 private:
     struct TOutcome;
+    struct TFileResult;
     TXListView& List;
     QPointer<TListStatus> Progress;
     TWriter Writer;
@@ -57,5 +58,9 @@ private:
     std::thread Worker;
     std::shared_ptr<std::atomic<bool>> Stop;
 
+    // One file's result on the window's thread: into the cache, the file and its row.
+    void Take(const TFileResult& result, int row, TOutcome& outcome);
+    // The progress bar at `percent`, from the worker.
+    void Step(int percent);
     void Report(const TOutcome& outcome, int count);
 };

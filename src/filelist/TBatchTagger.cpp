@@ -19,10 +19,6 @@ bool IsAudioFile(const QByteArray& path) {
     return ::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode);
 }
 
-QString DisplayName(const QByteArray& path) {
-    return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
-}
-
 // A set, or a removal for an empty text.
 TBatchTagger::TWrite SetOrRemove(const char* key, const QString& text) {
     TBatchTagger::TWrite write{key, std::nullopt, false};
@@ -176,23 +172,30 @@ QList<TBatchTagger::TFileResult> TBatchTagger::Run(const TRequest& request,
 
 QString TBatchTagger::FailureMessage(const QList<TFileResult>& results) {
     QStringList lines;
-    int failed = 0;
     for (const TFileResult& result : results) {
         if (result.Outcome != TFileResult::TOutcome::Failed)
-            continue;
-        if (++failed > ListedFailures)
             continue;
         QString line = DisplayName(result.Path);
         if (!result.Reason.isEmpty())
             line += QStringLiteral(" (") + result.Reason + QLatin1Char(')');
         lines.append(line);
     }
-    if (failed == 0)
+    if (lines.isEmpty())
         return QString();
-    QString message = failed == 1 ? QStringLiteral("1 file could not be written:")
-                                  : QStringLiteral("%1 files could not be written:").arg(failed);
-    message += QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
-    if (failed > ListedFailures)
-        message += QStringLiteral("\n... and %1 more").arg(failed - ListedFailures);
-    return message;
+    return FileListing(QStringLiteral("1 file could not be written:"),
+                       QStringLiteral("%1 files could not be written:"), lines);
+}
+
+QString TBatchTagger::FileListing(const QString& one, const QString& many,
+                                  const QStringList& lines) {
+    QString text = lines.size() == 1 ? one : many.arg(lines.size());
+    for (qsizetype i = 0; i < lines.size() && i < ListedFailures; ++i)
+        text += QLatin1Char('\n') + lines[i];
+    if (lines.size() > ListedFailures)
+        text += QStringLiteral("\n... and %1 more").arg(lines.size() - ListedFailures);
+    return text;
+}
+
+QString TBatchTagger::DisplayName(const QByteArray& path) {
+    return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "TTagCache.h"
 
@@ -67,4 +68,10 @@ public:
     // first names (with reasons), "" when every file was written or passed over.
     static QString FailureMessage(const QList<TFileResult>& results);
     static constexpr int ListedFailures = 20;
+
+    // A message naming files: the heading (`one` for a single line, else `many` with the
+    // count for %1), then the first ListedFailures lines and "... and N more".
+    static QString FileListing(const QString& one, const QString& many, const QStringList& lines);
+    // The name part of a path as the user sees it.
+    static QString DisplayName(const QByteArray& path);
 };

@@ -88,6 +88,16 @@ void BindStamp(sqlite3_stmt* statement, int first, const TFileStamp& stamp) {
     sqlite3_bind_int64(statement, first + 3, static_cast<sqlite3_int64>(stamp.Inode));
 }
 
+// A stamp from four result columns from `first` on (the order BindStamp binds).
+TFileStamp ColumnStamp(sqlite3_stmt* statement, int first) {
+    TFileStamp stamp;
+    stamp.Size = sqlite3_column_int64(statement, first);
+    stamp.MtimeNs = sqlite3_column_int64(statement, first + 1);
+    stamp.CtimeNs = sqlite3_column_int64(statement, first + 2);
+    stamp.Inode = static_cast<uint64_t>(sqlite3_column_int64(statement, first + 3));
+    return stamp;
+}
+
 // An analysis row's key and stamp: folder, name, kind, then the stamp (parameters 1-7).
 void BindAnalysisKey(sqlite3_stmt* statement, const QByteArray& folder, const QByteArray& name,
                      const QByteArray& kind, const TFileStamp& stamp) {
@@ -328,10 +338,7 @@ TTagCache::TFolderRows TTagCache::FolderRows(const QByteArray& folder) {
     int code = SQLITE_OK;
     while ((code = sqlite3_step(SelectFolder)) == SQLITE_ROW) {
         TRow row;
-        row.Stamp.Size = sqlite3_column_int64(SelectFolder, 1);
-        row.Stamp.MtimeNs = sqlite3_column_int64(SelectFolder, 2);
-        row.Stamp.CtimeNs = sqlite3_column_int64(SelectFolder, 3);
-        row.Stamp.Inode = static_cast<uint64_t>(sqlite3_column_int64(SelectFolder, 4));
+        row.Stamp = ColumnStamp(SelectFolder, 1);
         row.Columns = static_cast<uint64_t>(sqlite3_column_int64(SelectFolder, 5));
         row.ReadFailed = sqlite3_column_int(SelectFolder, 6) != 0;
         row.Texts = ColumnBlob(SelectFolder, 7);
@@ -538,13 +545,9 @@ TTagCache::TFolderAnalyses TTagCache::FolderAnalyses(const QByteArray& folder,
         sqlite3_bind_text(statement, 2, kind.constData(), static_cast<int>(kind.size()),
                           SQLITE_TRANSIENT);
         while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
-            TStampedData row;
-            row.Stamp.Size = sqlite3_column_int64(statement, 1);
-            row.Stamp.MtimeNs = sqlite3_column_int64(statement, 2);
-            row.Stamp.CtimeNs = sqlite3_column_int64(statement, 3);
-            row.Stamp.Inode = static_cast<uint64_t>(sqlite3_column_int64(statement, 4));
-            row.Data = ColumnBlob(statement, 5);
-            found.insert_or_assign(ColumnBlob(statement, 0), std::move(row));
+            found.insert_or_assign(
+                ColumnBlob(statement, 0),
+                TStampedData{ColumnStamp(statement, 1), ColumnBlob(statement, 5)});
         }
     }
     sqlite3_finalize(statement);
@@ -616,9 +619,14 @@ std::optional<QByteArray> TTagCache::AnalysisOfPath(const QByteArray& path,
 
 void TTagCache::PutAnalysisOfPath(const QByteArray& path, const QByteArray& kind,
                                   const QByteArray& data) {
+    PutAnalysisOfPath(path, kind, StampOf(path), data);
+}
+
+void TTagCache::PutAnalysisOfPath(const QByteArray& path, const QByteArray& kind,
+                                  const TFileStamp& stamp, const QByteArray& data) {
     QByteArray folder, name;
     if (SplitPath(path, folder, name))
-        PutAnalysis(folder, name, kind, StampOf(path), data);
+        PutAnalysis(folder, name, kind, stamp, data);
 }
 
 TTagCache::TRow TTagCache::RowOf(const TShellItem& entry, const TFileStamp& stamp,

@@ -77,6 +77,9 @@ public:
     // The same for a file's path, with the file's stamp now.
     std::optional<QByteArray> AnalysisOfPath(const QByteArray& path, const QByteArray& kind);
     void PutAnalysisOfPath(const QByteArray& path, const QByteArray& kind, const QByteArray& data);
+    // The same for the file as it was when examined (`stamp`).
+    void PutAnalysisOfPath(const QByteArray& path, const QByteArray& kind, const TFileStamp& stamp,
+                           const QByteArray& data);
     // Every analysis of one kind in a folder with the stamp it was made from, in one query.
     struct TStampedData {
         TFileStamp Stamp;

@@ -176,18 +176,20 @@ void TFrmMain::BuildLayout() {
             [this](const QString& text) { Messages().Error(text, this); },
             [](const QByteArray& path) -> std::optional<std::string> {
                 const auto cache = TTagCache::Shared();
-                const auto bytes = cache ? cache->AnalysisOfPath(path, "analysis") : std::nullopt;
+                const auto bytes =
+                    cache ? cache->AnalysisOfPath(path, TAudioAnalysis::CacheKind) : std::nullopt;
                 return bytes ? std::optional<std::string>(bytes->toStdString()) : std::nullopt;
             },
-            [](const QByteArray& path, const std::string& bytes) {
+            [](const QByteArray& path, const TAudioAnalysis& analysis) {
                 const auto cache = TTagCache::Shared();
                 if (!cache)
                     return;
-                cache->PutAnalysisOfPath(path, "analysis", QByteArray::fromStdString(bytes));
+                const TFileStamp stamp = TTagCache::StampOf(path);
+                cache->PutAnalysisOfPath(path, TAudioAnalysis::CacheKind, stamp,
+                                         QByteArray::fromStdString(analysis.Encode()));
                 // The list's loudness columns show what an audition measured, too.
-                if (const auto analysis = TAudioAnalysis::Decode(bytes))
-                    cache->PutAnalysisOfPath(path, TLoudnessColumns::CacheKind,
-                                             LoudnessFiguresOf(analysis->Loudness).Encode());
+                cache->PutAnalysisOfPath(path, TLoudnessColumns::CacheKind, stamp,
+                                         LoudnessFiguresOf(analysis.Loudness).Encode());
             }});
 
     // Tab runs in the visual order: the first page's fields, its transport and markers,

@@ -102,7 +102,9 @@ TEST_F(WaveformDisk, TheLoaderTakesACachedAnalysisInsteadOfDecoding) {
             const auto found = cache.find(path);
             return found == cache.end() ? std::nullopt : std::optional(found->second);
         },
-        [&](const QByteArray& path, const std::string& bytes) { cache[path] = bytes; });
+        [&](const QByteArray& path, const TAudioAnalysis& analysis) {
+            cache[path] = analysis.Encode();
+        });
     QSignalSpy loaded(&loader, &TAnalysisLoader::Loaded);
     const QByteArray path = QByteArray::fromStdString(Spot);
     for (int round = 0; round < 2; ++round) {

@@ -2,10 +2,10 @@
 // sines whose EBU R128 loudness is known (a 1 kHz sine at -23 dBFS measures -23.0 LUFS): the
 // columns, their sort, the cache, what is stored in the files (read back here byte by byte and
 // with ffprobe) under the settings that allow it, failures and Escape.
+#include "TAudioAnalysis.h"
 #include "TAudioLibs.h"
 #include "TBrowserPanel.h"
 #include "TListItemMenu.h"
-#include "TListSorter.h"
 #include "TListStatus.h"
 #include "TListTransfer.h"
 #include "TLoudnessColumns.h"
@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTest>
@@ -164,8 +165,11 @@ TEST_F(MeasureLoudnessTest, FillsTheColumnsSortsByValueAndKeepsThemInTheCache) {
     EXPECT_EQ(Panel->StatusBar->currentMessage(), "2 of 3 files measured");
     EXPECT_EQ(Slurp(Dir.File("loud.wav")), loudBefore);
 
-    // By value, not by text: -33 before -23, the unmeasured row first.
-    Panel->Sorter->SortByColumn(3);
+    // A click on the column's header sorts by value, not by text: -33 before -23, the
+    // unmeasured row first.
+    QHeaderView* header = Panel->ListView->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(3) + 10, header->height() / 2));
     const TFolderListModel& model = Panel->ListView->ListModel();
     EXPECT_EQ(model.Entry(0).DisplayName, "broken.wav");
     EXPECT_EQ(model.Entry(1).DisplayName, "quiet.wav");
@@ -173,7 +177,8 @@ TEST_F(MeasureLoudnessTest, FillsTheColumnsSortsByValueAndKeepsThemInTheCache) {
 
     // A new window takes them from the cache; a file changed since shows none.
     Cache->WaitWritten();
-    EXPECT_TRUE(Cache->AnalysisOfPath(QByteArray::fromStdString(Dir.File("loud.wav")), "analysis"));
+    EXPECT_TRUE(Cache->AnalysisOfPath(QByteArray::fromStdString(Dir.File("loud.wav")),
+                                      TAudioAnalysis::CacheKind));
     Sine(Dir.File("quiet.wav"), -20);
     OpenPanel();
     EXPECT_EQ(Cell("loud.wav", 3), "-23.0 LUFS");
