@@ -143,12 +143,14 @@ TAudioLibsBinder::TResult TAudioLibsBinder::Load() {
     CUEMARK_BIND_OPTIONAL(GetShortenedFields)
     CUEMARK_BIND_OPTIONAL(SetLoudness)
     CUEMARK_BIND_OPTIONAL(GetLoudness)
+    CUEMARK_BIND_OPTIONAL(OpenWavFileOnDescriptor)
 #undef CUEMARK_BIND_OPTIONAL
     // Optional playback operations: Format and Time from one open, and decoding for
     // analysis (without it nothing can be measured).
 #define CUEMARK_BIND_OPTIONAL_PLAYBACK(op)                                                         \
     bound.op = reinterpret_cast<decltype(bound.op)>(dlsym(PlaybackHandle, #op));
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_GetWaveFileFormatAndLength)
+    CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_GetOpenFileFormatAndLength)
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeOpen)
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeRead)
     CUEMARK_BIND_OPTIONAL_PLAYBACK(SN_DecodeSeek)

@@ -60,8 +60,12 @@ struct TAudioLibs {
     // Also optional: measured loudness stored in and read from the open file.
     decltype(&::SetLoudness) SetLoudness = nullptr;
     decltype(&::GetLoudness) GetLoudness = nullptr;
+    // Optional in the tagging library: the tags of a file the caller has open.
+    decltype(&::OpenWavFileOnDescriptor) OpenWavFileOnDescriptor = nullptr;
     // Optional in the playback library: format and length from one open of the file.
     decltype(&::SN_GetWaveFileFormatAndLength) SN_GetWaveFileFormatAndLength = nullptr;
+    // Optional in the playback library: the same of a file the caller has open.
+    decltype(&::SN_GetOpenFileFormatAndLength) SN_GetOpenFileFormatAndLength = nullptr;
 };
 
 // The reason the tagging library gives for its last failed open or close ("" when it gives

@@ -4,6 +4,7 @@
 #include "TAudioLibs.h"
 #include "TColumnTexts.h"
 #include "TLoudnessColumns.h"
+#include "TOpenAudioFile.h"
 #include "TShellItem.h"
 #include "TagCatalogue.h"
 #include "TextForms.h"
@@ -24,6 +25,32 @@ QString FromBuffer(const char* buffer, size_t size) {
     const auto* end = std::find(buffer, buffer + size, '\0');
     return QString::fromUtf8(buffer, end - buffer);
 }
+
+// The texts one read gives, put into the entry at once (its values live in one block that
+// each change builds anew).
+class TReadTexts {
+public:
+    void Set(int column, QString text) {
+        if (column < 1 || column > TShellItem::ValueCount)
+            return;
+        Texts[static_cast<size_t>(column)] = std::move(text);
+        Given |= uint64_t{1} << column;
+    }
+    void ApplyTo(TShellItem& entry) const {
+        if (Given == 0)
+            return;
+        std::array<QStringView, TShellItem::ValueCount> views;
+        size_t count = 0;
+        for (int column = 1; column <= TShellItem::ValueCount; ++column)
+            if ((Given >> column & 1) != 0)
+                views[count++] = Texts[static_cast<size_t>(column)];
+        entry.SetValues(Given, views.data());
+    }
+
+private:
+    std::array<QString, TShellItem::ValueCount + 1> Texts;
+    uint64_t Given = 0;
+};
 
 } // namespace
 
@@ -69,22 +96,23 @@ uint64_t TDetailReader::ColumnsOf(const TDetailPlan& plan) {
 }
 
 TFileStamp TDetailReader::ReadFileData(TShellItem& entry, bool useListed) {
-    TFileStamp stamp;
-    uint32_t mode = 0;
+    if (useListed && entry.ListedAtMs >= 0)
+        return Take(entry, entry.Listed, entry.ListedMode);
     const QByteArray& path = entry.ParsingName;
-    if (useListed && entry.ListedAtMs >= 0) {
-        stamp = entry.Listed;
-        mode = entry.ListedMode;
-    } else {
-        struct stat st {};
-        const bool found =
-            !path.isEmpty() && !path.startsWith("::") &&
-            (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0);
-        if (found) {
-            stamp = TFileStamp::Of(st);
-            mode = static_cast<uint32_t>(st.st_mode);
-        }
-    }
+    struct stat st {};
+    const bool found = !path.isEmpty() && !path.startsWith("::") &&
+                       (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0);
+    if (!found)
+        st = {};
+    return TakeFileData(entry, st);
+}
+
+TFileStamp TDetailReader::TakeFileData(TShellItem& entry, const struct stat& st) {
+    return Take(entry, st.st_mode == 0 ? TFileStamp{} : TFileStamp::Of(st),
+                static_cast<uint32_t>(st.st_mode));
+}
+
+TFileStamp TDetailReader::Take(TShellItem& entry, const TFileStamp& stamp, uint32_t mode) {
     // The listing's examination serves one pass only.
     entry.ListedAtMs = -1;
     if (mode == 0) {
@@ -119,21 +147,40 @@ QDateTime TDetailReader::LocalTime(int64_t ns) {
                                           static_cast<int>(parts.tm_gmtoff));
 }
 
-void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
+bool TDetailReader::ReadsOpenFiles(const TDetailPlan& plan) {
+    if (!plan.Audio)
+        return false;
+    const TAudioLibs& libs = AudioLibs();
+    return ((plan.Format || plan.Time) && libs.SN_GetOpenFileFormatAndLength != nullptr) ||
+           (!plan.TagColumns.empty() && libs.OpenWavFileOnDescriptor != nullptr);
+}
+
+void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan,
+                              const TOpenAudioFile* opened) {
     if (!plan.Audio || !entry.IsFileSystem || entry.IsFolder ||
         !TAudioFileRule::IsAudioPath(entry.ParsingName))
         return;
     const TAudioLibs& libs = AudioLibs();
     const char* path = entry.ParsingName.constData();
+    if (opened != nullptr && !opened->IsOpen())
+        opened = nullptr;
     bool failed = false;
     bool open = false;
+    TReadTexts texts;
     try {
-        // Format and Time from one open of the file where the library offers it.
+        // Format and Time from one open of the file where the library offers it, or from the
+        // file already open.
         uint32_t ms = 0;
         std::array<char, FormatBufferSize> a{};
         std::array<char, FormatBufferSize> b{};
         bool known = false;
-        if (plan.Format && plan.Time && libs.SN_GetWaveFileFormatAndLength != nullptr) {
+        if ((plan.Format || plan.Time) && opened != nullptr &&
+            libs.SN_GetOpenFileFormatAndLength != nullptr) {
+            known = libs.SN_GetOpenFileFormatAndLength(
+                        opened->Descriptor(), opened->Size(), opened->Head(),
+                        static_cast<int32_t>(opened->HeadLength()), a.data(), FormatBufferSize,
+                        b.data(), FormatBufferSize, &ms) != 0;
+        } else if (plan.Format && plan.Time && libs.SN_GetWaveFileFormatAndLength != nullptr) {
             known = libs.SN_GetWaveFileFormatAndLength(path, a.data(), FormatBufferSize, b.data(),
                                                        FormatBufferSize, &ms) != 0;
         } else {
@@ -146,24 +193,31 @@ void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
         }
         if (plan.Format) {
             if (known) {
-                entry.SetValue(TTagCatalogue::FormatColumn, FromBuffer(a.data(), a.size()) +
-                                                                QStringLiteral(" - ") +
-                                                                FromBuffer(b.data(), b.size()));
+                texts.Set(TTagCatalogue::FormatColumn, FromBuffer(a.data(), a.size()) +
+                                                           QStringLiteral(" - ") +
+                                                           FromBuffer(b.data(), b.size()));
             } else {
-                entry.SetValue(TTagCatalogue::FormatColumn, QStringLiteral("Unknown"));
+                texts.Set(TTagCatalogue::FormatColumn, QStringLiteral("Unknown"));
                 failed = true;
             }
         }
         if (plan.Time) {
             if (ms > 0) {
-                entry.SetValue(TTagCatalogue::TimeColumn, TimeText(ms));
+                texts.Set(TTagCatalogue::TimeColumn, TimeText(ms));
             } else {
-                entry.SetValue(TTagCatalogue::TimeColumn, QStringLiteral("Zero"));
+                texts.Set(TTagCatalogue::TimeColumn, QStringLiteral("Zero"));
                 failed = true;
             }
         }
         if (!plan.TagColumns.empty()) {
-            if (libs.OpenWavFile == nullptr || libs.OpenWavFile(path, 0, 0) != 0) {
+            const bool onDescriptor = opened != nullptr && libs.OpenWavFileOnDescriptor != nullptr;
+            const bool tagsOpen =
+                onDescriptor
+                    ? libs.OpenWavFileOnDescriptor(path, opened->Descriptor(), opened->Size(),
+                                                   opened->Head(),
+                                                   static_cast<int32_t>(opened->HeadLength())) == 0
+                    : libs.OpenWavFile != nullptr && libs.OpenWavFile(path, 0, 0) == 0;
+            if (!tagsOpen) {
                 failed = true;
             } else {
                 open = true;
@@ -184,7 +238,7 @@ void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
                         text = TColumnTexts::DateTimeText(
                             text, FromBuffer(timeBuffer.data(), timeBuffer.size()));
                     }
-                    entry.SetValue(number, text);
+                    texts.Set(number, std::move(text));
                 }
                 open = false;
                 libs.CloseWavFile();
@@ -196,5 +250,6 @@ void TDetailReader::ReadAudio(TShellItem& entry, const TDetailPlan& plan) {
             libs.CloseWavFile();
         failed = true;
     }
+    texts.ApplyTo(entry);
     entry.ReadFailed = failed;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+class TOpenAudioFile;
 class TShellItem;
 
 // What one pass over the list's rows reads of each audio file, decided once from the
@@ -39,6 +40,8 @@ public:
     // useListed takes the listing's examination of the entry, when it has one, instead of
     // examining the path again; either way that examination is then used up.
     static TFileStamp ReadFileData(TShellItem& entry, bool useListed = false);
+    // The same from an examination already made (of the file opened for its details).
+    static TFileStamp TakeFileData(TShellItem& entry, const struct stat& st);
     // The local time of an instant (nanoseconds since the epoch) as a fixed offset from UTC;
     // invalid when it cannot be had.
     static QDateTime LocalTime(int64_t ns);
@@ -47,5 +50,14 @@ public:
     // ".wav", ".mp2" or ".mp3" in any case); other entries are left alone. ReadFailed
     // tells whether this read failed, so a file repaired since its last read is no longer
     // marked. Values of columns that could not be read keep their previous texts.
-    static void ReadAudio(TShellItem& entry, const TDetailPlan& plan);
+    // opened, when given, is the entry's file already open: the libraries read it there
+    // instead of opening it again, where they offer that.
+    static void ReadAudio(TShellItem& entry, const TDetailPlan& plan,
+                          const TOpenAudioFile* opened = nullptr);
+    // Whether ReadAudio makes use of an open file for this plan with the bound libraries.
+    static bool ReadsOpenFiles(const TDetailPlan& plan);
+
+private:
+    // Takes an examination's facts into the entry (mode 0: nothing could be examined).
+    static TFileStamp Take(TShellItem& entry, const TFileStamp& stamp, uint32_t mode);
 };

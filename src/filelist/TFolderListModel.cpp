@@ -7,6 +7,7 @@
 #include "TDetailReader.h"
 #include "TFileOperations.h"
 #include "TListRoles.h"
+#include "TOpenAudioFile.h"
 #include "TShellNamespace.h"
 #include "TSystemIconTable.h"
 
@@ -459,6 +460,7 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
 
     int firstRead = -1;
     int lastRead = -1;
+    TOpenAudioFile file;
     for (int row = first; row <= last; ++row) {
         if (progress)
             emit PassStep((row - first) * 100 / n);
@@ -472,7 +474,7 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
         if (!entry.Stale)
             continue;
         ReadOne(entry, plan,
-                entry.ListedAtMs >= 0 && passStart - entry.ListedAtMs <= ListingReuseMs);
+                entry.ListedAtMs >= 0 && passStart - entry.ListedAtMs <= ListingReuseMs, file);
         entry.Stale = false;
         if (firstRead < 0)
             firstRead = row;
@@ -484,7 +486,8 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
         emit dataChanged(index(firstRead, 0), index(lastRead, columnCount() - 1));
 }
 
-void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed) {
+void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed,
+                               TOpenAudioFile& file) {
     entry.CapabilitiesKnown = false;
     // The shown folder's icon key first; the namespace's lookup of the full list otherwise.
     // Audio files take their icon by their extension alone: the shell's answer for the first
@@ -507,10 +510,21 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool 
         if (!suffix.isEmpty() && entry.IconIndex >= 0)
             AudioIcons.emplace(suffix, entry.IconIndex);
     }
-    const TFileStamp stamp = TDetailReader::ReadFileData(entry, useListed);
     const bool audio = plan.Audio && entry.IsFileSystem && !entry.IsFolder &&
                        TAudioFileRule::IsAudioPath(entry.ParsingName);
-    const QByteArray name = Cache && audio && stamp.IsKnown() ? CacheName(entry) : QByteArray();
+    // An audio file that must be read is opened once: that open's examination is its stamp,
+    // and the libraries read the file there. One the cache may answer for is only examined.
+    const bool opens = audio && TDetailReader::ReadsOpenFiles(plan);
+    const QByteArray cacheName = Cache && audio ? CacheName(entry) : QByteArray();
+    const bool cacheMayAnswer = !cacheName.isEmpty() && CacheRows.contains(cacheName);
+    TFileStamp stamp;
+    if (opens && !cacheMayAnswer && file.Open(entry.ParsingName.constData())) {
+        stamp = TDetailReader::TakeFileData(entry, file.Facts());
+    } else {
+        file.Close();
+        stamp = TDetailReader::ReadFileData(entry, useListed);
+    }
+    const QByteArray name = stamp.IsKnown() ? cacheName : QByteArray();
     const uint64_t wanted = TDetailReader::ColumnsOf(plan);
     bool fromCache = false;
     if (!name.isEmpty()) {
@@ -527,10 +541,13 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool 
     if (fromCache) {
         ++CacheHitCount;
     } else {
-        TDetailReader::ReadAudio(entry, plan);
+        if (opens && !file.IsOpen() && file.Open(entry.ParsingName.constData()))
+            stamp = TDetailReader::TakeFileData(entry, file.Facts());
+        TDetailReader::ReadAudio(entry, plan, &file);
         if (!name.isEmpty() && Cache->Usable())
             Cache->Put(Path, name, TTagCache::RowOf(entry, stamp, wanted));
     }
+    file.Close();
     if (plan.Loudness && audio)
         LoudnessRows.Fill(entry, name, stamp);
     entry.DatesRead = plan.Audio && !entry.ReadFailed && entry.IsFileSystem && !entry.IsFolder &&

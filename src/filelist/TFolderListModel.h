@@ -23,6 +23,8 @@
 // details of an entry are read only when ReadEntryDetails covers its row. Row changes are
 // announced to the view row by row (removals, additions, moves in a sort), so a selection
 // stays on the entries it was made on.
+class TOpenAudioFile;
+
 class TFolderListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -223,5 +225,6 @@ private:
     // the steady clock) it asks the folder nothing more.
     std::unique_ptr<TShellItem> MakeEntry(TPidl relative, const TItemFacts* facts = nullptr,
                                           long long listedAtMs = -1);
-    void ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed);
+    // file: kept open by the pass for the audio files it reads (one buffer for all).
+    void ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed, TOpenAudioFile& file);
 };

@@ -1,12 +1,16 @@
 #include "TAudioFileRule.h"
 
 bool TAudioFileRule::IsAudioPath(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    const qsizetype dot = path.lastIndexOf('.');
-    if (dot < 0 || dot < slash)
+    // Asked several times for every row of a pass: four bytes at the end, no copies.
+    const qsizetype n = path.size();
+    if (n < 4 || path[n - 4] != '.')
         return false;
-    const QByteArray extension = path.mid(dot).toLower();
-    return extension == ".wav" || extension == ".mp2" || extension == ".mp3";
+    const auto lower = [&](qsizetype i) {
+        const char c = path[i];
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    const char a = lower(n - 3), b = lower(n - 2), c = lower(n - 1);
+    return (a == 'w' && b == 'a' && c == 'v') || (a == 'm' && b == 'p' && (c == '2' || c == '3'));
 }
 
 bool TAudioFileRule::IsMpegSuffix(const QString& suffix) {

@@ -167,8 +167,16 @@ const TColumnInfo* TTagCatalogue::FindColumn(int number) {
 }
 
 const TTagKeyInfo* TTagCatalogue::KeyOfColumn(int number) {
-    const TColumnInfo* column = FindColumn(number);
-    return column != nullptr && column->Key != nullptr ? FindKey(column->Key) : nullptr;
+    // Asked for every column of every row a pass reads: looked up once.
+    static const std::array<const TTagKeyInfo*, ColumnCount + 1> keys = [] {
+        std::array<const TTagKeyInfo*, ColumnCount + 1> table{};
+        for (int n = 1; n <= ColumnCount; ++n) {
+            const TColumnInfo& column = ColumnTable[static_cast<size_t>(n - 1)];
+            table[static_cast<size_t>(n)] = column.Key != nullptr ? FindKey(column.Key) : nullptr;
+        }
+        return table;
+    }();
+    return number >= 1 && number <= ColumnCount ? keys[static_cast<size_t>(number)] : nullptr;
 }
 
 QString TTagCatalogue::PageCaption(TTagPage page) {

@@ -1,6 +1,7 @@
 #include "TextForms.h"
 
 #include <array>
+#include <string>
 
 std::strong_ordering TTimestamp::operator<=>(const TTimestamp& other) const {
     // A missing date counts as the earliest day, so a time on no particular date sorts
@@ -17,9 +18,30 @@ QString TimeText(uint32_t ms) {
     const uint32_t minutes = ms / 60000u - 60u * hours;
     const uint32_t seconds = ms / 1000u - 60u * minutes - 3600u * hours;
     const uint32_t tenths = (ms % 1000u) / 100u;
-    if (hours == 0)
-        return QString::asprintf("%02u:%02u.%1u", minutes, seconds, tenths);
-    return QString::asprintf("%02u:%02u:%02u.%1u", hours, minutes, seconds, tenths);
+    // Made by hand: a pass makes one for every row, and a formatted print costs more than
+    // reading the file's tags.
+    char16_t text[16];
+    size_t length = 0;
+    const auto twoDigits = [&](uint32_t value) {
+        if (value >= 100) { // hours beyond 99 take every digit they have
+            const auto digits = std::to_string(value);
+            for (const char c : digits)
+                text[length++] = static_cast<char16_t>(c);
+            return;
+        }
+        text[length++] = static_cast<char16_t>(u'0' + value / 10);
+        text[length++] = static_cast<char16_t>(u'0' + value % 10);
+    };
+    if (hours != 0) {
+        twoDigits(hours);
+        text[length++] = u':';
+    }
+    twoDigits(minutes);
+    text[length++] = u':';
+    twoDigits(seconds);
+    text[length++] = u'.';
+    text[length++] = static_cast<char16_t>(u'0' + tenths);
+    return QString(reinterpret_cast<const QChar*>(text), static_cast<qsizetype>(length));
 }
 
 namespace {

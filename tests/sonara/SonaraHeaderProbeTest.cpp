@@ -16,7 +16,9 @@
 #include <fcntl.h>
 #include <map>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -140,6 +142,31 @@ TAnswer LibraryAnswer(const std::string& path, int& opens, long& reads, bool com
     return answer;
 }
 
+// The library's answer for the file opened by the caller, with the first bytes it read (80 KB
+// as the folder list reads them); the reads are the library's own beyond those.
+TAnswer OpenFileAnswer(const std::string& path, long& reads, size_t headSize = 80 * 1024) {
+    TAnswer answer;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(fstat(fd, &st), 0);
+    std::vector<char> head(headSize);
+    const ssize_t got = pread(fd, head.data(), head.size(), 0);
+    EXPECT_GE(got, 0);
+    char a[128] = "", b[128] = "";
+    const long readsBefore = ReadCalls();
+    answer.Recognised =
+        SN_GetOpenFileFormatAndLength(fd, uint64_t(st.st_size), head.data(), int32_t(got), a, 128,
+                                      b, 128, &answer.LengthMs) != 0;
+    reads = ReadCalls() - readsBefore - 1;
+    answer.TextA = a;
+    answer.TextB = b;
+    // The descriptor is still the caller's.
+    EXPECT_EQ(fcntl(fd, F_GETFD), FD_CLOEXEC);
+    close(fd);
+    return answer;
+}
+
 // Damaged and edited copies of a WAV file, each with the file libsndfile is asked about (the
 // same file, or where the library reads a never-written data size as running to the end of
 // the file, a copy with that size written in).
@@ -245,6 +272,9 @@ TEST(SonaraHeaderProbe, WavAnswersAreLibsndfiles) {
                     EXPECT_EQ(LibraryAnswer(path, opens, reads, true), reference);
                     EXPECT_EQ(opens, 1);
                     EXPECT_LE(reads, 1);
+                    // On the caller's open file, from the head it read.
+                    EXPECT_EQ(OpenFileAnswer(path, reads), reference);
+                    EXPECT_EQ(reads, 0);
                     ++files;
                 }
             }
@@ -352,6 +382,10 @@ TEST(SonaraHeaderProbe, OddSizedChunksAnswerAsLibsndfile) {
         if (c.FromHeaders) {
             EXPECT_EQ(reads, 1);
         }
+        EXPECT_EQ(OpenFileAnswer(path, reads), reference);
+        if (c.FromHeaders) {
+            EXPECT_EQ(reads, 0);
+        }
     }
 }
 
@@ -441,6 +475,12 @@ TEST_P(SonaraHeaderProbeMpeg, AnswersMatchTheStream) {
     EXPECT_EQ(LibraryAnswer(path, combinedOpens, combinedReads, true), answer);
     EXPECT_EQ(combinedOpens, 1);
     EXPECT_LE(combinedReads, 3);
+    long openReads = 0;
+    EXPECT_EQ(OpenFileAnswer(path, openReads), answer);
+    EXPECT_LE(openReads, combinedReads - 1); // the head is not read again
+    // A shorter head: the head block in one read, as without one.
+    EXPECT_EQ(OpenFileAnswer(path, openReads, 16 * 1024), answer);
+    EXPECT_LE(openReads, combinedReads);
     EXPECT_TRUE(answer.Recognised);
     EXPECT_EQ(answer.TextA, c.TextA);
     EXPECT_EQ(answer.TextB, c.TextB);

@@ -17,6 +17,15 @@ extern "C" {
  * The two reserved arguments are passed as 0. */
 RIFFKIT_API int16_t OpenWavFile(const char* path, int32_t reserved1, int32_t reserved2);
 
+/* As OpenWavFile, on a regular file the caller already has open for reading as fd, of size
+ * bytes (as fstat told it), whose first headSize bytes the caller read into head (null and 0
+ * when it read none): the file is not opened again and those bytes are not read again. The
+ * descriptor stays the caller's: it is read with pread only, never closed, written or
+ * moved, and head is not kept after this returns. path names the same file: an interrupted
+ * save is completed through it, and CloseWavFile saves changes to it. */
+RIFFKIT_API int16_t OpenWavFileOnDescriptor(const char* path, int32_t fd, uint64_t size,
+                                            const void* head, int32_t headSize);
+
 /* Closes the open file, committing any changes. Non-zero when changes were not stored. */
 RIFFKIT_API int16_t CloseWavFile(void);
 

@@ -6,7 +6,9 @@
 #include "TextCodec.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #ifndef RIFFKIT_VERSION
 #define RIFFKIT_VERSION "0"
@@ -417,13 +419,27 @@ TBroadcastSync::Fields(const std::optional<std::string>& cart,
 }
 
 bool TBroadcastSync::IsMappedKey(std::string_view key) {
-    for (const auto& link : TextLinks)
-        if (key == link.Key)
-            return true;
-    for (const auto& link : DateLinks)
-        if (key == link.DateKey || key == link.TimeKey)
-            return true;
-    return key == "ISRF" || key == "IMED" || key == "HKST" || key == "HKEN";
+    // Asked for every empty key a reader gets: the keys as four-byte codes, made once.
+    const auto code = [](std::string_view text) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, text.data(), 4);
+        return value;
+    };
+    static const std::vector<std::uint32_t> mapped = [&] {
+        std::vector<std::uint32_t> keys;
+        for (const auto& link : TextLinks)
+            keys.push_back(code(link.Key));
+        for (const auto& link : DateLinks) {
+            keys.push_back(code(link.DateKey));
+            keys.push_back(code(link.TimeKey));
+        }
+        for (const char* other : {"ISRF", "IMED", "HKST", "HKEN"})
+            keys.push_back(code(other));
+        return keys;
+    }();
+    if (key.size() != 4)
+        return false;
+    return std::find(mapped.begin(), mapped.end(), code(key)) != mapped.end();
 }
 
 } // namespace riffkit

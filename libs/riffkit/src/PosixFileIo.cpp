@@ -36,12 +36,33 @@ bool TPosixFileIo::Open(const std::string& path, bool writable) {
         return false;
     }
     ReadAhead = !writable;
+    SizeKnown = !writable;
+    KnownSize = static_cast<std::uint64_t>(st.st_size);
     return true;
 }
 
 void TPosixFileIo::Adopt(int fd) {
     Close();
     Fd = fd;
+}
+
+void TPosixFileIo::Borrow(int fd, std::uint64_t size, const void* head, std::size_t headSize) {
+    Close();
+    Fd = fd;
+    Borrowed = true;
+    ReadAhead = true;
+    SizeKnown = true;
+    KnownSize = size;
+    Lent = head != nullptr ? static_cast<const char*>(head) : nullptr;
+    LentLength =
+        Lent != nullptr ? static_cast<std::size_t>(std::min<std::uint64_t>(headSize, size)) : 0;
+}
+
+void TPosixFileIo::ForgetContents() {
+    WindowLength = 0;
+    SizeKnown = false;
+    Lent = nullptr;
+    LentLength = 0;
 }
 
 bool TPosixFileIo::Create(const std::string& path, unsigned mode) {
@@ -108,11 +129,11 @@ bool TPosixFileIo::IsReadOnlyMode() const {
 
 void TPosixFileIo::Close() {
     ReadAhead = false;
-    WindowLength = 0;
-    if (Fd >= 0) {
+    ForgetContents();
+    if (Fd >= 0 && !Borrowed)
         ::close(Fd); // also releases the flock
-        Fd = -1;
-    }
+    Fd = -1;
+    Borrowed = false;
 }
 
 bool TPosixFileIo::TryLockExclusive() {
@@ -139,6 +160,10 @@ bool TPosixFileIo::TryLockExclusive() {
 }
 
 bool TPosixFileIo::Read(std::uint64_t offset, void* buffer, std::size_t size) {
+    if (Lent != nullptr && offset <= LentLength && size <= LentLength - offset) {
+        std::memcpy(buffer, Lent + offset, size);
+        return true;
+    }
     if (!ReadAhead || size > WindowSize)
         return ReadDirect(offset, buffer, size);
     const bool inside =
@@ -148,7 +173,7 @@ bool TPosixFileIo::Read(std::uint64_t offset, void* buffer, std::size_t size) {
         Window.resize(WindowSize);
         WindowStart = offset;
         WindowLength = 0;
-        while (WindowLength < WindowSize) {
+        while (WindowLength < WindowSize && !(SizeKnown && offset + WindowLength >= KnownSize)) {
             const ssize_t n = ::pread(Fd, Window.data() + WindowLength, WindowSize - WindowLength,
                                       static_cast<off_t>(offset + WindowLength));
             if (n < 0 && errno == EINTR)
@@ -182,7 +207,7 @@ bool TPosixFileIo::ReadDirect(std::uint64_t offset, void* buffer, std::size_t si
 }
 
 bool TPosixFileIo::Write(std::uint64_t offset, const void* buffer, std::size_t size) {
-    WindowLength = 0;
+    ForgetContents();
     const auto* p = static_cast<const char*>(buffer);
     while (size > 0) {
         const ssize_t n = ::pwrite(Fd, p, size, static_cast<off_t>(offset));
@@ -202,6 +227,8 @@ bool TPosixFileIo::Sync() {
 }
 
 std::uint64_t TPosixFileIo::Size() {
+    if (SizeKnown)
+        return KnownSize;
     struct stat st {};
     if (::fstat(Fd, &st) != 0)
         return 0;
@@ -209,7 +236,7 @@ std::uint64_t TPosixFileIo::Size() {
 }
 
 bool TPosixFileIo::Truncate(std::uint64_t size) {
-    WindowLength = 0;
+    ForgetContents();
     return ::ftruncate(Fd, static_cast<off_t>(size)) == 0;
 }
 

@@ -20,6 +20,10 @@ public:
     bool Open(const std::string& path, bool writable);
     // Takes over a descriptor opened elsewhere (already checked to be a regular file).
     void Adopt(int fd);
+    // Reads through a descriptor that stays its owner's (never closed or written here): a
+    // regular file of size bytes whose first headSize bytes the owner already read into head
+    // (null when it read none). head must outlive this object's reads.
+    void Borrow(int fd, std::uint64_t size, const void* head, std::size_t headSize);
     // A new file that did not exist (O_EXCL, never through a symbolic link) with this mode.
     bool Create(const std::string& path, unsigned mode = 0600);
     // The errno of the last failed Open or Create.
@@ -51,8 +55,9 @@ public:
     // maps its clients' locks to record locks).
     bool TryLockExclusive();
 
-    // Forgets the bytes read ahead, after the file was written through another descriptor.
-    void DropReadAhead() { WindowLength = 0; }
+    // Forgets the bytes read ahead and the size, after the file was written through another
+    // descriptor.
+    void DropReadAhead() { ForgetContents(); }
 
     bool Read(std::uint64_t offset, void* buffer, std::size_t size) override;
     bool Write(std::uint64_t offset, const void* buffer, std::size_t size) override;
@@ -66,13 +71,22 @@ private:
     // tags usually take one call, where reading each header by itself took one call each.
     static constexpr std::size_t WindowSize = 64 * 1024;
     bool ReadDirect(std::uint64_t offset, void* buffer, std::size_t size);
+    void ForgetContents();
 
     int Fd = -1;
+    bool Borrowed = false; // the descriptor is its owner's to close
     int Error = 0;
     bool ReadAhead = false; // opened read-only: reads go through the window
     std::vector<char> Window;
     std::uint64_t WindowStart = 0;
     std::size_t WindowLength = 0; // bytes of the window that hold the file's bytes
+    // A file opened for reading keeps the size its open found, so a read never asks again
+    // and a window stops at the end without a read that returns nothing.
+    bool SizeKnown = false;
+    std::uint64_t KnownSize = 0;
+    // The first bytes of a borrowed file, as its owner read them.
+    const char* Lent = nullptr;
+    std::size_t LentLength = 0;
 };
 
 } // namespace riffkit

@@ -1,5 +1,6 @@
 #include "TextCodec.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace riffkit {
@@ -104,9 +105,14 @@ bool TTextCodec::IsKnownCodePage(int codePage) {
 }
 
 std::string TTextCodec::Cp1252ToUtf8(std::string_view bytes) {
-    std::string out;
+    // Most stored texts are plain ASCII, which reads the same in both.
+    const auto plain = std::find_if(bytes.begin(), bytes.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    std::string out(bytes.begin(), plain);
+    if (plain == bytes.end())
+        return out;
     out.reserve(bytes.size() + bytes.size() / 4);
-    for (unsigned char c : bytes) {
+    for (unsigned char c : bytes.substr(static_cast<std::size_t>(plain - bytes.begin()))) {
         if (c < 0x80)
             out += static_cast<char>(c);
         else if (c < 0xA0)

@@ -46,12 +46,14 @@ std::string TWavTagStore::GetTag(std::string_view key) const {
 }
 
 void TWavTagStore::SetTag(std::string_view key, std::string value) {
+    KeepOriginal();
     Decided.emplace(key);
     Touched = true;
     Current.Set(key, std::move(value));
 }
 
 void TWavTagStore::RemoveTag(std::string_view key) {
+    KeepOriginal();
     Decided.emplace(key);
     Touched = true;
     Current.Remove(key);
@@ -64,6 +66,7 @@ std::string TWavTagStore::GetChunk(std::string_view chunkId) const {
 void TWavTagStore::SetChunk(std::string_view chunkId, std::string value) {
     if (chunkId != "DISP")
         return;
+    KeepOriginal();
     Decided.emplace("DISP");
     Touched = true;
     Current.SetTitle(std::move(value));
@@ -89,6 +92,7 @@ bool TWavTagStore::SetLoudness(const TLoudness& loudness) {
         TTagError::Set("the file's bext chunk is larger than 1 MB: the loudness is not stored");
         return false;
     }
+    KeepOriginal();
     Current.Bext = TBextLoudness::Written(Current.Bext, loudness);
     return true;
 }
@@ -100,6 +104,8 @@ std::optional<TLoudness> TWavTagStore::Loudness() const {
 
 bool TWavTagStore::Commit() {
     Shortened.clear();
+    if (!Original)
+        return true; // nothing was changed
     std::vector<std::string> shortened;
     if (Touched) {
         const auto values = [this](std::string_view key) {
@@ -109,7 +115,7 @@ bool TWavTagStore::Commit() {
         Current.Cart = std::move(cart.Body);
         shortened = std::move(cart.Shortened);
     }
-    if (Current.SameValues(Original)) {
+    if (Current.SameValues(*Original)) {
         Shortened = std::move(shortened);
         return true;
     }

@@ -6,6 +6,7 @@
 #include "WavTags.h"
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -42,13 +43,18 @@ public:
 
 private:
     TWavTagStore(std::string path, TWavTags tags)
-        : Path(std::move(path)), Original(tags), Current(std::move(tags)) {}
+        : Path(std::move(path)), Current(std::move(tags)) {}
+    // Keeps what the file holds before the first change (a store only read never copies).
+    void KeepOriginal() {
+        if (!Original)
+            Original = Current;
+    }
 
     // The stored value, else what the broadcast chunks hold for the key.
     std::string WithReadBack(std::string_view key, std::string stored) const;
 
     std::string Path;
-    TWavTags Original;
+    std::optional<TWavTags> Original; // what the file holds, once anything was changed
     TWavTags Current;
     bool OversizedBext = false;
     TAudioExtent Extent;

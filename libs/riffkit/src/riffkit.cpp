@@ -77,11 +77,16 @@ std::string Taken(const char* text, uint16_t length) {
     return TTextCodec::FromCaller(std::string_view(text, ::strnlen(text, length)));
 }
 
-} // namespace
+// A file the caller has open for reading, with the bytes of its start it already read.
+struct TBorrowed {
+    int Fd = -1;
+    std::uint64_t Size = 0;
+    const void* Head = nullptr;
+    std::size_t HeadSize = 0;
+};
 
-extern "C" {
-
-int16_t OpenWavFile(const char* path, int32_t, int32_t) {
+// Makes path the current file, read on a descriptor of its own or on the caller's.
+int16_t OpenCurrent(const char* path, const TBorrowed* borrowed) {
     if (Current)
         CloseWavFile();
     TTagError::Clear();
@@ -93,7 +98,9 @@ int16_t OpenWavFile(const char* path, int32_t, int32_t) {
     try {
         // One open per file: the format is told and the tags are read on this descriptor.
         riffkit::TPosixFileIo file;
-        if (!file.Open(path, false)) {
+        if (borrowed != nullptr)
+            file.Borrow(borrowed->Fd, borrowed->Size, borrowed->Head, borrowed->HeadSize);
+        if (borrowed == nullptr && !file.Open(path, false)) {
             const int error = file.OpenError();
             TTagError::Set(error == ENOENT                              ? "file not found"
                            : error == riffkit::TPosixFileIo::NotRegular ? "not a regular file"
@@ -117,6 +124,28 @@ int16_t OpenWavFile(const char* path, int32_t, int32_t) {
     if (Current)
         Current->SetBroadcastOptions(BroadcastOptions);
     return Current ? 0 : 1;
+}
+
+} // namespace
+
+extern "C" {
+
+int16_t OpenWavFile(const char* path, int32_t, int32_t) {
+    return OpenCurrent(path, nullptr);
+}
+
+int16_t OpenWavFileOnDescriptor(const char* path, int32_t fd, uint64_t size, const void* head,
+                                int32_t headSize) {
+    if (fd < 0 || headSize < 0) {
+        if (Current)
+            CloseWavFile();
+        TTagError::Clear();
+        LastShortened.clear();
+        TTagError::Set("no open file");
+        return 1;
+    }
+    const TBorrowed borrowed{fd, size, head, static_cast<std::size_t>(headSize)};
+    return OpenCurrent(path, &borrowed);
 }
 
 int16_t CloseWavFile(void) {

@@ -24,6 +24,14 @@ SONARA_API int16_t SN_GetWaveFileFormat(const char* path, char* textA, int32_t s
  * recognised. The file is opened and measured once. */
 SONARA_API int16_t SN_GetWaveFileFormatAndLength(const char* path, char* textA, int32_t sizeA,
                                                  char* textB, int32_t sizeB, uint32_t* lengthMs);
+/* As SN_GetWaveFileFormatAndLength, of a regular file the caller already has open for reading
+ * as fd, of size bytes (as fstat told it), whose first headSize bytes the caller read into
+ * head (null and 0 when it read none): the file is not opened again and those bytes are not
+ * read again. The descriptor stays the caller's: it is read with pread only, never closed,
+ * written or moved, and head is not kept after this returns. */
+SONARA_API int16_t SN_GetOpenFileFormatAndLength(int32_t fd, uint64_t size, const void* head,
+                                                 int32_t headSize, char* textA, int32_t sizeA,
+                                                 char* textB, int32_t sizeB, uint32_t* lengthMs);
 /* Number of live play handles. */
 SONARA_API int16_t SN_GetNumPlayHandles(void);
 /* The text of the last failure, NUL-terminated and cut to the buffer. */

@@ -46,8 +46,17 @@ TFileReader::TFileReader(const std::string& path) {
     Fd = OpenRegular(path, FileSize, ErrorText);
 }
 
+TFileReader::TFileReader(int fd, uint64_t size, const void* head, size_t headSize)
+    : Fd(fd), OwnsFd(false), FileSize(size) {
+    if (head != nullptr && headSize > 0) {
+        Head.Data = static_cast<const uint8_t*>(head);
+        Head.Length = static_cast<size_t>(std::min<uint64_t>(headSize, size));
+        Head.Loaded = true;
+    }
+}
+
 TFileReader::~TFileReader() {
-    if (Fd >= 0)
+    if (Fd >= 0 && OwnsFd)
         ::close(Fd);
 }
 
@@ -69,6 +78,8 @@ void TFileReader::Load(TBlock& block, uint64_t offset, size_t size) const {
     block.Offset = offset;
     block.Bytes.resize(size);
     block.Bytes.resize(ReadRaw(offset, block.Bytes.data(), size));
+    block.Data = block.Bytes.data();
+    block.Length = block.Bytes.size();
     block.Loaded = true;
 }
 
@@ -77,15 +88,18 @@ size_t TFileReader::ReadAt(uint64_t offset, void* buffer, size_t size) const {
         return 0;
     size = static_cast<size_t>(std::min<uint64_t>(size, FileSize - offset));
     const uint64_t tailStart = FileSize > kTailBytes ? FileSize - kTailBytes : 0;
+    const uint64_t headEnd = std::min<uint64_t>(FileSize, kHeadBytes);
     if (offset + size <= kHeadBytes) {
-        if (!Head.Loaded)
-            Load(Head, 0, static_cast<size_t>(std::min<uint64_t>(FileSize, kHeadBytes)));
+        // A head lent by the file's owner that stops short of this read is replaced by the
+        // whole head block, in one read as if none had been lent.
+        if (!Head.Loaded || (!Head.Holds(offset, size) && Head.Length < headEnd))
+            Load(Head, 0, static_cast<size_t>(headEnd));
     } else if (!Tail.Loaded && offset >= tailStart) {
         Load(Tail, tailStart, static_cast<size_t>(FileSize - tailStart));
     }
     for (const TBlock* block : {&Head, &Tail}) {
         if (block->Holds(offset, size)) {
-            std::memcpy(buffer, block->Bytes.data() + (offset - block->Offset), size);
+            std::memcpy(buffer, block->Data + (offset - block->Offset), size);
             return size;
         }
     }

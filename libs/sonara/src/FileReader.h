@@ -12,6 +12,10 @@
 class TFileReader {
 public:
     explicit TFileReader(const std::string& path);
+    // Reads a regular file of size bytes that its owner has open as fd (and closes itself),
+    // whose first headSize bytes the owner already read into head (null when none); head
+    // must outlive the reader.
+    TFileReader(int fd, uint64_t size, const void* head, size_t headSize);
     ~TFileReader();
     TFileReader(const TFileReader&) = delete;
     TFileReader& operator=(const TFileReader&) = delete;
@@ -30,19 +34,22 @@ public:
     static int OpenRegular(const std::string& path, uint64_t& size, std::string& error);
 
 private:
-    // A block of the file kept in memory.
+    // A block of the file kept in memory (read here, or lent by the file's owner).
     struct TBlock {
         uint64_t Offset = 0;
         std::vector<uint8_t> Bytes;
+        const uint8_t* Data = nullptr;
+        size_t Length = 0;
         bool Loaded = false;
         bool Holds(uint64_t offset, size_t size) const {
-            return Loaded && offset >= Offset && offset + size <= Offset + Bytes.size();
+            return Loaded && offset >= Offset && offset + size <= Offset + Length;
         }
     };
     size_t ReadRaw(uint64_t offset, void* buffer, size_t size) const;
     void Load(TBlock& block, uint64_t offset, size_t size) const;
 
     int Fd = -1;
+    bool OwnsFd = true;
     uint64_t FileSize = 0;
     std::string ErrorText;
     mutable TBlock Head;

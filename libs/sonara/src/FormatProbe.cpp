@@ -439,12 +439,17 @@ std::string TFormatProbe::SndfileCodingText(int format) {
 }
 
 TAudioFileInfo TFormatProbe::Probe(const std::string& path) {
-    TAudioFileInfo info;
     TFileReader file(path);
     if (!file.IsOpen()) {
+        TAudioFileInfo info;
         info.Error = "Cannot open \"" + path + "\": " + file.Error();
         return info;
     }
+    return Probe(file);
+}
+
+TAudioFileInfo TFormatProbe::Probe(const TFileReader& file) {
+    TAudioFileInfo info;
     uint8_t head[12] = {};
     const size_t got = file.ReadAt(0, head, sizeof head);
     const bool riff = got == 12 && std::memcmp(head + 8, "WAVE", 4) == 0 &&

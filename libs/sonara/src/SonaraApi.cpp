@@ -5,6 +5,7 @@
 
 #include "AudioSystem.h"
 #include "DeviceCloser.h"
+#include "FileReader.h"
 #include "FormatProbe.h"
 #include "Guarded.h"
 #include "HandleTable.h"
@@ -32,6 +33,25 @@ void CopyText(const std::string& text, char* buffer, int32_t size) {
     buffer[n] = '\0';
 }
 
+// The texts and length of a probed file into the caller's buffers; 0 (with the reason as the
+// last error) when it is not a recognised audio file.
+int16_t Answer(const TAudioFileInfo& info, char* textA, int32_t sizeA, char* textB, int32_t sizeB,
+               uint32_t* lengthMs) {
+    CopyText("", textA, sizeA);
+    CopyText("", textB, sizeB);
+    if (lengthMs)
+        *lengthMs = 0;
+    if (info.Kind == TAudioKind::None) {
+        TLastError::Set(info.Error);
+        return 0;
+    }
+    CopyText(info.TextA, textA, sizeA);
+    CopyText(info.TextB, textB, sizeB);
+    if (lengthMs)
+        *lengthMs = info.LengthMs();
+    return 1;
+}
+
 std::shared_ptr<THandle> FindOrFail(uint32_t handle) {
     auto found = THandleTable::Instance().Find(handle);
     if (!found)
@@ -57,36 +77,28 @@ extern "C" {
 int16_t SN_GetWaveFileFormat(const char* path, char* textA, int32_t sizeA, char* textB,
                              int32_t sizeB) {
     return Guarded<int16_t>(0, [&]() -> int16_t {
-        CopyText("", textA, sizeA);
-        CopyText("", textB, sizeB);
-        const TAudioFileInfo info = TFormatProbe::Probe(path ? path : "");
-        if (info.Kind == TAudioKind::None) {
-            TLastError::Set(info.Error);
-            return 0;
-        }
-        CopyText(info.TextA, textA, sizeA);
-        CopyText(info.TextB, textB, sizeB);
-        return 1;
+        return Answer(TFormatProbe::Probe(path ? path : ""), textA, sizeA, textB, sizeB, nullptr);
     });
 }
 
 int16_t SN_GetWaveFileFormatAndLength(const char* path, char* textA, int32_t sizeA, char* textB,
                                       int32_t sizeB, uint32_t* lengthMs) {
     return Guarded<int16_t>(0, [&]() -> int16_t {
-        CopyText("", textA, sizeA);
-        CopyText("", textB, sizeB);
-        if (lengthMs)
-            *lengthMs = 0;
-        const TAudioFileInfo info = TFormatProbe::Probe(path ? path : "");
-        if (info.Kind == TAudioKind::None) {
-            TLastError::Set(info.Error);
-            return 0;
+        return Answer(TFormatProbe::Probe(path ? path : ""), textA, sizeA, textB, sizeB, lengthMs);
+    });
+}
+
+int16_t SN_GetOpenFileFormatAndLength(int32_t fd, uint64_t size, const void* head, int32_t headSize,
+                                      char* textA, int32_t sizeA, char* textB, int32_t sizeB,
+                                      uint32_t* lengthMs) {
+    return Guarded<int16_t>(0, [&]() -> int16_t {
+        if (fd < 0 || headSize < 0) {
+            TAudioFileInfo none;
+            none.Error = "No open file was given";
+            return Answer(none, textA, sizeA, textB, sizeB, lengthMs);
         }
-        CopyText(info.TextA, textA, sizeA);
-        CopyText(info.TextB, textB, sizeB);
-        if (lengthMs)
-            *lengthMs = info.LengthMs();
-        return 1;
+        const TFileReader file(fd, size, head, static_cast<size_t>(headSize));
+        return Answer(TFormatProbe::Probe(file), textA, sizeA, textB, sizeB, lengthMs);
     });
 }
 
