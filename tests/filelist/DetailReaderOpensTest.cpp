@@ -2,6 +2,7 @@
 // from one open of the file by the playback library, the tag columns from one by the tagging
 // library; a playback library without the combined call is asked twice, with the same texts.
 // A pass of the list opens each file once and hands it to both libraries.
+#include "AudioFixtures.h"
 #include "PidlHelp.h"
 #include "RiffBuilder.h"
 #include "TAudioLibs.h"
@@ -156,6 +157,13 @@ TEST_F(DetailReaderOpens, APassOpensEachFileOnce) {
         WriteTaggedWav(Dir.File(name), name);
     ASSERT_EQ(::mkfifo(Dir.File("pipe.wav").c_str(), 0644), 0);
     WriteTaggedWav(Dir.File("gone.wav"), "gone");
+    // An MP3 file with an ID3v2 tag.
+    const std::string song = Dir.File("song.mp3");
+    ASSERT_TRUE(Fixtures::WriteMp3(song, {44100, 2, 2.0, 440.0}, false));
+    ASSERT_NE(AudioLibs().AddId3v2(song.c_str()), -1);
+    ASSERT_EQ(AudioLibs().OpenWavFile(song.c_str(), 0, 0), 0);
+    AudioLibs().SetTagInfo("IART", "song.mp3", 8);
+    ASSERT_EQ(AudioLibs().CloseWavFile(), 0);
 
     TFolderListModel model;
     std::vector<TListColumn> columns = TListColumns::Fixed();
@@ -165,17 +173,19 @@ TEST_F(DetailReaderOpens, APassOpensEachFileOnce) {
     TPidl id;
     ASSERT_TRUE(GetPIDLFromPath(&model.DesktopFolder(), folder, id));
     ASSERT_TRUE(model.OpenFolder(id.Get()));
-    ASSERT_EQ(model.Count(), 5);
+    ASSERT_EQ(model.Count(), 6);
     ASSERT_EQ(::unlink(Dir.File("gone.wav").c_str()), 0);
 
     const auto opens = OpensInFolder(folder, [&] { model.ReadEntryDetails(0, model.Count() - 1); });
-    for (const char* name : {"one.wav", "two.wav", "three.WAV"}) {
+    for (const char* name : {"one.wav", "two.wav", "three.WAV", "song.mp3"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(opens.count(name) ? opens.at(name) : 0, 1);
+        const bool mp3 = std::string(name) == "song.mp3";
         const TShellItem& entry =
             model.Entry(model.RowOfPath(QByteArray::fromStdString(Dir.File(name))));
-        EXPECT_EQ(entry.Value(1), "PCM 16 bit - 44100 Hz Stereo");
-        EXPECT_EQ(entry.Value(2), "00:01.2");
+        EXPECT_EQ(entry.Value(1), mp3 ? "MPEG-1 Layer III 128 kbps - 44100 Hz Stereo"
+                                      : "PCM 16 bit - 44100 Hz Stereo");
+        EXPECT_EQ(entry.Value(2), mp3 ? "00:02.0" : "00:01.2");
         EXPECT_EQ(entry.Value(ArtistColumn), QString::fromLatin1(name));
         EXPECT_EQ(entry.Size, std::filesystem::file_size(Dir.File(name)));
         EXPECT_FALSE(entry.ReadFailed);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 
@@ -27,6 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char a[128], b[128];
     SN_GetWaveFileFormat(path.c_str(), a, sizeof a, b, sizeof b);
     SN_PlayGetLengthMsFile(path.c_str());
+    // As the folder list asks: on its own descriptor, with a head of some of the bytes.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        uint32_t ms = 0;
+        const size_t head = size > 2 ? data[size - 3] * size / 255 : size;
+        SN_GetOpenFileFormatAndLength(fd, size, data, static_cast<int32_t>(head), a, sizeof a, b,
+                                      sizeof b, &ms);
+        close(fd);
+    }
     const uint32_t handle = SN_GetHandlePlay(0, 0, path.c_str());
     if (handle) {
         // The last bytes pick the decoder preference and a start inside the first seconds.
