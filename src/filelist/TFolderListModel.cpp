@@ -14,7 +14,6 @@
 #include <QColor>
 #include <QFile>
 #include <QMultiHash>
-#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -510,20 +509,23 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool 
     const TFileStamp stamp = TDetailReader::ReadFileData(entry, useListed);
     const bool audio = plan.Audio && entry.IsFileSystem && !entry.IsFolder &&
                        TAudioFileRule::IsAudioPath(entry.ParsingName);
-    const QByteArray name = Cache && audio && stamp.IsKnown() ? CacheName(entry) : QByteArray();
+    // The name is copied only for what outlives this step (a row to write, a measurement).
+    const QByteArrayView nameView =
+        Cache && audio && stamp.IsKnown() ? CacheNameView(entry) : QByteArrayView();
     const uint64_t wanted = TDetailReader::ColumnsOf(plan);
     bool fromCache = false;
-    if (!name.isEmpty()) {
-        const auto found = CacheRows.find(name);
-        if (found != CacheRows.end()) {
+    if (!nameView.isEmpty()) {
+        const int found = CacheRows.Find(nameView);
+        if (found >= 0) {
             // A failed read is tried again: its cause may have passed (a lock, a share's
             // hiccup) without the file changing.
-            const TTagCache::TRow& row = found->second;
+            const TTagCache::TRow row = CacheRows.Row(found);
             fromCache = row.Stamp == stamp && !row.ReadFailed && (row.Columns & wanted) == wanted &&
                         TTagCache::Apply(row, entry);
-            CacheRows.erase(found);
+            CacheRows.Erase(found);
         }
     }
+    const QByteArray name = fromCache && !plan.Loudness ? QByteArray() : nameView.toByteArray();
     if (fromCache) {
         ++CacheHitCount;
     } else {
@@ -567,6 +569,10 @@ void TFolderListModel::SetTagCache(std::shared_ptr<TTagCache> cache) {
 }
 
 QByteArray TFolderListModel::CacheName(const TShellItem& entry) const {
+    return CacheNameView(entry).toByteArray();
+}
+
+QByteArrayView TFolderListModel::CacheNameView(const TShellItem& entry) const {
     const QByteArray& path = entry.ParsingName;
     if (Path.isEmpty() || !Path.startsWith('/'))
         return {};
@@ -574,7 +580,7 @@ QByteArray TFolderListModel::CacheName(const TShellItem& entry) const {
     if (path.size() <= start || !path.startsWith(Path) || path[start - 1] != '/' ||
         path.indexOf('/', start) >= 0)
         return {};
-    return path.mid(start);
+    return QByteArrayView(path).sliced(start);
 }
 
 void TFolderListModel::LoadCacheRows() {
@@ -582,20 +588,20 @@ void TFolderListModel::LoadCacheRows() {
     CacheRows.clear();
     if (!Cache->Usable() || !IsFileSystemFolder())
         return;
-    CacheRows = Cache->FolderRows(Path);
+    CacheRows = Cache->FolderRows(Path, Entries.size());
     // Rows of files no longer in the folder are dropped as the folder is listed.
-    QSet<QByteArray> names;
-    names.reserve(Count());
-    for (const auto& entry : Entries)
-        names.insert(CacheName(*entry));
+    std::vector<bool> listed(static_cast<size_t>(CacheRows.Places()), false);
+    for (const auto& entry : Entries) {
+        const QByteArrayView name = CacheNameView(*entry);
+        if (const int found = name.isEmpty() ? -1 : CacheRows.Find(name); found >= 0)
+            listed[static_cast<size_t>(found)] = true;
+    }
     std::vector<QByteArray> gone;
-    for (auto it = CacheRows.begin(); it != CacheRows.end();) {
-        if (names.contains(it->first)) {
-            ++it;
+    for (int n = 0; n < CacheRows.Places(); ++n) {
+        if (listed[static_cast<size_t>(n)] || CacheRows.IsErased(n))
             continue;
-        }
-        gone.push_back(it->first);
-        it = CacheRows.erase(it);
+        gone.push_back(CacheRows.Name(n).toByteArray());
+        CacheRows.Erase(n);
     }
     Cache->Forget(Path, gone);
 }
@@ -605,7 +611,8 @@ void TFolderListModel::ForgetCached(const TShellItem& entry, bool analysesToo) {
         return;
     const QByteArray name = CacheName(entry);
     if (!name.isEmpty()) {
-        CacheRows.erase(name);
+        if (const int found = CacheRows.Find(name); found >= 0)
+            CacheRows.Erase(found);
         Cache->Forget(Path, {name}, analysesToo);
     }
 }

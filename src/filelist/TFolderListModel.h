@@ -215,6 +215,8 @@ private:
     std::map<QByteArray, int> AudioIcons; // icon of an audio file by its lower-case extension
     void LoadCacheRows();
     QByteArray CacheName(const TShellItem& entry) const;
+    // The same as a view into the entry's path (empty when it is not in the shown folder).
+    QByteArrayView CacheNameView(const TShellItem& entry) const;
     void ForgetCached(const TShellItem& entry, bool analysesToo = true);
     std::function<QDateTime()> AirClock;
 
