@@ -400,6 +400,23 @@ void TFolderListModel::SortEntries(const TLessItem& less) {
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return less(Entry(a), Entry(b)); });
+    Reorder(order);
+}
+
+void TFolderListModel::SortEntries(const TSortFieldsOf& fields, TSortKind kind, bool ascending) {
+    std::vector<TSortFields> keys(Entries.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        fields(*Entries[i], keys[i]);
+    std::vector<int> order(Entries.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return CompareSortFields(kind, keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)],
+                                 ascending) < 0;
+    });
+    Reorder(order);
+}
+
+void TFolderListModel::Reorder(const std::vector<int>& order) {
     if (std::is_sorted(order.begin(), order.end()))
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SortRules.h"
 #include "TAirValidity.h"
 #include "TDetailReader.h"
 #include "TListColumns.h"
@@ -100,6 +101,10 @@ public:
     long long EntriesBuilt() const { return EntriesMade; }
     // Orders the entries, moving rows (and so the selection) with their entries.
     void SortEntries(const TLessItem& less);
+    // The same order as a less that compares these fields with CompareSortFields, with each
+    // entry's fields taken once (`fields` fills them) rather than at every comparison.
+    using TSortFieldsOf = std::function<void(const TShellItem&, TSortFields&)>;
+    void SortEntries(const TSortFieldsOf& fields, TSortKind kind, bool ascending);
     // Folders first, then case-insensitive display name order.
     static bool NameLess(const TShellItem& a, const TShellItem& b);
 
@@ -226,4 +231,6 @@ private:
     std::unique_ptr<TShellItem> MakeEntry(TPidl relative, const TItemFacts* facts = nullptr,
                                           long long listedAtMs = -1);
     void ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed);
+    // Moves the entries into `order` (order[i]: the row that becomes row i).
+    void Reorder(const std::vector<int>& order);
 };
