@@ -81,10 +81,11 @@ void Warn(const QString& text) {
     std::fprintf(stderr, "cuemark: %s\n", text.toLocal8Bit().constData());
 }
 
-void BindBlob(sqlite3_stmt* statement, int n, const QByteArray& bytes) {
+// `kept`: the bytes outlive the statement's next step (no copy is made of them).
+void BindBlob(sqlite3_stmt* statement, int n, const QByteArray& bytes, bool kept = false) {
     // Never bind null: an empty name or folder is still a value.
     sqlite3_bind_blob(statement, n, bytes.isEmpty() ? "" : bytes.constData(),
-                      static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+                      static_cast<int>(bytes.size()), kept ? SQLITE_STATIC : SQLITE_TRANSIENT);
 }
 
 // A file's stamp into four parameters from `first` on.
@@ -133,27 +134,50 @@ QByteArrayView ColumnView(sqlite3_stmt* statement, int n) {
                                        : QByteArrayView();
 }
 
-// Appends a text as EncodeTexts stores it: four bytes of length (little-endian), then UTF-8.
+// Appends a text as EncodeTexts stores it: its length in UTF-8 bytes (seven bits a byte, the
+// low ones first, the top bit set on all but the last: one byte for most texts), then UTF-8.
 void AppendText(QByteArray& bytes, QStringView text) {
-    const qsizetype lengthAt = bytes.size();
-    bytes.append(4, '\0');
-    qsizetype k = 0;
     const qsizetype size = text.size();
     const char16_t* units = text.utf16();
+    qsizetype k = 0;
     while (k < size && units[k] < 0x80)
         ++k;
-    if (k == size) {
-        // Nearly every tag text is ASCII: its units are its bytes.
-        bytes.resize(lengthAt + 4 + size);
-        char* out = bytes.data() + lengthAt + 4;
-        for (qsizetype i = 0; i < size; ++i)
-            out[i] = static_cast<char>(units[i]);
-    } else {
-        bytes.append(text.toUtf8());
+    QByteArray utf8;
+    if (k < size)
+        utf8 = text.toUtf8();
+    auto length = static_cast<uint32_t>(k < size ? utf8.size() : size);
+    while (length >= 0x80) {
+        bytes.append(static_cast<char>(0x80 | (length & 0x7f)));
+        length >>= 7;
     }
-    const auto length = static_cast<uint32_t>(bytes.size() - lengthAt - 4);
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes[lengthAt + shift / 8] = static_cast<char>((length >> shift) & 0xff);
+    bytes.append(static_cast<char>(length));
+    if (k < size) {
+        bytes.append(utf8);
+        return;
+    }
+    // Nearly every tag text is ASCII: its units are its bytes.
+    const qsizetype at = bytes.size();
+    bytes.resize(at + size);
+    char* out = bytes.data() + at;
+    for (qsizetype i = 0; i < size; ++i)
+        out[i] = static_cast<char>(units[i]);
+}
+
+// Reads a length AppendText wrote at `at` (moved past it); false when the bytes end first or
+// it is longer than what follows.
+bool ReadLength(const char* bytes, qsizetype size, qsizetype& at, uint32_t& length) {
+    length = 0;
+    for (int shift = 0; shift < 32; shift += 7) {
+        if (at >= size)
+            return false;
+        const auto byte = static_cast<unsigned char>(bytes[at++]);
+        if (shift == 28 && (byte & 0x70) != 0)
+            return false; // more than 32 bits
+        length |= static_cast<uint32_t>(byte & 0x7f) << shift;
+        if ((byte & 0x80) == 0)
+            return length <= static_cast<uint64_t>(size - at);
+    }
+    return false;
 }
 
 QByteArray ColumnBlob(sqlite3_stmt* statement, int n) {
@@ -293,9 +317,13 @@ bool TTagCache::StartOnce(bool& damaged) {
     // Locally the file is mapped, so a folder's rows are read without a call per page.
     const char* mapping =
         Journal == QStringLiteral("wal") ? "PRAGMA mmap_size=268435456" : "PRAGMA mmap_size=0";
-    if (!Exec(journal.constData()) || !Exec("PRAGMA synchronous=NORMAL") || !Exec(mapping) ||
+    // A new file is made without waiting for the disk (a crash meanwhile leaves a file that
+    // is set aside or found empty next time); its rows are then written with the usual care.
+    if (!Exec(fresh ? "PRAGMA synchronous=OFF" : "PRAGMA synchronous=NORMAL") ||
+        !Exec(journal.constData()) || !Exec(mapping) ||
         (older && !Exec("DROP TABLE IF EXISTS files")) || !Exec(Schema) ||
-        ((fresh || older) && !Exec(marks.constData()))) {
+        ((fresh || older) && !Exec(marks.constData())) ||
+        (fresh && !Exec("PRAGMA synchronous=NORMAL"))) {
         damaged = IsDamage(sqlite3_extended_errcode(Db));
         if (!damaged)
             Warn(QStringLiteral("the tag cache \"%1\" cannot be written (%2): running without it")
@@ -570,17 +598,18 @@ void TTagCache::Write(const std::vector<TPending>& rows) {
     }
     for (const TPending& pending : rows) {
         sqlite3_reset(Upsert);
-        BindBlob(Upsert, 1, pending.Folder);
-        BindBlob(Upsert, 2, pending.Name);
+        BindBlob(Upsert, 1, pending.Folder, true);
+        BindBlob(Upsert, 2, pending.Name, true);
         BindStamp(Upsert, 3, pending.Row.Stamp);
         sqlite3_bind_int64(Upsert, 7, static_cast<sqlite3_int64>(pending.Row.Columns));
         sqlite3_bind_int(Upsert, 8, pending.Row.ReadFailed ? 1 : 0);
-        BindBlob(Upsert, 9, pending.Row.Texts);
+        BindBlob(Upsert, 9, pending.Row.Texts, true);
         code = sqlite3_step(Upsert);
         if (code != SQLITE_DONE)
             break;
     }
     sqlite3_reset(Upsert);
+    sqlite3_clear_bindings(Upsert); // the rows' bytes go with `rows`
     if (code != SQLITE_DONE || !Exec("COMMIT")) {
         const int failed = sqlite3_extended_errcode(Db);
         Exec("ROLLBACK");
@@ -809,13 +838,8 @@ bool TTagCache::Apply(const TRow& row, TShellItem& entry) {
     qsizetype at = 0;
     qsizetype used = 0;
     for (int i = 0; i < count; ++i) {
-        if (size - at < 4)
-            return false;
         uint32_t length = 0;
-        for (int k = 0; k < 4; ++k)
-            length |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
-        at += 4;
-        if (length > static_cast<uint64_t>(size - at))
+        if (!ReadLength(bytes, size, at, length))
             return false;
         const char* text = bytes + at;
         char16_t* out = units.data() + used;
@@ -844,7 +868,7 @@ bool TTagCache::Apply(const TRow& row, TShellItem& entry) {
     return true;
 }
 
-// Each text as four bytes of length (little-endian) and its UTF-8 bytes.
+// Each text as its length and its UTF-8 bytes (see AppendText).
 QByteArray TTagCache::EncodeTexts(const std::vector<QString>& texts) {
     QByteArray bytes;
     for (const QString& text : texts)
@@ -856,13 +880,8 @@ bool TTagCache::DecodeTexts(const QByteArray& bytes, int count, std::vector<QStr
     texts.clear();
     qsizetype at = 0;
     for (int i = 0; i < count; ++i) {
-        if (bytes.size() - at < 4)
-            return false;
         uint32_t size = 0;
-        for (int k = 0; k < 4; ++k)
-            size |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
-        at += 4;
-        if (size > static_cast<uint64_t>(bytes.size() - at))
+        if (!ReadLength(bytes.constData(), bytes.size(), at, size))
             return false;
         texts.push_back(QString::fromUtf8(bytes.constData() + at, static_cast<qsizetype>(size)));
         at += size;
