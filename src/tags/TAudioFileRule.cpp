@@ -1,12 +1,19 @@
 #include "TAudioFileRule.h"
 
 bool TAudioFileRule::IsAudioPath(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    const qsizetype dot = path.lastIndexOf('.');
-    if (dot < 0 || dot < slash)
+    // The name's last dot begins one of the three extensions (any case); asked of every row of
+    // a list as it is read, so it looks at the path's last four bytes and copies nothing.
+    const qsizetype size = path.size();
+    if (size < 4 || path[size - 4] != '.')
         return false;
-    const QByteArray extension = path.mid(dot).toLower();
-    return extension == ".wav" || extension == ".mp2" || extension == ".mp3";
+    const auto lower = [&](qsizetype at) {
+        const char c = path[at];
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    const char a = lower(size - 3);
+    const char b = lower(size - 2);
+    const char c = lower(size - 1);
+    return (a == 'w' && b == 'a' && c == 'v') || (a == 'm' && b == 'p' && (c == '2' || c == '3'));
 }
 
 bool TAudioFileRule::IsMpegSuffix(const QString& suffix) {
