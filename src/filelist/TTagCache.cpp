@@ -510,11 +510,12 @@ void TTagCache::TFolderRows::Erase(int index) {
 }
 
 void TTagCache::TFolderRows::clear() {
-    Pieces.clear();
+    // Their room too: a list keeps its (empty) rows for as long as it shows the folder.
+    Pieces = decltype(Pieces)();
     Free = nullptr;
     FreeSize = 0;
-    Slots.clear();
-    Index.clear();
+    Slots = decltype(Slots)();
+    Index = decltype(Index)();
     Live = 0;
 }
 
@@ -575,6 +576,7 @@ void TTagCache::WriterLoop() {
         }
         std::vector<TPending> rows;
         rows.swap(Queue);
+        Queue.reserve(PendingLimit);
         FlushWanted = false;
         Writing = true;
         queue.unlock();
@@ -817,9 +819,14 @@ TTagCache::TRow TTagCache::RowOf(const TShellItem& entry, const TFileStamp& stam
     row.Stamp = stamp;
     row.Columns = columns;
     row.ReadFailed = entry.ReadFailed;
+    // Built in a buffer kept by the thread, then copied once: one allocation a row, not one
+    // for every text appended.
+    thread_local QByteArray texts;
+    texts.resize(0);
     for (int n = 1; n <= TShellItem::ValueCount; ++n)
         if ((columns & (uint64_t{1} << n)) != 0)
-            AppendText(row.Texts, entry.ValueView(n));
+            AppendText(texts, entry.ValueView(n));
+    row.Texts = QByteArray(texts.constData(), texts.size());
     return row;
 }
 
