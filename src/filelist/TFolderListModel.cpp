@@ -15,7 +15,6 @@
 #include <QColor>
 #include <QFile>
 #include <QMultiHash>
-#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -402,6 +401,23 @@ void TFolderListModel::SortEntries(const TLessItem& less) {
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return less(Entry(a), Entry(b)); });
+    Reorder(order);
+}
+
+void TFolderListModel::SortEntries(const TSortFieldsOf& fields, TSortKind kind, bool ascending) {
+    std::vector<TSortFields> keys(Entries.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        fields(*Entries[i], keys[i]);
+    std::vector<int> order(Entries.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return CompareSortFields(kind, keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)],
+                                 ascending) < 0;
+    });
+    Reorder(order);
+}
+
+void TFolderListModel::Reorder(const std::vector<int>& order) {
     if (std::is_sorted(order.begin(), order.end()))
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -515,29 +531,28 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool 
     // An audio file that must be read is opened once: that open's examination is its stamp,
     // and the libraries read the file there. One the cache may answer for is only examined.
     const bool opens = audio && TDetailReader::ReadsOpenFiles(plan);
-    const QByteArray cacheName = Cache && audio ? CacheName(entry) : QByteArray();
-    const bool cacheMayAnswer = !cacheName.isEmpty() && CacheRows.contains(cacheName);
+    const QByteArrayView cacheName = Cache && audio ? CacheNameView(entry) : QByteArrayView();
+    const int cached = cacheName.isEmpty() ? -1 : CacheRows.Find(cacheName);
     TFileStamp stamp;
-    if (opens && !cacheMayAnswer && file.Open(entry.ParsingName.constData())) {
+    if (opens && cached < 0 && file.Open(entry.ParsingName.constData())) {
         stamp = TDetailReader::TakeFileData(entry, file.Facts());
     } else {
         file.Close();
         stamp = TDetailReader::ReadFileData(entry, useListed);
     }
-    const QByteArray name = stamp.IsKnown() ? cacheName : QByteArray();
+    // The name is copied only for what outlives this step (a row to write, a measurement).
+    const QByteArrayView nameView = stamp.IsKnown() ? cacheName : QByteArrayView();
     const uint64_t wanted = TDetailReader::ColumnsOf(plan);
     bool fromCache = false;
-    if (!name.isEmpty()) {
-        const auto found = CacheRows.find(name);
-        if (found != CacheRows.end()) {
-            // A failed read is tried again: its cause may have passed (a lock, a share's
-            // hiccup) without the file changing.
-            const TTagCache::TRow& row = found->second;
-            fromCache = row.Stamp == stamp && !row.ReadFailed && (row.Columns & wanted) == wanted &&
-                        TTagCache::Apply(row, entry);
-            CacheRows.erase(found);
-        }
+    if (!nameView.isEmpty() && cached >= 0) {
+        // A failed read is tried again: its cause may have passed (a lock, a share's hiccup)
+        // without the file changing.
+        const TTagCache::TRow row = CacheRows.Row(cached);
+        fromCache = row.Stamp == stamp && !row.ReadFailed && (row.Columns & wanted) == wanted &&
+                    TTagCache::Apply(row, entry);
+        CacheRows.Erase(cached);
     }
+    const QByteArray name = fromCache && !plan.Loudness ? QByteArray() : nameView.toByteArray();
     if (fromCache) {
         ++CacheHitCount;
     } else {
@@ -584,6 +599,10 @@ void TFolderListModel::SetTagCache(std::shared_ptr<TTagCache> cache) {
 }
 
 QByteArray TFolderListModel::CacheName(const TShellItem& entry) const {
+    return CacheNameView(entry).toByteArray();
+}
+
+QByteArrayView TFolderListModel::CacheNameView(const TShellItem& entry) const {
     const QByteArray& path = entry.ParsingName;
     if (Path.isEmpty() || !Path.startsWith('/'))
         return {};
@@ -591,7 +610,7 @@ QByteArray TFolderListModel::CacheName(const TShellItem& entry) const {
     if (path.size() <= start || !path.startsWith(Path) || path[start - 1] != '/' ||
         path.indexOf('/', start) >= 0)
         return {};
-    return path.mid(start);
+    return QByteArrayView(path).sliced(start);
 }
 
 void TFolderListModel::LoadCacheRows() {
@@ -599,20 +618,20 @@ void TFolderListModel::LoadCacheRows() {
     CacheRows.clear();
     if (!Cache->Usable() || !IsFileSystemFolder())
         return;
-    CacheRows = Cache->FolderRows(Path);
+    CacheRows = Cache->FolderRows(Path, Entries.size());
     // Rows of files no longer in the folder are dropped as the folder is listed.
-    QSet<QByteArray> names;
-    names.reserve(Count());
-    for (const auto& entry : Entries)
-        names.insert(CacheName(*entry));
+    std::vector<bool> listed(static_cast<size_t>(CacheRows.Places()), false);
+    for (const auto& entry : Entries) {
+        const QByteArrayView name = CacheNameView(*entry);
+        if (const int found = name.isEmpty() ? -1 : CacheRows.Find(name); found >= 0)
+            listed[static_cast<size_t>(found)] = true;
+    }
     std::vector<QByteArray> gone;
-    for (auto it = CacheRows.begin(); it != CacheRows.end();) {
-        if (names.contains(it->first)) {
-            ++it;
+    for (int n = 0; n < CacheRows.Places(); ++n) {
+        if (listed[static_cast<size_t>(n)] || CacheRows.IsErased(n))
             continue;
-        }
-        gone.push_back(it->first);
-        it = CacheRows.erase(it);
+        gone.push_back(CacheRows.Name(n).toByteArray());
+        CacheRows.Erase(n);
     }
     Cache->Forget(Path, gone);
 }
@@ -622,7 +641,8 @@ void TFolderListModel::ForgetCached(const TShellItem& entry, bool analysesToo) {
         return;
     const QByteArray name = CacheName(entry);
     if (!name.isEmpty()) {
-        CacheRows.erase(name);
+        if (const int found = CacheRows.Find(name); found >= 0)
+            CacheRows.Erase(found);
         Cache->Forget(Path, {name}, analysesToo);
     }
 }

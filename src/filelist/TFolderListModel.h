@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SortRules.h"
 #include "TAirValidity.h"
 #include "TDetailReader.h"
 #include "TListColumns.h"
@@ -102,6 +103,10 @@ public:
     long long EntriesBuilt() const { return EntriesMade; }
     // Orders the entries, moving rows (and so the selection) with their entries.
     void SortEntries(const TLessItem& less);
+    // The same order as a less that compares these fields with CompareSortFields, with each
+    // entry's fields taken once (`fields` fills them) rather than at every comparison.
+    using TSortFieldsOf = std::function<void(const TShellItem&, TSortFields&)>;
+    void SortEntries(const TSortFieldsOf& fields, TSortKind kind, bool ascending);
     // Folders first, then case-insensitive display name order.
     static bool NameLess(const TShellItem& a, const TShellItem& b);
 
@@ -217,6 +222,8 @@ private:
     std::map<QByteArray, int> AudioIcons; // icon of an audio file by its lower-case extension
     void LoadCacheRows();
     QByteArray CacheName(const TShellItem& entry) const;
+    // The same as a view into the entry's path (empty when it is not in the shown folder).
+    QByteArrayView CacheNameView(const TShellItem& entry) const;
     void ForgetCached(const TShellItem& entry, bool analysesToo = true);
     std::function<QDateTime()> AirClock;
 
@@ -227,4 +234,6 @@ private:
                                           long long listedAtMs = -1);
     // file: kept open by the pass for the audio files it reads (one buffer for all).
     void ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed, TOpenAudioFile& file);
+    // Moves the entries into `order` (order[i]: the row that becomes row i).
+    void Reorder(const std::vector<int>& order);
 };

@@ -10,37 +10,40 @@ TListSorter::TListSorter(TXListView& view) : QObject(&view), View(view) {
     ResetSort();
 }
 
-int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const {
-    TSortKind kind = SortKindOfColumn(Column);
-    TSortFields fa, fb;
-    fa.NotFileSystem = a.NotFileSystem;
-    fb.NotFileSystem = b.NotFileSystem;
-    fa.IsFolder = a.IsFolder;
-    fb.IsFolder = b.IsFolder;
-    fa.DisplayName = a.DisplayName;
-    fb.DisplayName = b.DisplayName;
-    fa.ParsingName = a.ParsingName;
-    fb.ParsingName = b.ParsingName;
-    fa.Size = a.Size;
-    fb.Size = b.Size;
-    fa.ModifiedTime = a.ModifiedTime;
-    fb.ModifiedTime = b.ModifiedTime;
-    if (kind == TSortKind::Value) {
-        const auto& columns = View.ListModel().Columns();
-        const int number =
-            Column < static_cast<int>(columns.size()) ? columns[size_t(Column)].Number : 0;
-        // Views into the entries' own texts: a sort copies no text.
-        fa.Value = a.ValueView(number);
-        fb.Value = b.ValueView(number);
-        kind = SortKindOfValueColumn(number);
-        if (kind == TSortKind::Milliseconds) {
-            fa.Milliseconds = SortMilliseconds(number, fa.Value);
-            fb.Milliseconds = SortMilliseconds(number, fb.Value);
-        } else if (kind == TSortKind::Figure) {
-            fa.Figure = TLoudnessColumns::ValueOf(fa.Value);
-            fb.Figure = TLoudnessColumns::ValueOf(fb.Value);
-        }
+TSortKind TListSorter::SortKind() const {
+    const TSortKind kind = SortKindOfColumn(Column);
+    return kind == TSortKind::Value ? SortKindOfValueColumn(ValueNumber()) : kind;
+}
+
+int TListSorter::ValueNumber() const {
+    const auto& columns = View.ListModel().Columns();
+    return Column < static_cast<int>(columns.size()) ? columns[size_t(Column)].Number : 0;
+}
+
+void TListSorter::FieldsOf(const TShellItem& entry, TSortKind kind, int number,
+                           TSortFields& fields) {
+    fields.NotFileSystem = entry.NotFileSystem;
+    fields.IsFolder = entry.IsFolder;
+    fields.DisplayName = entry.DisplayName;
+    fields.ParsingName = entry.ParsingName;
+    fields.Size = entry.Size;
+    fields.ModifiedTime = entry.ModifiedTime;
+    if (kind == TSortKind::Value || kind == TSortKind::Milliseconds || kind == TSortKind::Figure) {
+        // A view into the entry's own text: a sort copies no text.
+        fields.Value = entry.ValueView(number);
+        if (kind == TSortKind::Milliseconds)
+            fields.Milliseconds = SortMilliseconds(number, fields.Value);
+        else if (kind == TSortKind::Figure)
+            fields.Figure = TLoudnessColumns::ValueOf(fields.Value);
     }
+}
+
+int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const {
+    const TSortKind kind = SortKind();
+    const int number = ValueNumber();
+    TSortFields fa, fb;
+    FieldsOf(a, kind, number, fa);
+    FieldsOf(b, kind, number, fb);
     return CompareSortFields(kind, fa, fb, Ascending);
 }
 
@@ -58,7 +61,14 @@ void TListSorter::SortByColumn(int column) {
     // Rows move with their entries: the selection stays on them.
     model.SetSortLess(
         [this](const TShellItem& a, const TShellItem& b) { return CompareEntries(a, b) < 0; });
-    model.SortEntries(model.SortOrder());
+    // Each entry's fields once, not at every comparison: the order CompareEntries gives.
+    const TSortKind kind = SortKind();
+    const int number = ValueNumber();
+    model.SortEntries(
+        [kind, number](const TShellItem& entry, TSortFields& fields) {
+            FieldsOf(entry, kind, number, fields);
+        },
+        kind, Ascending);
     Caption = CaptionOf(column);
     ShowSortState();
     const QList<int> selected = View.SelectedRows();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SortRules.h"
+
 #include <QObject>
 #include <QString>
 
@@ -36,6 +38,11 @@ signals:
     void SortChanged();
 
 private:
+    // The rule of the sort column, and its information column's number (0 for the fixed ones).
+    TSortKind SortKind() const;
+    int ValueNumber() const;
+    // What an entry offers a comparison by that rule.
+    static void FieldsOf(const TShellItem& entry, TSortKind kind, int number, TSortFields& fields);
     void ResetSort();
     void ShowSortState();
     QString CaptionOf(int column) const;

@@ -4,11 +4,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QVarLengthArray>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +21,10 @@ namespace {
 // Marks the file as Cuemark's ("CUMK"), and the layout of its rows; a file with other
 // values is set aside rather than read.
 constexpr int ApplicationId = 0x43554D4B;
-constexpr int SchemaVersion = 1;
+constexpr int SchemaVersion = 2;
+// The layout before the files' rows were kept in key order (WITHOUT ROWID): its rows are
+// dropped, its analyses (costly to make again) kept.
+constexpr int RowidVersion = 1;
 // Rows queued before they are written in one transaction.
 constexpr size_t PendingLimit = 512;
 // How long a statement waits for another process's transaction.
@@ -31,7 +36,9 @@ constexpr const char* Schema = "CREATE TABLE IF NOT EXISTS files("
                                " ctime_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
                                " columns INTEGER NOT NULL, failed INTEGER NOT NULL,"
                                " texts BLOB NOT NULL,"
-                               " PRIMARY KEY(folder, name));"
+                               // A folder's rows lie together in key order: its query
+                               // reads them in one pass, without a lookup per row.
+                               " PRIMARY KEY(folder, name)) WITHOUT ROWID;"
                                // Results of analyses of a file's audio, by kind, with the
                                // stamp of the file they were made from.
                                "CREATE TABLE IF NOT EXISTS analysis("
@@ -74,10 +81,11 @@ void Warn(const QString& text) {
     std::fprintf(stderr, "cuemark: %s\n", text.toLocal8Bit().constData());
 }
 
-void BindBlob(sqlite3_stmt* statement, int n, const QByteArray& bytes) {
+// `kept`: the bytes outlive the statement's next step (no copy is made of them).
+void BindBlob(sqlite3_stmt* statement, int n, const QByteArray& bytes, bool kept = false) {
     // Never bind null: an empty name or folder is still a value.
     sqlite3_bind_blob(statement, n, bytes.isEmpty() ? "" : bytes.constData(),
-                      static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+                      static_cast<int>(bytes.size()), kept ? SQLITE_STATIC : SQLITE_TRANSIENT);
 }
 
 // A file's stamp into four parameters from `first` on.
@@ -116,6 +124,60 @@ bool SplitPath(const QByteArray& path, QByteArray& folder, QByteArray& name) {
     folder = slash == 0 ? QByteArray("/") : path.left(slash);
     name = path.mid(slash + 1);
     return true;
+}
+
+// A blob column's bytes, valid until the statement steps on.
+QByteArrayView ColumnView(sqlite3_stmt* statement, int n) {
+    const void* data = sqlite3_column_blob(statement, n);
+    const int size = sqlite3_column_bytes(statement, n);
+    return data != nullptr && size > 0 ? QByteArrayView(static_cast<const char*>(data), size)
+                                       : QByteArrayView();
+}
+
+// Appends a text as EncodeTexts stores it: its length in UTF-8 bytes (seven bits a byte, the
+// low ones first, the top bit set on all but the last: one byte for most texts), then UTF-8.
+void AppendText(QByteArray& bytes, QStringView text) {
+    const qsizetype size = text.size();
+    const char16_t* units = text.utf16();
+    qsizetype k = 0;
+    while (k < size && units[k] < 0x80)
+        ++k;
+    QByteArray utf8;
+    if (k < size)
+        utf8 = text.toUtf8();
+    auto length = static_cast<uint32_t>(k < size ? utf8.size() : size);
+    while (length >= 0x80) {
+        bytes.append(static_cast<char>(0x80 | (length & 0x7f)));
+        length >>= 7;
+    }
+    bytes.append(static_cast<char>(length));
+    if (k < size) {
+        bytes.append(utf8);
+        return;
+    }
+    // Nearly every tag text is ASCII: its units are its bytes.
+    const qsizetype at = bytes.size();
+    bytes.resize(at + size);
+    char* out = bytes.data() + at;
+    for (qsizetype i = 0; i < size; ++i)
+        out[i] = static_cast<char>(units[i]);
+}
+
+// Reads a length AppendText wrote at `at` (moved past it); false when the bytes end first or
+// it is longer than what follows.
+bool ReadLength(const char* bytes, qsizetype size, qsizetype& at, uint32_t& length) {
+    length = 0;
+    for (int shift = 0; shift < 32; shift += 7) {
+        if (at >= size)
+            return false;
+        const auto byte = static_cast<unsigned char>(bytes[at++]);
+        if (shift == 28 && (byte & 0x70) != 0)
+            return false; // more than 32 bits
+        length |= static_cast<uint32_t>(byte & 0x7f) << shift;
+        if ((byte & 0x80) == 0)
+            return length <= static_cast<uint64_t>(size - at);
+    }
+    return false;
 }
 
 QByteArray ColumnBlob(sqlite3_stmt* statement, int n) {
@@ -196,8 +258,11 @@ bool TTagCache::StartOnce(bool& damaged) {
                  .arg(folder));
         return false;
     }
-    const int opened = sqlite3_open_v2(QFile::encodeName(Path).constData(), &Db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // One thread at a time uses the connection (DbLock), so SQLite's own locking of it is
+    // left out: it would be taken again for every column of every row read.
+    const int opened =
+        sqlite3_open_v2(QFile::encodeName(Path).constData(), &Db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (opened != SQLITE_OK) {
         Warn(QStringLiteral("the tag cache \"%1\" cannot be opened (%2): running without it")
                  .arg(Path, QString::fromUtf8(sqlite3_errstr(opened))));
@@ -238,7 +303,8 @@ bool TTagCache::StartOnce(bool& damaged) {
         return false;
     }
     const bool fresh = applicationId == 0 && version == 0 && tables == 0;
-    if (!fresh && (applicationId != ApplicationId || version != SchemaVersion)) {
+    const bool older = applicationId == ApplicationId && version == RowidVersion;
+    if (!fresh && !older && (applicationId != ApplicationId || version != SchemaVersion)) {
         damaged = true;
         Close();
         return false;
@@ -251,8 +317,13 @@ bool TTagCache::StartOnce(bool& damaged) {
     // Locally the file is mapped, so a folder's rows are read without a call per page.
     const char* mapping =
         Journal == QStringLiteral("wal") ? "PRAGMA mmap_size=268435456" : "PRAGMA mmap_size=0";
-    if (!Exec(journal.constData()) || !Exec("PRAGMA synchronous=NORMAL") || !Exec(mapping) ||
-        !Exec(Schema) || (fresh && !Exec(marks.constData()))) {
+    // A new file is made without waiting for the disk (a crash meanwhile leaves a file that
+    // is set aside or found empty next time); its rows are then written with the usual care.
+    if (!Exec(fresh ? "PRAGMA synchronous=OFF" : "PRAGMA synchronous=NORMAL") ||
+        !Exec(journal.constData()) || !Exec(mapping) ||
+        (older && !Exec("DROP TABLE IF EXISTS files")) || !Exec(Schema) ||
+        ((fresh || older) && !Exec(marks.constData())) ||
+        (fresh && !Exec("PRAGMA synchronous=NORMAL"))) {
         damaged = IsDamage(sqlite3_extended_errcode(Db));
         if (!damaged)
             Warn(QStringLiteral("the tag cache \"%1\" cannot be written (%2): running without it")
@@ -327,30 +398,141 @@ void TTagCache::Stop(const char* what, int code) {
     Close();
 }
 
-TTagCache::TFolderRows TTagCache::FolderRows(const QByteArray& folder) {
+TTagCache::TFolderRows TTagCache::FolderRows(const QByteArray& folder, size_t expected) {
     WaitWritten();
     std::lock_guard<std::mutex> lock(DbLock);
     TFolderRows rows;
     if (Db == nullptr)
         return rows;
+    rows.Slots.reserve(expected);
     sqlite3_reset(SelectFolder);
     BindBlob(SelectFolder, 1, folder);
     int code = SQLITE_OK;
     while ((code = sqlite3_step(SelectFolder)) == SQLITE_ROW) {
-        TRow row;
-        row.Stamp = ColumnStamp(SelectFolder, 1);
-        row.Columns = static_cast<uint64_t>(sqlite3_column_int64(SelectFolder, 5));
-        row.ReadFailed = sqlite3_column_int(SelectFolder, 6) != 0;
-        row.Texts = ColumnBlob(SelectFolder, 7);
-        rows.insert_or_assign(ColumnBlob(SelectFolder, 0), std::move(row));
+        TFolderRows::TSlot slot;
+        slot.Stamp = ColumnStamp(SelectFolder, 1);
+        slot.Columns = static_cast<uint64_t>(sqlite3_column_int64(SelectFolder, 5));
+        slot.ReadFailed = sqlite3_column_int(SelectFolder, 6) != 0;
+        rows.Add(ColumnView(SelectFolder, 0), slot, ColumnView(SelectFolder, 7));
     }
     sqlite3_reset(SelectFolder);
     sqlite3_clear_bindings(SelectFolder);
     if (code != SQLITE_DONE) {
         rows.clear();
         Stop("reading a folder", code);
+        return rows;
     }
+    rows.BuildIndex();
     return rows;
+}
+
+void TTagCache::TFolderRows::Add(QByteArrayView name, const TSlot& slot, QByteArrayView texts) {
+    const size_t size = static_cast<size_t>(name.size() + texts.size());
+    if (size > FreeSize) {
+        constexpr size_t PieceSize = 64 * 1024;
+        const size_t piece = std::max(size, PieceSize);
+        Pieces.push_back(std::make_unique_for_overwrite<char[]>(piece));
+        Free = Pieces.back().get();
+        FreeSize = piece;
+    }
+    TSlot& added = Slots.emplace_back(slot);
+    added.Bytes = Free;
+    added.NameSize = static_cast<int>(name.size());
+    added.TextsSize = static_cast<int>(texts.size());
+    if (!name.isEmpty())
+        std::memcpy(Free, name.data(), static_cast<size_t>(name.size()));
+    if (!texts.isEmpty())
+        std::memcpy(Free + name.size(), texts.data(), static_cast<size_t>(texts.size()));
+    Free += size;
+    FreeSize -= size;
+}
+
+void TTagCache::TFolderRows::BuildIndex() {
+    size_t places = 16;
+    while (places < Slots.size() * 2)
+        places *= 2;
+    Index.assign(places, -1);
+    Live = 0;
+    for (int n = 0; n < static_cast<int>(Slots.size()); ++n) {
+        const QByteArrayView name = Name(n);
+        size_t at = qHash(name) & (places - 1);
+        // A name met twice (never from one query) keeps its last row.
+        while (Index[at] >= 0 && Name(Index[at]) != name)
+            at = (at + 1) & (places - 1);
+        if (Index[at] >= 0) {
+            Slots[static_cast<size_t>(Index[at])].Erased = true;
+            --Live;
+        }
+        Index[at] = n;
+        ++Live;
+    }
+}
+
+int TTagCache::TFolderRows::Find(QByteArrayView name) const {
+    if (Index.empty())
+        return -1;
+    const size_t mask = Index.size() - 1;
+    for (size_t at = qHash(name) & mask; Index[at] >= 0; at = (at + 1) & mask) {
+        const int n = Index[at];
+        if (Name(n) == name)
+            return Slots[static_cast<size_t>(n)].Erased ? -1 : n;
+    }
+    return -1;
+}
+
+QByteArrayView TTagCache::TFolderRows::Name(int index) const {
+    const TSlot& slot = Slots[static_cast<size_t>(index)];
+    return QByteArrayView(slot.Bytes, slot.NameSize);
+}
+
+TTagCache::TRow TTagCache::TFolderRows::Row(int index) const {
+    const TSlot& slot = Slots[static_cast<size_t>(index)];
+    TRow row;
+    row.Stamp = slot.Stamp;
+    row.Columns = slot.Columns;
+    row.ReadFailed = slot.ReadFailed;
+    row.Texts = QByteArray::fromRawData(slot.Bytes + slot.NameSize, slot.TextsSize);
+    return row;
+}
+
+bool TTagCache::TFolderRows::IsErased(int index) const {
+    return Slots[static_cast<size_t>(index)].Erased;
+}
+
+void TTagCache::TFolderRows::Erase(int index) {
+    TSlot& slot = Slots[static_cast<size_t>(index)];
+    if (slot.Erased)
+        return;
+    slot.Erased = true;
+    // The last row used: its bytes are not kept for the rest of the list's life.
+    if (--Live == 0)
+        clear();
+}
+
+void TTagCache::TFolderRows::clear() {
+    // Their room too: a list keeps its (empty) rows for as long as it shows the folder.
+    Pieces = decltype(Pieces)();
+    Free = nullptr;
+    FreeSize = 0;
+    Slots = decltype(Slots)();
+    Index = decltype(Index)();
+    Live = 0;
+}
+
+TTagCache::TFolderRows::const_iterator::const_iterator(const TFolderRows* rows, int index)
+    : Rows(rows), Index(index) {
+    while (Index < static_cast<int>(Rows->Slots.size()) && Rows->IsErased(Index))
+        ++Index;
+}
+
+std::pair<QByteArray, TTagCache::TRow> TTagCache::TFolderRows::const_iterator::operator*() const {
+    const QByteArrayView name = Rows->Name(Index);
+    return {QByteArray::fromRawData(name.data(), name.size()), Rows->Row(Index)};
+}
+
+TTagCache::TFolderRows::const_iterator& TTagCache::TFolderRows::const_iterator::operator++() {
+    *this = const_iterator(Rows, Index + 1);
+    return *this;
 }
 
 void TTagCache::Put(const QByteArray& folder, const QByteArray& name, TRow row) {
@@ -394,6 +576,7 @@ void TTagCache::WriterLoop() {
         }
         std::vector<TPending> rows;
         rows.swap(Queue);
+        Queue.reserve(PendingLimit);
         FlushWanted = false;
         Writing = true;
         queue.unlock();
@@ -417,17 +600,18 @@ void TTagCache::Write(const std::vector<TPending>& rows) {
     }
     for (const TPending& pending : rows) {
         sqlite3_reset(Upsert);
-        BindBlob(Upsert, 1, pending.Folder);
-        BindBlob(Upsert, 2, pending.Name);
+        BindBlob(Upsert, 1, pending.Folder, true);
+        BindBlob(Upsert, 2, pending.Name, true);
         BindStamp(Upsert, 3, pending.Row.Stamp);
         sqlite3_bind_int64(Upsert, 7, static_cast<sqlite3_int64>(pending.Row.Columns));
         sqlite3_bind_int(Upsert, 8, pending.Row.ReadFailed ? 1 : 0);
-        BindBlob(Upsert, 9, pending.Row.Texts);
+        BindBlob(Upsert, 9, pending.Row.Texts, true);
         code = sqlite3_step(Upsert);
         if (code != SQLITE_DONE)
             break;
     }
     sqlite3_reset(Upsert);
+    sqlite3_clear_bindings(Upsert); // the rows' bytes go with `rows`
     if (code != SQLITE_DONE || !Exec("COMMIT")) {
         const int failed = sqlite3_extended_errcode(Db);
         Exec("ROLLBACK");
@@ -635,11 +819,14 @@ TTagCache::TRow TTagCache::RowOf(const TShellItem& entry, const TFileStamp& stam
     row.Stamp = stamp;
     row.Columns = columns;
     row.ReadFailed = entry.ReadFailed;
-    std::vector<QString> texts;
+    // Built in a buffer kept by the thread, then copied once: one allocation a row, not one
+    // for every text appended.
+    thread_local QByteArray texts;
+    texts.resize(0);
     for (int n = 1; n <= TShellItem::ValueCount; ++n)
         if ((columns & (uint64_t{1} << n)) != 0)
-            texts.push_back(entry.Value(n));
-    row.Texts = EncodeTexts(texts);
+            AppendText(texts, entry.ValueView(n));
+    row.Texts = QByteArray(texts.constData(), texts.size());
     return row;
 }
 
@@ -647,25 +834,52 @@ bool TTagCache::Apply(const TRow& row, TShellItem& entry) {
     const uint64_t valid = ((uint64_t{1} << (TShellItem::ValueCount + 1)) - 1) & ~uint64_t{1};
     if ((row.Columns & ~valid) != 0)
         return false;
-    std::vector<QString> texts;
-    if (!DecodeTexts(row.Texts, std::popcount(row.Columns), texts))
+    // The texts are decoded into one buffer (UTF-8 never takes fewer bytes than UTF-16 takes
+    // units) and handed to the entry at once, so a row costs the entry's one block and no
+    // string of its own.
+    const int count = std::popcount(row.Columns);
+    const char* bytes = row.Texts.constData();
+    const qsizetype size = row.Texts.size();
+    QVarLengthArray<char16_t, 1024> units(size);
+    QStringView views[TShellItem::ValueCount];
+    qsizetype at = 0;
+    qsizetype used = 0;
+    for (int i = 0; i < count; ++i) {
+        uint32_t length = 0;
+        if (!ReadLength(bytes, size, at, length))
+            return false;
+        const char* text = bytes + at;
+        char16_t* out = units.data() + used;
+        qsizetype k = 0;
+        while (k < length && static_cast<unsigned char>(text[k]) < 0x80) {
+            out[k] = static_cast<char16_t>(text[k]);
+            ++k;
+        }
+        qsizetype written = length;
+        if (k < length) {
+            // Decoded as DecodeTexts does, invalid sequences included.
+            const QString decoded = QString::fromUtf8(text, length);
+            if (decoded.size() > static_cast<qsizetype>(length))
+                return false;
+            std::memcpy(out, decoded.utf16(), static_cast<size_t>(decoded.size()) * 2);
+            written = decoded.size();
+        }
+        views[i] = QStringView(out, written);
+        used += written;
+        at += length;
+    }
+    if (at != size)
         return false;
-    std::vector<QStringView> views(texts.begin(), texts.end());
-    entry.SetValues(row.Columns, views.data());
+    entry.SetValues(row.Columns, views);
     entry.ReadFailed = row.ReadFailed;
     return true;
 }
 
-// Each text as four bytes of length (little-endian) and its UTF-8 bytes.
+// Each text as its length and its UTF-8 bytes (see AppendText).
 QByteArray TTagCache::EncodeTexts(const std::vector<QString>& texts) {
     QByteArray bytes;
-    for (const QString& text : texts) {
-        const QByteArray utf8 = text.toUtf8();
-        const auto size = static_cast<uint32_t>(utf8.size());
-        for (int shift = 0; shift < 32; shift += 8)
-            bytes.append(static_cast<char>((size >> shift) & 0xff));
-        bytes.append(utf8);
-    }
+    for (const QString& text : texts)
+        AppendText(bytes, text);
     return bytes;
 }
 
@@ -673,13 +887,8 @@ bool TTagCache::DecodeTexts(const QByteArray& bytes, int count, std::vector<QStr
     texts.clear();
     qsizetype at = 0;
     for (int i = 0; i < count; ++i) {
-        if (bytes.size() - at < 4)
-            return false;
         uint32_t size = 0;
-        for (int k = 0; k < 4; ++k)
-            size |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
-        at += 4;
-        if (size > static_cast<uint64_t>(bytes.size() - at))
+        if (!ReadLength(bytes.constData(), bytes.size(), at, size))
             return false;
         texts.push_back(QString::fromUtf8(bytes.constData() + at, static_cast<qsizetype>(size)));
         at += size;

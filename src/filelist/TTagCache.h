@@ -3,6 +3,7 @@
 #include "TFileStamp.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHashFunctions>
 #include <QString>
 
@@ -14,6 +15,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -37,7 +39,64 @@ public:
         bool ReadFailed = false;
         QByteArray Texts; // the columns' texts, encoded by EncodeTexts
     };
-    using TFolderRows = std::unordered_map<QByteArray, TRow>;
+    // A folder's rows as one query gave them: their bytes in one block and an index by name,
+    // so a folder of many files costs no allocation per row. A row taken from it (Row) holds
+    // views into the block, valid while the rows live.
+    class TFolderRows {
+    public:
+        size_t size() const { return Live; }
+        bool empty() const { return Live == 0; }
+        size_t count(QByteArrayView name) const { return Find(name) >= 0 ? 1 : 0; }
+        // The index of a name's row; -1 when there is none (or it was erased).
+        int Find(QByteArrayView name) const;
+        TRow Row(int index) const;
+        QByteArrayView Name(int index) const;
+        // Rows are numbered 0..Places()-1 in the order of the query; erased ones stay counted
+        // until the last is erased, which frees them all (Places() is then 0).
+        int Places() const { return static_cast<int>(Slots.size()); }
+        bool IsErased(int index) const;
+        void Erase(int index);
+        void clear();
+
+        // Iterates the rows left as (name, row) pairs, both views into the block.
+        class const_iterator {
+        public:
+            std::pair<QByteArray, TRow> operator*() const;
+            const_iterator& operator++();
+            bool operator==(const const_iterator&) const = default;
+
+        private:
+            friend class TFolderRows;
+            const_iterator(const TFolderRows* rows, int index);
+            const TFolderRows* Rows = nullptr;
+            int Index = 0;
+        };
+        const_iterator begin() const { return {this, 0}; }
+        const_iterator end() const { return {this, static_cast<int>(Slots.size())}; }
+
+    private:
+        friend class TTagCache;
+        struct TSlot {
+            TFileStamp Stamp;
+            uint64_t Columns = 0;
+            const char* Bytes = nullptr; // the name, then the texts
+            int NameSize = 0;
+            int TextsSize = 0;
+            bool ReadFailed = false;
+            bool Erased = false;
+        };
+        void Add(QByteArrayView name, const TSlot& slot, QByteArrayView texts);
+        void BuildIndex();
+
+        // The rows' bytes in pieces that never move (a growing block would copy them all
+        // again and again).
+        std::vector<std::unique_ptr<char[]>> Pieces;
+        char* Free = nullptr;
+        size_t FreeSize = 0;
+        std::vector<TSlot> Slots;
+        std::vector<int> Index; // open addressing, -1 for a free place; a power of two long
+        size_t Live = 0;
+    };
 
     ~TTagCache();
     TTagCache(const TTagCache&) = delete;
@@ -54,7 +113,8 @@ public:
     static std::shared_ptr<TTagCache> Shared();
 
     // Every row of a folder, in one query (after the rows queued so far are written).
-    TFolderRows FolderRows(const QByteArray& folder);
+    // `expected` (how many files the folder has) only saves growing the result.
+    TFolderRows FolderRows(const QByteArray& folder, size_t expected = 0);
     // Queues a file's row (written after the next Flush, or when many are queued).
     void Put(const QByteArray& folder, const QByteArray& name, TRow row);
     // Hands the queued rows to the writer, to be written in one transaction; returns at once.

@@ -1,15 +1,18 @@
 #include "TAudioFileRule.h"
 
 bool TAudioFileRule::IsAudioPath(const QByteArray& path) {
-    // Asked several times for every row of a pass: four bytes at the end, no copies.
-    const qsizetype n = path.size();
-    if (n < 4 || path[n - 4] != '.')
+    // The name's last dot begins one of the three extensions (any case); asked of every row of
+    // a list as it is read, so it looks at the path's last four bytes and copies nothing.
+    const qsizetype size = path.size();
+    if (size < 4 || path[size - 4] != '.')
         return false;
-    const auto lower = [&](qsizetype i) {
-        const char c = path[i];
+    const auto lower = [&](qsizetype at) {
+        const char c = path[at];
         return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     };
-    const char a = lower(n - 3), b = lower(n - 2), c = lower(n - 1);
+    const char a = lower(size - 3);
+    const char b = lower(size - 2);
+    const char c = lower(size - 1);
     return (a == 'w' && b == 'a' && c == 'v') || (a == 'm' && b == 'p' && (c == '2' || c == '3'));
 }
 

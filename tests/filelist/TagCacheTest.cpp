@@ -6,6 +6,7 @@
 #include "TFolderListModel.h"
 #include "TLoudnessColumns.h"
 #include "TScriptedAudioLibs.h"
+#include "TShellItem.h"
 #include "TTagCache.h"
 #include "TempDir.h"
 
@@ -382,6 +383,140 @@ TEST_F(TagCache, LoudnessColumnsShowMeasurementsOfTheFileAsItIs) {
     // Never written into the tag rows: the columns always come from the measurements.
     for (const auto& [name, row] : cache->FolderRows(folder))
         EXPECT_EQ(row.Columns >> TLoudnessColumns::First, 0u) << name.toStdString();
+}
+
+// Texts of every form come back from a warm cache exactly as the files gave them.
+TEST_F(TagCache, AWarmCacheGivesTextsOfEveryFormAsTheFilesDid) {
+    const std::vector<std::string> texts = {"",
+                                            "Ünïcode ☃ and 𝄞",
+                                            std::string(127, 'a'),
+                                            std::string(128, 'b'),
+                                            std::string(20000, 'c') + "é",
+                                            "\xEF\xBB\xBF"
+                                            "after a BOM",
+                                            "bad \xC3 byte",
+                                            "cut \xF0\x9F\x8E",
+                                            "tab\tand\nnewline"};
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const std::string name = "t" + std::to_string(i) + ".wav";
+        std::ofstream(Dir.Path() / name) << "RIFF-not-really-t" << i;
+        TScriptedAudioLibs::TFile& file = Libs.Files[Dir.File(name)];
+        file.Tags["IART"] = texts[i];
+        file.Tags["ISRC"] = texts[texts.size() - 1 - i];
+    }
+    std::unique_ptr<TFolderListModel> cold;
+    ReadAll(cold, {ArtistColumn, CategoryColumn});
+    std::unique_ptr<TFolderListModel> warm;
+    EXPECT_EQ(ReadAll(warm, {ArtistColumn, CategoryColumn}), 0);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const std::string name = "t" + std::to_string(i) + ".wav";
+        for (int column : {ArtistColumn, CategoryColumn}) {
+            const QString read = ValueOf(*cold, name, column);
+            EXPECT_EQ(ValueOf(*warm, name, column), read) << name << " column " << column;
+            EXPECT_EQ(read.isEmpty(),
+                      texts[column == ArtistColumn ? i : texts.size() - 1 - i].empty());
+        }
+    }
+}
+
+// A cache of the layout before this one keeps its analyses (costly to make again) and drops
+// its rows; it is not set aside.
+TEST_F(TagCache, ACacheOfTheOlderLayoutKeepsItsAnalyses) {
+    const std::string file = CacheFile().toStdString();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE files(folder BLOB NOT NULL, name BLOB NOT NULL,"
+                           " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
+                           " ctime_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
+                           " columns INTEGER NOT NULL, failed INTEGER NOT NULL,"
+                           " texts BLOB NOT NULL, PRIMARY KEY(folder, name));"
+                           "CREATE TABLE analysis(folder BLOB NOT NULL, name BLOB NOT NULL,"
+                           " kind TEXT NOT NULL, size INTEGER NOT NULL,"
+                           " mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
+                           " inode INTEGER NOT NULL, data BLOB NOT NULL,"
+                           " PRIMARY KEY(folder, name, kind));"
+                           "INSERT INTO files VALUES(x'2f61', x'62', 1, 2, 3, 4, 8, 0,"
+                           " x'0300000041424300');"
+                           "INSERT INTO analysis VALUES(x'2f61', x'62', 'loudness', 1, 2, 3, 4,"
+                           " x'6669677572657300');"
+                           "PRAGMA application_id=1129663819; PRAGMA user_version=1",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    TFileStamp stamp;
+    stamp.Size = 1;
+    stamp.MtimeNs = 2;
+    stamp.CtimeNs = 3;
+    stamp.Inode = 4;
+    auto cache = TTagCache::Open(CacheFile());
+    ASSERT_NE(cache, nullptr);
+    EXPECT_EQ(cache->Analysis("/a", "b", "loudness", stamp), QByteArray("figures\0", 8));
+    EXPECT_TRUE(cache->FolderRows("/a").empty());
+    EXPECT_FALSE(fs::exists(file + ".broken"));
+    // It is now of this layout: rows are kept, and another start finds it as it left it.
+    std::unique_ptr<TFolderListModel> model;
+    EXPECT_EQ(ReadAll(model, {ArtistColumn}, cache), FileCount);
+    cache.reset();
+    model.reset();
+    EXPECT_EQ(ReadAll(model, {ArtistColumn}), 0);
+    EXPECT_TRUE(TTagCache::Open(CacheFile())->Analysis("/a", "b", "loudness", stamp).has_value());
+}
+
+// Applying a stored row decodes each text as QString::fromUtf8 does, and leaves the entry as
+// it was when the bytes do not hold the row's columns exactly.
+TEST(TagCacheTexts, ApplyDecodesLikeUtf8AndRejectsDamage) {
+    // The stored form, written here byte by byte: a length in 7-bit groups, then the bytes.
+    const auto stored = [](const std::vector<std::string>& texts) {
+        QByteArray bytes;
+        for (const std::string& text : texts) {
+            for (size_t n = text.size();; n >>= 7) {
+                bytes.append(static_cast<char>((n & 0x7f) | (n >= 0x80 ? 0x80 : 0)));
+                if (n < 0x80)
+                    break;
+            }
+            bytes.append(text.data(), static_cast<qsizetype>(text.size()));
+        }
+        return bytes;
+    };
+    const std::vector<std::string> texts = {"plain",        "",
+                                            "Ünï ☃ 𝄞",      "bad \xC3 \xFF",
+                                            "cut \xE2\x98", std::string(300, 'x') + "\xC3\xA9"};
+    TTagCache::TRow row;
+    row.Columns = (1u << 3) | (1u << 4) | (1u << 5) | (1u << 6) | (1u << 7) | (1u << 30);
+    row.Texts = stored(texts);
+    TShellItem entry;
+    entry.SetValue(4, "replaced by an empty text");
+    entry.SetValue(8, "kept");
+    ASSERT_TRUE(TTagCache::Apply(row, entry));
+    const int columns[] = {3, 4, 5, 6, 7, 30};
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(entry.Value(columns[i]),
+                  QString::fromUtf8(texts[i].data(), static_cast<qsizetype>(texts[i].size())))
+            << "column " << columns[i];
+    EXPECT_EQ(entry.Value(8), "kept");
+
+    const struct {
+        const char* What;
+        QByteArray Texts;
+    } damaged[] = {
+        {"a length cut short", stored({"a"}) + QByteArray("\x80", 1)},
+        {"a length past the end", stored({"a"}) + QByteArray("\x05"
+                                                             "ab",
+                                                             3)},
+        {"a length of more than 32 bits", stored({"a"}) + QByteArray("\xff\xff\xff\xff\x7f", 5)},
+        {"bytes left over", stored({"a", "b", "c"})},
+    };
+    for (const auto& [what, bytes] : damaged) {
+        TTagCache::TRow bad;
+        bad.Columns = (1u << 3) | (1u << 5);
+        bad.Texts = bytes;
+        TShellItem untouched;
+        untouched.SetValue(3, "before");
+        EXPECT_FALSE(TTagCache::Apply(bad, untouched)) << what;
+        EXPECT_EQ(untouched.Value(3), "before") << what;
+        EXPECT_TRUE(untouched.Value(5).isEmpty()) << what;
+    }
 }
 
 TEST(TagCacheTexts, EncodingRoundTripsAndRejectsDamage) {
