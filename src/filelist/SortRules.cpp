@@ -51,6 +51,14 @@ int CompareGroup(bool aFirst, bool bFirst) {
     return aFirst ? -1 : 1;
 }
 
+int CompareNameOrder(const TNameOrderFields& a, const TNameOrderFields& b) {
+    if (const int r = CompareGroup(a.NotFileSystem, b.NotFileSystem))
+        return r;
+    if (const int r = CompareGroup(a.IsFolder, b.IsFolder))
+        return r;
+    return CompareText(a.DisplayName, b.DisplayName);
+}
+
 namespace {
 
 template <typename T> int CompareOrdered(const T& a, const T& b) {
@@ -60,10 +68,9 @@ template <typename T> int CompareOrdered(const T& a, const T& b) {
 }
 
 int CompareAscending(TSortKind kind, const TSortFields& a, const TSortFields& b) {
-    if (kind == TSortKind::Name) {
-        if (const int r = CompareGroup(a.NotFileSystem, b.NotFileSystem))
-            return r;
-    }
+    if (kind == TSortKind::Name)
+        return CompareNameOrder({a.NotFileSystem, a.IsFolder, a.DisplayName},
+                                {b.NotFileSystem, b.IsFolder, b.DisplayName});
     if (const int r = CompareGroup(a.IsFolder, b.IsFolder))
         return r;
     switch (kind) {

@@ -40,6 +40,16 @@ struct TSortFields {
 // apart from files (and non-file-system items before the rest) in every column.
 int CompareGroup(bool aFirst, bool bFirst);
 
+// What the Name column's order looks at.
+struct TNameOrderFields {
+    bool NotFileSystem = false;
+    bool IsFolder = false;
+    QStringView DisplayName;
+};
+// The Name column's ascending order (CompareSortFields with TSortKind::Name), from only what
+// it looks at: a folder's rows are put in it as they are listed.
+int CompareNameOrder(const TNameOrderFields& a, const TNameOrderFields& b);
+
 // Negative when `a` comes first in ascending order; the result is negated for descending
 // order, which reverses the grouping too (files before folders).
 int CompareSortFields(TSortKind kind, const TSortFields& a, const TSortFields& b, bool ascending);

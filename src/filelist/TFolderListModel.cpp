@@ -246,8 +246,11 @@ std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative, const TI
     auto entry = std::make_unique<TShellItem>();
     const TShellFolder& folder = CurrentFolder();
     const PCItemIDList id = relative.Get();
-    entry->DisplayName = QString::fromUtf8(folder.GetDisplayNameOf(id, dntNormal));
-    entry->ParsingName = Bytes(folder.GetDisplayNameOf(id, dntForParsing));
+    std::string parsing;
+    std::string normal;
+    folder.GetNamesOf(id, parsing, normal);
+    entry->DisplayName = QString::fromStdString(normal);
+    entry->ParsingName = Bytes(parsing);
     entry->AbsoluteID = TPidl(ConcatPIDLs(Folder.Get(), id));
     const bool known = facts != nullptr && facts->Known;
     const uint32_t attributes =
@@ -313,15 +316,8 @@ void TFolderListModel::SetColumns(std::vector<TListColumn> columns) {
 
 bool TFolderListModel::NameLess(const TShellItem& a, const TShellItem& b) {
     // The Name column's own rule, so a folder opens in the order a click on Name gives.
-    TSortFields fa;
-    TSortFields fb;
-    fa.NotFileSystem = a.NotFileSystem;
-    fb.NotFileSystem = b.NotFileSystem;
-    fa.IsFolder = a.IsFolder;
-    fb.IsFolder = b.IsFolder;
-    fa.DisplayName = a.DisplayName;
-    fb.DisplayName = b.DisplayName;
-    const int byName = CompareSortFields(TSortKind::Name, fa, fb, true);
+    const int byName = CompareNameOrder({a.NotFileSystem, a.IsFolder, a.DisplayName},
+                                        {b.NotFileSystem, b.IsFolder, b.DisplayName});
     if (byName != 0)
         return byName < 0;
     return a.ParsingName < b.ParsingName;
@@ -334,9 +330,11 @@ void TFolderListModel::ResetEntries(TEntries entries, const TLessItem& less) {
     LoudnessRows.Clear();
     beginResetModel();
     Entries = std::move(entries);
-    if (less)
-        std::stable_sort(Entries.begin(), Entries.end(),
-                         [&less](const auto& a, const auto& b) { return less(*a, *b); });
+    // A folder's listing often comes in the order asked for already (names alike in case):
+    // checked in one pass, sorted only when it is not.
+    const auto ordered = [&less](const auto& a, const auto& b) { return less(*a, *b); };
+    if (less && !std::is_sorted(Entries.begin(), Entries.end(), ordered))
+        std::stable_sort(Entries.begin(), Entries.end(), ordered);
     endResetModel();
 }
 

@@ -244,6 +244,18 @@ std::string TFileSystemFolder::GetDisplayNameOf(PCItemIDList relative,
     return kind == dntForParsing ? path : name;
 }
 
+void TFileSystemFolder::GetNamesOf(PCItemIDList relative, std::string& parsing,
+                                   std::string& normal) const {
+    if (!relative || ItemSizeField(relative) == 0) {
+        TShellFolder::GetNamesOf(relative, parsing, normal);
+        return;
+    }
+    if (!ResolvePath(relative, parsing, normal)) {
+        parsing.clear();
+        normal.clear();
+    }
+}
+
 std::uint32_t TFileSystemFolder::GetAttributesOf(PCItemIDList relative, std::uint32_t mask) const {
     std::string path, name;
     if (!relative || !ResolvePath(relative, path, name) || name.empty())

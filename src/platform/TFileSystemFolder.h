@@ -32,6 +32,8 @@ public:
     std::unique_ptr<TShellFolder> BindToObject(PCItemIDList relative) const override;
     bool ParseDisplayName(const std::string& name, TPidl& result) const override;
     std::string GetDisplayNameOf(PCItemIDList relative, TDisplayNameType kind) const override;
+    void GetNamesOf(PCItemIDList relative, std::string& parsing,
+                    std::string& normal) const override;
     std::uint32_t GetAttributesOf(PCItemIDList relative, std::uint32_t mask) const override;
     std::string GetIconKeyOf(PCItemIDList relative, bool open) const override;
     std::string GetPathOf(PCItemIDList relative) const override;

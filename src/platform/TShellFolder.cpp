@@ -5,6 +5,12 @@
 
 TShellFolder::~TShellFolder() = default;
 
+void TShellFolder::GetNamesOf(PCItemIDList relative, std::string& parsing,
+                              std::string& normal) const {
+    parsing = GetDisplayNameOf(relative, dntForParsing);
+    normal = GetDisplayNameOf(relative, dntNormal);
+}
+
 bool TShellFolder::EnumObjectsWithFacts(std::uint32_t flags, std::vector<TPidl>& items,
                                         std::vector<TItemFacts>& facts) const {
     const bool listed = EnumObjects(flags, items);

@@ -83,6 +83,9 @@ public:
     virtual bool ParseDisplayName(const std::string& name, TPidl& result) const = 0;
     // The name of that kind of a relative item (empty list: the folder itself); "" on failure.
     virtual std::string GetDisplayNameOf(PCItemIDList relative, TDisplayNameType kind) const = 0;
+    // Both names a list shows of an item (dntForParsing and dntNormal) at once; a folder that
+    // makes both from the same path makes it once.
+    virtual void GetNamesOf(PCItemIDList relative, std::string& parsing, std::string& normal) const;
     // The attributes of a relative item among the bits of `mask`; 0 when the item cannot be had.
     virtual std::uint32_t GetAttributesOf(PCItemIDList relative, std::uint32_t mask) const = 0;
     // The key of the item's icon in the icon table ("folder", "file:audio/x-wav", ...); "" when
