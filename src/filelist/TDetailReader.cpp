@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 
 namespace {
 
@@ -129,6 +130,36 @@ TFileStamp TDetailReader::Take(TShellItem& entry, const TFileStamp& stamp, uint3
     return stamp;
 }
 
+namespace {
+
+// The zone's offset from UTC over one quarter hour, kept while the zone stays the same:
+// files of a folder are mostly written close together, and the C library's conversion costs
+// more than the rest of a row's examination. Zone rules never change twice in a quarter hour,
+// so equal offsets at both ends hold for the whole of it.
+constexpr int64_t OffsetSpan = 900;
+std::atomic<uint64_t> ZoneGeneration{0};
+struct TKnownOffset {
+    uint64_t Generation = ~uint64_t{0};
+    int64_t Span = 0;
+    long Offset = 0;
+};
+thread_local TKnownOffset KnownOffset;
+
+bool OffsetAt(time_t t, long& offset) {
+    struct tm parts {};
+    if (::localtime_r(&t, &parts) == nullptr)
+        return false;
+    offset = parts.tm_gmtoff;
+    return true;
+}
+
+} // namespace
+
+void TDetailReader::ZoneMayHaveChanged() {
+    ::tzset();
+    ZoneGeneration.fetch_add(1, std::memory_order_relaxed);
+}
+
 QDateTime TDetailReader::LocalTime(int64_t ns) {
     constexpr int64_t nsPerSecond = 1000000000;
     int64_t seconds = ns / nsPerSecond;
@@ -137,14 +168,26 @@ QDateTime TDetailReader::LocalTime(int64_t ns) {
         --seconds;
         rest += nsPerSecond;
     }
-    // The C library's zone rules, loaded once (tzset at each pass follows a change of zone):
-    // Qt's local time reads the zone file again for every value, a stat per row.
-    const time_t t = static_cast<time_t>(seconds);
-    struct tm parts {};
-    if (::localtime_r(&t, &parts) == nullptr)
-        return {};
+    // The C library's zone rules, loaded once (ZoneMayHaveChanged at each pass follows a change
+    // of zone): Qt's local time reads the zone file again for every value, a stat per row.
+    const int64_t span = seconds >= 0 ? seconds / OffsetSpan : (seconds + 1) / OffsetSpan - 1;
+    const uint64_t generation = ZoneGeneration.load(std::memory_order_relaxed);
+    long offset = 0;
+    TKnownOffset& known = KnownOffset;
+    if (known.Generation == generation && known.Span == span) {
+        offset = known.Offset;
+    } else {
+        if (!OffsetAt(static_cast<time_t>(seconds), offset))
+            return {};
+        long first = 0;
+        long last = 0;
+        if (OffsetAt(static_cast<time_t>(span * OffsetSpan), first) &&
+            OffsetAt(static_cast<time_t>(span * OffsetSpan + OffsetSpan - 1), last) &&
+            first == last && first == offset)
+            known = {generation, span, offset};
+    }
     return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + rest / 1000000, Qt::OffsetFromUTC,
-                                          static_cast<int>(parts.tm_gmtoff));
+                                          static_cast<int>(offset));
 }
 
 bool TDetailReader::ReadsOpenFiles(const TDetailPlan& plan) {

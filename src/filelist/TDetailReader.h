@@ -45,6 +45,8 @@ public:
     // The local time of an instant (nanoseconds since the epoch) as a fixed offset from UTC;
     // invalid when it cannot be had.
     static QDateTime LocalTime(int64_t ns);
+    // Reads the zone's rules again (once a pass), so LocalTime follows a change of zone.
+    static void ZoneMayHaveChanged();
 
     // The information columns of an audio file (a file-system file whose extension is
     // ".wav", ".mp2" or ".mp3" in any case); other entries are left alone. ReadFailed

@@ -452,7 +452,7 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     // A listing's examination is as good as a new one only while it is this recent.
     const long long passStart = SteadyMs();
     if (ReadDepth == 0)
-        ::tzset(); // the Modified texts follow a change of the zone, once a pass
+        TDetailReader::ZoneMayHaveChanged(); // Modified texts follow a change of zone
     TDetailPlan plan = TDetailReader::Plan(ListColumns);
     if (plan.Audio || ReadAir)
         TDetailReader::AddAirColumns(plan);
@@ -508,9 +508,16 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool 
     // of each extension is kept for the rest of the folder (two stats and a type lookup a row).
     const bool audioFile = entry.IsFileSystem && !entry.IsFolder && !entry.IsLink &&
                            TAudioFileRule::IsAudioPath(entry.ParsingName);
-    const QByteArray suffix =
-        audioFile ? entry.ParsingName.mid(entry.ParsingName.lastIndexOf('.')).toLower()
-                  : QByteArray();
+    // An audio name ends in a dot and three letters: the key is made on the stack.
+    char lower[4] = {};
+    QByteArray suffix;
+    if (audioFile) {
+        const char* end = entry.ParsingName.constData() + entry.ParsingName.size() - 4;
+        for (int i = 0; i < 4; ++i)
+            lower[i] =
+                end[i] >= 'A' && end[i] <= 'Z' ? static_cast<char>(end[i] - 'A' + 'a') : end[i];
+        suffix = QByteArray::fromRawData(lower, 4);
+    }
     const auto known = suffix.isEmpty() ? AudioIcons.end() : AudioIcons.find(suffix);
     if (known != AudioIcons.end()) {
         entry.IconIndex = known->second;
@@ -522,7 +529,7 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool 
                 GetIconIndex(entry.AbsoluteID.Get(),
                              SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_PIDL | SHGFI_SMALLICON);
         if (!suffix.isEmpty() && entry.IconIndex >= 0)
-            AudioIcons.emplace(suffix, entry.IconIndex);
+            AudioIcons.emplace(QByteArray(lower, 4), entry.IconIndex);
     }
     const bool audio = plan.Audio && entry.IsFileSystem && !entry.IsFolder &&
                        TAudioFileRule::IsAudioPath(entry.ParsingName);

@@ -2,6 +2,7 @@
 // rename, a batch value) is announced, and Qt's model tester watches the model throughout.
 #include "PidlHelp.h"
 #include "TColumnTexts.h"
+#include "TDetailReader.h"
 #include "TFolderListModel.h"
 #include "TListRoles.h"
 #include "TempDir.h"
@@ -248,6 +249,49 @@ TEST_F(FolderListModel, ModifiedShowsTheLocalWallClock) {
     else
         qputenv("TZ", oldZone);
     ::tzset();
+}
+
+// Local times around zone changes, one after another as a pass meets them (the offset of one
+// quarter hour is kept), equal Qt's own; a change of zone between passes is followed.
+TEST(LocalTimeTest, FollowsDaylightSavingAndZoneChanges) {
+    const QByteArray oldZone = qgetenv("TZ");
+    struct TZoneCase {
+        const char* Zone;
+        long long Change; // a change of the zone's offset, in seconds since the epoch
+    };
+    const TZoneCase cases[] = {
+        {"America/New_York", 1772953200LL},    // 2026-03-08 07:00 UTC, EST to EDT
+        {"America/New_York", 1793512800LL},    // 2026-11-01 06:00 UTC, EDT to EST
+        {"Australia/Lord_Howe", 1775314800LL}, // 2026-04-04 15:00 UTC, half an hour back
+        {"Asia/Kolkata", 0LL},                 // no change: +05:30 throughout
+    };
+    for (const TZoneCase& c : cases) {
+        SCOPED_TRACE(c.Zone);
+        qputenv("TZ", c.Zone);
+        TDetailReader::ZoneMayHaveChanged();
+        for (long long at = c.Change - 1800; at <= c.Change + 1800; at += 299) {
+            for (const long long seconds : {at, c.Change - 1, c.Change, c.Change + 1}) {
+                const QDateTime expected = QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime);
+                const QDateTime local = TDetailReader::LocalTime(seconds * 1000000000LL + 5);
+                EXPECT_EQ(local.offsetFromUtc(), expected.offsetFromUtc()) << seconds;
+                EXPECT_EQ(local.toSecsSinceEpoch(), seconds);
+            }
+        }
+    }
+    // The same instant in one zone after another.
+    for (const char* zone : {"America/New_York", "Asia/Kolkata", "UTC"}) {
+        qputenv("TZ", zone);
+        TDetailReader::ZoneMayHaveChanged();
+        const long long seconds = 1781000000LL;
+        EXPECT_EQ(TDetailReader::LocalTime(seconds * 1000000000LL).offsetFromUtc(),
+                  QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime).offsetFromUtc())
+            << zone;
+    }
+    if (oldZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldZone);
+    TDetailReader::ZoneMayHaveChanged();
 }
 
 // What a row's item allows is asked when needed, as the user's rights are then: a read-only
