@@ -92,16 +92,9 @@ std::unique_ptr<TFolderListModel> ReadFolder(std::shared_ptr<TTagCache> cache, i
     return model;
 }
 
-// As the list's sorter sorts by a text column (TListSorter): each entry's fields taken once,
-// views into its texts, no copies.
+// As the list's sorter sorts by a text column: each entry's fields taken once.
 void CategoryFields(const TShellItem& entry, TSortFields& fields) {
-    fields.NotFileSystem = entry.NotFileSystem;
-    fields.IsFolder = entry.IsFolder;
-    fields.DisplayName = entry.DisplayName;
-    fields.ParsingName = entry.ParsingName;
-    fields.Size = entry.Size;
-    fields.ModifiedTime = entry.ModifiedTime;
-    fields.Value = entry.ValueView(CategoryColumn);
+    SortFieldsOf(entry, TSortKind::Value, CategoryColumn, fields);
 }
 
 void SortByCategory(TFolderListModel& model) {

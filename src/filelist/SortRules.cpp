@@ -2,6 +2,7 @@
 
 #include "CompareText.h"
 #include "TLoudnessColumns.h"
+#include "TShellItem.h"
 #include "TagCatalogue.h"
 #include "TextForms.h"
 
@@ -74,8 +75,8 @@ int CompareAscending(TSortKind kind, const TSortFields& a, const TSortFields& b)
     if (const int r = CompareGroup(a.IsFolder, b.IsFolder))
         return r;
     switch (kind) {
-    case TSortKind::Name:
-        return CompareText(a.DisplayName, b.DisplayName);
+    case TSortKind::Name: // ordered above
+        break;
     case TSortKind::Size:
         // Folders have no size of their own: they keep the order of their paths.
         if (a.IsFolder)
@@ -111,4 +112,21 @@ int CompareAscending(TSortKind kind, const TSortFields& a, const TSortFields& b)
 int CompareSortFields(TSortKind kind, const TSortFields& a, const TSortFields& b, bool ascending) {
     const int r = CompareAscending(kind, a, b);
     return ascending ? r : -r;
+}
+
+void SortFieldsOf(const TShellItem& entry, TSortKind kind, int number, TSortFields& fields) {
+    fields.NotFileSystem = entry.NotFileSystem;
+    fields.IsFolder = entry.IsFolder;
+    fields.DisplayName = entry.DisplayName;
+    fields.ParsingName = entry.ParsingName;
+    fields.Size = entry.Size;
+    fields.ModifiedTime = entry.ModifiedTime;
+    if (kind == TSortKind::Value || kind == TSortKind::Milliseconds || kind == TSortKind::Figure) {
+        // A view into the entry's own text: a sort copies no text.
+        fields.Value = entry.ValueView(number);
+        if (kind == TSortKind::Milliseconds)
+            fields.Milliseconds = SortMilliseconds(number, fields.Value);
+        else if (kind == TSortKind::Figure)
+            fields.Figure = TLoudnessColumns::ValueOf(fields.Value);
+    }
 }

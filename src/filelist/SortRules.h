@@ -53,3 +53,8 @@ int CompareNameOrder(const TNameOrderFields& a, const TNameOrderFields& b);
 // Negative when `a` comes first in ascending order; the result is negated for descending
 // order, which reverses the grouping too (files before folders).
 int CompareSortFields(TSortKind kind, const TSortFields& a, const TSortFields& b, bool ascending);
+
+class TShellItem;
+// What an entry offers a comparison by a rule (number: the information column's, for the rules
+// of its texts): views into the entry, no copies.
+void SortFieldsOf(const TShellItem& entry, TSortKind kind, int number, TSortFields& fields);

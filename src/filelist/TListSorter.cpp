@@ -1,7 +1,6 @@
 #include "TListSorter.h"
 
 #include "SortRules.h"
-#include "TLoudnessColumns.h"
 #include "TShellItem.h"
 #include "TXListView.h"
 
@@ -20,30 +19,12 @@ int TListSorter::ValueNumber() const {
     return Column < static_cast<int>(columns.size()) ? columns[size_t(Column)].Number : 0;
 }
 
-void TListSorter::FieldsOf(const TShellItem& entry, TSortKind kind, int number,
-                           TSortFields& fields) {
-    fields.NotFileSystem = entry.NotFileSystem;
-    fields.IsFolder = entry.IsFolder;
-    fields.DisplayName = entry.DisplayName;
-    fields.ParsingName = entry.ParsingName;
-    fields.Size = entry.Size;
-    fields.ModifiedTime = entry.ModifiedTime;
-    if (kind == TSortKind::Value || kind == TSortKind::Milliseconds || kind == TSortKind::Figure) {
-        // A view into the entry's own text: a sort copies no text.
-        fields.Value = entry.ValueView(number);
-        if (kind == TSortKind::Milliseconds)
-            fields.Milliseconds = SortMilliseconds(number, fields.Value);
-        else if (kind == TSortKind::Figure)
-            fields.Figure = TLoudnessColumns::ValueOf(fields.Value);
-    }
-}
-
 int TListSorter::CompareEntries(const TShellItem& a, const TShellItem& b) const {
     const TSortKind kind = SortKind();
     const int number = ValueNumber();
     TSortFields fa, fb;
-    FieldsOf(a, kind, number, fa);
-    FieldsOf(b, kind, number, fb);
+    SortFieldsOf(a, kind, number, fa);
+    SortFieldsOf(b, kind, number, fb);
     return CompareSortFields(kind, fa, fb, Ascending);
 }
 
@@ -66,7 +47,7 @@ void TListSorter::SortByColumn(int column) {
     const int number = ValueNumber();
     model.SortEntries(
         [kind, number](const TShellItem& entry, TSortFields& fields) {
-            FieldsOf(entry, kind, number, fields);
+            SortFieldsOf(entry, kind, number, fields);
         },
         kind, Ascending);
     Caption = CaptionOf(column);

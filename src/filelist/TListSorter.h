@@ -41,8 +41,6 @@ private:
     // The rule of the sort column, and its information column's number (0 for the fixed ones).
     TSortKind SortKind() const;
     int ValueNumber() const;
-    // What an entry offers a comparison by that rule.
-    static void FieldsOf(const TShellItem& entry, TSortKind kind, int number, TSortFields& fields);
     void ResetSort();
     void ShowSortState();
     QString CaptionOf(int column) const;

@@ -4,6 +4,7 @@
 #include "CartChunk.h"
 #include "Loudness.h"
 #include "TextCodec.h"
+#include "WavTags.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -420,12 +421,8 @@ TBroadcastSync::Fields(const std::optional<std::string>& cart,
 
 bool TBroadcastSync::IsMappedKey(std::string_view key) {
     // Asked for every empty key a reader gets: the keys as four-byte codes, made once.
-    const auto code = [](std::string_view text) {
-        std::uint32_t value = 0;
-        std::memcpy(&value, text.data(), 4);
-        return value;
-    };
-    static const std::vector<std::uint32_t> mapped = [&] {
+    static const std::vector<std::uint32_t> mapped = [] {
+        const auto code = [](const char* key) { return KeyCode(std::string_view(key, 4)); };
         std::vector<std::uint32_t> keys;
         for (const auto& link : TextLinks)
             keys.push_back(code(link.Key));
@@ -439,7 +436,7 @@ bool TBroadcastSync::IsMappedKey(std::string_view key) {
     }();
     if (key.size() != 4)
         return false;
-    return std::find(mapped.begin(), mapped.end(), code(key)) != mapped.end();
+    return std::find(mapped.begin(), mapped.end(), KeyCode(key)) != mapped.end();
 }
 
 } // namespace riffkit

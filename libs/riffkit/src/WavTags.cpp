@@ -1,21 +1,15 @@
 #include "WavTags.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 
 namespace riffkit {
 
 const TWavTags::TItem* TWavTags::Find(std::string_view key) const {
-    // Keys are four bytes: compared as one word, without a call per item.
     if (key.size() == 4) {
-        std::uint32_t wanted = 0;
-        std::memcpy(&wanted, key.data(), 4);
-        for (const auto& item : Items) {
-            std::uint32_t have = 0;
-            if (item.Key.size() == 4 && (std::memcpy(&have, item.Key.data(), 4), have == wanted))
+        const std::uint32_t wanted = KeyCode(key);
+        for (const auto& item : Items)
+            if (item.Key.size() == 4 && KeyCode(item.Key) == wanted)
                 return &item;
-        }
         return nullptr;
     }
     for (const auto& item : Items)

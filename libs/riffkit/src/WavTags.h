@@ -1,11 +1,20 @@
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace riffkit {
+
+// A four-byte key as one word, so keys compare without a call per key.
+inline std::uint32_t KeyCode(std::string_view fourBytes) {
+    std::uint32_t code = 0;
+    std::memcpy(&code, fourBytes.data(), 4);
+    return code;
+}
 
 // The tags of a WAV file: the items of its first LIST/INFO list, its DISP title and the bodies
 // of its cart and bext chunks.

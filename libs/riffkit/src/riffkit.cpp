@@ -82,7 +82,7 @@ struct TBorrowed {
     int Fd = -1;
     std::uint64_t Size = 0;
     const void* Head = nullptr;
-    std::size_t HeadSize = 0;
+    int32_t HeadSize = 0;
 };
 
 // Makes path the current file, read on a descriptor of its own or on the caller's.
@@ -95,11 +95,16 @@ int16_t OpenCurrent(const char* path, const TBorrowed* borrowed) {
         TTagError::Set("no file name");
         return 1;
     }
+    if (borrowed != nullptr && (borrowed->Fd < 0 || borrowed->HeadSize < 0)) {
+        TTagError::Set("no open file");
+        return 1;
+    }
     try {
         // One open per file: the format is told and the tags are read on this descriptor.
         riffkit::TPosixFileIo file;
         if (borrowed != nullptr)
-            file.Borrow(borrowed->Fd, borrowed->Size, borrowed->Head, borrowed->HeadSize);
+            file.Borrow(borrowed->Fd, borrowed->Size, borrowed->Head,
+                        static_cast<std::size_t>(borrowed->HeadSize));
         if (borrowed == nullptr && !file.Open(path, false)) {
             const int error = file.OpenError();
             TTagError::Set(error == ENOENT                              ? "file not found"
@@ -136,15 +141,7 @@ int16_t OpenWavFile(const char* path, int32_t, int32_t) {
 
 int16_t OpenWavFileOnDescriptor(const char* path, int32_t fd, uint64_t size, const void* head,
                                 int32_t headSize) {
-    if (fd < 0 || headSize < 0) {
-        if (Current)
-            CloseWavFile();
-        TTagError::Clear();
-        LastShortened.clear();
-        TTagError::Set("no open file");
-        return 1;
-    }
-    const TBorrowed borrowed{fd, size, head, static_cast<std::size_t>(headSize)};
+    const TBorrowed borrowed{fd, size, head, headSize};
     return OpenCurrent(path, &borrowed);
 }
 
