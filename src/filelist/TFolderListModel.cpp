@@ -246,12 +246,9 @@ std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative, const TI
     auto entry = std::make_unique<TShellItem>();
     const TShellFolder& folder = CurrentFolder();
     const PCItemIDList id = relative.Get();
-    std::string parsing;
-    std::string normal;
-    folder.GetNamesOf(id, parsing, normal);
-    entry->DisplayName = QString::fromStdString(normal);
-    entry->ParsingName = Bytes(parsing);
-    entry->AbsoluteID = TPidl(ConcatPIDLs(Folder.Get(), id));
+    folder.GetNamesOf(id, ParsingScratch, NormalScratch);
+    entry->DisplayName = QString::fromStdString(NormalScratch);
+    entry->ParsingName = Bytes(ParsingScratch);
     const bool known = facts != nullptr && facts->Known;
     const uint32_t attributes =
         known ? facts->Attributes & EntryAttributes : folder.GetAttributesOf(id, EntryAttributes);
@@ -268,6 +265,10 @@ std::unique_ptr<TShellItem> TFolderListModel::MakeEntry(TPidl relative, const TI
     entry->Ghosted = (attributes & saGhosted) != 0;
     entry->RelativeID = std::move(relative);
     return entry;
+}
+
+TPidl TFolderListModel::AbsoluteIDOf(const TShellItem& entry) const {
+    return TPidl(ConcatPIDLs(Folder.Get(), entry.RelativeID.Get()));
 }
 
 uint32_t TFolderListModel::Capabilities(int row) const {
@@ -305,7 +306,7 @@ bool TFolderListModel::IsFileRow(int row) const {
 bool TFolderListModel::IsShownFolder(int row) const {
     if (row < 0 || row >= Count() || !Folder)
         return false;
-    return Desktop->CompareIDs(Entry(row).AbsoluteID.Get(), Folder.Get()) == 0;
+    return Desktop->CompareIDs(AbsoluteIDOf(Entry(row)).Get(), Folder.Get()) == 0;
 }
 
 void TFolderListModel::SetColumns(std::vector<TListColumn> columns) {
@@ -526,7 +527,7 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool 
             CurrentFolder().GetIconKeyOf(entry.RelativeID.Get(), false));
         if (entry.IconIndex < 0)
             entry.IconIndex =
-                GetIconIndex(entry.AbsoluteID.Get(),
+                GetIconIndex(AbsoluteIDOf(entry).Get(),
                              SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_PIDL | SHGFI_SMALLICON);
         if (!suffix.isEmpty() && entry.IconIndex >= 0)
             AudioIcons.emplace(QByteArray(lower, 4), entry.IconIndex);
@@ -668,7 +669,7 @@ void TFolderListModel::MarkAllStale() {
 QByteArray TFolderListModel::PathOfRow(int row) const {
     if (row < 0 || row >= Count())
         return {};
-    return QByteArray::fromStdString(GetPathFromPIDL(Entry(row).AbsoluteID.Get()));
+    return QByteArray::fromStdString(GetPathFromPIDL(AbsoluteIDOf(Entry(row)).Get()));
 }
 
 int TFolderListModel::RowOfPath(const QByteArray& path) const {
@@ -705,7 +706,6 @@ bool TFolderListModel::RenameEntry(int row, const QByteArray& name) {
     entry.DisplayName = QString::fromUtf8(folder.GetDisplayNameOf(relative.Get(), dntNormal));
     entry.ParsingName =
         QByteArray::fromStdString(folder.GetDisplayNameOf(relative.Get(), dntForParsing));
-    entry.AbsoluteID = TPidl(ConcatPIDLs(Folder.Get(), relative.Get()));
     entry.RelativeID = std::move(relative);
     entry.CutMark = false;
     MarkStale(row); // a new extension may mean a new icon and new details

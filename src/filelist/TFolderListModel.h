@@ -79,6 +79,8 @@ public:
     bool IsFileRow(int row) const;
     // Whether the row's item is the shown folder itself (a desktop entry naming it).
     bool IsShownFolder(int row) const;
+    // An entry's full identifier list: the shown folder's list and the entry's own.
+    TPidl AbsoluteIDOf(const TShellItem& entry) const;
     // What may be done with the row's item (saCanCopy, saCanMove, saCanRename, saCanDelete):
     // asked of the folder when first needed and kept until the entry is read again; 0 for
     // rows out of range.
@@ -201,6 +203,9 @@ private:
     TLessItem SortLess = &TFolderListModel::NameLess;
     TEntries Entries;
     long long EntriesMade = 0;
+    // Names of the entry being made, kept between entries so a listing allocates none.
+    std::string ParsingScratch;
+    std::string NormalScratch;
     std::vector<TListColumn> ListColumns;
     std::recursive_mutex ReadLock; // serialises passes; the same thread may enter again
     int ReadDepth = 0;

@@ -89,3 +89,23 @@ void TShellItem::SetValues(uint64_t columns, const QStringView* texts) {
     }
     Texts = std::move(block);
 }
+
+uint64_t TShellItem::ValueColumns() const {
+    return Texts != nullptr ? MaskOf(Texts.get()) : 0;
+}
+
+void TShellItem::ReplaceValues(uint64_t columns, const uint32_t* ends, const char16_t* units) {
+    columns &= ((uint64_t{1} << (ValueCount + 1)) - 1) & ~uint64_t{1};
+    const int count = std::popcount(columns);
+    if (count == 0) {
+        Texts.reset();
+        return;
+    }
+    const size_t header = MaskUnits + static_cast<size_t>(count) * EndUnits;
+    const size_t length = ends[count - 1];
+    auto block = std::make_unique_for_overwrite<char16_t[]>(header + length);
+    std::memcpy(block.get(), &columns, sizeof columns);
+    std::memcpy(block.get() + MaskUnits, ends, static_cast<size_t>(count) * sizeof(uint32_t));
+    std::memcpy(block.get() + header, units, length * sizeof(char16_t));
+    Texts = std::move(block);
+}

@@ -21,8 +21,9 @@ public:
     TShellItem(const TShellItem&) = delete;
     TShellItem& operator=(const TShellItem&) = delete;
 
-    TPidl AbsoluteID;       // the item's full identifier list (folder's list + RelativeID)
-    TPidl RelativeID;       // the item's one-item list within the shown folder
+    // The item's one-item list within the shown folder (its full list is the folder's list
+    // and this one: TFolderListModel::AbsoluteIDOf).
+    TPidl RelativeID;
     bool Stale = true;      // details must be (re-)read before the row is shown
     QString DisplayName;    // the row's caption
     QByteArray ParsingName; // full path bytes of a file-system item ("::..." for virtual ones)
@@ -63,6 +64,11 @@ public:
     // Sets the columns of `columns` (bit n for column n) at once, texts[i] for the i-th of
     // them in column order; the other columns keep their values.
     void SetValues(uint64_t columns, const QStringView* texts);
+    // The columns that have a text (bit n for column n).
+    uint64_t ValueColumns() const;
+    // All values replaced at once by texts of the columns of `columns` (none of them empty),
+    // given one after another in `units`, the i-th ending at ends[i].
+    void ReplaceValues(uint64_t columns, const uint32_t* ends, const char16_t* units);
 
 private:
     // All values of the entry in one block, so a large folder costs little after a full pass

@@ -5,8 +5,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QVarLengthArray>
+#include <QtEndian>
 
 #include <sqlite3.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sys/stat.h>
 #include <sys/vfs.h>
 
@@ -21,10 +25,10 @@ namespace {
 // Marks the file as Cuemark's ("CUMK"), and the layout of its rows; a file with other
 // values is set aside rather than read.
 constexpr int ApplicationId = 0x43554D4B;
-constexpr int SchemaVersion = 2;
-// The layout before the files' rows were kept in key order (WITHOUT ROWID): its rows are
-// dropped, its analyses (costly to make again) kept.
-constexpr int RowidVersion = 1;
+constexpr int SchemaVersion = 3;
+// Earlier layouts (1: rows by rowid; 2: a column for each part of a row): their rows are
+// dropped, their analyses (costly to make again) kept.
+constexpr int FirstOlderVersion = 1;
 // Rows queued before they are written in one transaction.
 constexpr size_t PendingLimit = 512;
 // How long a statement waits for another process's transaction.
@@ -32,10 +36,9 @@ constexpr int BusyTimeoutMs = 5000;
 
 constexpr const char* Schema = "CREATE TABLE IF NOT EXISTS files("
                                " folder BLOB NOT NULL, name BLOB NOT NULL,"
-                               " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
-                               " ctime_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
-                               " columns INTEGER NOT NULL, failed INTEGER NOT NULL,"
-                               " texts BLOB NOT NULL,"
+                               // The stamp, columns, failed mark and texts in one value
+                               // (see RowBytes): a folder's query reads two values a row.
+                               " row BLOB NOT NULL,"
                                // A folder's rows lie together in key order: its query
                                // reads them in one pass, without a lookup per row.
                                " PRIMARY KEY(folder, name)) WITHOUT ROWID;"
@@ -49,8 +52,41 @@ constexpr const char* Schema = "CREATE TABLE IF NOT EXISTS files("
                                " PRIMARY KEY(folder, name, kind))";
 
 constexpr const char* UpsertSql =
-    "INSERT OR REPLACE INTO files(folder, name, size, mtime_ns, ctime_ns, inode, columns,"
-    " failed, texts) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
+    "INSERT OR REPLACE INTO files(folder, name, row) VALUES(?1, ?2, ?3)";
+
+// A stored row: size, mtime, ctime and inode of the stamp, then the columns (8 bytes each,
+// little-endian), the failed mark (1 byte), then the texts as EncodeTexts made them.
+constexpr qsizetype RowHeaderSize = 5 * 8 + 1;
+
+void RowBytes(const TTagCache::TRow& row, QByteArray& bytes) {
+    bytes.resize(RowHeaderSize + row.Texts.size());
+    char* out = bytes.data();
+    const uint64_t words[5] = {
+        static_cast<uint64_t>(row.Stamp.Size), static_cast<uint64_t>(row.Stamp.MtimeNs),
+        static_cast<uint64_t>(row.Stamp.CtimeNs), row.Stamp.Inode, row.Columns};
+    for (int i = 0; i < 5; ++i)
+        qToLittleEndian(words[i], out + 8 * i);
+    out[40] = row.ReadFailed ? 1 : 0;
+    if (!row.Texts.isEmpty())
+        std::memcpy(out + RowHeaderSize, row.Texts.constData(),
+                    static_cast<size_t>(row.Texts.size()));
+}
+
+// The parts of a stored row; false when it is too short to be one (the file is read again).
+bool ParseRow(QByteArrayView bytes, TFileStamp& stamp, uint64_t& columns, bool& failed,
+              QByteArrayView& texts) {
+    if (bytes.size() < RowHeaderSize)
+        return false;
+    const char* in = bytes.data();
+    stamp.Size = static_cast<int64_t>(qFromLittleEndian<uint64_t>(in));
+    stamp.MtimeNs = static_cast<int64_t>(qFromLittleEndian<uint64_t>(in + 8));
+    stamp.CtimeNs = static_cast<int64_t>(qFromLittleEndian<uint64_t>(in + 16));
+    stamp.Inode = qFromLittleEndian<uint64_t>(in + 24);
+    columns = qFromLittleEndian<uint64_t>(in + 32);
+    failed = in[40] != 0;
+    texts = bytes.sliced(RowHeaderSize);
+    return true;
+}
 
 bool IsDamage(int code) {
     code &= 0xff;
@@ -166,6 +202,10 @@ void AppendText(QByteArray& bytes, QStringView text) {
 // Reads a length AppendText wrote at `at` (moved past it); false when the bytes end first or
 // it is longer than what follows.
 bool ReadLength(const char* bytes, qsizetype size, qsizetype& at, uint32_t& length) {
+    if (at < size && static_cast<unsigned char>(bytes[at]) < 0x80) {
+        length = static_cast<unsigned char>(bytes[at++]);
+        return length <= static_cast<uint64_t>(size - at);
+    }
     length = 0;
     for (int shift = 0; shift < 32; shift += 7) {
         if (at >= size)
@@ -178,6 +218,21 @@ bool ReadLength(const char* bytes, qsizetype size, qsizetype& at, uint32_t& leng
             return length <= static_cast<uint64_t>(size - at);
     }
     return false;
+}
+
+// Eight bytes as eight UTF-16 units (right for ASCII); returns the bytes as a word, so the
+// caller can tell whether they were.
+inline uint64_t WidenEight(const char* in, char16_t* out) {
+    const auto word = qFromLittleEndian<uint64_t>(in); // the first byte lowest
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_cvtsi64_si128(static_cast<long long>(word));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
+#else
+    for (int k = 0; k < 8; ++k)
+        out[k] = static_cast<unsigned char>(in[k]);
+#endif
+    return word;
 }
 
 QByteArray ColumnBlob(sqlite3_stmt* statement, int n) {
@@ -303,7 +358,8 @@ bool TTagCache::StartOnce(bool& damaged) {
         return false;
     }
     const bool fresh = applicationId == 0 && version == 0 && tables == 0;
-    const bool older = applicationId == ApplicationId && version == RowidVersion;
+    const bool older =
+        applicationId == ApplicationId && version >= FirstOlderVersion && version < SchemaVersion;
     if (!fresh && !older && (applicationId != ApplicationId || version != SchemaVersion)) {
         damaged = true;
         Close();
@@ -334,10 +390,8 @@ bool TTagCache::StartOnce(bool& damaged) {
     const bool prepared =
         sqlite3_prepare_v3(Db, "DELETE FROM analysis WHERE folder = ?1 AND name = ?2", -1,
                            SQLITE_PREPARE_PERSISTENT, &DeleteAnalysis, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v3(Db,
-                           "SELECT name, size, mtime_ns, ctime_ns, inode, columns, failed, texts"
-                           " FROM files WHERE folder = ?1",
-                           -1, SQLITE_PREPARE_PERSISTENT, &SelectFolder, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v3(Db, "SELECT name, row FROM files WHERE folder = ?1", -1,
+                           SQLITE_PREPARE_PERSISTENT, &SelectFolder, nullptr) == SQLITE_OK &&
         sqlite3_prepare_v3(Db, UpsertSql, -1, SQLITE_PREPARE_PERSISTENT, &Upsert, nullptr) ==
             SQLITE_OK &&
         sqlite3_prepare_v3(Db, "DELETE FROM files WHERE folder = ?1 AND name = ?2", -1,
@@ -410,10 +464,9 @@ TTagCache::TFolderRows TTagCache::FolderRows(const QByteArray& folder, size_t ex
     int code = SQLITE_OK;
     while ((code = sqlite3_step(SelectFolder)) == SQLITE_ROW) {
         TFolderRows::TSlot slot;
-        slot.Stamp = ColumnStamp(SelectFolder, 1);
-        slot.Columns = static_cast<uint64_t>(sqlite3_column_int64(SelectFolder, 5));
-        slot.ReadFailed = sqlite3_column_int(SelectFolder, 6) != 0;
-        rows.Add(ColumnView(SelectFolder, 0), slot, ColumnView(SelectFolder, 7));
+        QByteArrayView texts;
+        if (ParseRow(ColumnView(SelectFolder, 1), slot.Stamp, slot.Columns, slot.ReadFailed, texts))
+            rows.Add(ColumnView(SelectFolder, 0), slot, texts);
     }
     sqlite3_reset(SelectFolder);
     sqlite3_clear_bindings(SelectFolder);
@@ -598,14 +651,13 @@ void TTagCache::Write(const std::vector<TPending>& rows) {
         Stop("starting a write", sqlite3_extended_errcode(Db));
         return;
     }
+    QByteArray bytes;
     for (const TPending& pending : rows) {
         sqlite3_reset(Upsert);
         BindBlob(Upsert, 1, pending.Folder, true);
         BindBlob(Upsert, 2, pending.Name, true);
-        BindStamp(Upsert, 3, pending.Row.Stamp);
-        sqlite3_bind_int64(Upsert, 7, static_cast<sqlite3_int64>(pending.Row.Columns));
-        sqlite3_bind_int(Upsert, 8, pending.Row.ReadFailed ? 1 : 0);
-        BindBlob(Upsert, 9, pending.Row.Texts, true);
+        RowBytes(pending.Row, bytes);
+        BindBlob(Upsert, 3, bytes, true); // read by the step below, before the next row
         code = sqlite3_step(Upsert);
         if (code != SQLITE_DONE)
             break;
@@ -834,43 +886,71 @@ bool TTagCache::Apply(const TRow& row, TShellItem& entry) {
     const uint64_t valid = ((uint64_t{1} << (TShellItem::ValueCount + 1)) - 1) & ~uint64_t{1};
     if ((row.Columns & ~valid) != 0)
         return false;
-    // The texts are decoded into one buffer (UTF-8 never takes fewer bytes than UTF-16 takes
-    // units) and handed to the entry at once, so a row costs the entry's one block and no
-    // string of its own.
     const int count = std::popcount(row.Columns);
     const char* bytes = row.Texts.constData();
     const qsizetype size = row.Texts.size();
-    QVarLengthArray<char16_t, 1024> units(size);
-    QStringView views[TShellItem::ValueCount];
+    // Nearly every row is ASCII: its bytes are widened as they are met (eight at a time, the
+    // room past the last making up for a short end) and handed to the entry in one copy.
+    QVarLengthArray<char16_t, 1024> units(size + 8);
+    uint32_t ends[TShellItem::ValueCount];
+    uint64_t shown = 0;
+    uint64_t columns = row.Columns;
+    int shownCount = 0;
+    uint32_t end = 0;
+    uint64_t high = 0; // the bytes' top bits
     qsizetype at = 0;
-    qsizetype used = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i, columns &= columns - 1) {
         uint32_t length = 0;
         if (!ReadLength(bytes, size, at, length))
             return false;
+        if (length == 0)
+            continue;
         const char* text = bytes + at;
-        char16_t* out = units.data() + used;
-        qsizetype k = 0;
-        while (k < length && static_cast<unsigned char>(text[k]) < 0x80) {
-            out[k] = static_cast<char16_t>(text[k]);
-            ++k;
-        }
-        qsizetype written = length;
+        char16_t* out = units.data() + end;
+        uint32_t k = 0;
+        for (; k + 8 <= length; k += 8)
+            high |= WidenEight(text + k, out + k);
         if (k < length) {
-            // Decoded as DecodeTexts does, invalid sequences included.
-            const QString decoded = QString::fromUtf8(text, length);
-            if (decoded.size() > static_cast<qsizetype>(length))
-                return false;
-            std::memcpy(out, decoded.utf16(), static_cast<size_t>(decoded.size()) * 2);
-            written = decoded.size();
+            if (at + k + 8 <= size) {
+                uint64_t word = WidenEight(text + k, out + k);
+                high |= word & (~uint64_t{0} >> (8 * (8 - (length - k))));
+            } else {
+                for (; k < length; ++k) {
+                    out[k] = static_cast<unsigned char>(text[k]);
+                    high |= static_cast<unsigned char>(text[k]);
+                }
+            }
         }
-        views[i] = QStringView(out, written);
-        used += written;
+        shown |= columns & (~columns + 1); // the lowest column left
+        end += length;
+        ends[shownCount++] = end;
         at += length;
     }
     if (at != size)
         return false;
-    entry.SetValues(row.Columns, views);
+    if ((high & 0x8080808080808080u) == 0 && (entry.ValueColumns() & ~row.Columns) == 0) {
+        entry.ReplaceValues(shown, ends, units.constData());
+    } else {
+        // Decoded as DecodeTexts does, invalid sequences included (UTF-8 never takes fewer
+        // bytes than UTF-16 takes units), and handed to the entry at once.
+        QStringView views[TShellItem::ValueCount];
+        qsizetype used = 0;
+        at = 0;
+        for (int i = 0; i < count; ++i) {
+            uint32_t length = 0;
+            ReadLength(bytes, size, at, length);
+            const QString decoded = QString::fromUtf8(bytes + at, length);
+            if (decoded.size() > static_cast<qsizetype>(length))
+                return false;
+            char16_t* out = units.data() + used;
+            if (!decoded.isEmpty())
+                std::memcpy(out, decoded.utf16(), static_cast<size_t>(decoded.size()) * 2);
+            views[i] = QStringView(out, decoded.size());
+            used += decoded.size();
+            at += length;
+        }
+        entry.SetValues(row.Columns, views);
+    }
     entry.ReadFailed = row.ReadFailed;
     return true;
 }

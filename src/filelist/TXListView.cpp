@@ -178,7 +178,7 @@ void TXListView::OpenSelection(bool firstOnly) {
     for (int row : rows) {
         if (Model->IsFolderRow(row)) {
             if (!Model->IsShownFolder(row)) {
-                const TPidl target = TPidl::Copy(Model->Entry(row).AbsoluteID.Get());
+                const TPidl target = Model->AbsoluteIDOf(Model->Entry(row));
                 BrowseTo(target.Get());
             }
             return;

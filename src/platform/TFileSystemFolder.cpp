@@ -4,6 +4,8 @@
 #include <QMimeDatabase>
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -157,15 +159,39 @@ bool TFileSystemFolder::List(std::uint32_t flags, std::vector<TPidl>& items,
             found.push_back(examined);
     }
     ::closedir(dir);
-    std::vector<size_t> order(names.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return names[a] < names[b]; });
+    // Byte order, mostly decided by a key of the names' first 16 bytes (a name has no NUL, so
+    // the zeros after a short one order it before longer ones it starts): a folder of 20,000
+    // names compares them as numbers, not as strings.
+    struct TOrderKey {
+        uint64_t High;
+        uint64_t Low;
+        size_t Index;
+    };
+    std::vector<TOrderKey> order(names.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        unsigned char first[16] = {};
+        std::memcpy(first, names[i].data(), std::min<size_t>(names[i].size(), 16));
+        uint64_t high = 0;
+        uint64_t low = 0;
+        for (int k = 0; k < 8; ++k) {
+            high = high << 8 | first[k];
+            low = low << 8 | first[8 + k];
+        }
+        order[i] = {high, low, i};
+    }
+    std::sort(order.begin(), order.end(), [&](const TOrderKey& a, const TOrderKey& b) {
+        if (a.High != b.High)
+            return a.High < b.High;
+        if (a.Low != b.Low)
+            return a.Low < b.Low;
+        return names[a.Index] < names[b.Index];
+    });
     items.reserve(names.size());
     if (facts != nullptr)
         facts->reserve(names.size());
     std::string data;
-    for (size_t i : order) {
+    for (const TOrderKey& key : order) {
+        const size_t i = key.Index;
         data.assign(1, ChildKind);
         data.append(names[i]);
         TPidl item = TPidl::FromItemData(data.data(), data.size());

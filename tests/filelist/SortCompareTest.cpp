@@ -36,6 +36,11 @@ TEST(CompareTextTest, FoldsOnlyAsciiLettersAndOrdersByCodePoint) {
         {u"zeta", u"\u00e9clair", -1},
         // Code point order: U+FFFD before U+1F600, though its UTF-16 unit is larger.
         {u"\ufffd", u"\U0001F600", -1},
+        // Long shared starts, and differences past them in case only or in order.
+        {u"track00012.wav", u"TRACK00012.WAV", 0},
+        {u"track00012.wav", u"track00013.wav", -1},
+        {u"Artist 1234567", u"artist 1234567x", -1},
+        {u"abcdefgh_", u"ABCDEFGHz", 1},
     };
     for (const Case& c : cases) {
         const QString a = QString::fromUtf16(c.A);

@@ -267,9 +267,10 @@ TEST_F(TagCache, ADamagedOrForeignCacheIsSetAsideAndRebuilt) {
 
     // A row whose texts were damaged is read from its file.
     ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(
-                  db, "UPDATE files SET texts = x'ffffff7f41' WHERE name = CAST('f0.wav' AS BLOB)",
-                  nullptr, nullptr, nullptr),
+    ASSERT_EQ(sqlite3_exec(db,
+                           "UPDATE files SET row = substr(row, 1, 41) || x'ffffff7f41'"
+                           " WHERE name = CAST('f0.wav' AS BLOB)",
+                           nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
     EXPECT_EQ(ReadAll(model, {ArtistColumn}), 1);
@@ -419,48 +420,55 @@ TEST_F(TagCache, AWarmCacheGivesTextsOfEveryFormAsTheFilesDid) {
     }
 }
 
-// A cache of the layout before this one keeps its analyses (costly to make again) and drops
-// its rows; it is not set aside.
-TEST_F(TagCache, ACacheOfTheOlderLayoutKeepsItsAnalyses) {
+// A cache of an earlier layout (rows by rowid; a column for each part of a row) keeps its
+// analyses (costly to make again) and drops its rows; it is not set aside.
+TEST_F(TagCache, ACacheOfAnOlderLayoutKeepsItsAnalyses) {
     const std::string file = CacheFile().toStdString();
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "CREATE TABLE files(folder BLOB NOT NULL, name BLOB NOT NULL,"
-                           " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
-                           " ctime_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
-                           " columns INTEGER NOT NULL, failed INTEGER NOT NULL,"
-                           " texts BLOB NOT NULL, PRIMARY KEY(folder, name));"
-                           "CREATE TABLE analysis(folder BLOB NOT NULL, name BLOB NOT NULL,"
-                           " kind TEXT NOT NULL, size INTEGER NOT NULL,"
-                           " mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
-                           " inode INTEGER NOT NULL, data BLOB NOT NULL,"
-                           " PRIMARY KEY(folder, name, kind));"
-                           "INSERT INTO files VALUES(x'2f61', x'62', 1, 2, 3, 4, 8, 0,"
-                           " x'0300000041424300');"
-                           "INSERT INTO analysis VALUES(x'2f61', x'62', 'loudness', 1, 2, 3, 4,"
-                           " x'6669677572657300');"
-                           "PRAGMA application_id=1129663819; PRAGMA user_version=1",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    TFileStamp stamp;
-    stamp.Size = 1;
-    stamp.MtimeNs = 2;
-    stamp.CtimeNs = 3;
-    stamp.Inode = 4;
-    auto cache = TTagCache::Open(CacheFile());
-    ASSERT_NE(cache, nullptr);
-    EXPECT_EQ(cache->Analysis("/a", "b", "loudness", stamp), QByteArray("figures\0", 8));
-    EXPECT_TRUE(cache->FolderRows("/a").empty());
-    EXPECT_FALSE(fs::exists(file + ".broken"));
-    // It is now of this layout: rows are kept, and another start finds it as it left it.
-    std::unique_ptr<TFolderListModel> model;
-    EXPECT_EQ(ReadAll(model, {ArtistColumn}, cache), FileCount);
-    cache.reset();
-    model.reset();
-    EXPECT_EQ(ReadAll(model, {ArtistColumn}), 0);
-    EXPECT_TRUE(TTagCache::Open(CacheFile())->Analysis("/a", "b", "loudness", stamp).has_value());
+    for (const char* layout : {" PRIMARY KEY(folder, name)); PRAGMA user_version=1",
+                               " PRIMARY KEY(folder, name)) WITHOUT ROWID;"
+                               " PRAGMA user_version=2"}) {
+        SCOPED_TRACE(layout);
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            fs::remove(file + suffix);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        const std::string sql =
+            std::string("CREATE TABLE analysis(folder BLOB NOT NULL, name BLOB NOT NULL,"
+                        " kind TEXT NOT NULL, size INTEGER NOT NULL,"
+                        " mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
+                        " inode INTEGER NOT NULL, data BLOB NOT NULL,"
+                        " PRIMARY KEY(folder, name, kind));"
+                        "INSERT INTO analysis VALUES(x'2f61', x'62', 'loudness', 1, 2, 3, 4,"
+                        " x'6669677572657300');"
+                        "PRAGMA application_id=1129663819;"
+                        "CREATE TABLE files(folder BLOB NOT NULL, name BLOB NOT NULL,"
+                        " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
+                        " ctime_ns INTEGER NOT NULL, inode INTEGER NOT NULL,"
+                        " columns INTEGER NOT NULL, failed INTEGER NOT NULL,"
+                        " texts BLOB NOT NULL,") +
+            layout +
+            ";INSERT INTO files VALUES(x'2f61', x'62', 1, 2, 3, 4, 8, 0, x'0300000041424300');";
+        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        TFileStamp stamp;
+        stamp.Size = 1;
+        stamp.MtimeNs = 2;
+        stamp.CtimeNs = 3;
+        stamp.Inode = 4;
+        auto cache = TTagCache::Open(CacheFile());
+        ASSERT_NE(cache, nullptr);
+        EXPECT_EQ(cache->Analysis("/a", "b", "loudness", stamp), QByteArray("figures\0", 8));
+        EXPECT_TRUE(cache->FolderRows("/a").empty());
+        EXPECT_FALSE(fs::exists(file + ".broken"));
+        // It is now of this layout: rows are kept, and another start finds it as it left it.
+        std::unique_ptr<TFolderListModel> model;
+        EXPECT_EQ(ReadAll(model, {ArtistColumn}, cache), FileCount);
+        cache.reset();
+        model.reset();
+        EXPECT_EQ(ReadAll(model, {ArtistColumn}), 0);
+        EXPECT_TRUE(
+            TTagCache::Open(CacheFile())->Analysis("/a", "b", "loudness", stamp).has_value());
+    }
 }
 
 // Applying a stored row decodes each text as QString::fromUtf8 does, and leaves the entry as
@@ -495,6 +503,33 @@ TEST(TagCacheTexts, ApplyDecodesLikeUtf8AndRejectsDamage) {
                   QString::fromUtf8(texts[i].data(), static_cast<qsizetype>(texts[i].size())))
             << "column " << columns[i];
     EXPECT_EQ(entry.Value(8), "kept");
+
+    // Rows applied to a new entry, with texts ending at, before and after eight-byte steps,
+    // and non-ASCII bytes at the end of a text, at the row's end and just past a short text.
+    const std::vector<std::vector<std::string>> rows = {
+        {"a", "12345678", "123456789", "", "1234567"},
+        {"abc\xC3\xA9", "x"},
+        {"abc\xC3\xA9", "more than eight"},
+        {"x", "abcdefg\xC3\xA9"},
+        {"abcdefgh", "\xC3\xA9"},
+        {"ab", "\xC3\xA9 and more than eight"},
+        {"", "", std::string(17, 'q')},
+    };
+    for (const auto& texts : rows) {
+        TTagCache::TRow fresh;
+        fresh.Texts = stored(texts);
+        for (size_t i = 0; i < texts.size(); ++i)
+            fresh.Columns |= uint64_t{1} << (3 + i);
+        TShellItem made;
+        ASSERT_TRUE(TTagCache::Apply(fresh, made));
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const int column = static_cast<int>(3 + i);
+            EXPECT_EQ(made.Value(column),
+                      QString::fromUtf8(texts[i].data(), static_cast<qsizetype>(texts[i].size())))
+                << "column " << column;
+            EXPECT_EQ((made.ValueColumns() >> column & 1) != 0, !texts[i].empty());
+        }
+    }
 
     const struct {
         const char* What;

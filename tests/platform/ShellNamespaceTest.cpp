@@ -124,6 +124,38 @@ TEST_F(ShellNamespaceTest, AttributesAndCapabilitiesFromTheFileSystem) {
     }
 }
 
+// Items come in byte order of their names, also where names share their first 16 bytes, one
+// starts another, or bytes are above 0x7f.
+TEST_F(ShellNamespaceTest, EnumerationIsInByteOrderOfNames) {
+    const fs::path folderPath = Dir.Path() / "order";
+    fs::create_directories(folderPath);
+    std::vector<std::string> names = {"station_jingle_0001.wav",
+                                      "station_jingle_0002.wav",
+                                      "station_jingle_000.wav",
+                                      "station_jingle_0",
+                                      "station_jingle_",
+                                      "station_jingle",
+                                      "station_jinglf",
+                                      "Station_jingle_0001.wav",
+                                      "\xe9t\xe9.wav",
+                                      "\xff",
+                                      "\x7f",
+                                      "b",
+                                      "ab",
+                                      "a",
+                                      "abcdefghijklmnop",
+                                      "abcdefghijklmnoq",
+                                      "abcdefghijklmnopq",
+                                      "abcdefghijklmnoo\xff"};
+    for (const std::string& name : names)
+        Write(folderPath / name);
+    std::sort(names.begin(), names.end()); // char_traits<char> compares bytes as unsigned
+    TFileSystemFolder folder(folderPath.string());
+    std::vector<TPidl> items;
+    ASSERT_TRUE(folder.EnumObjects(efFolders | efNonFolders | efIncludeHidden, items));
+    EXPECT_EQ(Names(items), names);
+}
+
 TEST_F(ShellNamespaceTest, NonUtf8NamesRoundTrip) {
     TFileSystemFolder folder(Root.string());
     std::vector<TPidl> items;
