@@ -476,6 +476,7 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
     int firstRead = -1;
     int lastRead = -1;
     TOpenAudioFile file;
+    const uint64_t wanted = TDetailReader::ColumnsOf(plan);
     for (int row = first; row <= last; ++row) {
         if (progress)
             emit PassStep((row - first) * 100 / n);
@@ -488,7 +489,7 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
         TShellItem& entry = Entry(row);
         if (!entry.Stale)
             continue;
-        ReadOne(entry, plan,
+        ReadOne(entry, plan, wanted,
                 entry.ListedAtMs >= 0 && passStart - entry.ListedAtMs <= ListingReuseMs, file);
         entry.Stale = false;
         if (firstRead < 0)
@@ -501,8 +502,8 @@ void TFolderListModel::ReadEntryDetails(int first, int last, bool notify) {
         emit dataChanged(index(firstRead, 0), index(lastRead, columnCount() - 1));
 }
 
-void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed,
-                               TOpenAudioFile& file) {
+void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, uint64_t wanted,
+                               bool useListed, TOpenAudioFile& file) {
     entry.CapabilitiesKnown = false;
     // The shown folder's icon key first; the namespace's lookup of the full list otherwise.
     // Audio files take their icon by their extension alone: the shell's answer for the first
@@ -548,7 +549,6 @@ void TFolderListModel::ReadOne(TShellItem& entry, const TDetailPlan& plan, bool 
     }
     // The name is copied only for what outlives this step (a row to write, a measurement).
     const QByteArrayView nameView = stamp.IsKnown() ? cacheName : QByteArrayView();
-    const uint64_t wanted = TDetailReader::ColumnsOf(plan);
     bool fromCache = false;
     if (!nameView.isEmpty() && cached >= 0) {
         // A failed read is tried again: its cause may have passed (a lock, a share's hiccup)

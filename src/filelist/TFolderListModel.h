@@ -238,7 +238,9 @@ private:
     std::unique_ptr<TShellItem> MakeEntry(TPidl relative, const TItemFacts* facts = nullptr,
                                           long long listedAtMs = -1);
     // file: kept open by the pass for the audio files it reads (one buffer for all).
-    void ReadOne(TShellItem& entry, const TDetailPlan& plan, bool useListed, TOpenAudioFile& file);
+    // `wanted`: the plan's columns (TDetailReader::ColumnsOf), made once for the pass.
+    void ReadOne(TShellItem& entry, const TDetailPlan& plan, uint64_t wanted, bool useListed,
+                 TOpenAudioFile& file);
     // Moves the entries into `order` (order[i]: the row that becomes row i).
     void Reorder(const std::vector<int>& order);
 };

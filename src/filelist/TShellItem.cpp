@@ -109,3 +109,27 @@ void TShellItem::ReplaceValues(uint64_t columns, const uint32_t* ends, const cha
     std::memcpy(block.get() + header, units, length * sizeof(char16_t));
     Texts = std::move(block);
 }
+
+int TShellItem::ValueViews(uint64_t columns, QStringView* texts) const {
+    columns &= ((uint64_t{1} << (ValueCount + 1)) - 1) & ~uint64_t{1};
+    const char16_t* block = Texts.get();
+    const uint64_t mask = block != nullptr ? MaskOf(block) : 0;
+    const char16_t* units =
+        block != nullptr ? block + MaskUnits + static_cast<size_t>(std::popcount(mask)) * EndUnits
+                         : nullptr;
+    int count = 0;
+    int index = 0; // of the next text of the block
+    uint32_t begin = 0;
+    for (int column = 1; column <= ValueCount; ++column) {
+        const uint64_t bit = uint64_t{1} << column;
+        QStringView text;
+        if ((mask & bit) != 0) {
+            const uint32_t end = EndOf(block, index++);
+            text = QStringView(units + begin, static_cast<qsizetype>(end - begin));
+            begin = end;
+        }
+        if ((columns & bit) != 0)
+            texts[count++] = text;
+    }
+    return count;
+}

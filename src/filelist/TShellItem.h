@@ -66,6 +66,9 @@ public:
     void SetValues(uint64_t columns, const QStringView* texts);
     // The columns that have a text (bit n for column n).
     uint64_t ValueColumns() const;
+    // The texts of the columns of `columns` (1..ValueCount; others are passed over) in column
+    // order, an empty one where a column has none; returns how many. Views as ValueView's.
+    int ValueViews(uint64_t columns, QStringView* texts) const;
     // All values replaced at once by texts of the columns of `columns` (none of them empty),
     // given one after another in `units`, the i-th ending at ends[i].
     void ReplaceValues(uint64_t columns, const uint32_t* ends, const char16_t* units);

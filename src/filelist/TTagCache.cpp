@@ -170,42 +170,53 @@ QByteArrayView ColumnView(sqlite3_stmt* statement, int n) {
                                        : QByteArrayView();
 }
 
-// Appends a text as EncodeTexts stores it: its length in UTF-8 bytes (seven bits a byte, the
-// low ones first, the top bit set on all but the last: one byte for most texts), then UTF-8.
-void AppendText(QByteArray& bytes, QStringView text) {
-    const qsizetype size = text.size();
-    const char16_t* units = text.utf16();
-    qsizetype k = 0;
-    while (k < size && units[k] < 0x80)
-        ++k;
-    QByteArray utf8;
-    if (k < size)
-        utf8 = text.toUtf8();
-    auto length = static_cast<uint32_t>(k < size ? utf8.size() : size);
-    while (length >= 0x80) {
-        bytes.append(static_cast<char>(0x80 | (length & 0x7f)));
-        length >>= 7;
-    }
-    bytes.append(static_cast<char>(length));
-    if (k < size) {
-        bytes.append(utf8);
-        return;
-    }
-    // Nearly every tag text is ASCII: its units are its bytes.
-    const qsizetype at = bytes.size();
-    bytes.resize(at + size);
-    char* out = bytes.data() + at;
-    for (qsizetype i = 0; i < size; ++i)
-        out[i] = static_cast<char>(units[i]);
+// Room PutText may take for a text: a length of up to five bytes, and up to three bytes of
+// UTF-8 a unit.
+qsizetype RoomForText(QStringView text) {
+    return 5 + 3 * text.size();
 }
 
-// Reads a length AppendText wrote at `at` (moved past it); false when the bytes end first or
+// Writes a text as EncodeTexts stores it at `out` (RoomForText bytes free) and returns its
+// end: its length in UTF-8 bytes (seven bits a byte, the low ones first, the top bit set on all
+// but the last: one byte for most texts), then UTF-8.
+char* PutText(char* out, QStringView text) {
+    const qsizetype size = text.size();
+    const char16_t* units = text.utf16();
+    if (size < 0x80) {
+        // Nearly every tag text is short ASCII: one length byte, then its units as bytes.
+        qsizetype k = 0;
+        for (; k < size && units[k] < 0x80; ++k)
+            out[1 + k] = static_cast<char>(units[k]);
+        if (k == size) {
+            out[0] = static_cast<char>(size);
+            return out + 1 + size;
+        }
+    }
+    const QByteArray utf8 = text.toUtf8();
+    auto length = static_cast<uint32_t>(utf8.size());
+    while (length >= 0x80) {
+        *out++ = static_cast<char>(0x80 | (length & 0x7f));
+        length >>= 7;
+    }
+    *out++ = static_cast<char>(length);
+    if (!utf8.isEmpty())
+        std::memcpy(out, utf8.constData(), static_cast<size_t>(utf8.size()));
+    return out + utf8.size();
+}
+
+// Reads a length PutText wrote at `at` (moved past it); false when the bytes end first or
 // it is longer than what follows.
-bool ReadLength(const char* bytes, qsizetype size, qsizetype& at, uint32_t& length) {
-    if (at < size && static_cast<unsigned char>(bytes[at]) < 0x80) {
+bool ReadLongLength(const char* bytes, qsizetype size, qsizetype& at, uint32_t& length);
+
+inline bool ReadLength(const char* bytes, qsizetype size, qsizetype& at, uint32_t& length) {
+    if (at < size && static_cast<unsigned char>(bytes[at]) < 0x80) { // one byte: most texts
         length = static_cast<unsigned char>(bytes[at++]);
         return length <= static_cast<uint64_t>(size - at);
     }
+    return ReadLongLength(bytes, size, at, length);
+}
+
+bool ReadLongLength(const char* bytes, qsizetype size, qsizetype& at, uint32_t& length) {
     length = 0;
     for (int shift = 0; shift < 32; shift += 7) {
         if (at >= size)
@@ -475,7 +486,7 @@ TTagCache::TFolderRows TTagCache::FolderRows(const QByteArray& folder, size_t ex
         Stop("reading a folder", code);
         return rows;
     }
-    rows.BuildIndex();
+    rows.Live = rows.Slots.size();
     return rows;
 }
 
@@ -500,37 +511,44 @@ void TTagCache::TFolderRows::Add(QByteArrayView name, const TSlot& slot, QByteAr
     FreeSize -= size;
 }
 
-void TTagCache::TFolderRows::BuildIndex() {
+void TTagCache::TFolderRows::BuildIndex() const {
     size_t places = 16;
     while (places < Slots.size() * 2)
         places *= 2;
     Index.assign(places, -1);
-    Live = 0;
+    // One query gives a name once (it is the key).
     for (int n = 0; n < static_cast<int>(Slots.size()); ++n) {
-        const QByteArrayView name = Name(n);
-        size_t at = qHash(name) & (places - 1);
-        // A name met twice (never from one query) keeps its last row.
-        while (Index[at] >= 0 && Name(Index[at]) != name)
+        size_t at = qHash(Name(n)) & (places - 1);
+        while (Index[at] >= 0)
             at = (at + 1) & (places - 1);
-        if (Index[at] >= 0) {
-            Slots[static_cast<size_t>(Index[at])].Erased = true;
-            --Live;
-        }
         Index[at] = n;
-        ++Live;
     }
 }
 
 int TTagCache::TFolderRows::Find(QByteArrayView name) const {
-    if (Index.empty())
+    if (Slots.empty())
         return -1;
-    const size_t mask = Index.size() - 1;
-    for (size_t at = qHash(name) & mask; Index[at] >= 0; at = (at + 1) & mask) {
-        const int n = Index[at];
-        if (Name(n) == name)
-            return Slots[static_cast<size_t>(n)].Erased ? -1 : n;
+    // A list asks for its rows mostly in the order the query gave them (names in byte
+    // order): the place after the last one found is tried first, the index after that.
+    const size_t guess = Next < Slots.size() ? Next : 0;
+    int found = -1;
+    if (Name(static_cast<int>(guess)) == name) {
+        found = static_cast<int>(guess);
+    } else {
+        if (Index.empty())
+            BuildIndex();
+        const size_t mask = Index.size() - 1;
+        for (size_t at = qHash(name) & mask; Index[at] >= 0; at = (at + 1) & mask) {
+            if (Name(Index[at]) == name) {
+                found = Index[at];
+                break;
+            }
+        }
+        if (found < 0)
+            return -1;
     }
-    return -1;
+    Next = static_cast<size_t>(found) + 1;
+    return Slots[static_cast<size_t>(found)].Erased ? -1 : found;
 }
 
 QByteArrayView TTagCache::TFolderRows::Name(int index) const {
@@ -569,6 +587,7 @@ void TTagCache::TFolderRows::clear() {
     FreeSize = 0;
     Slots = decltype(Slots)();
     Index = decltype(Index)();
+    Next = 0;
     Live = 0;
 }
 
@@ -871,14 +890,19 @@ TTagCache::TRow TTagCache::RowOf(const TShellItem& entry, const TFileStamp& stam
     row.Stamp = stamp;
     row.Columns = columns;
     row.ReadFailed = entry.ReadFailed;
-    // Built in a buffer kept by the thread, then copied once: one allocation a row, not one
-    // for every text appended.
-    thread_local QByteArray texts;
-    texts.resize(0);
-    for (int n = 1; n <= TShellItem::ValueCount; ++n)
-        if ((columns & (uint64_t{1} << n)) != 0)
-            AppendText(texts, entry.ValueView(n));
-    row.Texts = QByteArray(texts.constData(), texts.size());
+    QStringView texts[TShellItem::ValueCount];
+    const int count = entry.ValueViews(columns, texts);
+    qsizetype room = 0;
+    for (int i = 0; i < count; ++i)
+        room += RoomForText(texts[i]);
+    // Built in a buffer kept by the thread, then copied once: one allocation a row.
+    thread_local std::vector<char> buffer;
+    if (buffer.size() < static_cast<size_t>(room))
+        buffer.resize(static_cast<size_t>(room));
+    char* end = buffer.data();
+    for (int i = 0; i < count; ++i)
+        end = PutText(end, texts[i]);
+    row.Texts = QByteArray(buffer.data(), end - buffer.data());
     return row;
 }
 
@@ -955,11 +979,16 @@ bool TTagCache::Apply(const TRow& row, TShellItem& entry) {
     return true;
 }
 
-// Each text as its length and its UTF-8 bytes (see AppendText).
+// Each text as its length and its UTF-8 bytes (see PutText).
 QByteArray TTagCache::EncodeTexts(const std::vector<QString>& texts) {
-    QByteArray bytes;
+    qsizetype room = 0;
     for (const QString& text : texts)
-        AppendText(bytes, text);
+        room += RoomForText(text);
+    QByteArray bytes(room, Qt::Uninitialized);
+    char* end = bytes.data();
+    for (const QString& text : texts)
+        end = PutText(end, text);
+    bytes.truncate(end - bytes.data());
     return bytes;
 }
 

@@ -86,7 +86,7 @@ public:
             bool Erased = false;
         };
         void Add(QByteArrayView name, const TSlot& slot, QByteArrayView texts);
-        void BuildIndex();
+        void BuildIndex() const;
 
         // The rows' bytes in pieces that never move (a growing block would copy them all
         // again and again).
@@ -94,7 +94,10 @@ public:
         char* Free = nullptr;
         size_t FreeSize = 0;
         std::vector<TSlot> Slots;
-        std::vector<int> Index; // open addressing, -1 for a free place; a power of two long
+        // By name, made when first needed: open addressing, -1 for a free place; a power of
+        // two long.
+        mutable std::vector<int> Index;
+        mutable size_t Next = 0; // the place after the last one found
         size_t Live = 0;
     };
 

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -20,6 +23,25 @@ void ExpectValues(const TShellItem& item, const std::map<int, QString>& expected
         const QString want = found != expected.end() ? found->second : QString();
         EXPECT_EQ(item.Value(n), want) << step << ", column " << n;
         EXPECT_EQ(item.ValueView(n), want) << step << ", column " << n;
+    }
+    uint64_t shown = 0;
+    for (const auto& [n, text] : expected)
+        shown |= uint64_t{1} << n;
+    EXPECT_EQ(item.ValueColumns(), shown) << step;
+    // All texts of some columns at once, the ones without a text and those out of range too.
+    for (uint64_t columns : {~uint64_t{0}, uint64_t{0xAAAAAAAAAAAAAAAA}, shown}) {
+        QStringView texts[TShellItem::ValueCount];
+        const int count = item.ValueViews(columns, texts);
+        int i = 0;
+        for (int n = 1; n <= TShellItem::ValueCount; ++n) {
+            if ((columns >> n & 1) != 0 && i < count) {
+                EXPECT_EQ(texts[i], item.ValueView(n)) << step << ", column " << n;
+                ++i;
+            }
+        }
+        EXPECT_EQ(count,
+                  std::popcount(columns & ((uint64_t{1} << (TShellItem::ValueCount + 1)) - 2)))
+            << step;
     }
 }
 
@@ -64,6 +86,23 @@ TEST(TShellItemTest, AllColumnsAtOnce) {
         item.SetValue(n, expected[n]);
     }
     ExpectValues(item, expected, "all set");
+
+    // The same texts replacing every value at once (no empty text given).
+    TShellItem replaced;
+    replaced.SetValue(2, "dropped");
+    std::u16string units;
+    std::vector<uint32_t> ends;
+    uint64_t columns = 0;
+    for (const auto& [n, text] : expected) {
+        if (n % 3 == 0)
+            continue;
+        columns |= uint64_t{1} << n;
+        units += text.toStdU16String();
+        ends.push_back(static_cast<uint32_t>(units.size()));
+    }
+    std::erase_if(expected, [](const auto& value) { return value.first % 3 == 0; });
+    replaced.ReplaceValues(columns, ends.data(), units.data());
+    ExpectValues(replaced, expected, "replaced");
 }
 
 } // namespace

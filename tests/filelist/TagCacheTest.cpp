@@ -333,6 +333,51 @@ TEST_F(TagCache, AnUnwritableCacheFolderMeansNoCache) {
     ::chmod(folder.c_str(), 0755);
 }
 
+// A folder's rows are found by name whatever order they are asked in: in the query's order,
+// backwards, in the list's order (case folded), after an erase, and not at all when absent.
+TEST_F(TagCache, FolderRowsAreFoundInAnyOrder) {
+    const std::vector<QByteArray> names = {"A.wav", "B.wav", "_x.wav",
+                                           "a.wav", "b.wav", "z\xff.wav"};
+    {
+        auto cache = TTagCache::Open(CacheFile());
+        for (size_t i = 0; i < names.size(); ++i) {
+            TTagCache::TRow row;
+            row.Stamp.Inode = i + 1;
+            cache->Put("/f", names[i], row);
+        }
+        cache->Flush();
+    }
+    auto cache = TTagCache::Open(CacheFile());
+    const std::vector<QByteArray> orders[] = {
+        names,
+        {names.rbegin(), names.rend()},
+        {"_x.wav", "A.wav", "a.wav", "B.wav", "b.wav", "z\xff.wav"},
+        {"b.wav", "b.wav", "A.wav", "missing.wav", "A.wav"},
+    };
+    for (const auto& order : orders) {
+        const TTagCache::TFolderRows rows = cache->FolderRows("/f");
+        ASSERT_EQ(rows.size(), names.size());
+        for (const QByteArray& name : order) {
+            const int found = rows.Find(name);
+            const auto known = std::find(names.begin(), names.end(), name);
+            if (known == names.end()) {
+                EXPECT_EQ(found, -1) << name.toStdString();
+                continue;
+            }
+            ASSERT_GE(found, 0) << name.toStdString();
+            EXPECT_EQ(rows.Name(found), name);
+            EXPECT_EQ(rows.Row(found).Stamp.Inode,
+                      static_cast<uint64_t>(known - names.begin()) + 1);
+        }
+    }
+    TTagCache::TFolderRows rows = cache->FolderRows("/f");
+    const int b = rows.Find("b.wav");
+    rows.Erase(b);
+    EXPECT_EQ(rows.Name(rows.Find("a.wav")), "a.wav");
+    EXPECT_EQ(rows.Find("b.wav"), -1);
+    EXPECT_EQ(rows.size(), names.size() - 1);
+}
+
 // Analysis results live beside the rows, for the stamp they were made from only, and go with
 // the file's row.
 TEST_F(TagCache, AnalysisResultsHoldForTheirStampOnly) {
