@@ -120,8 +120,9 @@ int TShellItem::ValueViews(uint64_t columns, QStringView* texts) const {
     int count = 0;
     int index = 0; // of the next text of the block
     uint32_t begin = 0;
-    for (int column = 1; column <= ValueCount; ++column) {
-        const uint64_t bit = uint64_t{1} << column;
+    // Only the columns asked for or holding a text are visited, in order.
+    for (uint64_t left = (mask | columns); left != 0; left &= left - 1) {
+        const uint64_t bit = left & (~left + 1);
         QStringView text;
         if ((mask & bit) != 0) {
             const uint32_t end = EndOf(block, index++);

@@ -25,17 +25,21 @@ namespace {
 // Marks the file as Cuemark's ("CUMK"), and the layout of its rows; a file with other
 // values is set aside rather than read.
 constexpr int ApplicationId = 0x43554D4B;
-constexpr int SchemaVersion = 3;
-// Earlier layouts (1: rows by rowid; 2: a column for each part of a row): their rows are
-// dropped, their analyses (costly to make again) kept.
+constexpr int SchemaVersion = 4;
+// Earlier layouts (1: rows by rowid; 2: a column for each part of a row; 3: the folder's
+// path in every row): their rows are dropped, their analyses (costly to make again) kept.
 constexpr int FirstOlderVersion = 1;
 // Rows queued before they are written in one transaction.
 constexpr size_t PendingLimit = 512;
 // How long a statement waits for another process's transaction.
 constexpr int BusyTimeoutMs = 5000;
 
-constexpr const char* Schema = "CREATE TABLE IF NOT EXISTS files("
-                               " folder BLOB NOT NULL, name BLOB NOT NULL,"
+constexpr const char* Schema = "CREATE TABLE IF NOT EXISTS folders("
+                               " id INTEGER PRIMARY KEY, path BLOB NOT NULL UNIQUE);"
+                               // A row's folder by its id in folders: the path is kept
+                               // once, and a row's key is short.
+                               "CREATE TABLE IF NOT EXISTS files("
+                               " folder INTEGER NOT NULL, name BLOB NOT NULL,"
                                // The stamp, columns, failed mark and texts in one value
                                // (see RowBytes): a folder's query reads two values a row.
                                " row BLOB NOT NULL,"
@@ -183,8 +187,19 @@ char* PutText(char* out, QStringView text) {
     const qsizetype size = text.size();
     const char16_t* units = text.utf16();
     if (size < 0x80) {
-        // Nearly every tag text is short ASCII: one length byte, then its units as bytes.
+        // Nearly every tag text is short ASCII: one length byte, then its units as bytes
+        // (looked at four at a time).
         qsizetype k = 0;
+        for (; k + 4 <= size; k += 4) {
+            uint64_t four = 0;
+            std::memcpy(&four, units + k, sizeof four);
+            if ((four & 0xFF80FF80FF80FF80u) != 0)
+                break;
+            out[1 + k] = static_cast<char>(units[k]);
+            out[2 + k] = static_cast<char>(units[k + 1]);
+            out[3 + k] = static_cast<char>(units[k + 2]);
+            out[4 + k] = static_cast<char>(units[k + 3]);
+        }
         for (; k < size && units[k] < 0x80; ++k)
             out[1 + k] = static_cast<char>(units[k]);
         if (k == size) {
@@ -401,12 +416,20 @@ bool TTagCache::StartOnce(bool& damaged) {
     const bool prepared =
         sqlite3_prepare_v3(Db, "DELETE FROM analysis WHERE folder = ?1 AND name = ?2", -1,
                            SQLITE_PREPARE_PERSISTENT, &DeleteAnalysis, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v3(Db, "SELECT name, row FROM files WHERE folder = ?1", -1,
-                           SQLITE_PREPARE_PERSISTENT, &SelectFolder, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v3(Db,
+                           "SELECT name, row FROM files"
+                           " WHERE folder = (SELECT id FROM folders WHERE path = ?1)",
+                           -1, SQLITE_PREPARE_PERSISTENT, &SelectFolder, nullptr) == SQLITE_OK &&
         sqlite3_prepare_v3(Db, UpsertSql, -1, SQLITE_PREPARE_PERSISTENT, &Upsert, nullptr) ==
             SQLITE_OK &&
-        sqlite3_prepare_v3(Db, "DELETE FROM files WHERE folder = ?1 AND name = ?2", -1,
-                           SQLITE_PREPARE_PERSISTENT, &Delete, nullptr) == SQLITE_OK;
+        sqlite3_prepare_v3(Db,
+                           "DELETE FROM files"
+                           " WHERE folder = (SELECT id FROM folders WHERE path = ?1) AND name = ?2",
+                           -1, SQLITE_PREPARE_PERSISTENT, &Delete, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v3(Db, "INSERT OR IGNORE INTO folders(path) VALUES(?1)", -1,
+                           SQLITE_PREPARE_PERSISTENT, &InsertFolder, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v3(Db, "SELECT id FROM folders WHERE path = ?1", -1,
+                           SQLITE_PREPARE_PERSISTENT, &SelectFolderId, nullptr) == SQLITE_OK;
     if (!prepared) {
         damaged = IsDamage(sqlite3_extended_errcode(Db));
         Close();
@@ -422,7 +445,9 @@ bool TTagCache::Exec(const char* sql) {
 
 void TTagCache::Close() {
     Working = false;
-    for (sqlite3_stmt** statement : {&SelectFolder, &Upsert, &Delete, &DeleteAnalysis}) {
+    FolderIds.clear();
+    for (sqlite3_stmt** statement :
+         {&SelectFolder, &Upsert, &Delete, &DeleteAnalysis, &InsertFolder, &SelectFolderId}) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }
@@ -671,9 +696,19 @@ void TTagCache::Write(const std::vector<TPending>& rows) {
         return;
     }
     QByteArray bytes;
+    const QByteArray* lastFolder = nullptr;
+    int64_t folderId = 0;
+    code = SQLITE_DONE;
     for (const TPending& pending : rows) {
+        // The rows of a pass are of one folder, one after another.
+        if (lastFolder == nullptr || pending.Folder != *lastFolder) {
+            folderId = FolderIdOf(pending.Folder, code);
+            if (folderId == 0)
+                break;
+            lastFolder = &pending.Folder;
+        }
         sqlite3_reset(Upsert);
-        BindBlob(Upsert, 1, pending.Folder, true);
+        sqlite3_bind_int64(Upsert, 1, folderId);
         BindBlob(Upsert, 2, pending.Name, true);
         RowBytes(pending.Row, bytes);
         BindBlob(Upsert, 3, bytes, true); // read by the step below, before the next row
@@ -688,6 +723,32 @@ void TTagCache::Write(const std::vector<TPending>& rows) {
         Exec("ROLLBACK");
         Stop("writing", failed);
     }
+}
+
+int64_t TTagCache::FolderIdOf(const QByteArray& folder, int& code) {
+    if (const auto known = FolderIds.find(folder); known != FolderIds.end())
+        return known->second;
+    sqlite3_reset(InsertFolder);
+    BindBlob(InsertFolder, 1, folder);
+    code = sqlite3_step(InsertFolder);
+    sqlite3_reset(InsertFolder);
+    if (code != SQLITE_DONE)
+        return 0;
+    sqlite3_reset(SelectFolderId);
+    BindBlob(SelectFolderId, 1, folder);
+    code = sqlite3_step(SelectFolderId);
+    int64_t id = 0;
+    if (code == SQLITE_ROW) {
+        id = sqlite3_column_int64(SelectFolderId, 0);
+        code = SQLITE_DONE;
+    } else if (code == SQLITE_DONE) {
+        code = SQLITE_ERROR; // not there though just added
+    }
+    sqlite3_reset(SelectFolderId);
+    // A write that fails stops the connection, which forgets the ids met in it.
+    if (id != 0)
+        FolderIds.emplace(folder, id);
+    return id;
 }
 
 void TTagCache::Forget(const QByteArray& folder, const std::vector<QByteArray>& names,

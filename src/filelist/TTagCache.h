@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -187,6 +188,8 @@ private:
     void Close();
     bool Exec(const char* sql);
     void Write(const std::vector<TPending>& rows);
+    // The id of a folder's path, added when missing; 0 when it cannot be had (`code` tells).
+    int64_t FolderIdOf(const QByteArray& folder, int& code);
     void WriterLoop();
 
     QString Path;
@@ -197,6 +200,11 @@ private:
     sqlite3_stmt* Upsert = nullptr;
     sqlite3_stmt* Delete = nullptr;
     sqlite3_stmt* DeleteAnalysis = nullptr;
+    sqlite3_stmt* InsertFolder = nullptr;
+    sqlite3_stmt* SelectFolderId = nullptr;
+    // Ids of folders met (a folder's row is never removed, so an id stays right for the
+    // connection's life); emptied when the connection closes.
+    std::map<QByteArray, int64_t> FolderIds;
     std::atomic<bool> Working{false};
 
     std::mutex QueueLock; // what follows

@@ -609,6 +609,12 @@ TEST(TagCacheTexts, EncodingRoundTripsAndRejectsDamage) {
     EXPECT_FALSE(TTagCache::DecodeTexts(bytes, 5, back)); // too few
     EXPECT_FALSE(TTagCache::DecodeTexts(bytes.left(bytes.size() - 1), 4, back));
     EXPECT_FALSE(TTagCache::DecodeTexts(QByteArray("\xff\xff\xff\xff", 4), 1, back));
+    // Non-ASCII units within and after the first groups of four, and a lone surrogate.
+    const std::vector<QString> mixed = {"abcd\u20acx", "abcdefg\u2603", "ab\u00e9", "abc",
+                                        QString(1, QChar(0xD800)) + "tail"};
+    ASSERT_TRUE(TTagCache::DecodeTexts(TTagCache::EncodeTexts(mixed), 5, back));
+    for (size_t i = 0; i < mixed.size(); ++i)
+        EXPECT_EQ(back[i], QString::fromUtf8(mixed[i].toUtf8())) << i;
 }
 
 } // namespace
