@@ -46,12 +46,6 @@ qint64 SortMilliseconds(int number, QStringView text) {
     return ok ? ms : -1;
 }
 
-int CompareGroup(bool aFirst, bool bFirst) {
-    if (aFirst == bFirst)
-        return 0;
-    return aFirst ? -1 : 1;
-}
-
 int CompareNameOrder(const TNameOrderFields& a, const TNameOrderFields& b) {
     if (const int r = CompareGroup(a.NotFileSystem, b.NotFileSystem))
         return r;
@@ -72,6 +66,8 @@ int CompareAscending(TSortKind kind, const TSortFields& a, const TSortFields& b)
     if (kind == TSortKind::Name)
         return CompareNameOrder({a.NotFileSystem, a.IsFolder, a.DisplayName},
                                 {b.NotFileSystem, b.IsFolder, b.DisplayName});
+    if (kind == TSortKind::Value)
+        return CompareTextOrder({a.IsFolder, a.Value}, {b.IsFolder, b.Value});
     if (const int r = CompareGroup(a.IsFolder, b.IsFolder))
         return r;
     switch (kind) {
@@ -87,8 +83,8 @@ int CompareAscending(TSortKind kind, const TSortFields& a, const TSortFields& b)
         if (const int r = CompareOrdered(a.ModifiedTime.isValid(), b.ModifiedTime.isValid()))
             return r;
         return CompareOrdered(a.ModifiedTime, b.ModifiedTime);
-    case TSortKind::Value:
-        return CompareText(a.Value, b.Value);
+    case TSortKind::Value: // ordered above
+        break;
     case TSortKind::Milliseconds:
         // Texts without a value (empty, "Zero") first, among themselves by their text.
         if (const int r = CompareOrdered(a.Milliseconds >= 0, b.Milliseconds >= 0))

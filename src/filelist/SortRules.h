@@ -5,6 +5,8 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include "CompareText.h"
+
 #include <optional>
 
 // The rules by which the folder list orders its rows. They take the values they compare, so
@@ -38,7 +40,11 @@ struct TSortFields {
 
 // -1, 0 or 1: -1 when only `aFirst` holds, 1 when only `bFirst` holds. Grouping folders
 // apart from files (and non-file-system items before the rest) in every column.
-int CompareGroup(bool aFirst, bool bFirst);
+inline int CompareGroup(bool aFirst, bool bFirst) {
+    if (aFirst == bFirst)
+        return 0;
+    return aFirst ? -1 : 1;
+}
 
 // What the Name column's order looks at.
 struct TNameOrderFields {
@@ -49,6 +55,19 @@ struct TNameOrderFields {
 // The Name column's ascending order (CompareSortFields with TSortKind::Name), from only what
 // it looks at: a folder's rows are put in it as they are listed.
 int CompareNameOrder(const TNameOrderFields& a, const TNameOrderFields& b);
+
+// What a text column's order looks at.
+struct TTextOrderFields {
+    bool IsFolder = false;
+    QStringView Value;
+};
+// A text column's ascending order (CompareSortFields with TSortKind::Value), from only what it
+// looks at: a sort by such a column compares small keys.
+inline int CompareTextOrder(const TTextOrderFields& a, const TTextOrderFields& b) {
+    if (const int r = CompareGroup(a.IsFolder, b.IsFolder))
+        return r;
+    return CompareText(a.Value, b.Value);
+}
 
 // Negative when `a` comes first in ascending order; the result is negated for descending
 // order, which reverses the grouping too (files before folders).

@@ -404,6 +404,30 @@ void TFolderListModel::SortEntries(const TLessItem& less) {
 }
 
 void TFolderListModel::SortEntries(const TSortFieldsOf& fields, TSortKind kind, bool ascending) {
+    if (kind == TSortKind::Value) {
+        // A text column (the usual sort): small keys, sorted in place of row numbers.
+        struct TTextKey {
+            TTextOrderFields Fields;
+            int Row;
+        };
+        std::vector<TTextKey> keys;
+        keys.reserve(Entries.size());
+        TSortFields taken;
+        for (size_t i = 0; i < Entries.size(); ++i) {
+            fields(*Entries[i], taken);
+            keys.push_back({{taken.IsFolder, taken.Value}, static_cast<int>(i)});
+        }
+        std::stable_sort(keys.begin(), keys.end(),
+                         [ascending](const TTextKey& a, const TTextKey& b) {
+                             const int r = CompareTextOrder(a.Fields, b.Fields);
+                             return (ascending ? r : -r) < 0;
+                         });
+        std::vector<int> order(keys.size());
+        for (size_t i = 0; i < keys.size(); ++i)
+            order[i] = keys[i].Row;
+        Reorder(order);
+        return;
+    }
     std::vector<TSortFields> keys(Entries.size());
     for (size_t i = 0; i < keys.size(); ++i)
         fields(*Entries[i], keys[i]);

@@ -199,6 +199,12 @@ TEST_F(ListSorting, ArtistColumnReadsEveryRowAndPutsEmptyArtistsFirst) {
     EXPECT_EQ(Search->ColumnNumberOfChoice(1), 3);
     EXPECT_TRUE(Search->FindFirst(3, QStringLiteral("ABB")));
     EXPECT_EQ(Selected(), (QStringList{"b.wav"}));
+    // Again: descending, files before the folder.
+    Sorter->SortByColumn(3);
+    ASSERT_FALSE(Sorter->SortAscending());
+    const QStringList down = Names();
+    EXPECT_EQ(down.mid(0, 2), (QStringList{"a.wav", "b.wav"}));
+    EXPECT_EQ(down.last(), QStringLiteral("zdir"));
 }
 
 TEST_F(ListSorting, LengthAndMarkerColumnsSortByTheirMilliseconds) {
