@@ -20,9 +20,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -596,6 +599,46 @@ TEST(TagCacheTexts, ApplyDecodesLikeUtf8AndRejectsDamage) {
         EXPECT_FALSE(TTagCache::Apply(bad, untouched)) << what;
         EXPECT_EQ(untouched.Value(3), "before") << what;
         EXPECT_TRUE(untouched.Value(5).isEmpty()) << what;
+    }
+}
+
+// Rows damaged at random (bytes changed, cut short, columns wrong) are applied or refused,
+// never read past their end; one that is applied gives the texts DecodeTexts gives.
+TEST(TagCacheTexts, RandomlyDamagedRowsAreAppliedOrRefusedSafely) {
+    const QByteArray good = TTagCache::EncodeTexts(
+        {"Artist 12", "MUSIC", "", "2004/01/31", QString(130, 'y'), "Caf\u00e9", "x"});
+    std::mt19937 random(12345);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes = good;
+        const int changes = static_cast<int>(random() % 4);
+        for (int c = 0; c < changes && !bytes.isEmpty(); ++c)
+            bytes[static_cast<qsizetype>(random() % static_cast<unsigned>(bytes.size()))] =
+                static_cast<char>(random());
+        if (random() % 3 == 0)
+            bytes.truncate(static_cast<qsizetype>(random() % static_cast<unsigned>(good.size())));
+        TTagCache::TRow row;
+        row.Columns = 0xFE; // columns 1..7
+        if (random() % 4 == 0)
+            row.Columns = (random() & 0x3FFFFFFFFEull) | (uint64_t{1} << (random() % 63));
+        // A copy of exactly its size, so a read past the end is caught under ASan.
+        const std::unique_ptr<char[]> exact(new char[static_cast<size_t>(bytes.size())]);
+        std::memcpy(exact.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
+        row.Texts = QByteArray::fromRawData(exact.get(), bytes.size());
+        TShellItem entry;
+        const bool applied = TTagCache::Apply(row, entry);
+        std::vector<QString> decoded;
+        const int count = std::popcount(row.Columns);
+        const bool decodes = TTagCache::DecodeTexts(bytes, count, decoded);
+        if (!applied)
+            continue;
+        ASSERT_TRUE(decodes) << round;
+        int i = 0;
+        for (int column = 1; column <= TShellItem::ValueCount; ++column) {
+            if ((row.Columns >> column & 1) != 0) {
+                EXPECT_EQ(entry.Value(column), decoded[static_cast<size_t>(i)]) << round;
+                ++i;
+            }
+        }
     }
 }
 
