@@ -83,6 +83,22 @@ TEST_F(SonaraDummy, PauseHoldsThePositionAndResumeGoesOn) {
     EXPECT_TRUE(WaitForPosition(handle, held + 200, 30000));
 }
 
+// A header with an absurd rate (10 Hz: a damaged file) is refused at once with the reason,
+// rather than played on a device whose every buffer lasts seconds.
+TEST_F(SonaraDummy, AnAbsurdlyLowRateIsRefusedWithItsReason) {
+    Fixtures::TToneSpec tone;
+    tone.Seconds = 60.0;
+    tone.SampleRate = 10;
+    tone.Channels = 1;
+    const std::string wav = Dir.File("ten-hertz.wav");
+    ASSERT_TRUE(Fixtures::WritePcmWav(wav, tone, SF_FORMAT_PCM_16));
+    const uint32_t handle = SN_GetHandlePlay(0, 0, wav.c_str());
+    ASSERT_NE(handle, 0u) << LastError();
+    EXPECT_NE(SN_PlayStartXY(handle, 0, 0), 0);
+    EXPECT_NE(LastError().find("10 Hz"), std::string::npos) << LastError();
+    SN_PlayStop(handle);
+}
+
 TEST_F(SonaraDummy, RangeEndAndStartsPastTheEndReportDone) {
     const uint32_t handle = SN_GetHandlePlay(0, 0, Wav.c_str());
     ASSERT_EQ(SN_PlayStartXY(handle, 4700, 0), 0) << LastError();

@@ -29,6 +29,14 @@ int TPlayback::BufferFramesFor(int rate, int bufferMicros) {
 }
 
 bool TPlayback::Start(const std::string& deviceName, int bufferMicros, std::string& error) {
+    // A rate this low is a damaged header, not audio: each buffer of a device would last
+    // seconds, and so would stopping it.
+    constexpr int LowestPlayableRate = 1000;
+    if (Rate < LowestPlayableRate) {
+        error = "The sample rate of this file (" + std::to_string(Rate) +
+                " Hz) is too low to be played";
+        return false;
+    }
     if (!Decoder->Seek(StartFrame)) {
         error = "Cannot seek to the start position in this file";
         return false;
