@@ -25,6 +25,14 @@ protected:
         ASSERT_TRUE(Fixtures::WriteMp3(Mp3, tone, false, 128));
     }
     void TearDown() override { SN_FreeHandlePlayAll(); }
+    // Writes a mono 16-bit tone of 60 s at `rate`.
+    static void WriteLongMonoTone(const std::string& wav, int rate) {
+        Fixtures::TToneSpec tone;
+        tone.Seconds = 60.0;
+        tone.SampleRate = rate;
+        tone.Channels = 1;
+        ASSERT_TRUE(Fixtures::WritePcmWav(wav, tone, SF_FORMAT_PCM_16));
+    }
 
     TTempDir Dir;
     std::string Wav, Mp3;
@@ -65,12 +73,8 @@ TEST_F(SonaraDummy, PositionFollowsTheClockAndNeverGoesBack) {
 // Pausing holds the position however long the pause; resuming goes on from there. The file
 // is long enough that no stall of a loaded machine plays it out first.
 TEST_F(SonaraDummy, PauseHoldsThePositionAndResumeGoesOn) {
-    Fixtures::TToneSpec tone;
-    tone.Seconds = 60.0;
-    tone.SampleRate = 8000;
-    tone.Channels = 1;
     const std::string wav = Dir.File("long.wav");
-    ASSERT_TRUE(Fixtures::WritePcmWav(wav, tone, SF_FORMAT_PCM_16));
+    ASSERT_NO_FATAL_FAILURE(WriteLongMonoTone(wav, 8000));
     const uint32_t handle = SN_GetHandlePlay(0, 0, wav.c_str());
     ASSERT_EQ(SN_PlayStartXY(handle, 0, 0), 0) << LastError();
     ASSERT_TRUE(WaitForPosition(handle, 200, 30000));
@@ -86,12 +90,8 @@ TEST_F(SonaraDummy, PauseHoldsThePositionAndResumeGoesOn) {
 // A header with an absurd rate (10 Hz: a damaged file) is refused at once with the reason,
 // rather than played on a device whose every buffer lasts seconds.
 TEST_F(SonaraDummy, AnAbsurdlyLowRateIsRefusedWithItsReason) {
-    Fixtures::TToneSpec tone;
-    tone.Seconds = 60.0;
-    tone.SampleRate = 10;
-    tone.Channels = 1;
     const std::string wav = Dir.File("ten-hertz.wav");
-    ASSERT_TRUE(Fixtures::WritePcmWav(wav, tone, SF_FORMAT_PCM_16));
+    ASSERT_NO_FATAL_FAILURE(WriteLongMonoTone(wav, 10));
     const uint32_t handle = SN_GetHandlePlay(0, 0, wav.c_str());
     ASSERT_NE(handle, 0u) << LastError();
     EXPECT_NE(SN_PlayStartXY(handle, 0, 0), 0);
